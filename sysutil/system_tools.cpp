@@ -151,13 +151,13 @@ std::string DesktopToolCommand(SystemTool tool, const std::function<std::string(
   return "";
 }
 
-std::string DesktopToolDescription(SystemTool tool) {
+std::string MissingDesktopToolMessage(SystemTool tool) {
   const DesktopTool& desktop = DesktopToolOf(tool);
-  std::string text = std::string(desktop.description) + " (looked for";
+  std::string text = "No " + std::string(desktop.description) + " is installed (looked for";
   const char* separator = " ";
   for (const DesktopCandidate& candidate : desktop.candidates) {
     text += separator + std::string(candidate.program);
     separator = ", ";
   }
-  return text + ")";
+  return text + ").";
 }

@@ -42,5 +42,5 @@ std::string WindowsToolCommand(SystemTool tool, int platformCode,
 // `findProgram` finds (it returns a full path or empty). Empty when none is installed.
 std::string DesktopToolCommand(SystemTool tool, const std::function<std::string(const std::string&)>& findProgram);
 
-// What the tool is, for the message that none is installed, and the programs looked for.
-std::string DesktopToolDescription(SystemTool tool);
+// "No <tool> is installed (looked for <programs>)."
+std::string MissingDesktopToolMessage(SystemTool tool);

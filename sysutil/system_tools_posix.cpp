@@ -8,7 +8,7 @@
 int StartSystemTool(SystemTool tool) {
   std::string command = DesktopToolCommand(tool, FindProgram);
   if (command.empty()) {
-    std::fprintf(stderr, "No %s is installed.\n", DesktopToolDescription(tool).c_str());
+    std::fprintf(stderr, "%s\n", MissingDesktopToolMessage(tool).c_str());
     return -1;
   }
   return std::system(command.c_str());
