@@ -24,6 +24,11 @@
 extern char** environ;
 namespace fs = std::filesystem;
 
+// LeakSanitizer: the font and display caches that the toolkit's libraries keep until the process ends.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\nleak:libXft.so\nleak:libX11.so\n";
+}
+
 namespace {
 
 fs::path recordFile;  // written by the recording runner; its presence makes the new address appear
