@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "scratch_tree.h"
 #include "sysutil/version_resource.h"
 
 namespace {
@@ -107,6 +108,23 @@ TEST(VersionText, MissingFileGivesUnkWithoutDate) {
   EXPECT_EQ(Text(BuildStringsWithDate, "/nonexistent/navro.exe"), "Unk");
   EXPECT_EQ(Text(FileVersionNumber, "/nonexistent/navro.exe"), "Unk");
   EXPECT_STREQ(GetFileVersionText(BuildStringsWithDate, nullptr), "Unk");
+}
+
+TEST(VersionText, OverlongBuildStringIsCutAtTheEndOfTheText) {
+  const std::string text = Text(BuildStringsWithDate, Fixture("long32.exe"));
+  EXPECT_EQ(text.size(), static_cast<std::size_t>(VersionTextSize - 1));
+  EXPECT_EQ(text.substr(0, 13), "PB=0123456789");
+  EXPECT_EQ(Text(FileVersionNumber, Fixture("long32.exe")), "1.2.3.4");
+}
+
+TEST(VersionText, NonProgramFilesGiveUnkWithTheirDate) {
+  ScratchTree tree("tavik_nonprogram");
+  ASSERT_EQ(mkfifo(tree.Path("pipe.exe").c_str(), 0600), 0);
+  EXPECT_EQ(Text(BuildStringsWithDate, tree.Path("pipe.exe")), "Unk  " + DateLine(tree.Path("pipe.exe")))
+      << "a FIFO must not hang the reader";
+  tree.File("empty.exe", "");
+  EXPECT_EQ(Text(BuildStringsWithDate, tree.Path("empty.exe")), "Unk  " + DateLine(tree.Path("empty.exe")));
+  EXPECT_EQ(Text(FileVersionNumber, tree.Root()), "Unk");
 }
 
 TEST(VersionText, EachCallDescribesOnlyItsOwnFile) {
