@@ -6,6 +6,7 @@
 #include "link_test_support.h"
 
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -310,6 +311,38 @@ TEST_F(LinkRecordTest, DebugLinesNameTheRecordFiles) {
   std::string text(bytes.begin(), bytes.end());
   EXPECT_NE(text.find("s Opened logfile cmlSRX10.bin\n"), std::string::npos);
   EXPECT_NE(text.find("s closed logfile cmlSRX10.bin\n"), std::string::npos);
+}
+
+TEST_F(LinkRecordTest, ThreadsRecordingAtOnceLoseNothing) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nLOGALL=1\nWRITENOW=0\n");
+  LinkSetDebugFile("debug.txt");
+  LinkConnection* shared = Opened();
+  LinkConnection* own[3] = {Opened(), Opened(), Opened()};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; ++t) {
+    threads.emplace_back([&, t] {
+      const std::uint8_t message[8] = {0x90, 0, 8, 0, 0, 0, 0, 0};
+      for (std::uint32_t i = 0; i < 500; ++i) {
+        LinkRecordEvent(shared, LinkDirectionReceive, 10 + t, i, 0, 0);
+        LinkRecordEvent(own[t], LinkDirectionTransmit, 20, i, 0, 0);
+        LinkLogMessage(shared, LinkDirectionReceive, 1, message);
+        LinkDebugPrint("c thread %d record %u\n", t, i);
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  LinkCloseRecords(shared);
+  LinkSetDebugFile(nullptr);
+  EXPECT_EQ(ReadFile("cmlCRX10.bin").size(), 1500u * LinkRecordSize);
+  EXPECT_EQ(ReadFile("cmlCRX10.binFULL").size(), 1500u * 16);
+  for (LinkConnection* link : own) LinkCloseRecords(link);
+  EXPECT_EQ(ReadFile("cmlCTX40.bin").size(), 500u * LinkRecordSize);
+  EXPECT_EQ(ReadFile("cmlCTX80.bin").size(), 500u * LinkRecordSize);
+  std::ifstream debug("debug.txt");
+  int threadLines = 0;
+  for (std::string line; std::getline(debug, line);)
+    if (line.rfind("c thread ", 0) == 0 && line.find(" record ") != std::string::npos) ++threadLines;
+  EXPECT_EQ(threadLines, 1500) << "every debug line arrives whole";
 }
 
 } // namespace
