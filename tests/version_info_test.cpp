@@ -148,6 +148,8 @@ TEST(VersionText, OwnElfProgramsCarryTheSectionThatTheBuildPutIn) {
   const std::string helper = SYSUTIL_VERSIONED_HELPER;
   EXPECT_EQ(Text(BuildStringsWithDate, helper), "PB=7.1    SB=field-test  " + DateLine(helper));
   EXPECT_EQ(Text(FileVersionNumber, helper), "2.4.6.8");
+  const std::string elf32 = Fixture("elf32.o");
+  EXPECT_EQ(Text(BuildStringsWithDate, elf32), "PB=7.1    SB=field-test  " + DateLine(elf32));
   FileVersionInfo info;
   const auto bytes = ReadAll(helper);
   ASSERT_TRUE(ParseElfVersionSection(bytes.data(), bytes.size(), info));
