@@ -217,8 +217,14 @@ void CreateIpSetupDialog(IpSetupLayout layout, IpSetupHost host) {
 
 IpSetupDialog* TheIpSetupDialog() { return theDialog.get(); }
 
-void RunIpSetupDialog() { theDialog->Run(); }
+void RunIpSetupDialog() {
+  if (theDialog) theDialog->Run();
+}
 
-void TrySetIpAddress() { theDialog->TrySetIpAddress(); }
+void TrySetIpAddress() {
+  if (theDialog) theDialog->TrySetIpAddress();
+}
 
-void CloseIpSetupDialog() { theDialog->Close(); }
+void CloseIpSetupDialog() {
+  if (theDialog) theDialog->Close();
+}

@@ -62,6 +62,7 @@ class IpSetupDialog {
 };
 
 // The program's one dialog, owned here: built at start-up (hidden), used by the main window's button.
+// The operations below do nothing before CreateIpSetupDialog.
 void CreateIpSetupDialog(IpSetupLayout layout, IpSetupHost host);
 IpSetupDialog* TheIpSetupDialog();
 void RunIpSetupDialog();
