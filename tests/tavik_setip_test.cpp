@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "netns_fixture.h"
@@ -83,4 +84,47 @@ TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationRunner) {
   EXPECT_NE(Addresses().find("inet 192.168.30.1/24"), std::string::npos);
   std::remove(runner.c_str());
   std::remove(record.c_str());
+}
+
+// The helper over a fake sysfs tree with stand-in nmcli and ip programs first on PATH: it asks
+// NetworkManager about the interface and changes its connection, and touches nothing real.
+class ManagedAdapterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = "/tmp/tavik_nm_" + std::to_string(getpid());
+    std::string net = dir_ + "/sys/class/net/tvkfake9";
+    ASSERT_TRUE(RunQuietly("mkdir -p " + net + " " + dir_ + "/bin"));
+    std::ofstream(net + "/ifindex") << "9\n";
+    std::ofstream(net + "/ifalias") << "Local Area Connection\n";
+    Script("nmcli", "case \"$*\" in\n"
+                    "  '-g GENERAL.STATE device show tvkfake9') echo '100 (connected)';;\n"
+                    "  '-g GENERAL.CON-UUID device show tvkfake9') echo 'c0ffee-1';;\n"
+                    "  *) echo \"nmcli $*\" >> " + dir_ + "/ran;;\nesac\n");
+    Script("ip", "echo \"ip $*\" >> " + dir_ + "/ran\n");
+  }
+  void TearDown() override { RunQuietly("rm -rf " + dir_); }
+  void Script(const std::string& name, const std::string& body) {
+    std::string path = dir_ + "/bin/" + name;
+    std::ofstream(path) << "#!/bin/sh\n" << body;
+    chmod(path.c_str(), 0700);
+  }
+  int Helper(const std::string& parameters) {
+    std::string env = "TAVIK_SYSFS=" + dir_ + "/sys PATH=" + dir_ + "/bin:$PATH ";
+    int status = std::system((env + ::Helper + " " + Quote(parameters) + " 2>/dev/null").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string dir_;
+};
+
+TEST_F(ManagedAdapterTest, ChangesTheConnectionThatNetworkManagerHasOnTheInterface) {
+  EXPECT_EQ(Helper("interface ip set address name=\"Local Area Connection\" static 192.168.10.2 255.255.255.0 "), 0);
+  EXPECT_EQ(Helper("interface ip set address \"Local Area Connection\" dhcp"), 0);
+  std::ifstream ran(dir_ + "/ran");
+  std::stringstream text;
+  text << ran.rdbuf();
+  EXPECT_EQ(text.str(),
+            "nmcli connection modify c0ffee-1 ipv4.method manual ipv4.addresses 192.168.10.2/24 ipv4.gateway \n"
+            "nmcli connection up c0ffee-1\n"
+            "nmcli connection modify c0ffee-1 ipv4.method auto ipv4.addresses  ipv4.gateway \n"
+            "nmcli connection up c0ffee-1\n");
 }
