@@ -12,7 +12,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int EthernetHardwareType = 1;  // ARPHRD_ETHER
+constexpr int EthernetHardwareType = 1;    // ARPHRD_ETHER
+constexpr int LoopbackHardwareType = 772;  // ARPHRD_LOOPBACK
 
 // The first line of a sysfs attribute, empty when it cannot be read.
 std::string ReadAttribute(const fs::path& file) {
@@ -75,6 +76,7 @@ bool ReadLinuxInterfaces(const std::string& netClassDirectory, std::vector<Linux
     if (item.index == 0) continue;
     item.friendlyName = FriendlyName(dir, item.device);
     item.connected = IsConnected(dir);
+    item.loopback = std::atoi(ReadAttribute(dir / "type").c_str()) == LoopbackHardwareType;
     out.push_back(item);
   }
   std::sort(out.begin(), out.end(),

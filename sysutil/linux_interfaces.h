@@ -13,6 +13,7 @@ struct LinuxInterface {
   std::string friendlyName;
   std::uint32_t index = 0;
   bool connected = false;    // operstate up, or unknown with carrier
+  bool loopback = false;
 };
 
 // The folder of network interfaces: $TAVIK_SYSFS/class/net, else /sys/class/net.

@@ -88,6 +88,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tavik-setip: no network interface named \"%s\"\n", command.adapterName.c_str());
     return BadParameters;
   }
+  if (target->loopback) {
+    std::fprintf(stderr, "tavik-setip: the loopback interface keeps its address\n");
+    return BadParameters;
+  }
   SystemRunner runner;
   int status = ApplyAddressCommand(command, target->device, runner, error);
   if (status != 0) std::fprintf(stderr, "tavik-setip: %s\n", error.c_str());

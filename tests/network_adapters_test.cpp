@@ -150,6 +150,7 @@ TEST_F(SysfsTreeTest, NamesInterfacesAsTheAdapterListExpects) {
   bool connected[] = {true, true, false, true, false, true, true};
   for (std::size_t i = 0; i < found.size(); ++i) {
     EXPECT_EQ(found[i].friendlyName, names[i]);
+    EXPECT_EQ(found[i].loopback, i == 0);
     EXPECT_EQ(found[i].index, i + 1);
     EXPECT_EQ(found[i].connected, connected[i]) << names[i];
   }

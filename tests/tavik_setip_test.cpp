@@ -50,6 +50,8 @@ TEST_F(AddressHelperTest, RefusesBadNamesAddressesAndMasks) {
       "interface ip set address name=\"Local Area Connection\" static 192.168.10.2 ",
       "interface ip set address name=\"Local Area Connection\" static 192.168.10.2 255.255.255.0; reboot",
       "interface ip set address name=\"tvb\" static 192.168.10.2 255.255.255.0 trailing",
+      "interface ip set address name=\"lo\" static 192.168.10.2 255.255.255.0 ",
+      "interface ip set address \"lo\" dhcp",
   };
   for (const char* parameters : refused) EXPECT_EQ(Helper(parameters), 1) << parameters;
   EXPECT_NE(Addresses().find("inet 192.168.10.1/24"), std::string::npos);  // untouched
