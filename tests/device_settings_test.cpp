@@ -186,7 +186,7 @@ TEST_F(DeviceSettingsTest, PreferencesFileHidesTheBinFile) {
 
 TEST_F(DeviceSettingsTest, FolderNamesMatchIgnoringCase) {
   tree.Write("Preferences/settings/devs.nin", "DisplayMode=2\n");
-  tree.Write("preferences/Settings/DevOpts.Nin", "ProCompProtocol=Bluetooth\n");
+  tree.Write("Preferences/settings/DevOpts.Nin", "ProCompProtocol=Bluetooth\n");
   ReadDeviceSettingsInto(settings);
   EXPECT_EQ(settings.displayMode, 2);
   EXPECT_EQ(settings.procompProtocol, 1);

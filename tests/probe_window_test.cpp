@@ -70,19 +70,20 @@ class XServer : public ::testing::Environment {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
-    pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-nolisten",
+    pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-noreset", "-nolisten",
                   "tcp"},
                  {"PATH=/usr/bin:/bin"}, nullptr, &actions);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     ASSERT_GT(pid_, 0);
-    char number[16] = {};
+    // Xvfb writes the number and the line feed separately and dies if the pipe closes in between.
+    std::string number;
+    char c = 0;
     pollfd ready{fds[0], POLLIN, 0};
-    ASSERT_GT(poll(&ready, 1, 20000), 0) << "Xvfb did not start";
-    ssize_t n = read(fds[0], number, sizeof number - 1);
+    while (c != '\n' && poll(&ready, 1, 20000) > 0 && read(fds[0], &c, 1) == 1) number += c;
     close(fds[0]);
-    ASSERT_GT(n, 0);
-    displayName = ":" + std::to_string(std::atoi(number));
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    displayName = ":" + std::to_string(std::atoi(number.c_str()));
   }
   void TearDown() override {
     if (pid_ > 0) {
@@ -153,9 +154,10 @@ class LinkProbeRun : public ::testing::Test {
         "DISPLAY=" + displayName,       "TAVIK_ROOT=" + tree.Path("tavik"),
         "TAVIK_SYSFS=" + tree.Path("sys"), "TAVIK_PROCFS=" + tree.Path("proc"),
         "TAVIK_PANE_DUMP=" + dump,      "PATH=/usr/bin:/bin"};
-    for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
+    for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
       if (const char* value = std::getenv(keep)) env.push_back(std::string(keep) + "=" + value);
     }
+    env.push_back("LSAN_OPTIONS=print_suppressions=0:suppressions=" TOOLKIT_LEAKS_PATH);
     pid = Spawn({LINKPROBE_PATH, "STARTUPDIR=C:\\Tavik\\BIN\\"}, env, tree.Root().c_str());
     ASSERT_GT(pid, 0);
     std::string found = Xdotool("search --sync --onlyvisible --name '^Tavik Comm Check'");
