@@ -12,6 +12,9 @@ int PlatformCodeForVersion(unsigned platformId, unsigned major, unsigned minor);
 // The first call fills the platform-code cache.
 const char* GetPlatformName();
 
+// The Windows name for a platform code: "XP", "Vista", "Windows 7", "Windows 8" or "???".
+const char* WindowsVersionName(int platformCode);
+
 // Nonzero when the operating system is 64-bit.
 int Is64BitOs();
 
