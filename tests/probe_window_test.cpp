@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -117,6 +118,26 @@ class LinkProbeRun : public ::testing::Test {
     return text;
   }
 
+  // Whether a label drawn in the toolkit's active colour (black) shows inside the given area of the
+  // window; an inactive label is drawn in a lighter grey. Looks again for up to `seconds`.
+  bool LabelIsActive(int x, int y, int w, int h, int seconds = 0) {
+    Display* display = XOpenDisplay(displayName.c_str());
+    if (display == nullptr) return false;
+    bool black = false;
+    auto deadline = Clock::now() + std::chrono::seconds(seconds);
+    for (bool first = true; first || (!black && Clock::now() < deadline); first = false) {
+      if (XImage* image = XGetImage(display, std::stoul(window), x, y, w, h, AllPlanes, ZPixmap)) {
+        for (int py = 0; py < h && !black; ++py) {
+          for (int px = 0; px < w && !black; ++px) black = XGetPixel(image, px, py) == 0;
+        }
+        XDestroyImage(image);
+      }
+      if (!black) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    XCloseDisplay(display);
+    return black;
+  }
+
   // What the window's close box does: the window manager's delete request.
   void SendCloseRequest() {
     Display* display = XOpenDisplay(displayName.c_str());
@@ -168,6 +189,22 @@ TEST_F(LinkProbeRun, ButtonsOutsideTheRescanLeaveThePaneAlone) {
   ClickAt(30 + 142, 325 + 15);
   std::string after = PaneAfter(FirstReport);
   EXPECT_EQ(after.rfind("Version       : changed\n", 0), 0u) << after;
+  SendCloseRequest();
+  EXPECT_EQ(WaitForExit(pid, 10), 0);
+  pid = -1;
+}
+
+TEST_F(LinkProbeRun, GameSoundTestIsGreyedOutUnlessTwoComputerSetUp) {
+  Start();
+  EXPECT_TRUE(LabelIsActive(60, 272, 225, 17, 10));   // "Sound Test (this computer)", once drawn
+  EXPECT_TRUE(LabelIsActive(60, 300, 225, 17));    // "Sound Test (game computer)", DisplayMode 2
+  SendCloseRequest();
+  ASSERT_EQ(WaitForExit(pid, 10), 0);
+
+  tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN", "Input_Source = C2+\n");
+  Start();
+  EXPECT_TRUE(LabelIsActive(60, 272, 225, 17, 10));
+  EXPECT_FALSE(LabelIsActive(60, 300, 225, 17));
   SendCloseRequest();
   EXPECT_EQ(WaitForExit(pid, 10), 0);
   pid = -1;
