@@ -1,6 +1,7 @@
 // Child processes and a private X server (Xvfb) for the tests and benchmarks that run real windows.
 #pragma once
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -59,6 +60,7 @@ class PrivateXServer {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);   // notes on busy display numbers
     // -noreset: Xvfb would write the display number again, into a closed pipe, when the last client leaves.
     pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-noreset",
                   "-nolisten", "tcp"},
