@@ -115,6 +115,7 @@ TEST_F(DeviceSettingsTest, AmplifierPortRules) {
       {"ProComp=USB\n", 1},
       {"ProComp = COM12\n", 12},
       {"ProComp=C\n", 1},          // nothing after the 'C': no number, and no reading past the text
+      {"ProComp=COM-2\n", -2},     // not range-checked here; the port table lookup rejects it later
       {"ProComp=COM7\nInput_Source=ProComp+\n", 7},   // the mention in the source line changes nothing
       {"Input_Source=ProSB\n", 1},
   };
