@@ -75,9 +75,7 @@ void ApplyDevsLine(DeviceSettings& s, const char* line) {
   ApplyInputSource(s, line);
   if (const char* value = FindSettingValue(line, "EthernetPort")) s.ethernetPort = DecimalValue(value);
   ApplyEthernetAddress(s, line);
-  if (const char* value = FindSettingValue(line, "Game_comm")) {
-    ReadComNumber(value, s.gamePort);
-  }
+  if (const char* value = FindSettingValue(line, "Game_comm")) ReadComNumber(value, s.gamePort);
   if (const char* value = FindSettingValue(line, "Communications_class")) s.commClass = value[0] == 'S' ? 0 : 1;
   if (const char* value = FindSettingValue(line, "DisplayMode")) {
     s.displayMode = value[0] == '2' ? 2 : value[0] == 'D' ? 1 : 0;
