@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -29,11 +30,15 @@ std::string OwnFolder() {
 }
 
 void ReapInBackground(pid_t pid) {
-  std::thread([pid] {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-  }).detach();
+  try {
+    std::thread([pid] {
+      int status = 0;
+      while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+    }).detach();
+  } catch (const std::system_error&) {
+    // No thread to spare: the finished child stays a zombie until the program ends, which harms nothing.
+  }
 }
 
 std::string AddressHelperPath() {

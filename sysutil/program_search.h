@@ -1,4 +1,5 @@
-// Finding an installed program by name, as the command processor would.
+// Finding an installed program by name, as the command processor would (Linux: the desktop tools and
+// the programs the address helper runs).
 #pragma once
 
 #include <string>
