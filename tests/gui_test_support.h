@@ -1,91 +1,35 @@
-// Driving a real program under a private X server: Xvfb started once per test program, child
-// processes started and waited for by pid, xdotool on the private display, the close box's request.
+// Driving a real program under the private X server (x_session.h) with xdotool: the server kept for
+// the whole test program, windows found by name, clicks in a window's own coordinates, the close
+// box's request, and the environment a program under test gets.
 #pragma once
 
 #include <X11/Xlib.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "x_session.h"
 
 namespace guitest {
 
-using Clock = std::chrono::steady_clock;
-
 inline std::string displayName;  // the private X server of this test program
 
-// Starts `args` with exactly the environment `env`, in `dir` when given.
-inline pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const char* dir,
-                   posix_spawn_file_actions_t* actions = nullptr) {
-  std::vector<char*> argv, envp;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  std::string previous = std::filesystem::current_path();
-  if (dir != nullptr) std::filesystem::current_path(dir);
-  pid_t pid = -1;
-  int failed = posix_spawnp(&pid, argv[0], actions, nullptr, argv.data(), envp.data());
-  std::filesystem::current_path(previous);
-  return failed == 0 ? pid : -1;
-}
-
-// Waits up to `seconds` for the child; its exit code, or -1 when it did not end (it is then killed).
-inline int WaitForExit(pid_t pid, double seconds) {
-  auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-  int status = 0;
-  while (Clock::now() < deadline) {
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, &status, 0);
-  return -1;
-}
-
-// Starts Xvfb on a display number it chooses itself, for the whole test program.
+// Starts the private X server for the whole test program.
 class XServer : public ::testing::Environment {
  public:
   void SetUp() override {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-noreset", "-nolisten",
-                  "tcp"},
-                 {"PATH=/usr/bin:/bin"}, nullptr, &actions);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    ASSERT_GT(pid_, 0);
-    // Xvfb writes the number and the line feed separately and dies if the pipe closes in between.
-    std::string number;
-    char c = 0;
-    pollfd ready{fds[0], POLLIN, 0};
-    while (c != '\n' && poll(&ready, 1, 20000) > 0 && read(fds[0], &c, 1) == 1) number += c;
-    close(fds[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-    displayName = ":" + std::to_string(std::atoi(number.c_str()));
+    server_ = std::make_unique<probetest::PrivateXServer>();
+    displayName = server_->Display();
+    ASSERT_FALSE(displayName.empty()) << "Xvfb did not start";
   }
-  void TearDown() override {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      WaitForExit(pid_, 10);
-    }
-  }
+  void TearDown() override { server_.reset(); }
 
  private:
-  pid_t pid_ = -1;
+  std::unique_ptr<probetest::PrivateXServer> server_;
 };
 
 // Runs an xdotool command on the private display and returns what it printed.
@@ -126,8 +70,8 @@ inline void SendCloseRequest(const std::string& window) {
   XCloseDisplay(display);
 }
 
-// The environment a program under test gets: the private display, the sanitizers' settings and the
-// suppressions of the toolkit's own leaks, and `extra`.
+// The environment a program under test gets: `extra`, the private display, the sanitizers' settings
+// and the suppressions of the toolkit's own leaks.
 inline std::vector<std::string> ProgramEnvironment(std::vector<std::string> extra, const char* leakSuppressions) {
   extra.push_back("DISPLAY=" + displayName);
   extra.push_back("PATH=/usr/bin:/bin");

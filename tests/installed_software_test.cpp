@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <pty.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -27,6 +26,7 @@
 namespace {
 
 using namespace toolboardtest;
+using probetest::FakePort;
 
 bool FakeHostName(char* buffer, std::size_t size) {
   std::snprintf(buffer, size, "therapist");
@@ -54,20 +54,6 @@ const char* const VlcFirst = "c:\\Progra~1\\VideoLan\\VLC\\VLC.exe";
 const char* const VlcSecond = "c:\\Program Files (x86)\\VideoLan\\VLC\\VLC.exe";
 const char* const MpcFirst = "c:\\Progra~1\\MPC-HC\\mpc-hc.exe";
 const char* const MpcSecond = "c:\\Program Files (x86)\\MPC-HC\\mpc-hc.exe";
-
-struct FakePort {
-  int master = -1;
-  std::string device;
-  FakePort() {
-    int slave = -1;
-    char name[256];
-    if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
-      device = name;
-      close(slave);
-    }
-  }
-  ~FakePort() { close(master); }
-};
 
 class SoftwareReportTest : public ::testing::Test {
  protected:

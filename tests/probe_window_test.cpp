@@ -2,45 +2,62 @@
 // xdotool, clicked where its buttons are, its pane read through TAVIK_PANE_DUMP.
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <fcntl.h>
-#include <pty.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "gui_test_support.h"
 #include "probe_test_support.h"
+#include "x_session.h"
 
 namespace {
 
-using guitest::Spawn;
-using guitest::WaitForExit;
-using guitest::Xdotool;
+using probetest::PrivateXServer;
+using probetest::FakePort;
 using probetest::ReadWholeFile;
 using probetest::ScratchTree;
+using probetest::Spawn;
+using probetest::WaitForExit;
 using Clock = std::chrono::steady_clock;
 
-// A pseudo-terminal standing in for a serial port.
-struct FakePort {
-  int master = -1;
-  std::string device;
-  FakePort() {
-    int slave = -1;
-    char name[256];
-    if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
-      device = name;
-      close(slave);
-    }
+std::string displayName;   // the private X server of this test program
+
+// Starts the private X server for the whole test program.
+class XServer : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    server_ = std::make_unique<PrivateXServer>();
+    displayName = server_->Display();
+    ASSERT_FALSE(displayName.empty()) << "Xvfb did not start";
   }
-  ~FakePort() { close(master); }
+  void TearDown() override { server_.reset(); }
+
+ private:
+  std::unique_ptr<PrivateXServer> server_;
 };
+
+// Runs an xdotool command on the private display and returns what it printed.
+std::string Xdotool(const std::string& arguments) {
+  std::string command = "DISPLAY=" + displayName + " timeout 20 xdotool " + arguments + " 2>/dev/null";
+  std::string output;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char chunk[256];
+    while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) output.append(chunk, n);
+    pclose(pipe);
+  }
+  return output;
+}
 
 // The suite tree linkprobe runs on, and the program itself with its window.
 class LinkProbeRun : public ::testing::Test {
@@ -69,18 +86,26 @@ class LinkProbeRun : public ::testing::Test {
   }
 
   void Start() {
-    std::vector<std::string> env = guitest::ProgramEnvironment(
-        {"TAVIK_ROOT=" + tree.Path("tavik"), "TAVIK_SYSFS=" + tree.Path("sys"), "TAVIK_PROCFS=" + tree.Path("proc"),
-         "TAVIK_PANE_DUMP=" + dump},
-        TOOLKIT_LEAKS_PATH);
+    std::vector<std::string> env = {
+        "DISPLAY=" + displayName,       "TAVIK_ROOT=" + tree.Path("tavik"),
+        "TAVIK_SYSFS=" + tree.Path("sys"), "TAVIK_PROCFS=" + tree.Path("proc"),
+        "TAVIK_PANE_DUMP=" + dump,      "PATH=/usr/bin:/bin"};
+    for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+      if (const char* value = std::getenv(keep)) env.push_back(std::string(keep) + "=" + value);
+    }
+    env.push_back("LSAN_OPTIONS=print_suppressions=0:suppressions=" TOOLKIT_LEAKS_PATH);
     pid = Spawn({LINKPROBE_PATH, "STARTUPDIR=C:\\Tavik\\BIN\\"}, env, tree.Root().c_str());
     ASSERT_GT(pid, 0);
-    window = guitest::FindVisibleWindow("^Tavik Comm Check");
+    std::string found = Xdotool("search --sync --onlyvisible --name '^Tavik Comm Check'");
+    window = found.substr(0, found.find('\n'));
     ASSERT_FALSE(window.empty()) << "no linkprobe window appeared";
   }
 
   // Clicks at a position inside the window, as given in the window's own coordinates.
-  void ClickAt(int x, int y) { guitest::ClickAt(window, x, y); }
+  void ClickAt(int x, int y) {
+    Xdotool("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
+            " click 1");
+  }
 
   // Waits until the pane dump differs from `old`, and returns it.
   std::string PaneAfter(const std::string& old) {
@@ -93,8 +118,40 @@ class LinkProbeRun : public ::testing::Test {
     return text;
   }
 
+  // Whether a label drawn in the toolkit's active colour (black) shows inside the given area of the
+  // window; an inactive label is drawn in a lighter grey. Looks again for up to `seconds`.
+  bool LabelIsActive(int x, int y, int w, int h, int seconds = 0) {
+    Display* display = XOpenDisplay(displayName.c_str());
+    if (display == nullptr) return false;
+    bool black = false;
+    auto deadline = Clock::now() + std::chrono::seconds(seconds);
+    for (bool first = true; first || (!black && Clock::now() < deadline); first = false) {
+      if (XImage* image = XGetImage(display, std::stoul(window), x, y, w, h, AllPlanes, ZPixmap)) {
+        for (int py = 0; py < h && !black; ++py) {
+          for (int px = 0; px < w && !black; ++px) black = XGetPixel(image, px, py) == 0;
+        }
+        XDestroyImage(image);
+      }
+      if (!black) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    XCloseDisplay(display);
+    return black;
+  }
+
   // What the window's close box does: the window manager's delete request.
-  void SendCloseRequest() { guitest::SendCloseRequest(window); }
+  void SendCloseRequest() {
+    Display* display = XOpenDisplay(displayName.c_str());
+    ASSERT_NE(display, nullptr);
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = std::stoul(window);
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
+    XCloseDisplay(display);
+  }
 };
 
 const char* const FirstReport =
@@ -137,6 +194,22 @@ TEST_F(LinkProbeRun, ButtonsOutsideTheRescanLeaveThePaneAlone) {
   pid = -1;
 }
 
+TEST_F(LinkProbeRun, GameSoundTestIsGreyedOutUnlessTwoComputerSetUp) {
+  Start();
+  EXPECT_TRUE(LabelIsActive(60, 272, 225, 17, 10));   // "Sound Test (this computer)", once drawn
+  EXPECT_TRUE(LabelIsActive(60, 300, 225, 17));    // "Sound Test (game computer)", DisplayMode 2
+  SendCloseRequest();
+  ASSERT_EQ(WaitForExit(pid, 10), 0);
+
+  tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN", "Input_Source = C2+\n");
+  Start();
+  EXPECT_TRUE(LabelIsActive(60, 272, 225, 17, 10));
+  EXPECT_FALSE(LabelIsActive(60, 300, 225, 17));
+  SendCloseRequest();
+  EXPECT_EQ(WaitForExit(pid, 10), 0);
+  pid = -1;
+}
+
 TEST_F(LinkProbeRun, CloseBoxEndsWithExitCodeZero) {
   Start();
   SendCloseRequest();
@@ -166,6 +239,6 @@ TEST_F(LinkProbeRun, TitleCarriesTheBuildAndFileDate) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  ::testing::AddGlobalTestEnvironment(new guitest::XServer);
+  ::testing::AddGlobalTestEnvironment(new XServer);
   return RUN_ALL_TESTS();
 }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <pty.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -20,25 +19,12 @@
 
 namespace {
 
-using guitest::Clock;
-using guitest::Spawn;
-using guitest::WaitForExit;
 using guitest::Xdotool;
+using probetest::FakePort;
+using probetest::Spawn;
+using probetest::WaitForExit;
 using namespace toolboardtest;
-
-struct FakePort {
-  int master = -1;
-  std::string device;
-  FakePort() {
-    int slave = -1;
-    char name[256];
-    if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
-      device = name;
-      close(slave);
-    }
-  }
-  ~FakePort() { close(master); }
-};
+using Clock = std::chrono::steady_clock;
 
 // Waits up to ten seconds for `done`.
 bool Eventually(const std::function<bool()>& done) {
