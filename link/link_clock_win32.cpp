@@ -1,0 +1,18 @@
+// The performance counter on Windows (QueryPerformanceCounter), with GetTickCount where there is none.
+#include "link/link_clock.h"
+
+#include <windows.h>
+
+std::uint32_t LinkClockFrequency() {
+  LARGE_INTEGER frequency;
+  if (!QueryPerformanceFrequency(&frequency)) return 0;
+  return static_cast<std::uint32_t>(frequency.QuadPart);
+}
+
+std::uint64_t LinkClockCount() {
+  LARGE_INTEGER count;
+  QueryPerformanceCounter(&count);
+  return static_cast<std::uint64_t>(count.QuadPart);
+}
+
+std::uint32_t LinkClockTicks() { return GetTickCount(); }

@@ -1,0 +1,218 @@
+// Connection objects: creation and release, the registry of 16 valid objects, the object count behind the
+// platform's socket library, the handle table, and the small per-object settings.
+#include "link/link_object.h"
+
+#include "link/link.h"
+#include "link/link_keyvalue.h"
+#include "link/link_locks.h"
+#include "link/link_netinit.h"
+#include "link/link_record.h"
+#include "link/link_serial.h"
+#include "link/link_socket.h"
+
+#include <cstdlib>
+#include <new>
+#include <unordered_set>
+
+namespace {
+
+struct Registry {
+  LinkConnection* entries[LinkRegistrySize];
+  int highest;
+};
+
+Registry registry;
+int objectCount = 0;
+std::unordered_set<const void*> liveObjects;
+LinkConnection* handles[LinkHandleCount];
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+void SetDefaultClasses(LinkConnection* link) {
+  for (int code = 160; code <= 175; ++code) link->classOf[code] = ClassDatagram;
+  link->classOf[LinkPokeCode] = ClassDatagram;
+}
+
+// Puts the object into the lowest empty entry, growing the entries in use up to 16; full: not registered.
+void Register(LinkConnection* link) {
+  for (int i = 0; i <= registry.highest; ++i) {
+    if (registry.entries[i] == nullptr) {
+      registry.entries[i] = link;
+      return;
+    }
+  }
+  if (registry.highest < LinkRegistrySize - 1) registry.entries[++registry.highest] = link;
+}
+
+void Unregister(LinkConnection* link) {
+  int i = LinkRegistryIndex(link);
+  if (i < 0) return;
+  registry.entries[i] = nullptr;
+  LinkDebugPrint("Free object was found\n");
+  if (i == registry.highest && i != 0) --registry.highest;
+}
+
+// Zeroes the memory as a new object with the default classes; null when the socket library won't start.
+LinkConnection* Initialise(void* memory, std::uint8_t userBuffer) {
+  Guard guard(LinkRegistryLock());
+  if (objectCount == 0 && !LinkNetStartup()) return nullptr;
+  ++objectCount;
+  auto* link = new (memory) LinkConnection();
+  SetDefaultClasses(link);
+  Register(link);
+  liveObjects.insert(link);
+  link->userBuffer = userBuffer;
+  return link;
+}
+
+void ForgetHandles(const LinkConnection* link) {
+  for (auto& entry : handles)
+    if (entry == link) entry = nullptr;
+}
+
+unsigned AddressText(const void* pointer) {
+  return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(pointer));
+}
+
+} // namespace
+
+int LinkObjectCount() {
+  Guard guard(LinkRegistryLock());
+  return objectCount;
+}
+
+int LinkRegistryHighest() {
+  Guard guard(LinkRegistryLock());
+  return registry.highest;
+}
+
+int LinkRegistryIndex(const void* link) {
+  if (link == nullptr) return -1;
+  Guard guard(LinkRegistryLock());
+  for (int i = 0; i <= registry.highest; ++i)
+    if (registry.entries[i] == link) return i;
+  return -1;
+}
+
+int LinkObjectSize() { return static_cast<int>(sizeof(LinkConnection)); }
+
+LinkConnection* LinkCreate() {
+  void* memory = std::malloc(sizeof(LinkConnection));
+  if (memory == nullptr) return nullptr;
+  LinkConnection* link = Initialise(memory, 0);
+  if (link == nullptr) {
+    std::free(memory);
+    return nullptr;
+  }
+  LinkDebugPrint("Alloc object : %x\n", AddressText(link));
+  return link;
+}
+
+LinkConnection* LinkInitBuffer(void* buffer, int size) {
+  if (buffer == nullptr || size < LinkObjectSize()) return nullptr;
+  if (reinterpret_cast<std::uintptr_t>(buffer) % alignof(LinkConnection) != 0) return nullptr;
+  Guard guard(LinkRegistryLock());
+  if (liveObjects.count(buffer) != 0) return nullptr; // still a live object: wiping it would pull it from under its users
+  LinkConnection* link = Initialise(buffer, 1);
+  if (link != nullptr) LinkDebugPrint("User buffer : %x", AddressText(link));
+  return link;
+}
+
+void LinkRelease(LinkConnection* link) {
+  if (link == nullptr) return;
+  Guard guard(LinkRegistryLock());
+  if (liveObjects.count(link) == 0) return; // not memory this library initialised, or released already
+  LinkDebugPrint("Connection status : %d\n", link->status);
+  LinkDisconnect(link);
+  bool ownMemory = link->userBuffer == 0;
+  if (ownMemory) LinkDebugPrint("Free  %x\n", AddressText(link));
+  Unregister(link);
+  liveObjects.erase(link);
+  ForgetHandles(link);
+  if (ownMemory) std::free(link);
+  if (objectCount > 0 && --objectCount == 0) {
+    LinkNetCleanup();
+    LinkMarkLogSettingsUnread();
+  }
+}
+
+int LinkIsValid(LinkConnection* link) { return LinkRegistryIndex(link) >= 0 ? 1 : 0; }
+
+int LinkIsInvalid(LinkConnection* link, int) { return LinkIsValid(link) ? 0 : 1; }
+
+int LinkIsInvalidByHandle(int handle, int ignored) { return LinkIsInvalid(LinkFromHandle(handle), ignored); }
+
+void LinkSetClass(LinkConnection* link, int firstCode, int lastCode, int messageClass) {
+  if (link == nullptr) return;
+  int first = firstCode & 0xFF;
+  int last = lastCode & 0xFF;
+  for (int code = first; code <= last; ++code) link->classOf[code] = static_cast<std::uint8_t>(messageClass);
+}
+
+void LinkSetClassByHandle(int handle, int firstCode, int lastCode, int messageClass) {
+  LinkSetClass(LinkFromHandle(handle), firstCode, lastCode, messageClass);
+}
+
+int LinkDisconnect(LinkConnection* link) {
+  if (!LinkIsValid(link)) return 0;
+  return link->kind == 1 ? LinkCloseSocket(link) : LinkCloseSerial(link);
+}
+
+int LinkDisconnectByHandle(int handle) { return LinkDisconnect(LinkFromHandle(handle)); }
+
+int LinkSetLineWatch(LinkConnection* link, int value) {
+  if (!LinkIsValid(link)) return -1;
+  int previous = link->lineWatch;
+  link->lineWatch = static_cast<std::int16_t>(value);
+  return previous;
+}
+
+void LinkSetSerialModes(LinkConnection* link, int shortFrames, int rawMode) {
+  if (!LinkIsValid(link)) return;
+  link->shortFrames = static_cast<std::int16_t>(-shortFrames);
+  link->rawMode = static_cast<std::int16_t>(rawMode);
+}
+
+int LinkGetShortFrames(LinkConnection* link) {
+  if (!LinkIsValid(link) || link->kind == 1) return 0;
+  return link->shortFrames;
+}
+
+int LinkCleanup() {
+  Guard guard(LinkRegistryLock());
+  if (objectCount == 0) LinkClearKeyValueLists();
+  return objectCount;
+}
+
+int LinkTraceEvent(LinkConnection* link, int code, std::uint32_t a, std::uint32_t b, std::uint32_t c) {
+  LinkRecordEvent(link, LinkDirectionReceive, code, a, b, c);
+  return 1;
+}
+
+std::intptr_t LinkHandleSlot(int index, int mode) {
+  Guard guard(LinkRegistryLock());
+  if (mode == 0) {
+    for (auto& entry : handles) {
+      LinkConnection* link = entry;
+      entry = nullptr;
+      LinkRelease(link);
+    }
+    return index;
+  }
+  if (index < 0 || index >= LinkHandleCount) return -1;
+  LinkConnection*& entry = handles[index];
+  if (mode > 0) {
+    if (entry == nullptr) entry = LinkCreate();
+    return reinterpret_cast<std::intptr_t>(entry);
+  }
+  LinkConnection* link = entry;
+  entry = nullptr;
+  LinkRelease(link);
+  return 0;
+}
+
+LinkConnection* LinkFromHandle(int index) {
+  if (index < 0 || index >= LinkHandleCount) return nullptr;
+  Guard guard(LinkRegistryLock());
+  return handles[index];
+}
