@@ -82,6 +82,8 @@ class SerialDevice {
   virtual int write(const uint8_t* bytes, int count, const std::atomic<bool>& cancel) = 0;
   // Returns when one of the mask's events happens, or soon after cancel is set.
   virtual void waitEvent(uint32_t mask, const std::atomic<bool>& cancel) = 0;
+  // Called after cancel was set, for devices whose waits and writes block until interrupted.
+  virtual void interrupt() {}
   virtual SerialFailure lastFailure() const = 0;
 };
 

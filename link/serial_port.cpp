@@ -84,9 +84,10 @@ SerialPortState* OpenEntry(int index, int& result) {
   return &port;
 }
 
-void StopThread(std::thread& thread, std::atomic<bool>& cancel) {
+void StopThread(SerialPortState& port, std::thread& thread, std::atomic<bool>& cancel) {
   if (!thread.joinable()) return;
   cancel = true;
+  port.device->interrupt();
   thread.join();
   cancel = false;
   std::this_thread::yield();
@@ -253,8 +254,8 @@ int SerialPortClose(int index) {
   int result = 0;
   SerialPortState* port = OpenEntry(index, result);
   if (!port) return result;
-  StopThread(port->watchThread, port->watchCancel);
-  StopThread(port->writeThread, port->writeCancel);
+  StopThread(*port, port->watchThread, port->watchCancel);
+  StopThread(*port, port->writeThread, port->writeCancel);
   port->device->restoreTimeouts();
   port->device.reset();
   return 1;
@@ -470,7 +471,7 @@ int SerialPortWatch(int index, SerialPortNotify notify, void* context, unsigned 
   int result = 0;
   SerialPortState* port = OpenEntry(index, result);
   if (!port) return result;
-  StopThread(port->watchThread, port->watchCancel);
+  StopThread(*port, port->watchThread, port->watchCancel);
   if (!notify) return 1;
   port->watchNotify = notify;
   port->watchContext = context;
