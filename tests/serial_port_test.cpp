@@ -251,6 +251,22 @@ TEST_F(SerialPtyTest, WatchNotifiesOnceForArrivingBytes) {
   EXPECT_EQ(probe.calls, 1);
 }
 
+TEST_F(SerialPtyTest, ProgramMayEndWithAWatchAndAWriterRunning) {
+  const pid_t child = fork();
+  if (child == 0) {
+    SerialPortOption('W');
+    WatchProbe probe;
+    const auto bytes = Pattern(100);
+    const bool started = SerialPortOpen(2, 4000, 4000) == 0 &&
+                         SerialPortWatch(2, WatchProbe::Notify, &probe, 1, SerialEventCts) == 0 &&
+                         SerialPortWrite(2, bytes.data(), 100) == 0;
+    std::exit(started ? 0 : 1);  // runs the driver's clean-up with both threads in place
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 class SerialCableTest : public ::testing::Test {
  protected:
   void SetUp() override {
