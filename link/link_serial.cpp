@@ -335,6 +335,7 @@ int PollSerialLine(LinkConnection* link) {
 
 int LinkWriteSerial(LinkConnection* link, const void* bytes, int count) {
   if (link->comPort == 0) return 1;
+  if (!bytes) return 2;
   if (count == 0) count = static_cast<int>(std::strlen(static_cast<const char*>(bytes)));
   if (count == 0) return 0;
   const int written = SerialPortWrite(PortIndex(link), bytes, count);
