@@ -9,10 +9,10 @@
 #include <FL/Fl_Text_Display.H>
 #include <FL/Fl_Window.H>
 
-#include "identity_box.h"
 #include "output_pane.h"
 #include "ports_report.h"
 #include "probe_startup.h"
+#include "sysutil/identity_box.h"
 
 namespace {
 
