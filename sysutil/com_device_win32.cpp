@@ -1,0 +1,47 @@
+// COM ports on Windows: the system's own \\.\COMn devices.
+#include "sysutil/com_device.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+std::vector<std::string> ComDeviceTable() {
+  std::vector<std::string> table(ComPortLimit + 1);
+  char target[512];
+  for (int n = 1; n <= ComPortLimit; ++n) {
+    std::string name = "COM" + std::to_string(n);
+    if (QueryDosDeviceA(name.c_str(), target, sizeof target) != 0) table[n] = "\\\\.\\" + name;
+  }
+  return table;
+}
+
+std::string ComDevicePath(int port) {
+  if (port < 1 || port > ComPortLimit) return "";
+  return "\\\\.\\COM" + std::to_string(port);
+}
+
+int ComPortOfDevice(const std::string& devicePath) {
+  int port = 0;
+  const char* name = devicePath.c_str();
+  if (std::strncmp(name, "\\\\.\\", 4) == 0) name += 4;
+  if (_strnicmp(name, "COM", 3) == 0 && std::sscanf(name + 3, "%d", &port) == 1 && port >= 1 &&
+      port <= ComPortLimit)
+    return port;
+  return 0;
+}
+
+ComOpenResult ComDeviceOpen(int port) {
+  if (port < 1 || port > ComPortLimit) return {ComInvalidHandle, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND};
+  HANDLE h = CreateFileA(ComDevicePath(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    int error = static_cast<int>(GetLastError());
+    return {ComInvalidHandle, error, error};
+  }
+  return {reinterpret_cast<ComHandle>(h), 0, 0};
+}
+
+void ComDeviceClose(ComHandle handle) {
+  if (handle != ComInvalidHandle) CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
