@@ -1,22 +1,422 @@
-// Serial links: the serial side's operations that the object, connection and queue code call. Until the
-// serial port driver is part of the library, no serial port can be opened.
+// Serial links: opening and closing the port, the poll that turns received bytes into binary messages,
+// two-byte commands, text blocks or raw bytes, the line handshake, and the port write.
 #include "link/link_serial.h"
 
-#include "link/link_record.h"
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
 
-int LinkCloseSerial(LinkConnection* link) {
-  LinkRecordEvent(link, LinkDirectionReceive, 313, static_cast<std::uint32_t>(link->comPort), 0, 0);
-  LinkCloseRecords(link);
-  if (link->comPort == 0) return 0;
+#include "link/link_locks.h"
+#include "link/link_queue.h"
+#include "link/link_record.h"
+#include "link/serial_port.h"
+
+namespace {
+
+int savedSerialError = 0;
+
+constexpr int LineBreak = 16;
+constexpr std::uint32_t HoldOffMicroseconds = 2000;
+constexpr std::uint32_t LineDropWindowMs = 400;
+
+std::uint32_t FirstWord(const std::uint8_t* bytes, int count) {
+  std::uint32_t word = 0;
+  for (int i = std::min(count, 4) - 1; i >= 0; --i) word = (word << 8) | bytes[i];
+  return word;
+}
+
+void Record(LinkConnection* link, int code, std::uint32_t a, std::uint32_t c) {
+  LinkRecordEvent(link, LinkDirectionReceive, code, a, 0, c);
+}
+
+int PortIndex(const LinkConnection* link) { return link->comPort - 1; }
+
+int SetDtr(LinkConnection* link, int letter) {
+  const int result = SerialPortDtr(PortIndex(link), letter);
+  Record(link, 315, static_cast<std::uint32_t>(link->comPort), static_cast<std::uint32_t>(result));
+  return result;
+}
+
+int SetRts(LinkConnection* link, int letter) {
+  const int result = SerialPortRts(PortIndex(link), letter);
+  Record(link, 316, static_cast<std::uint32_t>(link->comPort), static_cast<std::uint32_t>(result));
+  return result;
+}
+
+// The decimal number right after "COM" (at most five digits count); 0 when there is none.
+int PortNumberAfter(const char* com) {
+  int number = 0;
+  for (int i = 3; i < 8 && std::isdigit(static_cast<unsigned char>(com[i])); ++i) number = number * 10 + (com[i] - '0');
+  return number;
+}
+
+// --- Answering side of the line handshake -------------------------------------------------------------
+
+// Returns true when the poll ends here (DSR off).
+bool AnswerLineHandshake(LinkConnection* link, int errors, bool dsr, std::uint32_t now) {
+  const int p = PortIndex(link);
+  if (errors & LineBreak) link->lineChanged = 1;
+  if (!dsr) {
+    if (now - link->lastAnnounce > LineDropWindowMs) {
+      if (link->lineEvent) SetDtr(link, 'S');
+      link->lastAnnounce = 0;
+      link->lineEvent = 0;
+      link->lineChanged = 0;
+    }
+    if (link->lastAnnounce != 0) {
+      link->lineEvent = 1;
+      SetDtr(link, 'C');
+    }
+    link->announceCount = SerialPortCts(p) > 0 ? 1 : 0;
+    return true;
+  }
+  if (!link->lineChanged) {
+    SetDtr(link, 'S');
+    return false;
+  }
+  link->lineEvent = 0;
+  link->lineChanged = 0;
+  link->shortFrames = link->announceCount == 0 ? 1 : 0;
+  SetRts(link, link->announceCount ? 'S' : 'C');
+  link->baud = link->shortFrames ? link->altBaud : link->requestedBaud;
+  SerialPortSetBaud(p, static_cast<int>(link->baud));
+  SetDtr(link, 'S');
+  std::uint8_t discard[LinkSerialChunk];
+  SerialPortRead(p, discard, sizeof discard);  // DSR is on here, so the BLUETOOTH setting changes nothing
+  link->rawCount = 0;
+  link->rawLimit = 0;
+  SerialPortErrors(p, 31);
+  Record(link, 323, 0, 0);
+  SetDtr(link, 'S');
+  return false;
+}
+
+// --- Receive forms ----------------------------------------------------------------------------------
+
+// While a hold-off runs, chunks read within 2 ms of the error are held back.
+bool HoldOffHoldsBack(const LinkConnection* link) {
+  return link->lastRxTime - link->errorTime < HoldOffMicroseconds;
+}
+
+void MarkError(LinkConnection* link, bool keepHeld) {
+  link->errorTime = link->lastRxTime;
+  if (!keepHeld) link->rawCount = 0;
+  link->rawLimit = keepHeld ? link->rawCount : 0;
+  link->errorCount += 1;
+}
+
+int QueueOf(const LinkConnection* link, std::uint8_t code) { return link->classOf[code] != 0 ? 1 : 0; }
+
+// Takes the first complete binary message out of rawData, or drops everything held for a bad frame.
+int TakeBinaryMessage(LinkConnection* link) {
+  if (link->rawCount < 4) return 0;
+  const std::uint8_t* held = link->rawData;
+  const int length = held[2] | (held[3] << 8);
+  const bool accepted = length >= LinkHeaderSize && length <= LinkMaxMessageLength && held[0] >= 0x80 &&
+                        held[1] < 0x80 && (link->rawLimit == 0 || length <= link->rawLimit);
+  if (!accepted) {
+    Record(link, 320, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(length));
+    MarkError(link, false);
+    return 0;
+  }
+  if (link->rawCount < length) return 0;
+  std::memcpy(link->rxBuffer, held, static_cast<size_t>(length));
+  LinkEnqueue(link, length, QueueOf(link, held[0]), "smsg");
+  link->rawCount = static_cast<std::int16_t>(link->rawCount - length);
+  if (link->rawCount > 0) std::memmove(link->rawData, link->rawData + length, static_cast<size_t>(link->rawCount));
+  Record(link, 321, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(length));
+  return 1;
+}
+
+int ReceiveBinary(LinkConnection* link, const std::uint8_t* bytes, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (link->errorTime != 0) {
+      if (HoldOffHoldsBack(link)) return 0;
+      link->errorTime = 0;
+      if (link->rawLimit != 0) return 0;
+    }
+    if (link->rawCount >= LinkRawAreaSize) {
+      Record(link, 322, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(i));
+      MarkError(link, true);
+      return 0;
+    }
+    Record(link, 319, static_cast<std::uint32_t>(link->rawCount), bytes[i]);
+    link->rawData[link->rawCount++] = bytes[i];
+  }
+  return TakeBinaryMessage(link);
+}
+
+void QueueCommand(LinkConnection* link, std::uint8_t code, std::uint8_t argument) {
+  std::memset(link->rxBuffer, 0, LinkHeaderSize);
+  link->rxBuffer[0] = code;
+  link->rxBuffer[1] = argument;
+  link->rxBuffer[2] = LinkHeaderSize;
+  LinkEnqueue(link, LinkHeaderSize, QueueOf(link, code), "serial");
+}
+
+// A block longer than one queue slot keeps what fits and counts one error for the bytes cut off.
+void EndTextBlock(LinkConnection* link) {
+  int n = link->blockLength;
+  if (n > LinkTextBlockMaxData) {
+    n = LinkTextBlockMaxData;
+    link->errorCount += 1;
+  }
+  const int length = n + 12;
+  std::memset(link->rxBuffer, 0, static_cast<size_t>(length));
+  link->rxBuffer[0] = 0x80;
+  link->rxBuffer[1] = link->blockData[LinkRawAreaSize];
+  link->rxBuffer[2] = static_cast<std::uint8_t>(length & 0xFF);
+  link->rxBuffer[3] = static_cast<std::uint8_t>(length >> 8);
+  std::memcpy(link->rxBuffer + 8, link->blockData, static_cast<size_t>(n));
+  LinkEnqueue(link, length, QueueOf(link, 0x80), "serialr");
+}
+
+void ReceiveCommands(LinkConnection* link, const std::uint8_t* bytes, int count) {
+  for (int i = 0; i < count; ++i) {
+    const std::uint8_t b = bytes[i];
+    const bool command = (b & 0x80) != 0;
+    if (link->parseState == 2) {
+      if (command || b == 0) EndTextBlock(link);
+      if (!command && b != 0 && link->blockLength < LinkRawAreaSize) link->blockData[link->blockLength++] = b;
+      if (!command && b == 0) link->parseState = 0;
+    } else if (link->parseState == 1 && !command) {
+      if (link->lastCode == 0x80) {
+        link->blockLength = 0;
+        std::memset(link->blockData, 0, sizeof link->blockData);
+        link->blockData[LinkRawAreaSize] = b;  // the sub-code, kept past the text bytes
+        link->parseState = 2;
+      } else {
+        QueueCommand(link, link->lastCode, b);
+        link->parseState = 0;
+      }
+    }
+    if (command) {
+      link->lastCode = b;
+      link->parseState = 1;
+    }
+  }
+}
+
+int ReceiveRaw(LinkConnection* link, const std::uint8_t* bytes, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (link->rawMode < 2 && link->errorTime != 0) {
+      if (HoldOffHoldsBack(link)) {
+        Record(link, 305, link->errorTime, link->lastRxTime);
+        return 0;
+      }
+      link->errorTime = 0;
+      if (link->rawLimit != 0) {
+        Record(link, 306, static_cast<std::uint32_t>(link->rawLimit), static_cast<std::uint32_t>(i));
+        return 0;
+      }
+    }
+    if (link->rawCount >= LinkRawAreaSize) {
+      MarkError(link, true);
+      Record(link, 307, static_cast<std::uint32_t>(link->rawCount), link->errorCount);
+      return 0;
+    }
+    link->rawData[link->rawCount++] = bytes[i];
+  }
+  if (count > 0) Record(link, 308, static_cast<std::uint32_t>(count), link->lastRxTime);
+  return count;
+}
+
+}  // namespace
+
+// --- Opening, resetting and closing ------------------------------------------------------------------
+
+void LinkResetSerial(LinkConnection* link) {
+  link->rawCount = 0;
+  link->lineEvent = 0;
+  link->lastAnnounce = 0;
+  link->rawLimit = 0;
+  link->errorCount = 0;
+  link->errorTime = 0;
+  link->parseState = 0;
+  link->blockLength = 0;
+  LinkClearQueues(link);
+  Record(link, 324, 0, 0);
+}
+
+int LinkOpenSerial(LinkConnection* link, const char* address, int number) {
+  LinkOpenRecord(link, LinkDirectionReceive, link->isServer ? "VRX" : "MRX");
+  LinkOpenRecord(link, LinkDirectionTransmit, link->isServer ? "VTX" : "MTX");
   link->comPort = 0;
-  link->status = 0;
+  char text[404] = {};  // room past the 400 characters for the four read after a final "COM"
+  for (int i = 0; address && address[i] && i < 400; ++i)
+    text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(address[i])));
+  const char* com = std::strstr(text, "COM");
+  if (!com) return 4;
+  const int port = PortNumberAfter(com);
+  if (port == 0) {
+    Record(link, 310, 0, FirstWord(reinterpret_cast<const std::uint8_t*>(com + 1), 4));
+    return 2;
+  }
+  LinkResetSerial(link);
+  SerialPortOpen(-1, 1, 1);
+  const int baud = SerialPortBaudOf(number == 0 ? 9600 : number);
+  link->baud = link->requestedBaud = static_cast<std::uint32_t>(baud);
+  link->altBaud = 9600;
+  SerialPortSetBaud(-1, baud);
+  SerialPortSetFormat(-1, 0, 0, 8);
+  const int opened = SerialPortOpen(port - 1, 4000, 4000);
+  if (opened != 0) {
+    savedSerialError = SerialPortLastError(nullptr, 0);
+    Record(link, 311, static_cast<std::uint32_t>(opened), static_cast<std::uint32_t>(savedSerialError));
+    if (opened != SerialPortOpenFailed && opened != SerialPortBadIndex) SerialPortClose(port - 1);
+    return opened;
+  }
+  link->hwFlow = std::strstr(text, ":HW") ? 1 : 0;
+  SerialPortSetHandshake(port - 1, link->hwFlow ? 'H' : 'N');
+  link->comPort = static_cast<std::int16_t>(port);
+  link->status = 4;
+  Record(link, 312, static_cast<std::uint32_t>(port), 0);
   return 0;
 }
 
-int LinkOpenSerial(LinkConnection*, const char*, int) { return 4; }
+int LinkCloseSerial(LinkConnection* link) {
+  Record(link, 313, static_cast<std::uint32_t>(link->comPort), 0);
+  LinkCloseRecords(link);
+  if (link->comPort == 0) return 0;
+  const int closed = SerialPortClose(PortIndex(link));
+  link->comPort = 0;
+  link->status = 0;
+  return closed;
+}
 
-void LinkResetSerial(LinkConnection* link) { link->errorCount = 0; }
+// --- Polling ------------------------------------------------------------------------------------------
 
-int PollSerialLine(LinkConnection*) { return 0; }
+int PollSerialLine(LinkConnection* link) {
+  if (link->comPort == 0) return 0;
+  const int p = PortIndex(link);
+  if (link->rawMode && LinkRawAreaSize - link->rawCount < 100) {
+    Record(link, 302, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(link->rawMode));
+    return 0;
+  }
+  const int errors = SerialPortErrors(p, 31);
+  const bool dsr = SerialPortDsr(p) > 0;
+  const std::uint32_t now = LinkMilliseconds();
+  if (link->lineWatch && link->isServer && AnswerLineHandshake(link, errors > 0 ? errors : 0, dsr, now)) return 0;
+  link->lastAnnounce = dsr ? now : 0;
 
-int LinkWriteSerial(LinkConnection* link, const void*, int) { return link->comPort == 0 ? 1 : 2; }
+  std::uint8_t chunk[LinkSerialChunk];
+  const int room = std::min(LinkRawAreaSize - link->rawCount, LinkSerialChunk);
+  const int got = room > 0 ? SerialPortRead(p, chunk, room) : 0;
+  if (got < 0) {
+    Record(link, 303, static_cast<std::uint32_t>(got), static_cast<std::uint32_t>(link->rawMode));
+    return got;
+  }
+  if (got > 0) {
+    Record(link, 300, static_cast<std::uint32_t>(got), FirstWord(chunk, got));
+    LinkLogMessage(link, LinkDirectionReceive, -got, chunk);
+  }
+  const int lineErrors = errors > 0 ? (errors & ~LineBreak) : 0;
+  if (lineErrors != 0 && link->rawMode == 0) {
+    link->errorTime = LinkTimestamp();
+    link->rawCount = 0;
+    link->rawLimit = 0;
+    link->errorCount += 1;
+    Record(link, 304, static_cast<std::uint32_t>(errors), dsr ? 1 : 0);
+    return 0;
+  }
+  if (got > 0) link->lastRxTime = LinkTimestamp();
+  if (link->rawMode) return ReceiveRaw(link, chunk, got);
+  if (link->shortFrames) {
+    ReceiveCommands(link, chunk, got);
+    return 0;
+  }
+  return ReceiveBinary(link, chunk, got);
+}
+
+// --- Sending -------------------------------------------------------------------------------------------
+
+int LinkWriteSerial(LinkConnection* link, const void* bytes, int count) {
+  if (link->comPort == 0) return 1;
+  if (!bytes) return 2;
+  if (count == 0) count = static_cast<int>(std::strlen(static_cast<const char*>(bytes)));
+  if (count == 0) return 0;
+  const int written = SerialPortWrite(PortIndex(link), bytes, count);
+  if (written < count) return 2;
+  LinkRecordEvent(link, LinkDirectionTransmit, 309, static_cast<std::uint32_t>(count), 0,
+                  FirstWord(static_cast<const std::uint8_t*>(bytes), count));
+  return 0;
+}
+
+// --- Mode switch, reopen and error report ---------------------------------------------------------
+
+namespace {
+
+bool WaitForDsr(int p, bool on, std::uint32_t limitMs) {
+  const std::uint32_t start = LinkMilliseconds();
+  while (LinkMilliseconds() - start < limitMs) {
+    if ((SerialPortDsr(p) > 0) == on) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return (SerialPortDsr(p) > 0) == on;
+}
+
+// The calling side of the line handshake; returns 7 or more when the new form may be applied.
+int CallLineHandshake(LinkConnection* link, int shortFrames) {
+  const int p = PortIndex(link);
+  SetRts(link, shortFrames ? 'C' : 'S');
+  if (SerialPortDsr(p) <= 0) return 0;
+  int r = 1;
+  SetDtr(link, 'C');
+  if (WaitForDsr(p, false, 1000)) r |= 2;
+  SerialPortBreak(p, 'A');
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  SerialPortBreak(p, 'C');
+  SetDtr(link, 'S');
+  if (WaitForDsr(p, true, 1000)) r |= 4;
+  return r;
+}
+
+}  // namespace
+
+int LinkSerialMode(LinkConnection* link, int shortFrames, int baud) {
+  if (!LinkIsValid(link)) return 0;
+  if (baud == 0) baud = static_cast<int>(shortFrames ? link->altBaud : link->requestedBaud);
+  link->baud = static_cast<std::uint32_t>(baud);
+  if (link->kind == 1) {
+    link->shortFrames = static_cast<std::int16_t>(shortFrames);
+    return 0;
+  }
+  if (link->comPort != 0) {
+    int r = 15;
+    if (!link->isServer && link->lineWatch) r = CallLineHandshake(link, shortFrames);
+    if (r >= 7) {
+      const int p = PortIndex(link);
+      SerialPortRts(p, shortFrames ? 'C' : 'S');
+      SerialPortSetBaud(p, baud);
+      SerialPortRts(p, shortFrames ? 'C' : 'S');
+      SetDtr(link, 'S');
+    }
+  }
+  link->shortFrames = static_cast<std::int16_t>(shortFrames);
+  return 0;
+}
+
+void LinkReopenSerial(LinkConnection* link) {
+  if (!LinkIsValid(link) || link->kind == 1 || link->comPort == 0) return;
+  const int p = PortIndex(link);
+  SerialPortClose(p);
+  SerialPortOption('R');
+  SerialPortSetFormat(-1, 0, 0, 8);
+  SerialPortSetBaud(-1, static_cast<int>(link->baud));
+  SerialPortOpen(-1, 1, 1);
+  if (SerialPortOpen(p, 16000, 16000) != 0) savedSerialError = SerialPortLastError(nullptr, 0);
+  SerialPortSetHandshake(p, link->hwFlow ? 'H' : 'N');
+  Record(link, 314, static_cast<std::uint32_t>(link->comPort), 0);
+}
+
+void LinkSerialErrors(LinkConnection* link, int* lastError, int* lineErrors, int* bytesWaiting) {
+  if (!LinkIsValid(link) || link->kind == 1) return;
+  const int p = PortIndex(link);
+  if (lastError) *lastError = savedSerialError != 0 ? savedSerialError : SerialPortLastError(nullptr, 0);
+  savedSerialError = 0;
+  if (lineErrors) *lineErrors = link->comPort ? SerialPortErrors(p, -1) : -99;
+  if (bytesWaiting) *bytesWaiting = link->comPort ? SerialPortInQueue(p) : -99;
+}

@@ -1,21 +1,33 @@
-// Serial links: the operations the object layer calls on a connection of kind 0.
+// Serial links: a connection of kind 0 whose bytes travel over a COM port through the serial port
+// driver. There is no thread: the caller's receive and query operations poll the port.
+//
+// Process-wide state of this module: the saved serial error, the platform error code kept by the
+// last failed LinkOpenSerial, read and cleared by LinkSerialErrors.
 #ifndef TAVIK_LINK_LINK_SERIAL_H
 #define TAVIK_LINK_LINK_SERIAL_H
 
 #include "link/link.h"
 
-// Records event 313, closes the record files and the port; the port close result, or 0 when none was open.
-int LinkCloseSerial(LinkConnection* link);
+// The serial receive area (rawData) and the most one poll reads.
+constexpr int LinkRawAreaSize = 4000;
+constexpr int LinkSerialChunk = 2000;
+// Text bytes one text block message can carry: a queue slot holds 1600 bytes, 12 of them framing.
+constexpr int LinkTextBlockMaxData = LinkQueueSlotSize - 12;
 
-// Called by the connection and queue code on a connection of kind 0.
-// Opens the port named in the (upper-case, at most 40 characters) address: 0, or the serial side's code.
+// Opens the port named by "COMn" in address (upper case, ":HW" asks for hardware handshaking) at
+// number baud (0 = 9600). 0 opened; 4 no "COM"; 2 no port number; a negative driver code otherwise.
 int LinkOpenSerial(LinkConnection* link, const char* address, int number);
 // Clears the receive state and errorCount and empties both receive queues.
 void LinkResetSerial(LinkConnection* link);
-// One poll of the port (run under the serial lock by LinkPollSerial): 1 message queued, raw bytes stored,
-// a negative driver code, or 0.
+// Records event 313, closes the record files and the port; the port close result, or 0 when none was open.
+int LinkCloseSerial(LinkConnection* link);
+
+// One poll of the port, run under the serial lock by LinkPollSerial (link_queue.h): 1 when a binary
+// message was queued, the number of raw bytes stored in raw mode, a negative driver code when the read
+// failed, else 0.
 int PollSerialLine(LinkConnection* link);
-// Writes bytes to the port (count 0: the bytes as a text): 0, 1 port closed, 2 short write.
+
+// Writes bytes (count 0: a text's length) to the port: 0 written, 1 port closed, 2 short write.
 int LinkWriteSerial(LinkConnection* link, const void* bytes, int count);
 
 #endif

@@ -278,9 +278,7 @@ void BuildAnnouncement(LinkConnection* link, std::uint8_t* a) {
   std::memset(a, 0, AnnouncementSize);
   a[LinkOffsetCode] = LinkAnnounceCode;
   LinkPutU16(a + LinkOffsetLength, AnnouncementSize);
-  // Zero-filled and, for a name of 64 characters or more, not terminated.
-  size_t length = strnlen(link->hostName, sizeof link->hostName);
-  std::memcpy(a + 4, link->hostName, std::min<size_t>(length, AnnouncementNameSize));
+  std::memcpy(a + 4, link->hostName, strnlen(link->hostName, AnnouncementNameSize));
 }
 
 void MaybeAnnounce(LinkConnection* link, std::uint8_t* announcement) {

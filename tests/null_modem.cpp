@@ -1,0 +1,181 @@
+// The simulated null-modem cable: one shared state guarded by a mutex, one device per open end.
+#include "null_modem.h"
+
+#include <chrono>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace null_modem {
+namespace {
+
+struct End {
+  int index = -1;
+  bool open = false;
+  std::deque<uint8_t> incoming;
+  bool dtr = false;
+  bool rts = false;
+  uint32_t errors = 0;
+  SerialLineSettings settings;
+};
+
+struct Cable {
+  std::mutex lock;
+  End ends[2];
+};
+
+Cable& TheCable() {
+  static Cable cable;
+  return cable;
+}
+
+int EndOf(int index) {
+  Cable& c = TheCable();
+  if (c.ends[0].index == index) return 0;
+  if (c.ends[1].index == index) return 1;
+  return -1;
+}
+
+class CableDevice final : public SerialDevice {
+ public:
+  explicit CableDevice(int end) : me_(end) {}
+  ~CableDevice() override {
+    std::lock_guard<std::mutex> hold(TheCable().lock);
+    mine().open = false;
+    mine().dtr = mine().rts = false;
+  }
+  bool saveTimeouts() override { return true; }
+  bool restoreTimeouts() override { return true; }
+  bool setImmediateReads() override { return true; }
+  bool readSettings(SerialLineSettings& s) override {
+    std::lock_guard<std::mutex> hold(TheCable().lock);
+    s = mine().settings;
+    return true;
+  }
+  bool applySettings(const SerialLineSettings& s) override {
+    std::lock_guard<std::mutex> hold(TheCable().lock);
+    mine().settings = s;
+    mine().dtr = s.dtrControl != SerialControlDisable;
+    mine().rts = s.rtsControl != SerialControlDisable;
+    return true;
+  }
+  bool setQueueSizes(uint32_t, uint32_t) override { return true; }
+  bool resetDevice() override { return true; }
+  bool setLine(SerialLine line, bool on) override {
+    std::lock_guard<std::mutex> hold(TheCable().lock);
+    (line == SerialLine::Dtr ? mine().dtr : mine().rts) = on;
+    return true;
+  }
+  bool setBreak(bool on) override {
+    std::lock_guard<std::mutex> hold(TheCable().lock);
+    if (on) other().errors |= SerialErrorBreak;
+    return true;
+  }
+  bool modemStatus(uint32_t& bits) override {
+    std::lock_guard<std::mutex> hold(TheCable().lock);
+    bits = lines();
+    return true;
+  }
+  bool lineStatus(SerialLineStatus& status) override {
+    std::lock_guard<std::mutex> hold(TheCable().lock);
+    status.errors = mine().errors;
+    mine().errors = 0;
+    status.inQueue = static_cast<uint32_t>(mine().incoming.size());
+    status.outQueue = 0;
+    return true;
+  }
+  int read(uint8_t* buffer, int max) override {
+    std::lock_guard<std::mutex> hold(TheCable().lock);
+    int n = 0;
+    for (; n < max && !mine().incoming.empty(); ++n) {
+      buffer[n] = mine().incoming.front();
+      mine().incoming.pop_front();
+    }
+    return n;
+  }
+  int write(const uint8_t* bytes, int count, const std::atomic<bool>&) override {
+    std::lock_guard<std::mutex> hold(TheCable().lock);
+    if (other().open) other().incoming.insert(other().incoming.end(), bytes, bytes + count);
+    return count;
+  }
+  void waitEvent(uint32_t mask, const std::atomic<bool>& cancel) override {
+    uint32_t before = 0;
+    modemStatus(before);
+    while (!cancel) {
+      {
+        std::lock_guard<std::mutex> hold(TheCable().lock);
+        if ((mask & SerialEventRxChar) && !mine().incoming.empty()) return;
+        const uint32_t changed = lines() ^ before;
+        if (((mask & SerialEventDsr) && (changed & SerialModemDsr)) ||
+            ((mask & SerialEventCts) && (changed & SerialModemCts)) ||
+            ((mask & SerialEventRlsd) && (changed & SerialModemRlsd)))
+          return;
+        if ((mask & SerialEventBreak) && (mine().errors & SerialErrorBreak)) return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+  SerialFailure lastFailure() const override { return {}; }
+
+ private:
+  End& mine() { return TheCable().ends[me_]; }
+  End& other() { return TheCable().ends[1 - me_]; }
+  uint32_t lines() {
+    uint32_t bits = 0;
+    if (other().dtr) bits |= SerialModemDsr | SerialModemRlsd;
+    if (other().rts) bits |= SerialModemCts;
+    return bits;
+  }
+  int me_;
+};
+
+std::unique_ptr<SerialDevice> OpenEnd(int index, SerialFailure& failure) {
+  std::lock_guard<std::mutex> hold(TheCable().lock);
+  const int end = EndOf(index);
+  if (end < 0 || TheCable().ends[end].open) {
+    failure.code = end < 0 ? 2 : 5;
+    failure.text = end < 0 ? "The system cannot find the file specified." : "Access is denied.";
+    return nullptr;
+  }
+  End& e = TheCable().ends[end];
+  e.open = true;
+  e.incoming.clear();
+  e.errors = 0;
+  return std::make_unique<CableDevice>(end);
+}
+
+template <typename T, typename F>
+T Read(int index, F field) {
+  std::lock_guard<std::mutex> hold(TheCable().lock);
+  const int end = EndOf(index);
+  return end < 0 ? T{} : field(TheCable().ends[end]);
+}
+
+}  // namespace
+
+void Install(int a, int b) {
+  {
+    std::lock_guard<std::mutex> hold(TheCable().lock);
+    TheCable().ends[0] = End{};
+    TheCable().ends[1] = End{};
+    TheCable().ends[0].index = a;
+    TheCable().ends[1].index = b;
+  }
+  SerialPortUseDevices(OpenEnd);
+}
+
+void Uninstall() { SerialPortUseDevices(nullptr); }
+
+void InjectErrors(int index, uint32_t flags) {
+  std::lock_guard<std::mutex> hold(TheCable().lock);
+  const int end = EndOf(index);
+  if (end >= 0) TheCable().ends[end].errors |= flags;
+}
+
+uint32_t Baud(int index) { return Read<uint32_t>(index, [](End& e) { return e.settings.baud; }); }
+bool HardwareFlow(int index) { return Read<bool>(index, [](End& e) { return e.settings.outCtsFlow; }); }
+bool Dtr(int index) { return Read<bool>(index, [](End& e) { return e.dtr; }); }
+bool Rts(int index) { return Read<bool>(index, [](End& e) { return e.rts; }); }
+bool Open(int index) { return Read<bool>(index, [](End& e) { return e.open; }); }
+
+}  // namespace null_modem

@@ -1,0 +1,255 @@
+// linkprobe as a user starts it: the real program under a private X server, found by its title with
+// xdotool, clicked where its buttons are, its pane read through TAVIK_PANE_DUMP.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "probe_test_support.h"
+#include "x_session.h"
+
+namespace {
+
+using probetest::FakePort;
+using probetest::PrivateXServer;
+using probetest::ReadWholeFile;
+using probetest::ScratchTree;
+using probetest::Spawn;
+using probetest::WaitForExit;
+using Clock = std::chrono::steady_clock;
+
+std::string displayName;   // the private X server of this test program
+
+// Starts the private X server for the whole test program.
+class XServer : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    server_ = std::make_unique<PrivateXServer>();
+    displayName = server_->Display();
+    ASSERT_FALSE(displayName.empty()) << "Xvfb did not start";
+  }
+  void TearDown() override { server_.reset(); }
+
+ private:
+  std::unique_ptr<PrivateXServer> server_;
+};
+
+// Runs an xdotool command on the private display and returns what it printed.
+std::string Xdotool(const std::string& arguments) {
+  std::string command = "DISPLAY=" + displayName + " timeout 20 xdotool " + arguments + " 2>/dev/null";
+  std::string output;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char chunk[256];
+    while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) output.append(chunk, n);
+    pclose(pipe);
+  }
+  return output;
+}
+
+// The suite tree linkprobe runs on, and the program itself with its window.
+class LinkProbeRun : public ::testing::Test {
+ protected:
+  ScratchTree tree;
+  FakePort com1;
+  std::string dump = tree.Path("pane.txt");
+  pid_t pid = -1;
+  std::string window;
+
+  void SetUp() override {
+    ASSERT_FALSE(com1.device.empty());
+    tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN", "DisplayMode = 2\nInput_Source = C2+\n");
+    tree.Write("tavik/BIN/Tconfig.", "Tavik 5.2 demo\n");
+    tree.Write("sys/class/tty/.keep", "");   // no machine ports beside the linked ones
+    tree.Write("proc/.keep", "");             // no processor data: the summary is left out
+    LinkPort(1, com1.device);
+  }
+  void TearDown() override {
+    if (pid > 0) WaitForExit(pid, 0.5);
+  }
+
+  void LinkPort(int n, const std::string& device) {
+    std::filesystem::create_directories(tree.Path("tavik/dosdevices"));
+    std::filesystem::create_symlink(device, tree.Path("tavik/dosdevices/com" + std::to_string(n)));
+  }
+
+  void Start() {
+    std::vector<std::string> env = {
+        "DISPLAY=" + displayName,       "TAVIK_ROOT=" + tree.Path("tavik"),
+        "TAVIK_SYSFS=" + tree.Path("sys"), "TAVIK_PROCFS=" + tree.Path("proc"),
+        "TAVIK_PANE_DUMP=" + dump,      "PATH=/usr/bin:/bin"};
+    for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+      if (const char* value = std::getenv(keep)) env.push_back(std::string(keep) + "=" + value);
+    }
+    env.push_back("LSAN_OPTIONS=print_suppressions=0:suppressions=" TOOLKIT_LEAKS_PATH);
+    pid = Spawn({LINKPROBE_PATH, "STARTUPDIR=C:\\Tavik\\BIN\\"}, env, tree.Root().c_str());
+    ASSERT_GT(pid, 0);
+    std::string found = Xdotool("search --sync --onlyvisible --name '^Tavik Comm Check'");
+    window = found.substr(0, found.find('\n'));
+    ASSERT_FALSE(window.empty()) << "no linkprobe window appeared";
+  }
+
+  // Clicks at a position inside the window, as given in the window's own coordinates.
+  void ClickAt(int x, int y) {
+    Xdotool("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
+            " click 1");
+  }
+
+  // Waits until the pane dump differs from `old`, and returns it.
+  std::string PaneAfter(const std::string& old) {
+    auto deadline = Clock::now() + std::chrono::seconds(10);
+    std::string text = ReadWholeFile(dump);
+    while (text == old && Clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      text = ReadWholeFile(dump);
+    }
+    return text;
+  }
+
+  // Whether a label drawn in the toolkit's active colour (black) shows inside the given area of the
+  // window; an inactive label is drawn in a lighter grey. Looks again for up to `seconds`.
+  bool LabelIsActive(int x, int y, int w, int h, int seconds = 0) {
+    Display* display = XOpenDisplay(displayName.c_str());
+    if (display == nullptr) return false;
+    bool black = false;
+    auto deadline = Clock::now() + std::chrono::seconds(seconds);
+    for (bool first = true; first || (!black && Clock::now() < deadline); first = false) {
+      if (XImage* image = XGetImage(display, std::stoul(window), x, y, w, h, AllPlanes, ZPixmap)) {
+        for (int py = 0; py < h && !black; ++py) {
+          for (int px = 0; px < w && !black; ++px) black = XGetPixel(image, px, py) == 0;
+        }
+        XDestroyImage(image);
+      }
+      if (!black) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    XCloseDisplay(display);
+    return black;
+  }
+
+  // What the window's close box does: the window manager's delete request.
+  void SendCloseRequest() {
+    Display* display = XOpenDisplay(displayName.c_str());
+    ASSERT_NE(display, nullptr);
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = std::stoul(window);
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
+    XCloseDisplay(display);
+  }
+};
+
+const char* const FirstReport =
+    "Version       : Tavik 5.2 demo\n"
+    "******************************\nCOMM PORTS found(1)\n"
+    "   COM1  \n"
+    "********************************\n";
+
+TEST_F(LinkProbeRun, ShowsTheReportRescansAndEndsWithDone) {
+  Start();
+  EXPECT_EQ(ReadWholeFile(dump), FirstReport);
+
+  // A second port appears and another program holds it; the configuration file loses its line feed.
+  FakePort com3;
+  LinkPort(3, com3.device);
+  int held = open(com3.device.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  tree.Write("tavik/BIN/Tconfig.", "Tavik 5.3");
+  ClickAt(30 + 142, 325 + 15);   // "Rescan ports/Tavik config"
+  EXPECT_EQ(PaneAfter(FirstReport),
+            "Version       : Tavik 5.3******************************\nCOMM PORTS found(2)\n"
+            "   COM1  \n   COM3 *\n********************************\n");
+  close(held);
+
+  ClickAt(100 + 190, 460 + 12);  // "Done (Exit)"
+  EXPECT_EQ(WaitForExit(pid, 10), 0);
+  pid = -1;
+}
+
+TEST_F(LinkProbeRun, ButtonsWithoutAnActionYetChangeNothing) {
+  Start();
+  struct stat before;
+  ASSERT_EQ(stat(dump.c_str(), &before), 0);
+  // The sound, game, amplifier, IP set-up and tool buttons, and the identity box.
+  for (auto [x, y] : {std::pair{172, 280}, {172, 308}, {172, 370}, {172, 398}, {467, 395}, {482, 257},
+                      {482, 302}, {482, 347}, {172, 252}}) {
+    ClickAt(x, y);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  struct stat after;
+  ASSERT_EQ(stat(dump.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);   // every refresh puts a new file in place
+  EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0);
+
+  tree.Write("tavik/BIN/Tconfig.", "changed\n");
+  ClickAt(30 + 142, 325 + 15);
+  std::string text = PaneAfter(FirstReport);
+  EXPECT_EQ(text.rfind("Version       : changed\n", 0), 0u) << text;
+  SendCloseRequest();
+  EXPECT_EQ(WaitForExit(pid, 10), 0);
+  pid = -1;
+}
+
+TEST_F(LinkProbeRun, GameSoundTestIsGreyedOutUnlessTwoComputerSetUp) {
+  Start();
+  EXPECT_TRUE(LabelIsActive(60, 272, 225, 17, 10));   // "Sound Test (this computer)", once drawn
+  EXPECT_TRUE(LabelIsActive(60, 300, 225, 17));    // "Sound Test (game computer)", DisplayMode 2
+  SendCloseRequest();
+  ASSERT_EQ(WaitForExit(pid, 10), 0);
+
+  tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN", "Input_Source = C2+\n");
+  Start();
+  EXPECT_TRUE(LabelIsActive(60, 272, 225, 17, 10));
+  EXPECT_FALSE(LabelIsActive(60, 300, 225, 17));
+  SendCloseRequest();
+  EXPECT_EQ(WaitForExit(pid, 10), 0);
+  pid = -1;
+}
+
+TEST_F(LinkProbeRun, CloseBoxEndsWithExitCodeZero) {
+  Start();
+  SendCloseRequest();
+  EXPECT_EQ(WaitForExit(pid, 10), 0);
+  pid = -1;
+}
+
+TEST_F(LinkProbeRun, EscapeEndsWithExitCodeZero) {
+  Start();
+  Xdotool("windowfocus --sync " + window + " key Escape");
+  EXPECT_EQ(WaitForExit(pid, 10), 0);
+  pid = -1;
+}
+
+TEST_F(LinkProbeRun, TitleCarriesTheBuildAndFileDate) {
+  Start();
+  struct stat st;
+  ASSERT_EQ(stat(LINKPROBE_PATH, &st), 0);
+  std::string expected = std::string("Tavik Comm Check PB=1.3  ") + std::ctime(&st.st_mtime);
+  EXPECT_EQ(Xdotool("getwindowname " + window), expected + "\n");
+  SendCloseRequest();
+  EXPECT_EQ(WaitForExit(pid, 10), 0);
+  pid = -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  ::testing::AddGlobalTestEnvironment(new XServer);
+  return RUN_ALL_TESTS();
+}

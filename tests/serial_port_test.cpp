@@ -1,0 +1,382 @@
+// Serial port driver: pseudo-terminals for the data path, exclusive open and permissions,
+// the null-modem cable for modem lines, break and error flags.
+#include "link/serial_port.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "link/serial_baud.h"
+#include "link/serial_device.h"
+#include "null_modem.h"
+#include "serial_test_support.h"
+
+namespace {
+
+// Reads from the port until count bytes arrived or two seconds passed.
+std::vector<uint8_t> ReadPort(int index, size_t count) {
+  std::vector<uint8_t> got;
+  uint8_t buffer[4096];
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (got.size() < count && std::chrono::steady_clock::now() < limit) {
+    const int n = SerialPortRead(index, buffer, static_cast<int>(sizeof buffer));
+    if (n < 0) break;
+    if (n == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    got.insert(got.end(), buffer, buffer + n);
+  }
+  return got;
+}
+
+class SerialPtyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SerialPortSetBaud(-1, 19200);
+    SerialPortSetFormat(-1, 0, 0, 8);
+    root.link(3, pty.slavePath());
+  }
+  void TearDown() override { SerialPortClose(2); }
+  ComRoot root;
+  PtyPair pty;
+};
+
+TEST(SerialPortArguments, IndexesOptionsAndClosedPorts) {
+  EXPECT_EQ(SerialPortOpen(40, 100, 100), SerialPortBadIndex);
+  EXPECT_EQ(SerialPortOpen(32, 100, 100), SerialPortBadIndex);
+  EXPECT_EQ(SerialPortOpen(-1, 0, 0), 0);
+  EXPECT_EQ(SerialPortRead(5, nullptr, 0), SerialPortNotOpen);
+  EXPECT_EQ(SerialPortDtr(31, 'S'), SerialPortNotOpen);
+  EXPECT_EQ(SerialPortClose(7), SerialPortNotOpen);
+  EXPECT_EQ(SerialPortWatch(33, nullptr, nullptr, 0, 0), SerialPortBadIndex);
+  EXPECT_EQ(SerialPortOption('X'), -1);
+  EXPECT_EQ(SerialPortBaudOf(0), 110);
+  EXPECT_EQ(SerialPortBaudOf(5), 9600);
+  EXPECT_EQ(SerialPortBaudOf(9), 115200);
+  EXPECT_EQ(SerialPortBaudOf(10), 10);
+  EXPECT_EQ(SerialPortBaudOf(9600), 9600);
+}
+
+TEST(SerialPortArguments, MissingPortFailsWithLastError) {
+  ComRoot root;
+  EXPECT_EQ(SerialPortOpen(29, 100, 100), SerialPortOpenFailed);
+  char text[200];
+  EXPECT_EQ(SerialPortLastError(text, sizeof text), 2);
+  EXPECT_GT(std::string(text).size(), 0u);
+}
+
+TEST_F(SerialPtyTest, DataBothWaysAtSeveralBaudRates) {
+  for (int baud : {0, 5, 9600, 57600, 115200, 250000, 10}) {
+    SCOPED_TRACE(baud);
+    SerialPortSetBaud(-1, baud);
+    ASSERT_EQ(SerialPortOpen(2, 4000, 4000), 0);
+    const int slave = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);  // root may look past TIOCEXCL
+    if (slave >= 0) {
+      uint32_t actual = 0;
+      EXPECT_TRUE(SerialGetBaudRate(slave, actual));
+      EXPECT_EQ(actual, static_cast<uint32_t>(SerialPortBaudOf(baud)));
+      close(slave);
+    }
+    const auto in = Pattern(3000, static_cast<uint32_t>(baud));
+    pty.send(in);
+    EXPECT_EQ(ReadPort(2, in.size()), in);
+    const auto out = Pattern(2500, static_cast<uint32_t>(baud) + 7);
+    EXPECT_EQ(SerialPortWrite(2, out.data(), static_cast<int>(out.size())), 2500);
+    EXPECT_EQ(pty.receive(out.size()), out);
+    EXPECT_EQ(SerialPortClose(2), 1);
+  }
+}
+
+TEST_F(SerialPtyTest, ImmediateReadsPendingByteAndDataMask) {
+  ASSERT_EQ(SerialPortOpen(2, 4000, 4000), 0);
+  uint8_t buffer[16];
+  EXPECT_EQ(SerialPortRead(2, buffer, sizeof buffer), 0);
+  EXPECT_EQ(SerialPortReadByte(2), SerialPortBusy);
+  EXPECT_EQ(SerialPortRead(2, nullptr, 5), SerialPortBadArgument);
+  EXPECT_EQ(SerialPortRead(2, buffer, 0), SerialPortBadArgument);
+  EXPECT_EQ(SerialPortWrite(2, nullptr, 3), SerialPortBadArgument);
+  EXPECT_EQ(SerialPortWrite(2, buffer, 0), SerialPortBadArgument);
+
+  EXPECT_EQ(SerialPortPushBack(2, 0x41), 0);
+  EXPECT_EQ(SerialPortRead(2, buffer, sizeof buffer), 1);
+  EXPECT_EQ(buffer[0], 0x41);
+  EXPECT_EQ(SerialPortRead(2, buffer, sizeof buffer), 0);  // the pending byte is handed out once
+  SerialPortPushBack(2, 0x42);
+  EXPECT_EQ(SerialPortReadByte(2), 0x42);
+  SerialPortPushBack(2, 0);  // 0 cannot be pending
+  EXPECT_EQ(SerialPortReadByte(2), SerialPortBusy);
+
+  pty.send({0xC1, 0x80, 0xFF});
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(SerialPortReadByte(2), 0xC1);
+  EXPECT_EQ(SerialPortSetFormat(2, 0, 0, 7), 0);
+  EXPECT_EQ(SerialPortReadByte(2), 0x00);
+  EXPECT_EQ(SerialPortRead(2, buffer, sizeof buffer), 1);
+  EXPECT_EQ(buffer[0], 0x7F);
+  pty.send({1, 2, 3});
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(SerialPortInQueue(2), 3);
+  EXPECT_EQ(SerialPortDrain(2), 0);
+  EXPECT_EQ(SerialPortInQueue(2), 0);
+}
+
+TEST_F(SerialPtyTest, LinesWithoutModemSignalsReadOffAndFlagsFollowLetters) {
+  ASSERT_EQ(SerialPortOpen(2, 400, 400), 0);
+  EXPECT_EQ(SerialPortCts(2), 0);
+  EXPECT_EQ(SerialPortDsr(2), 0);
+  EXPECT_EQ(SerialPortRing(2), 0);
+  EXPECT_EQ(SerialPortRlsd(2), 0);
+  EXPECT_EQ(SerialPortErrors(2, 31), 0);
+  EXPECT_EQ(SerialPortDtr(2, 'S'), 1);
+  EXPECT_EQ(SerialPortDtr(2, 'R'), 1);
+  EXPECT_EQ(SerialPortDtr(2, 'C'), 1);
+  EXPECT_EQ(SerialPortDtr(2, 'R'), 0);
+  EXPECT_EQ(SerialPortRts(2, 'S'), 1);
+  EXPECT_EQ(SerialPortRts(2, 'R'), 2);
+  EXPECT_EQ(SerialPortDtr(2, 'X'), SerialPortBadArgument);
+  EXPECT_EQ(SerialPortBreak(2, 'Q'), SerialPortBadArgument);
+  EXPECT_EQ(SerialPortSetHandshake(2, 'H'), 0);
+  EXPECT_EQ(SerialPortSetHandshake(2, 'S'), 0);
+  EXPECT_EQ(SerialPortSetHandshake(2, 'N'), 0);
+  SerialPortClose(2);
+  ASSERT_EQ(SerialPortOpen(2, 400, 400), 0);
+  EXPECT_EQ(SerialPortRts(2, 'R'), 2);  // line flags outlive the close
+  SerialPortRts(2, 'C');
+}
+
+TEST_F(SerialPtyTest, LineSettingsReachTheTerminal) {
+  ASSERT_EQ(SerialPortOpen(2, 400, 400), 0);
+  const int slave = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);  // root may look past TIOCEXCL
+  if (slave < 0) GTEST_SKIP() << "the port's terminal settings cannot be read alongside the driver";
+  // A pseudo-terminal keeps eight data bits and no parity enable whatever it is told; the other
+  // flags show what the driver asked for.
+  constexpr tcflag_t shown = PARODD | CMSPAR | CSTOPB | CRTSCTS;
+  termios t{};
+  SerialPortSetFormat(2, 3, 2, 7);  // mark parity, two stop bits, seven data bits
+  SerialPortSetHandshake(2, 'H');
+  ASSERT_EQ(tcgetattr(slave, &t), 0);
+  EXPECT_EQ(t.c_cflag & shown, shown);
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+  SerialPortSetFormat(2, 4, 0, 8);  // space parity, one stop bit
+  SerialPortSetHandshake(2, 'S');
+  ASSERT_EQ(tcgetattr(slave, &t), 0);
+  EXPECT_EQ(t.c_cflag & shown, static_cast<tcflag_t>(CMSPAR));
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
+  EXPECT_EQ(t.c_cc[VSTART], 0x11);
+  EXPECT_EQ(t.c_cc[VSTOP], 0x13);
+  SerialPortSetFormat(2, 1, 0, 8);  // odd parity
+  SerialPortSetHandshake(2, 'N');
+  ASSERT_EQ(tcgetattr(slave, &t), 0);
+  EXPECT_EQ(t.c_cflag & shown, static_cast<tcflag_t>(PARODD));
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+  close(slave);
+}
+
+TEST_F(SerialPtyTest, PortHeldElsewhereIsBusy) {
+  ASSERT_EQ(SerialPortOpen(2, 100, 100), 0);
+  char text[200];
+  EXPECT_EQ(SerialPortOpen(2, 100, 100), SerialPortOpenFailed);
+  EXPECT_EQ(SerialPortLastError(text, sizeof text), 5);
+
+  root.link(4, pty.slavePath());  // the same device under another name, opened by another process
+  const pid_t child = fork();
+  if (child == 0) _exit(SerialPortOpen(3, 100, 100) == SerialPortOpenFailed &&
+                        SerialPortLastError(nullptr, 0) == 5 ? 0 : 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  SerialPortClose(2);
+
+  int holder[2];
+  ASSERT_EQ(pipe(holder), 0);
+  const pid_t other = fork();
+  if (other == 0) {
+    const int fd = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    flock(fd, LOCK_EX);
+    (void)!write(holder[1], "x", 1);
+    pause();
+    _exit(0);
+  }
+  char ready;
+  ASSERT_EQ(read(holder[0], &ready, 1), 1);
+  EXPECT_EQ(SerialPortOpen(2, 100, 100), SerialPortOpenFailed);
+  EXPECT_EQ(SerialPortLastError(text, sizeof text), 5);
+  EXPECT_NE(std::string(text).find("in use"), std::string::npos) << text;
+  kill(other, SIGKILL);
+  waitpid(other, &status, 0);
+  close(holder[0]);
+  close(holder[1]);
+  EXPECT_EQ(SerialPortOpen(2, 100, 100), 0);
+}
+
+TEST_F(SerialPtyTest, PermissionDeniedIsNamedInTheText) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to drop to another user";
+  chmod(pty.slavePath().c_str(), 0600);
+  chmod(root.path().c_str(), 0755);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+    char text[200] = "";
+    const bool failed = SerialPortOpen(2, 100, 100) == SerialPortOpenFailed;
+    SerialPortLastError(text, sizeof text);
+    _exit(failed && std::string(text).find("Permission denied") != std::string::npos ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST_F(SerialPtyTest, BackgroundWritesCopyTheBytesAndFinish) {
+  EXPECT_EQ(SerialPortOption('W'), 'W');
+  ASSERT_EQ(SerialPortOpen(2, 4000, 4000), 0);
+  auto bytes = Pattern(3000, 3);
+  const auto expected = bytes;
+  EXPECT_EQ(SerialPortWrite(2, bytes.data(), static_cast<int>(bytes.size())), 0);
+  bytes.assign(bytes.size(), 0);  // the caller's buffer may change at once
+  EXPECT_EQ(pty.receive(expected.size()), expected);
+  const int again = SerialPortWrite(2, expected.data(), 10);
+  EXPECT_TRUE(again == 0 || again == SerialPortBusy);
+  EXPECT_EQ(SerialPortOption('W'), 'W');
+  SerialPortClose(2);
+  ASSERT_EQ(SerialPortOpen(2, 4000, 4000), 0);
+  EXPECT_EQ(SerialPortWrite(2, expected.data(), 10), 10);  // synchronous again
+}
+
+struct WatchProbe {
+  std::atomic<int> calls{0};
+  std::atomic<unsigned> message{0};
+  static void Notify(void* context, unsigned message, uintptr_t first, intptr_t second) {
+    auto* self = static_cast<WatchProbe*>(context);
+    self->message = message + static_cast<unsigned>(first) + static_cast<unsigned>(second);
+    ++self->calls;
+  }
+  bool waitFor(int count) const {
+    for (int i = 0; i < 200 && calls < count; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return calls >= count;
+  }
+};
+
+TEST_F(SerialPtyTest, WatchNotifiesOnceForArrivingBytes) {
+  ASSERT_EQ(SerialPortOpen(2, 4000, 4000), 0);
+  WatchProbe probe;
+  EXPECT_EQ(SerialPortWatch(2, WatchProbe::Notify, &probe, 0x4400, SerialEventRxChar), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(probe.calls, 0);
+  pty.send({0x55});
+  EXPECT_TRUE(probe.waitFor(1));
+  EXPECT_EQ(probe.message, 0x4401u);
+  pty.send({0x56});
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(probe.calls, 1);  // one watch, one notification
+  EXPECT_EQ(SerialPortWatch(2, WatchProbe::Notify, &probe, 1, SerialEventCts), 0);
+  EXPECT_EQ(SerialPortWatch(2, nullptr, nullptr, 0, 0), 1);  // stops the waiting watch quietly
+  EXPECT_EQ(probe.calls, 1);
+}
+
+TEST_F(SerialPtyTest, ProgramMayEndWithAWatchAndAWriterRunning) {
+  const pid_t child = fork();
+  if (child == 0) {
+    SerialPortOption('W');
+    WatchProbe probe;
+    const auto bytes = Pattern(100);
+    const bool started = SerialPortOpen(2, 4000, 4000) == 0 &&
+                         SerialPortWatch(2, WatchProbe::Notify, &probe, 1, SerialEventCts) == 0 &&
+                         SerialPortWrite(2, bytes.data(), 100) == 0;
+    std::exit(started ? 0 : 1);  // runs the driver's clean-up with both threads in place
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+class SerialCableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    null_modem::Install(0, 1);
+    SerialPortSetBaud(-1, 19200);
+    SerialPortSetFormat(-1, 0, 0, 8);
+    SerialPortOpen(-1, 0, 0);
+    ASSERT_EQ(SerialPortOpen(0, 4000, 4000), 0);
+    ASSERT_EQ(SerialPortOpen(1, 4000, 4000), 0);
+  }
+  void TearDown() override {
+    SerialPortClose(0);
+    SerialPortClose(1);
+    null_modem::Uninstall();
+  }
+};
+
+TEST_F(SerialCableTest, ModemLinesCrossTheCable) {
+  EXPECT_EQ(SerialPortDsr(1), 0);
+  EXPECT_EQ(SerialPortCts(1), 0);
+  SerialPortDtr(0, 'S');
+  EXPECT_EQ(SerialPortDsr(1), SerialModemDsr);
+  EXPECT_EQ(SerialPortRlsd(1), SerialModemRlsd);
+  EXPECT_EQ(SerialPortCts(1), 0);
+  SerialPortRts(0, 'S');
+  EXPECT_EQ(SerialPortCts(1), SerialModemCts);
+  SerialPortDtr(0, 'C');
+  EXPECT_EQ(SerialPortDsr(1), 0);
+  EXPECT_EQ(SerialPortCts(1), SerialModemCts);
+  SerialPortRts(0, 'C');
+  // Format changes re-raise what the line flags hold.
+  SerialPortDtr(1, 'S');
+  SerialPortSetFormat(1, 2, 0, 8);
+  EXPECT_EQ(SerialPortDsr(0), SerialModemDsr);
+  SerialPortDtr(1, 'C');
+}
+
+TEST_F(SerialCableTest, OpenDefaultsBaudAndHandshakeReachTheDevice) {
+  SerialPortClose(0);
+  SerialPortOpen(-1, 1, 1);
+  ASSERT_EQ(SerialPortOpen(0, 4000, 4000), 0);
+  EXPECT_TRUE(null_modem::Dtr(0));
+  EXPECT_TRUE(null_modem::Rts(0));
+  EXPECT_EQ(null_modem::Baud(0), 19200u);
+  EXPECT_EQ(SerialPortSetBaud(0, 5), 1);
+  EXPECT_EQ(null_modem::Baud(0), 9600u);
+  EXPECT_EQ(SerialPortSetBaud(0, 10), 1);
+  EXPECT_EQ(null_modem::Baud(0), 10u);
+  SerialPortSetHandshake(0, 'H');
+  EXPECT_TRUE(null_modem::HardwareFlow(0));
+  SerialPortSetHandshake(0, 'Z');
+  EXPECT_TRUE(null_modem::HardwareFlow(0));
+  SerialPortSetHandshake(0, 'N');
+  EXPECT_FALSE(null_modem::HardwareFlow(0));
+  EXPECT_FALSE(null_modem::Rts(0));
+  SerialPortOpen(-1, 0, 0);
+}
+
+TEST_F(SerialCableTest, BreakAndLineErrorsAreReportedOnceAndMasked) {
+  EXPECT_EQ(SerialPortBreak(0, 'A'), 1);
+  EXPECT_EQ(SerialPortBreak(0, 'C'), 1);
+  EXPECT_EQ(SerialPortBreak(1, 'D'), SerialErrorBreak);
+  EXPECT_EQ(SerialPortBreak(1, 'D'), 0);
+  null_modem::InjectErrors(1, SerialErrorParity | SerialErrorFraming);
+  EXPECT_EQ(SerialPortErrors(1, SerialErrorParity), SerialErrorParity);
+  EXPECT_EQ(SerialPortErrors(1, 31), 0);  // reading cleared every flag
+  null_modem::InjectErrors(0, SerialErrorOverrun);
+  EXPECT_EQ(SerialPortInQueue(0), 0);  // any status query clears the flags
+  EXPECT_EQ(SerialPortErrors(0, 31), 0);
+}
+
+TEST_F(SerialCableTest, WatchSeesPeerLineChange) {
+  WatchProbe probe;
+  ASSERT_EQ(SerialPortWatch(1, WatchProbe::Notify, &probe, 7, SerialEventDsr), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));  // the watch samples the lines first
+  SerialPortDtr(0, 'S');
+  EXPECT_TRUE(probe.waitFor(1));
+  SerialPortDtr(0, 'C');
+  ASSERT_EQ(SerialPortWatch(1, WatchProbe::Notify, &probe, 7, SerialEventBreak), 0);
+  SerialPortClose(1);  // a close stops a waiting watch without a notification
+  EXPECT_EQ(probe.calls, 1);
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// Test support for serial ports: pseudo-terminal pairs published as COM ports through a private
+// $TAVIK_ROOT/dosdevices directory, and byte transfer with time limits on the master side.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class PtyPair {
+ public:
+  PtyPair();
+  ~PtyPair();
+  PtyPair(const PtyPair&) = delete;
+  PtyPair& operator=(const PtyPair&) = delete;
+  int master() const { return master_; }
+  const std::string& slavePath() const { return slave_; }
+  // Writes all bytes to the master side.
+  void send(const std::vector<uint8_t>& bytes) const;
+  // Reads from the master side until count bytes arrived or timeoutMs passed.
+  std::vector<uint8_t> receive(size_t count, int timeoutMs = 2000) const;
+
+ private:
+  int master_ = -1;
+  std::string slave_;
+};
+
+// A temporary $TAVIK_ROOT whose dosdevices/comN links the test points at devices.
+class ComRoot {
+ public:
+  ComRoot();
+  ~ComRoot();
+  void link(int comNumber, const std::string& device) const;
+  const std::string& path() const { return root_; }
+
+ private:
+  std::string root_;
+  std::string previous_;
+  bool hadPrevious_ = false;
+};
+
+std::vector<uint8_t> Pattern(size_t count, uint32_t seed = 1);
