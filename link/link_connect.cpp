@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>

@@ -8,7 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 namespace {
@@ -136,14 +140,12 @@ TEST_F(SocketTest, ClientStartedFirstConnectsOnceServerListens) {
 
 TEST_F(SocketTest, ClientReconnectsWithAFreshSocketAfterServerLeaves) {
   OpenPair();
-  std::uint32_t firstSocket = LinkLoad(client->tcpSocket);
   LinkDisconnect(server);
   ASSERT_TRUE(WaitFor([&] { return StatusOf(client) == 0; }, 2000));
   EXPECT_EQ(LinkLoad(client->connectState) > 0, true);
   OpenServer();
   ASSERT_TRUE(WaitFor([&] { return StatusOf(client) != 0 && StatusOf(server) != 0; }, 4000));
   EXPECT_NE(LinkLoad(client->tcpSocket), 0u);
-  (void)firstSocket;
   ASSERT_EQ(Send(client, 130), 0);
   EXPECT_EQ(Next(server, 0).size(), 8u);
 }
@@ -225,13 +227,23 @@ TEST_F(SocketTest, DatagramOnlyClientNeverConnects) {
   EXPECT_EQ(m[0], 130);
 }
 
-TEST_F(SocketTest, PokeIsNeverQueued) {
-  OpenServer();
+TEST_F(SocketTest, PokeMakesAnUnconnectedServerTryToAcceptAndIsNeverQueued) {
+  std::string debugPath = ::testing::TempDir() + "link_poke_debug_" + std::to_string(t) + ".txt";
+  OpenServer(LinkFlagNoAnnounce);
   OpenClient(LinkFlagDatagramOnly);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  LinkSetDebugFile(debugPath.c_str());
   EXPECT_EQ(LinkRestart(client, 1), 0) << "a restart without close pokes the server";
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  LinkSetDebugFile(nullptr);
   EXPECT_EQ(LinkPending(server, -1), 0);
   EXPECT_EQ(StatusOf(server), 0);
+  std::ifstream file(debugPath);
+  std::string debug((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_NE(debug.find("S udp message received\n"), std::string::npos) << debug;
+  EXPECT_NE(debug.find("S accept answer: -1\nS accept error: 10035\n"), std::string::npos)
+      << "nobody is waiting, so the non-blocking accept fails at once\n" << debug;
+  std::remove(debugPath.c_str());
 }
 
 TEST_F(SocketTest, UnconnectedServerRestartsAndSendsAsDatagram) {
