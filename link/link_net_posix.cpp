@@ -182,6 +182,12 @@ int LinkNetPendingError(LinkSocket s) {
   return error == 0 ? 0 : WinsockError(error);
 }
 
+bool LinkNetHasPeer(LinkSocket s) {
+  sockaddr_in a;
+  socklen_t size = sizeof a;
+  return getpeername(static_cast<int>(s), reinterpret_cast<sockaddr*>(&a), &size) == 0;
+}
+
 int LinkNetSelect(LinkNetSet* read, LinkNetSet* write, int timeoutMicroseconds) {
   pollfd fds[8];
   int readCount = AddToPoll(fds, 0, read, POLLIN);

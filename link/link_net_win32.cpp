@@ -132,6 +132,12 @@ int LinkNetPendingError(LinkSocket s) {
   return error;
 }
 
+bool LinkNetHasPeer(LinkSocket s) {
+  sockaddr_in a;
+  int size = sizeof a;
+  return getpeername(static_cast<SOCKET>(s), reinterpret_cast<sockaddr*>(&a), &size) == 0;
+}
+
 int LinkNetSelect(LinkNetSet* read, LinkNetSet* write, int timeoutMicroseconds) {
   fd_set readFds, writeFds;
   FillSet(&readFds, read);

@@ -228,9 +228,11 @@ bool ClientUdpReceive(LinkConnection* link, ClientPass& pass) {
   return true;
 }
 
-// Writable while connecting means connected; a connect that failed in the background leaves an error.
+// Writable while connecting means connected; a connect that failed in the background leaves an error, and
+// a socket whose failed connect was already reported is writable without a peer.
 void ClientWritable(LinkConnection* link, const ClientPass& pass) {
-  if (LinkNetPendingError(LinkLoad(link->tcpSocket)) != 0) return;
+  LinkSocket tcp = LinkLoad(link->tcpSocket);
+  if (LinkNetPendingError(tcp) != 0 || !LinkNetHasPeer(tcp)) return;
   LinkDebugPrint("C tcp writeable (must be client)\n");
   LinkStore(link->connValid, 2);
   LinkStore(link->connectState, -2);
