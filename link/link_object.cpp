@@ -12,7 +12,12 @@
 
 #include <cstdlib>
 #include <new>
+#include <type_traits>
 #include <unordered_set>
+
+// Objects are created by zeroing raw memory (the library's or the caller's): the record must stay plain data.
+static_assert(std::is_trivially_copyable<LinkConnection>::value && std::is_standard_layout<LinkConnection>::value,
+              "LinkConnection must stay a plain record");
 
 namespace {
 

@@ -1,2 +1,348 @@
-// placeholder
-#include <gtest/gtest.h>
+// Record files and their settings: files read back byte for byte after close or, with WRITENOW, at once.
+#include "link/link_record.h"
+
+#include "link/link.h"
+#include "link/link_object.h"
+#include "link_test_support.h"
+
+#include <cstring>
+#include <thread>
+
+namespace {
+
+class LinkRecordTest : public LinkDirectoryTest {
+protected:
+  void TearDown() override {
+    for (LinkConnection* link : links_) LinkRelease(link);
+    LinkSetDebugFile(nullptr);
+    LinkDirectoryTest::TearDown();
+  }
+
+  // A new client connection with both directions opened as a connection set-up does.
+  LinkConnection* Opened(const char* rxTag = "CRX", const char* txTag = "CTX") {
+    LinkConnection* link = LinkCreate();
+    links_.push_back(link);
+    LinkOpenRecord(link, LinkDirectionReceive, rxTag);
+    LinkOpenRecord(link, LinkDirectionTransmit, txTag);
+    return link;
+  }
+
+  std::vector<LinkConnection*> links_;
+};
+
+struct EventRecord {
+  std::uint32_t type, code, time, b, a, c;
+};
+
+EventRecord EventAt(const std::vector<std::uint8_t>& bytes, std::size_t record) {
+  std::size_t at = record * LinkRecordSize;
+  return {U16At(bytes, at), U16At(bytes, at + 2), U32At(bytes, at + 4),
+          U32At(bytes, at + 8), U32At(bytes, at + 12), U32At(bytes, at + 16)};
+}
+
+std::string TextAt(const std::vector<std::uint8_t>& bytes, std::size_t record) {
+  const char* text = reinterpret_cast<const char*>(bytes.data() + record * LinkRecordSize + 8);
+  return std::string(text, strnlen(text, 32));
+}
+
+TEST_F(LinkRecordTest, BufferedEventsAndTextsAreWrittenAtCloseInOrder) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
+  LinkConnection* link = Opened();
+  EXPECT_EQ(link->rxRecord, 1u);
+  EXPECT_EQ(link->txRecord, 2u);
+  ASSERT_TRUE(Exists("cmlCRX10.bin"));
+  ASSERT_TRUE(Exists("cmlCTX20.bin"));
+
+  std::uint32_t before = LinkTimestamp();
+  LinkRecordEvent(link, LinkDirectionReceive, 50, 1, 2, 3);
+  LinkRecordText(link, LinkDirectionReceive, 100, "5510 0.0.0.0");
+  LinkRecordText(link, LinkDirectionReceive, 200, "0123456789abcdefghijklmnopqrstuvwxyz");
+  EXPECT_EQ(LinkTraceEvent(link, 77, 0xA0A0A0A0u, 0xB0B0B0B0u, 0xC0C0C0C0u), 1);
+  std::uint32_t after = LinkTimestamp();
+  EXPECT_EQ(ReadFile("cmlCRX10.bin").size(), 0u) << "buffered records touch the disk only at close";
+
+  LinkCloseRecords(link);
+  EXPECT_EQ(link->rxRecord, 0u);
+  EXPECT_EQ(link->txRecord, 0u);
+  EXPECT_FALSE(Exists("cmlCTX20.bin")) << "a direction that recorded nothing is deleted";
+  std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.bin");
+  ASSERT_EQ(bytes.size(), 4u * LinkRecordSize);
+
+  EventRecord event = EventAt(bytes, 0);
+  EXPECT_EQ(event.type, 0u);
+  EXPECT_EQ(event.code, 50u);
+  EXPECT_EQ(event.b, 2u) << "value b is stored before value a";
+  EXPECT_EQ(event.a, 1u);
+  EXPECT_EQ(event.c, 3u);
+  EXPECT_LE(event.time - before, after - before);
+
+  EXPECT_EQ(EventAt(bytes, 1).type, 1u);
+  EXPECT_EQ(EventAt(bytes, 1).code, 100u);
+  EXPECT_EQ(TextAt(bytes, 1), "5510 0.0.0.0");
+  EXPECT_EQ(bytes[LinkRecordSize + 8 + 12], 0) << "short texts are zero-padded";
+  EXPECT_EQ(TextAt(bytes, 2), "0123456789abcdefghijklmnopqrstuv") << "only 32 characters, unterminated";
+
+  EventRecord trace = EventAt(bytes, 3);
+  EXPECT_EQ(trace.code, 77u);
+  EXPECT_EQ(trace.b, 0xB0B0B0B0u);
+  EXPECT_EQ(trace.a, 0xA0A0A0A0u);
+  EXPECT_EQ(trace.c, 0xC0C0C0C0u);
+}
+
+TEST_F(LinkRecordTest, WriteNowPutsEachRecordOnDiskAtOnce) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=1\n");
+  LinkConnection* link = Opened("SRX", "STX");
+  LinkRecordEvent(link, LinkDirectionTransmit, 41, 7, 8, 9);
+  EXPECT_EQ(ReadFile("cmlSTX20.bin").size(), 40u);
+  LinkRecordText(link, LinkDirectionTransmit, 100, "now");
+  EXPECT_EQ(ReadFile("cmlSTX20.bin").size(), 80u);
+  LinkCloseRecords(link);
+  std::vector<std::uint8_t> bytes = ReadFile("cmlSTX20.bin");
+  ASSERT_EQ(bytes.size(), 80u);
+  EXPECT_EQ(EventAt(bytes, 0).code, 41u);
+  EXPECT_EQ(EventAt(bytes, 0).b, 8u);
+  EXPECT_EQ(TextAt(bytes, 1), "now");
+  EXPECT_FALSE(Exists("cmlSRX10.bin")) << "an empty direction is deleted in direct mode too";
+}
+
+TEST_F(LinkRecordTest, FullTrafficCompanionHoldsMessagesAndRawBytes) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nLOGALL=1\nWRITENOW=0\n");
+  LinkConnection* link = Opened();
+  ASSERT_TRUE(Exists("cmlCRX10.binFULL"));
+  std::uint8_t message[12] = {0xE0, 4, 12, 0, 'a', 'b', 'c', 'd', 1, 0, 0, 0};
+  LinkLogMessage(link, LinkDirectionReceive, 1, message);
+  const std::uint8_t raw[3] = {0x10, 0x20, 0x30};
+  LinkLogMessage(link, LinkDirectionReceive, -3, raw);
+  EXPECT_EQ(ReadFile("cmlCRX10.binFULL").size(), 0u);
+  LinkCloseRecords(link);
+
+  std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.binFULL");
+  ASSERT_EQ(bytes.size(), 20u + 11u);
+  EXPECT_EQ(U16At(bytes, 4), 1u);
+  EXPECT_EQ(U16At(bytes, 6), 20u);
+  EXPECT_TRUE(std::equal(message, message + 12, bytes.begin() + 8));
+  EXPECT_EQ(U16At(bytes, 24), 3u) << "raw bytes store their count as the kind";
+  EXPECT_EQ(U16At(bytes, 26), 11u);
+  EXPECT_TRUE(std::equal(raw, raw + 3, bytes.begin() + 28));
+  EXPECT_FALSE(Exists("cmlCRX10.bin")) << "no events were recorded";
+  EXPECT_FALSE(Exists("cmlCTX20.bin"));
+  EXPECT_FALSE(Exists("cmlCTX20.binFULL"));
+}
+
+TEST_F(LinkRecordTest, FullTrafficRecordNeverReadsPastAReceiveBuffer) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nLOGALL=1\nWRITENOW=0\n");
+  LinkConnection* link = Opened();
+  std::vector<std::uint8_t> message(LinkReceiveBufferSize, 0x55);
+  message[0] = 0x90;
+  message[2] = 0xFF; // length field 65535
+  message[3] = 0xFF;
+  LinkLogMessage(link, LinkDirectionReceive, 0, message.data());
+  LinkCloseRecords(link);
+  std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.binFULL");
+  ASSERT_EQ(bytes.size(), 8u + LinkReceiveBufferSize);
+  EXPECT_EQ(U16At(bytes, 6), 8u + LinkReceiveBufferSize);
+}
+
+TEST_F(LinkRecordTest, NamesCarryIdentSlotAndFirstFreeSequence) {
+  WriteFile("CMLLOG.INI", "RECORD=2\nIDENT=ab cd\nWRITENOW=0\n");
+  WriteFile("cmlabCRX10.bin", "old0");
+  WriteFile("cmlabCRX11.bin", "old1");
+  LinkConnection* link = Opened();
+  LinkRecordEvent(link, LinkDirectionReceive, 1, 0, 0, 0);
+  LinkCloseRecords(link);
+  EXPECT_EQ(ReadFile("cmlabCRX12.bin").size(), 40u);
+  EXPECT_EQ(ReadFile("cmlabCRX10.bin").size(), 4u) << "earlier files stay as they were";
+  EXPECT_EQ(ReadFile("cmlabCRX11.bin").size(), 4u);
+
+  // After the close the slot's sequence starts again from 0 and again skips the files on disk.
+  LinkOpenRecord(link, LinkDirectionReceive, "CRX");
+  LinkRecordEvent(link, LinkDirectionReceive, 1, 0, 0, 0);
+  LinkCloseRecords(link);
+  EXPECT_TRUE(Exists("cmlabCRX13.bin"));
+  EXPECT_EQ(ReadFile("cmlabCRX12.bin").size(), 40u);
+}
+
+TEST_F(LinkRecordTest, CompanionOfAnEarlierRunIsNeverOverwritten) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nLOGALL=1\nWRITENOW=0\n");
+  WriteFile("cmlCRX10.binFULL", "earlier traffic");
+  LinkConnection* link = Opened();
+  EXPECT_TRUE(Exists("cmlCRX11.bin"));
+  LinkCloseRecords(link);
+  EXPECT_EQ(ReadFile("cmlCRX10.binFULL").size(), 15u);
+}
+
+TEST_F(LinkRecordTest, EightDirectionsGetSlotsAndTheNinthNone) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
+  LinkConnection* first = Opened();
+  LinkConnection* second = Opened();
+  EXPECT_EQ(first->rxRecord, 1u);
+  EXPECT_EQ(first->txRecord, 2u);
+  EXPECT_EQ(second->rxRecord, 3u);
+  EXPECT_EQ(second->txRecord, 4u);
+  Opened();
+  LinkConnection* fourth = Opened();
+  EXPECT_EQ(fourth->txRecord, 8u);
+  LinkConnection* fifth = Opened();
+  EXPECT_EQ(fifth->rxRecord, 0u);
+  EXPECT_EQ(fifth->txRecord, 0u);
+  LinkRecordEvent(fifth, LinkDirectionReceive, 5, 0, 0, 0); // nothing to record into, nothing breaks
+  EXPECT_EQ(Files().size(), 9u) << "eight record files and the ini file";
+
+  LinkCloseRecords(second);
+  LinkConnection* sixth = Opened();
+  EXPECT_EQ(sixth->rxRecord, 3u) << "the lowest free slot is taken";
+}
+
+TEST_F(LinkRecordTest, FullBufferKeepsTheFirstRecords) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
+  LinkConnection* link = Opened();
+  for (std::uint32_t i = 0; i < 20005; ++i) LinkRecordEvent(link, LinkDirectionReceive, 1, i, 0, 0);
+  LinkCloseRecords(link);
+  std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.bin");
+  ASSERT_EQ(bytes.size(), 19999u * LinkRecordSize);
+  EXPECT_EQ(EventAt(bytes, 19998).a, 19998u);
+}
+
+TEST_F(LinkRecordTest, NoSettingsFileMeansNoRecords) {
+  int bluetooth = LinkLogBluetooth();
+  LinkConnection* link = Opened();
+  LinkRecordEvent(link, LinkDirectionReceive, 1, 0, 0, 0);
+  LinkLogMessage(link, LinkDirectionReceive, -1, "x");
+  LinkCloseRecords(link);
+  EXPECT_EQ(link->rxRecord, 0u);
+  EXPECT_TRUE(Files().empty());
+  LinkLogSettings settings = LinkCurrentLogSettings();
+  EXPECT_EQ(settings.record, 0);
+  EXPECT_EQ(settings.bluetooth, bluetooth) << "BLUETOOTH keeps its value";
+}
+
+TEST_F(LinkRecordTest, NoFileWhenAllNamesAreTakenOrTheBufferIsTooLarge) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
+  for (int sequence = 0; sequence < 256; ++sequence) WriteFile("cmlCRX1" + std::to_string(sequence) + ".bin", "");
+  LinkConnection* link = Opened();
+  EXPECT_EQ(link->rxRecord, 0u);
+  EXPECT_EQ(link->txRecord, 1u) << "the slot stays free for the next direction";
+  LinkRecordEvent(link, LinkDirectionReceive, 1, 0, 0, 0);
+  LinkCloseRecords(link);
+  EXPECT_EQ(Files().size(), 257u);
+  for (LinkConnection* each : links_) LinkRelease(each);
+  links_.clear();
+
+  WriteFile("CMLLOG.INI", "RECORD=6000\n"); // 6000 x 800000 bytes does not fit 32 bits
+  LinkConnection* huge = Opened("SRX", "STX");
+  EXPECT_EQ(huge->rxRecord, 0u);
+  EXPECT_FALSE(Exists("cmlSRX10.bin"));
+}
+
+TEST_F(LinkRecordTest, SettingsFileKeysFollowTheLineRules) {
+  std::string longLine(259, 'A');
+  std::string garbage("\x01\xff\x00RECORD=9\n\x80\x90\n", 15);
+  WriteFile("CMLLOG.INI", longLine + "RECORD=4\n" + garbage + "BLUETOOTH=0\nLOGALL=x\nIDENT=ABCDEFGHIJK\n" +
+                              "WRITENOW=5\n WRITENOW=1\nrecord=7\n");
+  Opened();
+  LinkLogSettings settings = LinkCurrentLogSettings();
+  EXPECT_EQ(settings.record, 4) << "the rest of a line over 259 characters is read as its own line";
+  EXPECT_EQ(settings.bluetooth, 0);
+  EXPECT_EQ(settings.logAll, 0) << "text that is not a number gives 0";
+  EXPECT_STREQ(settings.ident, "ABCDEFGH");
+  EXPECT_EQ(settings.writeNow, 5) << "keys are matched at the line start, case-sensitively";
+  EXPECT_TRUE(Exists("cmlABCDEFGHCRX10.bin"));
+}
+
+TEST_F(LinkRecordTest, IdentIsCutAtBlankAndLineEnd) {
+  WriteFile("CMLLOG.INI", "IDENT=first\nRECORD=1\r\nIDENT=x y\r\n");
+  Opened();
+  EXPECT_STREQ(LinkCurrentLogSettings().ident, "x");
+  for (LinkConnection* each : links_) LinkRelease(each);
+  links_.clear();
+
+  WriteFile("CMLLOG.INI", "RECORD=1\r\nIDENT=pc2\r\n");
+  Opened();
+  EXPECT_STREQ(LinkCurrentLogSettings().ident, "pc2");
+  EXPECT_TRUE(Exists("cmlpc2CRX10.bin"));
+}
+
+TEST_F(LinkRecordTest, SettingsAreReadAgainOnlyAfterTheLastObjectIsReleased) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nIDENT=one\nWRITENOW=0\n");
+  LinkConnection* first = Opened();
+  WriteFile("CMLLOG.INI", "RECORD=1\nIDENT=two\nWRITENOW=0\n");
+  LinkConnection* second = Opened();
+  EXPECT_STREQ(LinkCurrentLogSettings().ident, "one") << "edits while an object lives have no effect";
+  LinkRelease(first);
+  LinkRelease(second);
+  links_.clear();
+  EXPECT_EQ(LinkObjectCount(), 0);
+  EXPECT_EQ(LinkCurrentLogSettings().record, LinkRecordUnread);
+  EXPECT_EQ(ReadFile("cmloneCRX30.bin").size(), 40u) << "release closed the files after the close event";
+  EXPECT_FALSE(Exists("cmloneCTX40.bin"));
+
+  Opened();
+  EXPECT_STREQ(LinkCurrentLogSettings().ident, "two");
+  EXPECT_TRUE(Exists("cmltwoCRX10.bin"));
+}
+
+TEST_F(LinkRecordTest, DisconnectOfASerialLinkRecordsItsCloseAndClosesTheFiles) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
+  LinkConnection* serial = Opened("MRX", "MTX");
+  EXPECT_EQ(LinkDisconnect(serial), 0);
+  EXPECT_EQ(serial->rxRecord, 0u);
+  std::vector<std::uint8_t> bytes = ReadFile("cmlMRX10.bin");
+  ASSERT_EQ(bytes.size(), 40u);
+  EXPECT_EQ(EventAt(bytes, 0).code, 313u);
+  EXPECT_FALSE(Exists("cmlMTX20.bin"));
+
+  LinkConnection* socket = Opened("CRX", "CTX");
+  socket->kind = 1;
+  LinkRecordEvent(socket, LinkDirectionTransmit, 42, 0, 0, 0);
+  EXPECT_EQ(LinkDisconnect(socket), 0);
+  EXPECT_EQ(ReadFile("cmlCTX20.bin").size(), 40u);
+}
+
+TEST_F(LinkRecordTest, DebugLinesNameTheRecordFiles) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
+  LinkSetDebugFile("debug.txt");
+  LinkConnection* link = LinkCreate();
+  links_.push_back(link);
+  link->isServer = 1;
+  LinkOpenRecord(link, LinkDirectionReceive, "SRX");
+  LinkCloseRecords(link);
+  LinkSetDebugFile(nullptr);
+  std::vector<std::uint8_t> bytes = ReadFile("debug.txt");
+  std::string text(bytes.begin(), bytes.end());
+  EXPECT_NE(text.find("s Opened logfile cmlSRX10.bin\n"), std::string::npos);
+  EXPECT_NE(text.find("s closed logfile cmlSRX10.bin\n"), std::string::npos);
+}
+
+TEST_F(LinkRecordTest, ThreadsRecordingAtOnceLoseNothing) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nLOGALL=1\nWRITENOW=0\n");
+  LinkSetDebugFile("debug.txt");
+  LinkConnection* shared = Opened();
+  LinkConnection* own[3] = {Opened(), Opened(), Opened()};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; ++t) {
+    threads.emplace_back([&, t] {
+      const std::uint8_t message[8] = {0x90, 0, 8, 0, 0, 0, 0, 0};
+      for (std::uint32_t i = 0; i < 500; ++i) {
+        LinkRecordEvent(shared, LinkDirectionReceive, 10 + t, i, 0, 0);
+        LinkRecordEvent(own[t], LinkDirectionTransmit, 20, i, 0, 0);
+        LinkLogMessage(shared, LinkDirectionReceive, 1, message);
+        LinkDebugPrint("c thread %d record %u\n", t, i);
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  LinkCloseRecords(shared);
+  LinkSetDebugFile(nullptr);
+  EXPECT_EQ(ReadFile("cmlCRX10.bin").size(), 1500u * LinkRecordSize);
+  EXPECT_EQ(ReadFile("cmlCRX10.binFULL").size(), 1500u * 16);
+  for (LinkConnection* link : own) LinkCloseRecords(link);
+  EXPECT_EQ(ReadFile("cmlCTX40.bin").size(), 500u * LinkRecordSize);
+  EXPECT_EQ(ReadFile("cmlCTX80.bin").size(), 500u * LinkRecordSize);
+  std::ifstream debug("debug.txt");
+  int threadLines = 0;
+  for (std::string line; std::getline(debug, line);)
+    if (line.rfind("c thread ", 0) == 0 && line.find(" record ") != std::string::npos) ++threadLines;
+  EXPECT_EQ(threadLines, 1500) << "every debug line arrives whole";
+}
+
+} // namespace

@@ -1,0 +1,66 @@
+// Test support for the link library: a private working directory per test and file helpers.
+#ifndef TAVIK_TESTS_LINK_TEST_SUPPORT_H
+#define TAVIK_TESTS_LINK_TEST_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+// Runs each test inside a fresh temporary directory (CTest runs every case as its own process, so the
+// change of directory touches no other test) and removes it afterwards.
+class LinkDirectoryTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    previous_ = std::filesystem::current_path();
+    std::string pattern = (std::filesystem::temp_directory_path() / "linktest.XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    directory_ = pattern;
+    std::filesystem::current_path(directory_);
+  }
+  void TearDown() override {
+    std::filesystem::current_path(previous_);
+    std::filesystem::remove_all(directory_);
+  }
+
+  static void WriteFile(const std::string& name, const std::string& bytes) {
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out << bytes;
+  }
+  static std::vector<std::uint8_t> ReadFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  static bool Exists(const std::string& name) { return std::filesystem::exists(name); }
+  // The names of the files in the directory, sorted.
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory_))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::filesystem::path directory_;
+
+private:
+  std::filesystem::path previous_;
+};
+
+inline std::uint32_t U16At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  return bytes[at] | bytes[at + 1] << 8;
+}
+
+inline std::uint32_t U32At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  return U16At(bytes, at) | U16At(bytes, at + 2) << 16;
+}
+
+#endif
