@@ -1,0 +1,27 @@
+// Which serial ports COM1..COM32 exist and which of them another program holds; the processor/memory summary.
+#pragma once
+
+constexpr int MaxComPort = 32;
+
+enum PortState : signed char {
+  PortAbsent = 0,  // could not be opened (normally: no such port)
+  PortFree = 1,    // opened and closed again
+  PortBusy = 2,    // exists, but another program holds it (system error 5 or 32)
+};
+
+// Element n: state of COMn; element 0: highest port number that a scan found in existence.
+extern signed char ComPortTable[MaxComPort + 1];
+
+// Probes COM1..COM<highest> and fills `table` (which has highest + 1 elements).
+void ScanComPorts(int highest, signed char* table);
+
+// True when port n is within 1..MaxComPort and not absent in the last scan.
+bool ComPortExists(int n);
+
+constexpr int SystemSummarySize = 120;
+
+// "Cores=%d,Procs=%d,Speed=%d,Mem=%d\nCPU=%s\n" once a GetSystemSummary succeeded; empty until then.
+extern char SystemSummary[SystemSummarySize];
+
+// Returns SystemSummary, computing it through the management queries while it is empty.
+const char* GetSystemSummary();

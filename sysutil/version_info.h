@@ -1,0 +1,33 @@
+// Which operating system runs this program, and the build text or version number of a program file.
+#pragma once
+
+// The integer class of the running system: NT-family codes are above 100 (110 + minor from major 6 on).
+// 0 means the version query failed.
+int GetPlatformCode();
+
+// The platform code for a version triple; platformId 2 is the NT family. Exposed for the platform layer.
+int PlatformCodeForVersion(unsigned platformId, unsigned major, unsigned minor);
+
+// A constant text naming the running system ("XP", "Windows 7", ... on Windows; "Linux 6.1" on Linux).
+// The first call fills the platform-code cache.
+const char* GetPlatformName();
+
+// The Windows name for a platform code: "XP", "Vista", "Windows 7", "Windows 8" or "???".
+const char* WindowsVersionName(int platformCode);
+
+// Nonzero when the operating system is 64-bit.
+int Is64BitOs();
+
+enum VersionTextKind {
+  BuildStringsWithDate = 0,  // "PB=..", "SB=.." or "Unk", then two blanks and the file's ctime date line
+  FileVersionNumber = 3,     // "a.b.c.d" of the fixed file version, or "Unk"
+};
+
+// Size of VersionText, terminator included.
+constexpr int VersionTextSize = 300;
+
+// The text built by the last GetFileVersionText call; the next call overwrites it.
+extern char VersionText[VersionTextSize];
+
+// Describes the program file at `path` (a Windows path under C:\Tavik or a native path). Returns VersionText.
+const char* GetFileVersionText(VersionTextKind kind, const char* path);

@@ -1,0 +1,72 @@
+// Scratch folders for the linkprobe tests: a temporary tree that points TAVIK_ROOT (and friends) at
+// itself while the test runs, and small file helpers.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace probetest {
+
+inline std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A fresh temporary folder, removed with everything in it when the object ends.
+class ScratchTree {
+ public:
+  ScratchTree() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "probe-test-XXXXXX").string();
+    root_ = mkdtemp(pattern.data()) ? pattern : "";
+  }
+  ~ScratchTree() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
+  ScratchTree(const ScratchTree&) = delete;
+  ScratchTree& operator=(const ScratchTree&) = delete;
+
+  const std::string& Root() const { return root_; }
+  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
+
+  // Writes `content` byte for byte to `relative`, creating its folders.
+  void Write(const std::string& relative, const std::string& content) const {
+    std::filesystem::path path = Path(relative);
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+  }
+  void Remove(const std::string& relative) const { std::filesystem::remove(Path(relative)); }
+
+ private:
+  std::string root_;
+};
+
+// Sets an environment variable for the lifetime of the object, restoring the old value after.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    const char* old = std::getenv(name);
+    hadOld_ = old != nullptr;
+    if (hadOld_) old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (hadOld_) {
+      setenv(name_, old_.c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::string old_;
+  bool hadOld_ = false;
+};
+
+}  // namespace probetest
