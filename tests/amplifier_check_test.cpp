@@ -175,8 +175,10 @@ class ProSbProbe : public AmplifierCheck {
     if (encoder.joinable()) encoder.join();
     AmplifierCheck::TearDown();
   }
-  // Waits until the probe has set its line speed, notes it, and then sends `bytes` bytes.
+  // Waits until the probe has set its line speed, notes it, and then sends `bytes` bytes. The line
+  // starts at a speed the probe never uses (a new pseudo-terminal is at 38400 already).
   void StartEncoder(size_t bytes) {
+    ASSERT_TRUE(SerialSetBaudRate(pty.master(), 1200));
     encoder = std::thread([this, bytes] {
       auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
       uint32_t baud = 0;
