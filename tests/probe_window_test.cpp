@@ -238,6 +238,25 @@ TEST_F(LinkProbeRun, ButtonsOutsideTheRescanLeaveThePaneAlone) {
   pid = -1;
 }
 
+TEST_F(LinkProbeRun, GameTestAgainstGameEchoWorks) {
+  tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN",
+             "DisplayMode = 2\nCommunications_class = Ethernet\nEthernetAddress = 127.0.0.1\nEthernetPort = 5510\n");
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+  pid_t echo = Spawn({GAMEECHO_PATH}, {"TAVIK_ROOT=" + tree.Path("tavik")}, nullptr, &quiet);
+  posix_spawn_file_actions_destroy(&quiet);
+  ASSERT_GT(echo, 0);
+  Start();
+  ClickAt(30 + 142, 358 + 12);   // "Test  Game Communications"
+  EXPECT_EQ(PaneAfter(FirstReport), std::string(FirstReport) + "Ethernet game communication seems to be working\n");
+  SendCloseRequest();
+  EXPECT_EQ(WaitForExit(pid, 10), 0);
+  pid = -1;
+  kill(echo, SIGTERM);
+  EXPECT_EQ(WaitForExit(echo, 5), 0);
+}
+
 TEST_F(LinkProbeRun, CloseBoxEndsWithExitCodeZero) {
   Start();
   SendCloseRequest();
