@@ -128,7 +128,9 @@ int ConnectToGameComputer() {
 int EchoGameComputer(LinkConnection* link) {
   MessageBuffer buffer;
   const int size = static_cast<int>(GameMessageBufferSize);
-  while (LinkReceive(link, -1, buffer, size) != 0) {
+  // Both queues hold at most 2 x LinkQueueSlots messages: a peer that never stops sending cannot keep
+  // the window waiting here.
+  for (int waiting = 0; waiting < 2 * LinkQueueSlots && LinkReceive(link, -1, buffer, size) != 0; ++waiting) {
   }
   SendGameRequest(link, buffer, EchoSubcode);
   for (int round = 0; round < EchoRounds; ++round) {
