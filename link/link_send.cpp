@@ -63,6 +63,7 @@ int SendDatagram(LinkConnection* link, int messageClass, const std::uint8_t* m, 
   LinkNetAddressText(peer.address, text, sizeof text);
   LinkDebugPrint("%c sending to  %d %s\n", LinkRoleChar(link), peer.port, text);
   LinkSocket s = LinkLoad(link->udpSocket);
+  if (s == 0) return LinkErrNotSocket;
   if (messageClass == ClassBroadcast) {
     LinkNetSetBroadcast(s);
     std::uint8_t everyone[4];

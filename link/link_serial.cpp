@@ -245,7 +245,7 @@ int LinkOpenSerial(LinkConnection* link, const char* address, int number) {
   LinkOpenRecord(link, LinkDirectionReceive, link->isServer ? "VRX" : "MRX");
   LinkOpenRecord(link, LinkDirectionTransmit, link->isServer ? "VTX" : "MTX");
   link->comPort = 0;
-  char text[401] = {};
+  char text[404] = {};  // room past the 400 characters for the four read after a final "COM"
   for (int i = 0; address && address[i] && i < 400; ++i)
     text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(address[i])));
   const char* com = std::strstr(text, "COM");
@@ -335,6 +335,7 @@ int PollSerialLine(LinkConnection* link) {
 
 int LinkWriteSerial(LinkConnection* link, const void* bytes, int count) {
   if (link->comPort == 0) return 1;
+  if (!bytes) return 2;
   if (count == 0) count = static_cast<int>(std::strlen(static_cast<const char*>(bytes)));
   if (count == 0) return 0;
   const int written = SerialPortWrite(PortIndex(link), bytes, count);

@@ -68,6 +68,15 @@ void TraceAndRecord(LinkConnection* link, int result, const LinkNetSet* read, co
   LinkRecordSelect(link, code, read, write, writeUsed);
 }
 
+// What select left in a set: the sockets it reported ready.
+LinkNetSet ReadyOnly(const LinkNetSet& set) {
+  LinkNetSet ready;
+  LinkNetSetClear(&ready);
+  for (int i = 0; i < set.count; i++)
+    if (set.ready[i]) LinkNetSetAdd(&ready, set.socket[i]);
+  return ready;
+}
+
 int SelectMask(LinkConnection* link, const LinkNetSet* set) {
   int mask = 0;
   LinkSocket conn = LinkLoad(link->connSocket);
@@ -467,7 +476,8 @@ void LinkClientThread(LinkConnection* link) {
       continue;
     }
     pass.quiet = false;
-    TraceAndRecord(link, rc, &read, &write, writeUsed, "C after", 107);
+    LinkNetSet readyRead = ReadyOnly(read), readyWrite = ReadyOnly(write);
+    TraceAndRecord(link, rc, &readyRead, &readyWrite, writeUsed, "C after", 107);
     if (LinkNetSetReady(&read, tcp) && !link->datagramOnly && LinkLoad(link->status) != 0 &&
         !ClientTcpReceive(link, pass)) {
       LinkStore(link->threadRunning, 0);
@@ -512,7 +522,8 @@ void LinkServerThread(LinkConnection* link) {
       continue;
     }
     quiet = false;
-    TraceAndRecord(link, 0, &read, nullptr, false, "S after", 207);
+    LinkNetSet readyRead = ReadyOnly(read);
+    TraceAndRecord(link, 0, &readyRead, nullptr, false, "S after", 207);
     if (conn != 0 && LinkNetSetReady(&read, conn) && LinkLoad(link->connSocket) == conn) ServerTcpReceive(link);
     int datagram = LinkNetSetReady(&read, udp) ? ServerUdpReceive(link) : 0;
     if (datagram < 0) continue;

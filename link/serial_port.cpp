@@ -57,6 +57,8 @@ struct SerialModule {
   SerialModule() {
     for (int i = 0; i < SerialPortCount; ++i) ports[i].index = i;
   }
+  // A program may end with ports open: their threads must be stopped before the table goes away.
+  ~SerialModule();
 };
 
 SerialModule& Module() {
@@ -214,6 +216,15 @@ int ModemBit(int index, uint32_t bit) {
   uint32_t bits = 0;
   if (!port->device->modemStatus(bits)) return 0;
   return static_cast<int>(bits & bit);
+}
+
+SerialModule::~SerialModule() {
+  for (SerialPortState& port : ports) {
+    if (port.device) {
+      StopThread(port, port.watchThread, port.watchCancel);
+      StopThread(port, port.writeThread, port.writeCancel);
+    }
+  }
 }
 
 }  // namespace

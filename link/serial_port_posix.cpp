@@ -47,8 +47,7 @@ class PosixSerialDevice final : public SerialDevice {
     if (tcgetattr(fd_, &t) != 0) return fail();
     uint32_t baud = 0;
     if (SerialGetBaudRate(fd_, baud)) s.baud = baud;
-    static const uint8_t sizes[4] = {5, 6, 7, 8};
-    s.byteSize = sizes[(t.c_cflag & CSIZE) == CS5 ? 0 : (t.c_cflag & CSIZE) == CS6 ? 1 : (t.c_cflag & CSIZE) == CS7 ? 2 : 3];
+    s.byteSize = ByteSizeOf(t.c_cflag);
     s.parity = ParityOf(t.c_cflag);
     s.stopBits = (t.c_cflag & CSTOPB) ? 2 : 0;
     s.outCtsFlow = (t.c_cflag & CRTSCTS) != 0;
@@ -181,6 +180,15 @@ class PosixSerialDevice final : public SerialDevice {
   }
 
  private:
+  static uint8_t ByteSizeOf(tcflag_t c) {
+    switch (c & CSIZE) {
+      case CS5: return 5;
+      case CS6: return 6;
+      case CS7: return 7;
+      default: return 8;
+    }
+  }
+
   static uint8_t ParityOf(tcflag_t c) {
     if (!(c & PARENB)) return 0;
     if (c & CMSPAR) return (c & PARODD) ? 3 : 4;

@@ -33,13 +33,9 @@ Bytes Join(Bytes a, const Bytes& b) {
   return a;
 }
 
-// Opens a serial link the way a "serial" connect request does.
+// Opens a serial link through a connect request ("serial" and "modem" are the same request).
 int OpenSerial(LinkConnection* link, const char* address, int number, bool server = false) {
-  link->kind = 0;
-  link->lineWatch = 0;
-  link->announceCount = 1;
-  link->isServer = server ? 1 : 0;
-  return LinkOpenSerial(link, address, number);
+  return LinkConnect(link, server ? "modem" : "serial", address, number, server ? LinkFlagServer : 0);
 }
 
 // Receives one message, polling until it arrives or a second passed.
@@ -333,9 +329,13 @@ TEST_F(LinkSerialCable, LineErrorsDropTheChunkAndHoldOff) {
   EXPECT_EQ(answerer->errorCount, 1u);
   EXPECT_EQ(answerer->rawCount, 0);
   EXPECT_EQ(LinkPending(answerer, -1), 0);
+  LinkSend(caller, m.data(), static_cast<int>(m.size()));  // within 2 ms of the error: held back
+  EXPECT_EQ(PollSerialLine(answerer), 0);
+  EXPECT_EQ(answerer->rawCount, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(5));
   LinkSend(caller, m.data(), static_cast<int>(m.size()));
   EXPECT_EQ(ReceiveMessage(answerer), m);
+  EXPECT_EQ(answerer->errorCount, 1u);
 
   answerer->rawMode = 1;  // raw bytes survive line errors and are not counted
   LinkWriteSerial(caller, "abc", 3);

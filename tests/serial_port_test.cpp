@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -150,6 +151,34 @@ TEST_F(SerialPtyTest, LinesWithoutModemSignalsReadOffAndFlagsFollowLetters) {
   SerialPortRts(2, 'C');
 }
 
+TEST_F(SerialPtyTest, LineSettingsReachTheTerminal) {
+  ASSERT_EQ(SerialPortOpen(2, 400, 400), 0);
+  const int slave = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);  // root may look past TIOCEXCL
+  if (slave < 0) GTEST_SKIP() << "the port's terminal settings cannot be read alongside the driver";
+  // A pseudo-terminal keeps eight data bits and no parity enable whatever it is told; the other
+  // flags show what the driver asked for.
+  constexpr tcflag_t shown = PARODD | CMSPAR | CSTOPB | CRTSCTS;
+  termios t{};
+  SerialPortSetFormat(2, 3, 2, 7);  // mark parity, two stop bits, seven data bits
+  SerialPortSetHandshake(2, 'H');
+  ASSERT_EQ(tcgetattr(slave, &t), 0);
+  EXPECT_EQ(t.c_cflag & shown, shown);
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+  SerialPortSetFormat(2, 4, 0, 8);  // space parity, one stop bit
+  SerialPortSetHandshake(2, 'S');
+  ASSERT_EQ(tcgetattr(slave, &t), 0);
+  EXPECT_EQ(t.c_cflag & shown, static_cast<tcflag_t>(CMSPAR));
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
+  EXPECT_EQ(t.c_cc[VSTART], 0x11);
+  EXPECT_EQ(t.c_cc[VSTOP], 0x13);
+  SerialPortSetFormat(2, 1, 0, 8);  // odd parity
+  SerialPortSetHandshake(2, 'N');
+  ASSERT_EQ(tcgetattr(slave, &t), 0);
+  EXPECT_EQ(t.c_cflag & shown, static_cast<tcflag_t>(PARODD));
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+  close(slave);
+}
+
 TEST_F(SerialPtyTest, PortHeldElsewhereIsBusy) {
   ASSERT_EQ(SerialPortOpen(2, 100, 100), 0);
   char text[200];
@@ -249,6 +278,22 @@ TEST_F(SerialPtyTest, WatchNotifiesOnceForArrivingBytes) {
   EXPECT_EQ(SerialPortWatch(2, WatchProbe::Notify, &probe, 1, SerialEventCts), 0);
   EXPECT_EQ(SerialPortWatch(2, nullptr, nullptr, 0, 0), 1);  // stops the waiting watch quietly
   EXPECT_EQ(probe.calls, 1);
+}
+
+TEST_F(SerialPtyTest, ProgramMayEndWithAWatchAndAWriterRunning) {
+  const pid_t child = fork();
+  if (child == 0) {
+    SerialPortOption('W');
+    WatchProbe probe;
+    const auto bytes = Pattern(100);
+    const bool started = SerialPortOpen(2, 4000, 4000) == 0 &&
+                         SerialPortWatch(2, WatchProbe::Notify, &probe, 1, SerialEventCts) == 0 &&
+                         SerialPortWrite(2, bytes.data(), 100) == 0;
+    std::exit(started ? 0 : 1);  // runs the driver's clean-up with both threads in place
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 class SerialCableTest : public ::testing::Test {

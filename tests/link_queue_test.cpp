@@ -1,0 +1,267 @@
+// Receive queues, message building and stream reassembly, driven directly without sockets.
+#include "link/link.h"
+#include "link/link_queue.h"
+#include "link/link_wire.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+std::vector<std::uint8_t> Message(int code, int subcode, std::uint32_t seq, int payload = 0, std::uint8_t fill = 0) {
+  std::vector<std::uint8_t> m(static_cast<size_t>(payload + 8), fill);
+  m[0] = static_cast<std::uint8_t>(code);
+  m[1] = static_cast<std::uint8_t>(subcode);
+  LinkPutU16(m.data() + 2, static_cast<std::uint32_t>(m.size()));
+  LinkPutU32(m.data() + m.size() - 4, seq);
+  return m;
+}
+
+class QueueTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    link = LinkCreate();
+    ASSERT_NE(link, nullptr);
+    link->kind = 1; // a socket link: no serial polling
+  }
+  void TearDown() override { LinkRelease(link); }
+
+  int Enqueue(const std::vector<std::uint8_t>& m, int queue) {
+    return LinkEnqueueMessage(link, m.data(), static_cast<int>(m.size()), queue, "test");
+  }
+  // Feeds bytes to the reassembly as one TCP receive would.
+  void Stream(const std::vector<std::uint8_t>& bytes) {
+    std::uint32_t have = link->rxHave;
+    ASSERT_LE(have + bytes.size(), sizeof link->rxBuffer);
+    std::memcpy(link->rxBuffer + have, bytes.data(), bytes.size());
+    LinkReassembleStream(link, have, static_cast<int>(bytes.size()));
+  }
+  std::vector<std::uint32_t> DrainSequences(int selector) {
+    std::vector<std::uint32_t> seqs;
+    std::uint8_t buffer[1600];
+    while (int n = LinkReceive(link, selector, buffer, sizeof buffer)) seqs.push_back(LinkGetU32(buffer + n - 4));
+    return seqs;
+  }
+
+  LinkConnection* link = nullptr;
+};
+
+std::vector<std::uint8_t> Join(std::initializer_list<std::vector<std::uint8_t>> parts) {
+  std::vector<std::uint8_t> all;
+  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+TEST_F(QueueTest, BuildMessageNumbersStreamAndDatagramCodesApart) {
+  std::uint8_t buffer[32];
+  std::memset(buffer, 0xEE, sizeof buffer);
+  ASSERT_EQ(LinkBuildMessage(link, buffer, sizeof buffer, 224, 4, nullptr, 0), 8);
+  EXPECT_EQ(buffer[0], 224);
+  EXPECT_EQ(buffer[1], 4);
+  EXPECT_EQ(LinkGetU16(buffer + 2), 8);
+  EXPECT_EQ(LinkGetU32(buffer + 4), 1u);
+  EXPECT_EQ(buffer[8], 0) << "the whole buffer is cleared";
+  EXPECT_EQ(LinkMessageLength(nullptr, buffer), 8);
+
+  const char payload[] = "abc";
+  ASSERT_EQ(LinkBuildMessage(link, buffer, sizeof buffer, 160, 0, payload, 3), 11); // class 1 by default
+  EXPECT_EQ(std::memcmp(buffer + 4, "abc", 3), 0);
+  EXPECT_EQ(LinkGetU32(buffer + 7), 1u) << "datagram codes have their own counter";
+  ASSERT_EQ(LinkBuildMessage(link, buffer, sizeof buffer, 130, 0, nullptr, 0), 8);
+  EXPECT_EQ(LinkGetU32(buffer + 4), 2u);
+
+  EXPECT_EQ(LinkBuildMessage(link, buffer, 10, 130, 0, payload, 3), 0) << "does not fit";
+  EXPECT_EQ(buffer[0], 0);
+  EXPECT_EQ(LinkBuildMessage(nullptr, buffer, sizeof buffer, 130, 0, nullptr, 0), 0);
+}
+
+TEST_F(QueueTest, DeliversBySmallestSequenceAndCountsGaps) {
+  for (std::uint32_t seq : {5u, 3u, 4u}) ASSERT_EQ(Enqueue(Message(130, 0, seq), LinkStreamQueue), 0);
+  EXPECT_EQ(link->seqGaps[0], 1u) << "5 first is no gap, 3 after 5 is one, 4 after 3 is fine";
+  EXPECT_EQ(LinkQuery(link, 2), 130);
+  EXPECT_EQ(DrainSequences(0), (std::vector<std::uint32_t>{3, 4, 5}));
+
+  // Unsigned comparison: 0xFFFFFFF0 is newer than nothing but older than nothing smaller.
+  Enqueue(Message(130, 0, 0xFFFFFFF0u), LinkStreamQueue);
+  Enqueue(Message(130, 0, 7), LinkStreamQueue);
+  EXPECT_EQ(DrainSequences(0), (std::vector<std::uint32_t>{7, 0xFFFFFFF0u}));
+}
+
+TEST_F(QueueTest, FullQueueDropsAndCountsThenAcceptsAgain) {
+  for (std::uint32_t seq = 1; seq <= 96; seq++) ASSERT_EQ(Enqueue(Message(130, 0, seq), LinkStreamQueue), 0);
+  EXPECT_EQ(Enqueue(Message(130, 0, 97), LinkStreamQueue), 1);
+  EXPECT_EQ(link->errorCount, 1u);
+  std::uint8_t buffer[16];
+  ASSERT_EQ(LinkReceive(link, 0, buffer, sizeof buffer), 8);
+  EXPECT_EQ(LinkGetU32(buffer + 4), 1u);
+  EXPECT_EQ(Enqueue(Message(130, 0, 98), LinkStreamQueue), 0);
+  EXPECT_EQ(link->queues[0].count, 96);
+}
+
+TEST_F(QueueTest, LatestOnlyReplacesItsTwinOnlyWhileConnected) {
+  LinkSetClass(link, 200, 200, ClassLatest);
+  Enqueue(Message(200, 1, 1, 4, 0x11), LinkDatagramQueue);
+  Enqueue(Message(200, 1, 2, 4, 0x22), LinkDatagramQueue);
+  EXPECT_EQ(link->queues[1].count, 2) << "not connected: both kept";
+  LinkFlush(link);
+
+  link->status = 3;
+  Enqueue(Message(200, 1, 1, 4, 0x11), LinkDatagramQueue);
+  Enqueue(Message(200, 2, 2, 4, 0x33), LinkDatagramQueue); // another subcode: no twin
+  Enqueue(Message(200, 1, 3, 4, 0x22), LinkDatagramQueue);
+  ASSERT_EQ(link->queues[1].count, 2);
+  std::uint8_t buffer[16];
+  ASSERT_EQ(LinkReceive(link, 1, buffer, sizeof buffer), 12);
+  EXPECT_EQ(buffer[1], 2);
+  ASSERT_EQ(LinkReceive(link, 1, buffer, sizeof buffer), 12);
+  EXPECT_EQ(buffer[4], 0x22) << "the newer content";
+  EXPECT_EQ(LinkGetU32(buffer + 8), 3u);
+}
+
+TEST_F(QueueTest, ReceiveSelectorsPendingAndQueries) {
+  Enqueue(Message(130, 0, 1, 12), LinkStreamQueue);
+  Enqueue(Message(153, 0, 1), LinkDatagramQueue);
+  EXPECT_EQ(LinkPending(link, -1), 3);
+  EXPECT_EQ(LinkPending(link, 0), 1);
+  EXPECT_EQ(LinkPending(link, 1), 2);
+  EXPECT_EQ(LinkQuery(link, 0), 1);
+  EXPECT_EQ(LinkQuery(link, 1), 1);
+  EXPECT_EQ(LinkQuery(link, 3), 12);
+  EXPECT_EQ(LinkQuery(link, 4), 0);
+
+  std::uint8_t small[4];
+  EXPECT_EQ(LinkReceive(link, -1, small, sizeof small), 4) << "stream queue first, cut to the buffer";
+  EXPECT_EQ(small[0], 130);
+  EXPECT_EQ(LinkQuery(link, 1), 0) << "the rest of a cut message is gone";
+  EXPECT_EQ(LinkQuery(link, 2), 0);
+  std::uint8_t buffer[16];
+  EXPECT_EQ(LinkReceive(link, -1, buffer, sizeof buffer), 8);
+  EXPECT_EQ(buffer[0], 153);
+  EXPECT_EQ(LinkReceive(link, -1, buffer, sizeof buffer), 0);
+  EXPECT_EQ(LinkPending(link, -1), 0);
+}
+
+TEST_F(QueueTest, FlushEmptiesQueuesAndRestartsSequenceCheck) {
+  Enqueue(Message(130, 0, 10), LinkStreamQueue);
+  link->rxHave = 5;
+  LinkFlush(link);
+  EXPECT_EQ(link->rxHave, 0u);
+  EXPECT_EQ(LinkPending(link, -1), 0);
+  EXPECT_EQ(link->lastSeq[0], 0u);
+  Enqueue(Message(130, 0, 42), LinkStreamQueue);
+  EXPECT_EQ(link->seqGaps[0], 0u);
+}
+
+TEST_F(QueueTest, MalformedMessagesAreDroppedAndCounted) {
+  auto zero = Message(130, 0, 1);
+  LinkPutU16(zero.data() + 2, 0);
+  auto tooShort = Message(130, 0, 1);
+  LinkPutU16(tooShort.data() + 2, 6);
+  auto longerThanHeld = Message(130, 0, 1, 4);
+  LinkPutU16(longerThanHeld.data() + 2, 40);
+  auto overSlot = Message(130, 0, 1, 1600); // 1608 bytes: fits the receive buffer, not a slot
+  for (const auto* m : {&zero, &tooShort, &longerThanHeld, &overSlot})
+    EXPECT_EQ(Enqueue(*m, LinkDatagramQueue), 1);
+  EXPECT_EQ(link->errorCount, 4u);
+  EXPECT_EQ(LinkPending(link, 1), 0);
+  EXPECT_EQ(Enqueue(Message(130, 0, 1, 1592), LinkDatagramQueue), 0) << "1600 bytes fit";
+}
+
+TEST_F(QueueTest, StreamCutsMergedAndSplitReads) {
+  auto a = Message(130, 1, 1, 3);
+  auto b = Message(131, 2, 2, 20);
+  auto c = Message(132, 3, 3);
+  Stream(Join({a, b}));
+  EXPECT_EQ(link->queues[0].count, 2) << "two messages in one read";
+  EXPECT_EQ(link->rxHave, 0u);
+
+  // One message a byte at a time, then the start of the next together with the end of this one.
+  for (size_t i = 0; i + 1 < c.size(); i++) Stream({c[i]});
+  EXPECT_EQ(link->queues[0].count, 2);
+  auto d = Message(133, 4, 4, 30);
+  std::vector<std::uint8_t> tail{c.back()};
+  tail.insert(tail.end(), d.begin(), d.begin() + 10);
+  Stream(tail);
+  EXPECT_EQ(link->queues[0].count, 3) << "queued once, after its last byte";
+  EXPECT_EQ(link->rxHave, 10u);
+  Stream(std::vector<std::uint8_t>(d.begin() + 10, d.end()));
+  std::uint8_t buffer[64];
+  std::vector<int> codes;
+  while (int n = LinkReceive(link, 0, buffer, sizeof buffer)) {
+    codes.push_back(buffer[0]);
+    if (buffer[0] != 133) continue;
+    EXPECT_EQ(n, 38);
+    EXPECT_EQ(std::memcmp(buffer, d.data(), d.size()), 0);
+  }
+  EXPECT_EQ(codes, (std::vector<int>{130, 131, 132, 133}));
+}
+
+TEST_F(QueueTest, StreamResynchronisesAfterBadData) {
+  Stream({1, 2, 3, 4, 5, 6, 7, 8, 9});
+  EXPECT_EQ(link->rxHave, 0u) << "data that does not start with a code of 128 or more";
+  EXPECT_EQ(link->errorCount, 0u);
+
+  auto zeroLength = Message(130, 0, 1);
+  LinkPutU16(zeroLength.data() + 2, 0);
+  Stream(Join({zeroLength, Message(131, 0, 2)}));
+  EXPECT_EQ(link->rxHave, 0u) << "a zero length field must not stall the stream";
+  EXPECT_EQ(link->errorCount, 1u);
+
+  auto huge = Message(130, 0, 1);
+  LinkPutU16(huge.data() + 2, 5000);
+  Stream(huge);
+  EXPECT_EQ(link->rxHave, 0u) << "a length the receive buffer cannot hold";
+  EXPECT_EQ(link->errorCount, 2u);
+
+  Stream(Message(134, 0, 3));
+  EXPECT_EQ(LinkQuery(link, 2), 134);
+  EXPECT_EQ(link->queues[0].count, 1);
+}
+
+TEST_F(QueueTest, OversizedStreamMessageIsDroppedWithoutLosingTheNext) {
+  auto big = Message(130, 0, 1, 1598); // 1606 bytes: held whole, but longer than a slot
+  Stream(std::vector<std::uint8_t>(big.begin(), big.begin() + 1000));
+  auto rest = std::vector<std::uint8_t>(big.begin() + 1000, big.end());
+  auto next = Message(131, 0, 2);
+  rest.insert(rest.end(), next.begin(), next.end());
+  // A receive takes at most what rxBuffer has room for: the rest of the big one and 2 bytes of the next.
+  Stream(std::vector<std::uint8_t>(rest.begin(), rest.begin() + 608));
+  EXPECT_EQ(link->rxHave, 2u);
+  Stream(std::vector<std::uint8_t>(rest.begin() + 608, rest.end()));
+  EXPECT_EQ(link->errorCount, 1u);
+  EXPECT_EQ(link->queues[0].count, 1);
+  EXPECT_EQ(LinkQuery(link, 2), 131);
+}
+
+TEST_F(QueueTest, SendRejectsWhatCannotGo) {
+  std::vector<std::uint8_t> m = Message(130, 0, 1, 1593); // 1601 bytes
+  EXPECT_EQ(LinkSend(link, m.data(), 0), 32);
+  auto low = Message(127, 0, 1);
+  EXPECT_EQ(LinkSend(link, low.data(), 0), 33);
+  auto empty = Message(130, 0, 1);
+  EXPECT_EQ(LinkSend(link, empty.data(), 8), 10038) << "a socket link that was never opened has no socket";
+  LinkPutU16(empty.data() + 2, 0);
+  EXPECT_EQ(LinkSend(link, empty.data(), 8), 34);
+  EXPECT_EQ(LinkSend(nullptr, m.data(), 0), 0) << "unregistered: nothing, 0";
+}
+
+TEST_F(QueueTest, HandleFormsReachTheObject) {
+  ASSERT_NE(LinkHandleSlot(6, 1), 0);
+  LinkConnection* h = LinkFromHandle(6);
+  h->kind = 1;
+  std::uint8_t buffer[16];
+  ASSERT_EQ(LinkBuildMessageByHandle(6, buffer, sizeof buffer, 130, 0, nullptr, 0), 8);
+  EXPECT_EQ(LinkMessageLengthByHandle(6, buffer), 8);
+  std::memcpy(h->rxBuffer, buffer, 8);
+  ASSERT_EQ(LinkEnqueue(h, 8, LinkStreamQueue, "test"), 0);
+  EXPECT_EQ(LinkPendingByHandle(6, 0), 1);
+  EXPECT_EQ(LinkQueryByHandle(6, 2), 130);
+  EXPECT_EQ(LinkReceiveByHandle(6, 0, buffer, sizeof buffer), 8);
+  LinkFlushByHandle(6);
+  EXPECT_EQ(LinkSendByHandle(5, buffer, 0), 0) << "an empty handle acts as an unregistered object";
+  LinkHandleSlot(6, -1);
+}
+
+} // namespace

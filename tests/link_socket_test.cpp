@@ -1,0 +1,273 @@
+// Socket links end to end on loopback: connecting, reconnecting, the announcement and the poke, message
+// routing by class, and stopping a busy link.
+#include "link/link.h"
+#include "link/link_socket.h"
+#include "link/link_wire.h"
+#include "link_socket_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using linktest::StatusOf;
+using linktest::UdpEnd;
+using linktest::WaitFor;
+
+class SocketTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    t = linktest::FreeTPort();
+    server = LinkCreate();
+    client = LinkCreate();
+    ASSERT_NE(server, nullptr);
+    ASSERT_NE(client, nullptr);
+  }
+  void TearDown() override {
+    LinkRelease(client);
+    LinkRelease(server);
+  }
+
+  void OpenServer(int flags = 0) { ASSERT_EQ(LinkConnect(server, "ethernet", "127.0.0.1", t, LinkFlagServer | flags), 0); }
+  void OpenClient(int flags = 0) { ASSERT_EQ(LinkConnect(client, "ethernet", "127.0.0.1", t, flags), 0); }
+  void OpenPair() {
+    OpenServer();
+    OpenClient();
+    ASSERT_TRUE(WaitFor([&] { return StatusOf(client) != 0 && StatusOf(server) != 0; }, 3000));
+  }
+
+  int Send(LinkConnection* link, int code, const void* payload = nullptr, int length = 0) {
+    std::uint8_t m[1600];
+    int n = LinkBuildMessage(link, m, sizeof m, code, 7, payload, length);
+    return n == 0 ? -1 : LinkSend(link, m, 0);
+  }
+  // The next message of a queue within the time, or an empty vector.
+  std::vector<std::uint8_t> Next(LinkConnection* link, int selector, int milliseconds = 2000) {
+    std::vector<std::uint8_t> m(1600);
+    int n = 0;
+    WaitFor([&] { return (n = LinkReceive(link, selector, m.data(), 1600)) != 0; }, milliseconds);
+    m.resize(static_cast<size_t>(n));
+    return m;
+  }
+
+  int t = 0;
+  LinkConnection* server = nullptr;
+  LinkConnection* client = nullptr;
+};
+
+TEST_F(SocketTest, PairConnectsAndCarriesStreamMessagesBothWays) {
+  OpenPair();
+  EXPECT_EQ(StatusOf(server), 3);
+  int state = LinkLoad(client->connectState);
+  EXPECT_TRUE(state == 0 || state == -1 || state == -2 || state == -4) << state;
+  EXPECT_EQ(LinkLoad(server->connectState), -3);
+
+  const char text[] = "hello over tcp";
+  ASSERT_EQ(Send(client, 130, text, sizeof text), 0);
+  auto m = Next(server, 0);
+  ASSERT_EQ(m.size(), sizeof text + 8);
+  EXPECT_EQ(m[0], 130);
+  EXPECT_EQ(std::memcmp(m.data() + 4, text, sizeof text), 0);
+
+  ASSERT_EQ(Send(server, 131), 0);
+  m = Next(client, 0);
+  ASSERT_EQ(m.size(), 8u);
+  EXPECT_EQ(m[0], 131);
+  EXPECT_EQ(LinkPending(client, 1), 0);
+}
+
+TEST_F(SocketTest, ManyStreamMessagesArriveWholeAndInOrder) {
+  OpenPair();
+  std::uint8_t payload[1000];
+  for (int i = 0; i < 60; i++) {
+    std::memset(payload, i, sizeof payload);
+    ASSERT_EQ(Send(client, 140, payload, 100 + i * 15), 0);
+  }
+  for (int i = 0; i < 60; i++) {
+    auto m = Next(server, 0);
+    ASSERT_EQ(m.size(), static_cast<size_t>(108 + i * 15)) << i;
+    EXPECT_EQ(m[50], i);
+  }
+  EXPECT_EQ(server->errorCount, 0u);
+  EXPECT_EQ(server->seqGaps[0], 0u);
+}
+
+TEST_F(SocketTest, DatagramClassesTravelByUdp) {
+  OpenPair();
+  ASSERT_EQ(Send(client, 153), 0) << "code 153 is a stream code until its class is set";
+  auto m = Next(server, -1);
+  ASSERT_EQ(m.size(), 8u);
+  EXPECT_EQ(LinkPending(server, -1), 0);
+
+  LinkSetClass(client, 153, 153, ClassDatagram);
+  LinkSetClass(server, 153, 153, ClassDatagram);
+  ASSERT_EQ(Send(client, 153), 0);
+  m = Next(server, 1);
+  ASSERT_EQ(m.size(), 8u) << "a class-1 message arrives in the datagram queue";
+  EXPECT_EQ(m[0], 153);
+  ASSERT_EQ(Send(server, 165), 0); // 160..175 are datagram codes from the start
+  m = Next(client, 1);
+  ASSERT_EQ(m.size(), 8u);
+  EXPECT_EQ(m[0], 165);
+}
+
+TEST_F(SocketTest, UnconnectedClientSendsStreamCodesAsDatagrams) {
+  UdpEnd far(t + 1); // where the client's datagrams go
+  ASSERT_TRUE(far.bound());
+  OpenClient();
+  ASSERT_EQ(Send(client, 130), 0);
+  std::uint8_t buffer[64];
+  ASSERT_EQ(far.Receive(buffer, sizeof buffer, 2000), 8);
+  EXPECT_EQ(buffer[0], 130);
+}
+
+TEST_F(SocketTest, ClientStartedFirstConnectsOnceServerListens) {
+  OpenClient();
+  std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  EXPECT_EQ(StatusOf(client), 0);
+  OpenServer();
+  ASSERT_TRUE(WaitFor([&] { return StatusOf(client) != 0; }, 3000));
+  ASSERT_TRUE(WaitFor([&] { return StatusOf(server) == 3; }, 2000));
+}
+
+TEST_F(SocketTest, ClientReconnectsWithAFreshSocketAfterServerLeaves) {
+  OpenPair();
+  std::uint32_t firstSocket = LinkLoad(client->tcpSocket);
+  LinkDisconnect(server);
+  ASSERT_TRUE(WaitFor([&] { return StatusOf(client) == 0; }, 2000));
+  EXPECT_EQ(LinkLoad(client->connectState) > 0, true);
+  OpenServer();
+  ASSERT_TRUE(WaitFor([&] { return StatusOf(client) != 0 && StatusOf(server) != 0; }, 4000));
+  EXPECT_NE(LinkLoad(client->tcpSocket), 0u);
+  (void)firstSocket;
+  ASSERT_EQ(Send(client, 130), 0);
+  EXPECT_EQ(Next(server, 0).size(), 8u);
+}
+
+TEST_F(SocketTest, ServerNoticesClientLeavingAndAcceptsAnother) {
+  OpenPair();
+  LinkDisconnect(client);
+  ASSERT_TRUE(WaitFor([&] { return StatusOf(server) == 0; }, 2000));
+  EXPECT_EQ(server->connSocket, 0u);
+  OpenClient();
+  ASSERT_TRUE(WaitFor([&] { return StatusOf(server) == 3 && StatusOf(client) != 0; }, 3000));
+  ASSERT_EQ(Send(server, 132), 0);
+  EXPECT_EQ(Next(client, 0).size(), 8u);
+}
+
+TEST_F(SocketTest, ServerAnnouncesItselfToItsPeerOncePerSecond) {
+  UdpEnd far(t); // the server's announcements go to peer port T
+  ASSERT_TRUE(far.bound());
+  OpenServer();
+  std::uint8_t a[128];
+  ASSERT_EQ(far.Receive(a, sizeof a, 2500), 72);
+  auto first = std::chrono::steady_clock::now();
+  EXPECT_EQ(a[0], 237);
+  EXPECT_EQ(a[1], 1);
+  EXPECT_EQ(LinkGetU16(a + 2), 72);
+  EXPECT_EQ(std::strncmp(reinterpret_cast<char*>(a + 4), server->hostName, 64), 0);
+  EXPECT_EQ(a[4 + std::strlen(server->hostName)], 0) << "zero-filled";
+  EXPECT_EQ(LinkGetU32(a + 68), 0u);
+  ASSERT_EQ(far.Receive(a, sizeof a, 2500), 72);
+  EXPECT_EQ(a[1], 2) << "the counter rises with every announcement";
+  auto gap = std::chrono::steady_clock::now() - first;
+  EXPECT_GT(gap, std::chrono::milliseconds(900));
+  EXPECT_LT(gap, std::chrono::milliseconds(1700));
+}
+
+TEST_F(SocketTest, NoAnnounceServerStaysQuiet) {
+  UdpEnd far(t);
+  ASSERT_TRUE(far.bound());
+  OpenServer(LinkFlagNoAnnounce);
+  std::uint8_t a[128];
+  EXPECT_EQ(far.Receive(a, sizeof a, 1800), -1);
+}
+
+TEST_F(SocketTest, ForeignAnnouncementIsQueuedUnlessAnnouncementsAreOff) {
+  std::uint8_t a[72] = {237, 1, 72, 0};
+  std::strcpy(reinterpret_cast<char*>(a + 4), "no-such-host.invalid");
+  UdpEnd sender(linktest::FreeTPort());
+  OpenClient(LinkFlagDatagramOnly);
+  ASSERT_EQ(sender.SendTo(t, a, sizeof a), 72);
+  auto m = Next(client, 1);
+  ASSERT_EQ(m.size(), 72u) << "a name that is not the peer's is an ordinary datagram";
+  LinkDisconnect(client);
+
+  OpenClient(LinkFlagDatagramOnly | LinkFlagNoAnnounce);
+  ASSERT_EQ(sender.SendTo(t, a, sizeof a), 72);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(LinkPending(client, 1), 0) << "neither matched nor queued";
+}
+
+TEST_F(SocketTest, MatchingAnnouncementIsNotQueued) {
+  std::uint8_t a[72] = {237, 1, 72, 0};
+  std::strcpy(reinterpret_cast<char*>(a + 4), "127.0.0.1");
+  UdpEnd sender(linktest::FreeTPort());
+  OpenClient(LinkFlagDatagramOnly);
+  ASSERT_EQ(sender.SendTo(t, a, sizeof a), 72);
+  ASSERT_TRUE(WaitFor([&] { return LinkLoad(client->connectState) == 4; }, 2000));
+  EXPECT_EQ(LinkPending(client, 1), 0);
+}
+
+TEST_F(SocketTest, DatagramOnlyClientNeverConnects) {
+  OpenServer();
+  OpenClient(LinkFlagDatagramOnly);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  EXPECT_EQ(StatusOf(client), 0);
+  EXPECT_EQ(StatusOf(server), 0);
+  ASSERT_EQ(Send(client, 130), 0);
+  auto m = Next(server, 1);
+  ASSERT_EQ(m.size(), 8u) << "a stream code travels as a datagram";
+  EXPECT_EQ(m[0], 130);
+}
+
+TEST_F(SocketTest, PokeIsNeverQueued) {
+  OpenServer();
+  OpenClient(LinkFlagDatagramOnly);
+  EXPECT_EQ(LinkRestart(client, 1), 0) << "a restart without close pokes the server";
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(LinkPending(server, -1), 0);
+  EXPECT_EQ(StatusOf(server), 0);
+}
+
+TEST_F(SocketTest, UnconnectedServerRestartsAndSendsAsDatagram) {
+  UdpEnd far(t);
+  ASSERT_TRUE(far.bound());
+  OpenServer(LinkFlagNoAnnounce);
+  ASSERT_EQ(Send(server, 133), 0);
+  std::uint8_t buffer[64];
+  ASSERT_EQ(far.Receive(buffer, sizeof buffer, 2000), 8);
+  EXPECT_EQ(buffer[0], 133);
+  EXPECT_EQ(LinkLoad(server->listenState), 0) << "listening again after the restart";
+  OpenClient();
+  ASSERT_TRUE(WaitFor([&] { return StatusOf(server) == 3; }, 3000));
+}
+
+TEST_F(SocketTest, DisconnectReturnsQuicklyWhileBusy) {
+  OpenPair();
+  std::atomic<bool> stop{false};
+  std::thread sender([&] {
+    std::uint8_t payload[1000] = {};
+    while (!stop) Send(server, 140, payload, sizeof payload);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(LinkDisconnect(client), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(700));
+  EXPECT_EQ(LinkLoad(client->threadRunning), 0u);
+  stop = true;
+  sender.join();
+  EXPECT_GT(LinkPending(client, 0), 0) << "messages received before a disconnect stay";
+}
+
+TEST_F(SocketTest, ReleaseStopsTheThreadOfAConnectedLink) {
+  OpenPair();
+  LinkRelease(client);
+  client = LinkCreate();
+  ASSERT_TRUE(WaitFor([&] { return StatusOf(server) == 0; }, 2000));
+}
+
+} // namespace

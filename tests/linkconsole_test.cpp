@@ -1,0 +1,156 @@
+// The link console as a user drives it: a slave and a master process exchanging test messages on
+// loopback, keys fed through their standard input, output read from their standard output.
+#include "link/link_net.h"
+#include "link/link_wire.h"
+#include "link_socket_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+// One console process with its input and output on pipes.
+class Console {
+ public:
+  explicit Console(std::vector<std::string> args) {
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, in[1]);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    args.insert(args.begin(), LINKCONSOLE_PATH);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, LINKCONSOLE_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(in[0]);
+    close(out[1]);
+    input_ = in[1];
+    output_ = out[0];
+  }
+  ~Console() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    close(input_);
+    close(output_);
+  }
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  void Key(char key) { ASSERT_EQ(write(input_, &key, 1), 1); }
+
+  // Reads output until it holds the text (counted from `from`) or the time is up.
+  bool WaitForText(const std::string& text, int milliseconds, size_t from = 0) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (text_.find(text, from) == std::string::npos) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return false;
+      pollfd p{output_, POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+      char chunk[512];
+      ssize_t n = read(output_, chunk, sizeof chunk);
+      if (n <= 0) return false;
+      text_.append(chunk, static_cast<size_t>(n));
+    }
+    return true;
+  }
+  // Exit code once the process ends within the time, else -1.
+  int Wait(int milliseconds) {
+    for (int waited = 0; waited < milliseconds; waited += 10) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      usleep(10000);
+    }
+    return -1;
+  }
+  const std::string& text() const { return text_; }
+  size_t size() const { return text_.size(); }
+
+ private:
+  pid_t pid_ = -1;
+  int input_ = -1;
+  int output_ = -1;
+  bool exited_ = false;
+  std::string text_;
+};
+
+TEST(LinkConsole, WithoutArgumentsAsksForThemAndEndsWith4) {
+  Console c({});
+  ASSERT_TRUE(c.started());
+  EXPECT_EQ(c.Wait(5000), 4);
+  c.WaitForText("need", 1000);
+  EXPECT_NE(c.text().find("debug messages enabled\nI am "), std::string::npos);
+  EXPECT_NE(c.text().find("\nneed   s/e and id of slave\n"), std::string::npos);
+}
+
+// One test only: both ends use the console's fixed port 8881.
+TEST(LinkConsole, SlaveAndMasterExchangeTestMessages) {
+  Console slave({"e"});
+  ASSERT_TRUE(slave.started());
+  ASSERT_TRUE(slave.WaitForText("slave waiting\n\nwaiting for user input :", 8000)) << slave.text();
+  Console master({"e", "127.0.0.1"});
+  ASSERT_TRUE(master.started());
+  ASSERT_TRUE(master.WaitForText("\nwaiting for user input :", 8000)) << master.text();
+  EXPECT_EQ(master.text().find("error"), std::string::npos) << master.text();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200)); // the master connects
+
+  size_t mark = slave.size();
+  master.Key('t');
+  ASSERT_TRUE(master.WaitForText("\nsent T\nwaiting for user input :", 3000)) << master.text();
+  ASSERT_TRUE(slave.WaitForText("received 8 bytes\n 82  00  08  00 \n 01  00  00  00 \n", 3000, mark))
+      << slave.text();
+
+  mark = master.size();
+  slave.Key('u');
+  ASSERT_TRUE(slave.WaitForText("\nsent U\nwaiting for user input :", 3000));
+  ASSERT_TRUE(master.WaitForText("received 8 bytes\n 99  00  08  00 \n 01  00  00  00 \n", 3000, mark))
+      << master.text();
+
+  mark = master.size();
+  master.Key('r');
+  ASSERT_TRUE(master.WaitForText("\nReset initiated\n", 3000, mark));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  EXPECT_EQ(master.text().find("restart connection error", mark), std::string::npos) << master.text();
+  mark = slave.size();
+  master.Key('q'); // any other key does nothing
+  master.Key('t');
+  ASSERT_TRUE(slave.WaitForText("received 8 bytes\n 82  00  08  00 \n 02  00  00  00 \n", 3000, mark))
+      << slave.text();
+
+  // Nine bytes print as three lines: bytes 0-3, 4-7 and 8.
+  mark = slave.size();
+  std::uint8_t nine[9] = {0xc8, 0x00, 0x09, 0x00, 0xab, 0x05, 0x00, 0x00, 0x00};
+  linktest::UdpEnd sender(linktest::FreeTPort());
+  ASSERT_EQ(sender.SendTo(8882, nine, sizeof nine), 9); // the slave's UDP port is 8881 + 1
+  EXPECT_TRUE(slave.WaitForText("received 9 bytes\n c8  00  09  00 \n ab  05  00  00 \n 00 \n", 3000, mark))
+      << slave.text();
+
+  master.Key('x');
+  slave.Key('x');
+  EXPECT_EQ(master.Wait(3000), 0);
+  EXPECT_EQ(slave.Wait(3000), 0);
+  EXPECT_TRUE(master.WaitForText("Disconnecting\n", 1000));
+  EXPECT_TRUE(slave.WaitForText("Disconnecting\n", 1000));
+}
+
+} // namespace
