@@ -203,10 +203,15 @@ void LinkSetDebugStream(std::FILE* stream);
 void LinkDebugPrint(const char* format, ...) LINK_PRINTF_FORMAT(1, 2);
 
 // Key/value lists kept for the application (not locked: callers on several threads serialise their calls).
+// Stores key=value (or the bare key): 1, or 0 when the key is empty or the text would not fit 280 bytes.
 int LinkSetValue(const char* key, const char* value);
+// The text of the first entry that begins with key, after the key; null when none.
 const char* LinkFindValue(const char* key);
+// Removes the first entry that begins with key; null removes every entry.
 void LinkDeleteValue(const char* key);
+// Stores every line of a settings message (cut in place); the number of key=value lines.
 int LinkParseSettings(void* message);
+// The next key of the last settings message, in a buffer the next call overwrites; null when none.
 const char* LinkNextChangedKey();
 
 #endif

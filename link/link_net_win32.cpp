@@ -1,5 +1,5 @@
 // Socket layer of the link library on Windows Sockets 2: errors come straight from WSAGetLastError.
-#include "link_net.h"
+#include "link/link_net.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

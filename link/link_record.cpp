@@ -131,7 +131,7 @@ void OpenCompanion(int s) {
   if (!EnsureBuffer(companion, LinkCompanionCapacity)) return;
   std::string name = CompanionName(slots[s].name);
   companion.file = std::fopen(name.c_str(), "wbx");
-  if (companion.file != nullptr) std::snprintf(companion.name, sizeof companion.name, "%s", name.c_str());
+  std::snprintf(companion.name, sizeof companion.name, "%s", companion.file != nullptr ? name.c_str() : "");
   companion.writtenMark = WrittenNothing;
   companion.used = 0;
 }
@@ -190,8 +190,8 @@ void CloseDirection(std::uint32_t* slotNumber, char role) {
   *slotNumber = 0;
   if (s < 1 || s > LinkRecordFiles) return;
   CloseSlot(static_cast<int>(s), role);
-  const LinkRecordSlot& companion = slots[s + LinkCompanionOffset];
-  if (companion.buffer != nullptr || companion.file != nullptr) CloseSlot(static_cast<int>(s) + LinkCompanionOffset, role);
+  int companion = static_cast<int>(s) + LinkCompanionOffset;
+  if (slots[companion].buffer != nullptr || slots[companion].file != nullptr) CloseSlot(companion, role);
 }
 
 } // namespace

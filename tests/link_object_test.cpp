@@ -7,7 +7,6 @@
 #include "link/link_record.h"
 #include "link_test_support.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -28,15 +27,11 @@ protected:
   std::vector<LinkConnection*> links_;
 };
 
-struct FreeDeleter {
-  void operator()(void* memory) const { std::free(memory); }
+// Memory aligned for the record and one byte larger than it, owned by the test: a release that freed it
+// would make ASan report a mismatched free.
+struct alignas(LinkConnection) RecordMemory {
+  std::uint8_t bytes[sizeof(LinkConnection) + 1];
 };
-
-// Memory aligned for the record, one byte larger than it, owned by the test.
-std::unique_ptr<std::uint8_t, FreeDeleter> RecordMemory() {
-  std::size_t size = (sizeof(LinkConnection) + 1 + 63) / 64 * 64;
-  return std::unique_ptr<std::uint8_t, FreeDeleter>(static_cast<std::uint8_t*>(std::aligned_alloc(64, size)));
-}
 
 TEST_F(LinkObjectTest, NewObjectIsZeroExceptTheDefaultDatagramCodes) {
   LinkConnection* link = Create();
@@ -124,26 +119,27 @@ TEST_F(LinkObjectTest, ReleaseIgnoresPointersTheLibraryDoesNotHold) {
 }
 
 TEST_F(LinkObjectTest, UserBufferIsCheckedInitialisedAndNeverFreed) {
-  auto memory = RecordMemory();
+  auto block = std::make_unique<RecordMemory>();
+  std::uint8_t* memory = block->bytes;
   int size = LinkObjectSize();
   EXPECT_EQ(LinkInitBuffer(nullptr, size), nullptr);
-  EXPECT_EQ(LinkInitBuffer(memory.get(), size - 1), nullptr);
-  EXPECT_EQ(LinkInitBuffer(memory.get() + 1, size), nullptr) << "misaligned for the record";
+  EXPECT_EQ(LinkInitBuffer(memory, size - 1), nullptr);
+  EXPECT_EQ(LinkInitBuffer(memory + 1, size), nullptr) << "misaligned for the record";
   EXPECT_EQ(LinkObjectCount(), 0);
 
-  std::memset(memory.get(), 0xAB, sizeof(LinkConnection));
-  LinkConnection* link = LinkInitBuffer(memory.get(), size);
-  ASSERT_EQ(static_cast<void*>(link), memory.get());
+  std::memset(memory, 0xAB, sizeof(LinkConnection));
+  LinkConnection* link = LinkInitBuffer(memory, size);
+  ASSERT_EQ(static_cast<void*>(link), memory);
   EXPECT_EQ(link->userBuffer, 1);
   EXPECT_EQ(link->status, 0);
   EXPECT_EQ(link->classOf[239], ClassDatagram);
   EXPECT_EQ(LinkIsValid(link), 1);
-  EXPECT_EQ(LinkInitBuffer(memory.get(), size), nullptr) << "a live object is not wiped";
+  EXPECT_EQ(LinkInitBuffer(memory, size), nullptr) << "a live object is not wiped";
   EXPECT_EQ(LinkObjectCount(), 1);
-  LinkRelease(link); // not freed: the test's deleter frees it, and ASan reports a double free otherwise
+  LinkRelease(link); // not freed: the test owns the memory
   EXPECT_EQ(LinkIsValid(link), 0);
   EXPECT_EQ(LinkObjectCount(), 0);
-  link = LinkInitBuffer(memory.get(), size); // the same memory may be initialised again once released
+  link = LinkInitBuffer(memory, size); // the same memory may be initialised again once released
   EXPECT_EQ(LinkIsValid(link), 1);
   LinkRelease(link);
 }
