@@ -28,12 +28,11 @@ int DecimalValue(const char* text) {
   return static_cast<int>(value);
 }
 
-// "COMn" style value: the number three characters after a leading 'C'; -1 without the 'C'.
-// A value that ends before those three characters has no number (0).
-int ComNumberValue(const char* value) {
-  if (value[0] != 'C') return -1;
-  if (value[1] == '\0' || value[2] == '\0') return 0;
-  return DecimalValue(value + 3);
+// "COMn" style value: with a leading 'C', `number` becomes the number three characters later (0 when
+// the value ends before those three characters); without it `number` keeps its value.
+void ReadComNumber(const char* value, int& number) {
+  if (value[0] != 'C') return;
+  number = value[1] == '\0' || value[2] == '\0' ? 0 : DecimalValue(value + 3);
 }
 
 bool OutsideText(unsigned char c, unsigned char lowest) { return c < lowest || c > 127; }
@@ -52,8 +51,7 @@ size_t CopyCut(char* target, const char* value, size_t limit, unsigned char lowe
 void ApplyAmplifierPort(DeviceSettings& s, const char* line) {
   const char* value = FindSettingValue(line, "ProComp");
   if (value == nullptr) return;
-  int port = ComNumberValue(value);
-  if (port >= 0) s.amplifierPort = port;
+  ReadComNumber(value, s.amplifierPort);
   if (s.amplifierPort == 0) s.amplifierPort = 1;
 }
 
@@ -77,10 +75,7 @@ void ApplyDevsLine(DeviceSettings& s, const char* line) {
   ApplyInputSource(s, line);
   if (const char* value = FindSettingValue(line, "EthernetPort")) s.ethernetPort = DecimalValue(value);
   ApplyEthernetAddress(s, line);
-  if (const char* value = FindSettingValue(line, "Game_comm")) {
-    int port = ComNumberValue(value);
-    if (port >= 0) s.gamePort = port;
-  }
+  if (const char* value = FindSettingValue(line, "Game_comm")) ReadComNumber(value, s.gamePort);
   if (const char* value = FindSettingValue(line, "Communications_class")) s.commClass = value[0] == 'S' ? 0 : 1;
   if (const char* value = FindSettingValue(line, "DisplayMode")) {
     s.displayMode = value[0] == '2' ? 2 : value[0] == 'D' ? 1 : 0;

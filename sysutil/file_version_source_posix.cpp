@@ -7,7 +7,8 @@
 #include <unistd.h>
 
 bool ReadFileVersionInfo(const std::string& path, FileVersionInfo& info) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO given as a program file cannot hang the reader.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {

@@ -31,7 +31,8 @@ bool InterfaceAddresses(std::vector<InterfaceAddress>& out) {
     if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET) continue;
     InterfaceAddress address;
     address.name = entry->ifa_name;
-    address.index = if_nametoindex(entry->ifa_name);
+    // A labelled secondary address ("eth0:1") belongs to its interface's place in the order.
+    address.index = if_nametoindex(address.name.substr(0, address.name.find(':')).c_str());
     address.up = (entry->ifa_flags & IFF_UP) != 0;
     address.loopback = (entry->ifa_flags & IFF_LOOPBACK) != 0;
     CopyIpv4(entry->ifa_addr, address.ipv4);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <pty.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -23,6 +22,7 @@
 
 namespace {
 
+using probetest::FakePort;
 using probetest::ReadWholeFile;
 using probetest::ScopedEnv;
 using probetest::ScratchTree;
@@ -56,20 +56,6 @@ bool FakeInterfaces(std::vector<InterfaceAddress>& out) {
 bool NoResolver(const char*, std::uint8_t*) { return false; }
 
 const HostNetworkSource FakeNetwork = {FakeHostName, FakeInterfaces, NoResolver};
-
-struct FakePort {
-  int master = -1;
-  std::string device;
-  FakePort() {
-    int slave = -1;
-    char name[256];
-    if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
-      device = name;
-      close(slave);
-    }
-  }
-  ~FakePort() { close(master); }
-};
 
 class PortsReportTest : public ::testing::Test {
  protected:

@@ -1,6 +1,8 @@
-// Scratch folders for the linkprobe tests: a temporary tree that points TAVIK_ROOT (and friends) at
-// itself while the test runs, and small file helpers.
+// Scratch folders, environment settings and pseudo-terminal ports for the linkprobe tests.
 #pragma once
+
+#include <pty.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -67,6 +69,25 @@ class ScopedEnv {
   const char* name_;
   std::string old_;
   bool hadOld_ = false;
+};
+
+// A pseudo-terminal standing in for a serial port: `device` is the end a COM link points at.
+struct FakePort {
+  int master = -1;
+  std::string device;
+  FakePort() {
+    int slave = -1;
+    char name[256];
+    if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
+      device = name;
+      close(slave);
+    }
+  }
+  ~FakePort() {
+    if (master >= 0) close(master);
+  }
+  FakePort(const FakePort&) = delete;
+  FakePort& operator=(const FakePort&) = delete;
 };
 
 }  // namespace probetest

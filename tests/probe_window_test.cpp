@@ -3,97 +3,48 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "probe_test_support.h"
-
-extern char** environ;
+#include "x_session.h"
 
 namespace {
 
+using probetest::PrivateXServer;
+using probetest::FakePort;
 using probetest::ReadWholeFile;
 using probetest::ScratchTree;
+using probetest::Spawn;
+using probetest::WaitForExit;
 using Clock = std::chrono::steady_clock;
 
 std::string displayName;   // the private X server of this test program
 
-pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const char* dir,
-            posix_spawn_file_actions_t* actions = nullptr) {
-  std::vector<char*> argv, envp;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-  std::string previous = std::filesystem::current_path();
-  if (dir != nullptr) std::filesystem::current_path(dir);
-  pid_t pid = -1;
-  int failed = posix_spawnp(&pid, argv[0], actions, nullptr, argv.data(), envp.data());
-  std::filesystem::current_path(previous);
-  return failed == 0 ? pid : -1;
-}
-
-// Waits up to `seconds` for the child; its exit code, or -1 when it did not end (it is then killed).
-int WaitForExit(pid_t pid, double seconds) {
-  auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-  int status = 0;
-  while (Clock::now() < deadline) {
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, &status, 0);
-  return -1;
-}
-
-// Starts Xvfb on a display number it chooses itself, for the whole test program.
+// Starts the private X server for the whole test program.
 class XServer : public ::testing::Environment {
  public:
   void SetUp() override {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-noreset", "-nolisten",
-                  "tcp"},
-                 {"PATH=/usr/bin:/bin"}, nullptr, &actions);
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    ASSERT_GT(pid_, 0);
-    // Xvfb writes the number and the line feed separately and dies if the pipe closes in between.
-    std::string number;
-    char c = 0;
-    pollfd ready{fds[0], POLLIN, 0};
-    while (c != '\n' && poll(&ready, 1, 20000) > 0 && read(fds[0], &c, 1) == 1) number += c;
-    close(fds[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-    displayName = ":" + std::to_string(std::atoi(number.c_str()));
+    server_ = std::make_unique<PrivateXServer>();
+    displayName = server_->Display();
+    ASSERT_FALSE(displayName.empty()) << "Xvfb did not start";
   }
-  void TearDown() override {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      WaitForExit(pid_, 10);
-    }
-  }
+  void TearDown() override { server_.reset(); }
 
  private:
-  pid_t pid_ = -1;
+  std::unique_ptr<PrivateXServer> server_;
 };
 
 // Runs an xdotool command on the private display and returns what it printed.
@@ -107,21 +58,6 @@ std::string Xdotool(const std::string& arguments) {
   }
   return output;
 }
-
-// A pseudo-terminal standing in for a serial port.
-struct FakePort {
-  int master = -1;
-  std::string device;
-  FakePort() {
-    int slave = -1;
-    char name[256];
-    if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
-      device = name;
-      close(slave);
-    }
-  }
-  ~FakePort() { close(master); }
-};
 
 // The suite tree linkprobe runs on, and the program itself with its window.
 class LinkProbeRun : public ::testing::Test {
@@ -180,6 +116,26 @@ class LinkProbeRun : public ::testing::Test {
       text = ReadWholeFile(dump);
     }
     return text;
+  }
+
+  // Whether a label drawn in the toolkit's active colour (black) shows inside the given area of the
+  // window; an inactive label is drawn in a lighter grey. Looks again for up to `seconds`.
+  bool LabelIsActive(int x, int y, int w, int h, int seconds = 0) {
+    Display* display = XOpenDisplay(displayName.c_str());
+    if (display == nullptr) return false;
+    bool black = false;
+    auto deadline = Clock::now() + std::chrono::seconds(seconds);
+    for (bool first = true; first || (!black && Clock::now() < deadline); first = false) {
+      if (XImage* image = XGetImage(display, std::stoul(window), x, y, w, h, AllPlanes, ZPixmap)) {
+        for (int py = 0; py < h && !black; ++py) {
+          for (int px = 0; px < w && !black; ++px) black = XGetPixel(image, px, py) == 0;
+        }
+        XDestroyImage(image);
+      }
+      if (!black) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    XCloseDisplay(display);
+    return black;
   }
 
   // What the window's close box does: the window manager's delete request.
@@ -255,6 +211,22 @@ TEST_F(LinkProbeRun, GameTestAgainstGameEchoWorks) {
   pid = -1;
   kill(echo, SIGTERM);
   EXPECT_EQ(WaitForExit(echo, 5), 0);
+}
+
+TEST_F(LinkProbeRun, GameSoundTestIsGreyedOutUnlessTwoComputerSetUp) {
+  Start();
+  EXPECT_TRUE(LabelIsActive(60, 272, 225, 17, 10));   // "Sound Test (this computer)", once drawn
+  EXPECT_TRUE(LabelIsActive(60, 300, 225, 17));    // "Sound Test (game computer)", DisplayMode 2
+  SendCloseRequest();
+  ASSERT_EQ(WaitForExit(pid, 10), 0);
+
+  tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN", "Input_Source = C2+\n");
+  Start();
+  EXPECT_TRUE(LabelIsActive(60, 272, 225, 17, 10));
+  EXPECT_FALSE(LabelIsActive(60, 300, 225, 17));
+  SendCloseRequest();
+  EXPECT_EQ(WaitForExit(pid, 10), 0);
+  pid = -1;
 }
 
 TEST_F(LinkProbeRun, CloseBoxEndsWithExitCodeZero) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "scratch_tree.h"
 #include "sysutil/version_resource.h"
 
 namespace {
@@ -109,6 +110,23 @@ TEST(VersionText, MissingFileGivesUnkWithoutDate) {
   EXPECT_STREQ(GetFileVersionText(BuildStringsWithDate, nullptr), "Unk");
 }
 
+TEST(VersionText, OverlongBuildStringIsCutAtTheEndOfTheText) {
+  const std::string text = Text(BuildStringsWithDate, Fixture("long32.exe"));
+  EXPECT_EQ(text.size(), static_cast<std::size_t>(VersionTextSize - 1));
+  EXPECT_EQ(text.substr(0, 13), "PB=0123456789");
+  EXPECT_EQ(Text(FileVersionNumber, Fixture("long32.exe")), "1.2.3.4");
+}
+
+TEST(VersionText, NonProgramFilesGiveUnkWithTheirDate) {
+  ScratchTree tree("tavik_nonprogram");
+  ASSERT_EQ(mkfifo(tree.Path("pipe.exe").c_str(), 0600), 0);
+  EXPECT_EQ(Text(BuildStringsWithDate, tree.Path("pipe.exe")), "Unk  " + DateLine(tree.Path("pipe.exe")))
+      << "a FIFO must not hang the reader";
+  tree.File("empty.exe", "");
+  EXPECT_EQ(Text(BuildStringsWithDate, tree.Path("empty.exe")), "Unk  " + DateLine(tree.Path("empty.exe")));
+  EXPECT_EQ(Text(FileVersionNumber, tree.Root()), "Unk");
+}
+
 TEST(VersionText, EachCallDescribesOnlyItsOwnFile) {
   const std::string full = Fixture("full32.exe"), bare = Fixture("nostrings32.exe");
   const char* first = GetFileVersionText(BuildStringsWithDate, full.c_str());
@@ -130,6 +148,8 @@ TEST(VersionText, OwnElfProgramsCarryTheSectionThatTheBuildPutIn) {
   const std::string helper = SYSUTIL_VERSIONED_HELPER;
   EXPECT_EQ(Text(BuildStringsWithDate, helper), "PB=7.1    SB=field-test  " + DateLine(helper));
   EXPECT_EQ(Text(FileVersionNumber, helper), "2.4.6.8");
+  const std::string elf32 = Fixture("elf32.o");
+  EXPECT_EQ(Text(BuildStringsWithDate, elf32), "PB=7.1    SB=field-test  " + DateLine(elf32));
   FileVersionInfo info;
   const auto bytes = ReadAll(helper);
   ASSERT_TRUE(ParseElfVersionSection(bytes.data(), bytes.size(), info));
