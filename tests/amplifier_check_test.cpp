@@ -128,7 +128,7 @@ TEST_F(AmplifierCheck, FamiliesWithoutACheckStayUnhandled) {
   }
 }
 
-TEST_F(AmplifierCheck, LookupsTakeTheFirstMatchInQueryOrder) {
+TEST_F(AmplifierCheck, LookupsTakeTheFirstMatchOfOneQueryPerCheck) {
   AddUsb("1-1", "0403", "6001", "first");
   AddUsb("1-2", "0403", "ff20", "second");
   const PnpDeviceEntry* any = FindPnpDevice("VID_0403");
@@ -138,6 +138,9 @@ TEST_F(AmplifierCheck, LookupsTakeTheFirstMatchInQueryOrder) {
   ASSERT_NE(ttusb, nullptr);
   EXPECT_EQ(ttusb->name, "second");
   EXPECT_EQ(FindPnpDevice("vid_0403"), nullptr);  // the tests are case-sensitive
+  // One query per check: a device plugged in meanwhile is seen by the next check only.
+  AddUsb("1-3", "0ea9", "0001", "late");
+  EXPECT_EQ(FindPnpDevice("VID_0EA9"), nullptr);
   EXPECT_EQ(pnpDevices.count, 2);
   EXPECT_EQ(FindPnpDevice(nullptr), nullptr);
   EXPECT_EQ(pnpDevices.count, 0);
