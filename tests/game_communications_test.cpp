@@ -23,6 +23,7 @@
 
 #include "link/link.h"
 #include "link/link_shared.h"
+#include "null_modem.h"
 #include "probe_tree_support.h"
 #include "serial_test_support.h"
 
@@ -304,6 +305,31 @@ TEST_F(GameTest, SerialPortWithoutDsrIsCode6AndIsClosedAgain) {
   ASSERT_GE(fd, 0);
   EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0) << "the port was left held";
   close(fd);
+}
+
+TEST_F(GameTest, SerialGameComputerThatAnswersWorks) {
+  null_modem::Install(1, 2);   // our COM2 to the game computer's COM3
+  LinkConnection* game = LinkCreate();
+  ASSERT_EQ(LinkConnect(game, "serial", "COM3", 115200, 0), 0);
+  std::atomic<bool> stop{false};
+  std::thread answerer([&] {
+    std::uint8_t message[LinkReceiveBufferSize];
+    while (!stop) {
+      if (LinkReceive(game, -1, message, sizeof message) > 0 && message[0] == 224 && message[1] == 4)
+        LinkSend(game, message, 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  ComPortTable[2] = PortFree;
+  WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM2\n");
+  TestGameCommunications();
+  stop = true;
+  answerer.join();
+  EXPECT_EQ(null_modem::Baud(1), 115200u);
+  EXPECT_FALSE(null_modem::Open(1)) << "the game port was left open";
+  LinkRelease(game);
+  null_modem::Uninstall();
+  EXPECT_EQ(Pane(), "ports report\nSerial game communication seems to be working\n");
 }
 
 }  // namespace
