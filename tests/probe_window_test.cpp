@@ -229,6 +229,18 @@ TEST_F(LinkProbeRun, GameSoundTestIsGreyedOutUnlessTwoComputerSetUp) {
   pid = -1;
 }
 
+TEST_F(LinkProbeRun, AmplifierButtonShowsTheInteractiveCheck) {
+  Start();
+  ClickAt(30 + 142, 386 + 12);   // "Test Configured Amplifier": C2+ configured, no USB devices
+  EXPECT_EQ(PaneAfter(FirstReport),
+            "These tests are just to confirm something is there!  Actual 'testing' must be\nperformed with the "
+            "Amplifier/Encoder Test in Tavik->Tools\n\nExamining C2+\nUnable to locate J&J device\n"
+            "Checking other amplifiers\n\nDone\n");
+  SendCloseRequest();
+  EXPECT_EQ(WaitForExit(pid, 10), 0);
+  pid = -1;
+}
+
 TEST_F(LinkProbeRun, CloseBoxEndsWithExitCodeZero) {
   Start();
   SendCloseRequest();
