@@ -41,6 +41,7 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
 
 // A socket field cleared before its socket is closed, so that a sender never uses a closed number.
 void CloseField(std::uint32_t& field) {
+  std::lock_guard<std::mutex> hold(LinkSocketLock());
   LinkSocket s = LinkLoad(field);
   LinkStore(field, 0);
   if (s != 0 && s != LinkNetInvalid) LinkNetClose(s);
@@ -255,9 +256,9 @@ void ListenOn(LinkConnection* link, int state) {
 
 void ServerDropConnection(LinkConnection* link) {
   LinkStore(link->connValid, 0);
-  LinkStore(link->status, 0);
-  LinkStore(link->rxHave, 0);
   CloseField(link->connSocket);
+  LinkStore(link->rxHave, 0);
+  LinkStore(link->status, 0);
 }
 
 void ServerSelectError(LinkConnection* link) {
@@ -339,7 +340,7 @@ void ServerAccepted(LinkConnection* link, LinkSocket s, LinkNetAddress peer) {
   }
   link->tcpPeer = LinkIpv4Of(peer);
   {
-    std::lock_guard<std::mutex> hold(LinkPeerLock());
+    std::lock_guard<std::mutex> hold(LinkSocketLock());
     link->udpPeer = LinkIpv4Of(LinkNetAddress{peer.address, static_cast<std::uint16_t>(link->tPort)});
   }
   LinkStore(link->rxHave, 0);
@@ -387,7 +388,7 @@ void JoinThread(LinkConnection* link) {
 
 } // namespace
 
-std::mutex& LinkPeerLock() {
+std::mutex& LinkSocketLock() {
   static std::mutex lock;
   return lock;
 }
@@ -412,7 +413,7 @@ LinkIpv4Address LinkIpv4Of(LinkNetAddress n) {
 }
 
 LinkNetAddress LinkUdpPeer(LinkConnection* link) {
-  std::lock_guard<std::mutex> hold(LinkPeerLock());
+  std::lock_guard<std::mutex> hold(LinkSocketLock());
   return LinkAddressOf(link->udpPeer);
 }
 

@@ -91,6 +91,7 @@ TEST_F(SocketTest, ManyStreamMessagesArriveWholeAndInOrder) {
     ASSERT_EQ(m.size(), static_cast<size_t>(108 + i * 15)) << i;
     EXPECT_EQ(m[50], i);
   }
+  LinkDisconnect(server);
   EXPECT_EQ(server->errorCount, 0u);
   EXPECT_EQ(server->seqGaps[0], 0u);
 }
@@ -151,7 +152,7 @@ TEST_F(SocketTest, ServerNoticesClientLeavingAndAcceptsAnother) {
   OpenPair();
   LinkDisconnect(client);
   ASSERT_TRUE(WaitFor([&] { return StatusOf(server) == 0; }, 2000));
-  EXPECT_EQ(server->connSocket, 0u);
+  EXPECT_EQ(LinkLoad(server->connSocket), 0u);
   OpenClient();
   ASSERT_TRUE(WaitFor([&] { return StatusOf(server) == 3 && StatusOf(client) != 0; }, 3000));
   ASSERT_EQ(Send(server, 132), 0);
