@@ -237,7 +237,7 @@ void LinkRecordText(LinkConnection* link, int direction, int code, const char* t
   std::lock_guard<std::mutex> lock(LinkRecordLock());
   std::uint8_t record[LinkRecordSize];
   StartRecord(record, 1, code);
-  if (text != nullptr) std::strncpy(reinterpret_cast<char*>(record + 8), text, 32);
+  if (text != nullptr) std::memcpy(record + 8, text, strnlen(text, 32));
   PutRecord(link, direction, record, WrittenText);
 }
 

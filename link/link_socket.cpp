@@ -278,7 +278,7 @@ void BuildAnnouncement(LinkConnection* link, std::uint8_t* a) {
   std::memset(a, 0, AnnouncementSize);
   a[LinkOffsetCode] = LinkAnnounceCode;
   LinkPutU16(a + LinkOffsetLength, AnnouncementSize);
-  std::strncpy(reinterpret_cast<char*>(a + 4), link->hostName, AnnouncementNameSize);
+  std::memcpy(a + 4, link->hostName, strnlen(link->hostName, AnnouncementNameSize));
 }
 
 void MaybeAnnounce(LinkConnection* link, std::uint8_t* announcement) {

@@ -3,28 +3,11 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <string>
 
-#include "file_replace.h"
+#include "sysutil/text_dump.h"
 
 OutputPane outputPane;
-
-namespace {
-
-// Writes the text to a temporary name beside `path` and moves it into place, so that a reader of
-// `path` never sees a half-written text.
-void DumpPaneText(const char* path, const char* text, size_t length) {
-  std::string temporary = std::string(path) + ".tmp";
-  FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) return;
-  bool written = std::fwrite(text, 1, length, file) == length;
-  written = std::fclose(file) == 0 && written;
-  if (!written || !ReplaceFileWith(temporary.c_str(), path)) std::remove(temporary.c_str());
-}
-
-}  // namespace
 
 void OutputPane::Clear() {
   length_ = 0;
@@ -55,6 +38,5 @@ void OutputPane::AppendFormat(const char* format, ...) {
 
 void OutputPane::Refresh() {
   if (display_ != nullptr) display_->ShowText(text_);
-  const char* dumpPath = std::getenv("TAVIK_PANE_DUMP");
-  if (dumpPath != nullptr && dumpPath[0] != '\0') DumpPaneText(dumpPath, text_, length_);
+  DumpShownText(text_, length_);
 }

@@ -11,10 +11,10 @@
 
 #include "amplifier_check.h"
 #include "game_communications.h"
-#include "identity_box.h"
 #include "output_pane.h"
 #include "ports_report.h"
 #include "probe_startup.h"
+#include "sysutil/identity_box.h"
 
 namespace {
 

@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "device_settings.h"
-#include "identity_box.h"
 #include "output_pane.h"
 #include "ports_report.h"
 #include "probe_test_support.h"
 #include "sysutil/com_scan.h"
 #include "sysutil/host_address.h"
+#include "sysutil/identity_box.h"
 
 namespace {
 

@@ -23,8 +23,8 @@
 
 namespace {
 
-using probetest::PrivateXServer;
 using probetest::FakePort;
+using probetest::PrivateXServer;
 using probetest::ReadWholeFile;
 using probetest::ScratchTree;
 using probetest::Spawn;
@@ -181,14 +181,25 @@ TEST_F(LinkProbeRun, ShowsTheReportRescansAndEndsWithDone) {
   pid = -1;
 }
 
-TEST_F(LinkProbeRun, ButtonsOutsideTheRescanLeaveThePaneAlone) {
+TEST_F(LinkProbeRun, ButtonsWithoutAnActionYetChangeNothing) {
   Start();
-  // Clicks on the identity box, the test column's gaps and the tool buttons change nothing here.
-  for (auto [x, y] : {std::pair{100, 250}, {200, 320}, {480, 260}, {480, 350}, {10, 480}}) ClickAt(x, y);
+  struct stat before;
+  ASSERT_EQ(stat(dump.c_str(), &before), 0);
+  // The sound, game, amplifier, IP set-up and tool buttons, and the identity box.
+  for (auto [x, y] : {std::pair{172, 280}, {172, 308}, {172, 370}, {172, 398}, {467, 395}, {482, 257},
+                      {482, 302}, {482, 347}, {172, 252}}) {
+    ClickAt(x, y);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  struct stat after;
+  ASSERT_EQ(stat(dump.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);   // every refresh puts a new file in place
+  EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0);
+
   tree.Write("tavik/BIN/Tconfig.", "changed\n");
   ClickAt(30 + 142, 325 + 15);
-  std::string after = PaneAfter(FirstReport);
-  EXPECT_EQ(after.rfind("Version       : changed\n", 0), 0u) << after;
+  std::string text = PaneAfter(FirstReport);
+  EXPECT_EQ(text.rfind("Version       : changed\n", 0), 0u) << text;
   SendCloseRequest();
   EXPECT_EQ(WaitForExit(pid, 10), 0);
   pid = -1;

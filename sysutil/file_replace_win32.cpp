@@ -1,5 +1,5 @@
 // Windows' rename refuses an existing target; MoveFileEx replaces it.
-#include "file_replace.h"
+#include "sysutil/file_replace.h"
 
 #include <windows.h>
 

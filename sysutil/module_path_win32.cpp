@@ -1,5 +1,5 @@
 // GetModuleFileNameA for the program's own module.
-#include "module_path.h"
+#include "sysutil/module_path.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // The running program is the target of /proc/self/exe.
-#include "module_path.h"
+#include "sysutil/module_path.h"
 
 #include <unistd.h>
 

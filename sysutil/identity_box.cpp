@@ -1,5 +1,5 @@
 // Keeps the identity text so that a field attached later still shows the latest one.
-#include "identity_box.h"
+#include "sysutil/identity_box.h"
 
 IdentityBox identityBox;
 

@@ -1,5 +1,5 @@
 // rename(2) replaces the target atomically.
-#include "file_replace.h"
+#include "sysutil/file_replace.h"
 
 #include <cstdio>
 

@@ -1,0 +1,19 @@
+// The start-up facts both programs decide the same way: the folder a program treats as its own (its
+// module path cut after the last separator, or the STARTUPDIR= argument) and the station role named
+// by that folder.
+#pragma once
+
+#include <cstddef>
+
+constexpr size_t ModulePathSize = 260;
+
+// Cuts `path` (of `length` characters) right after its last path separator; without one, only the
+// first character remains.
+void CutAfterLastSeparator(char* path, size_t length);
+
+// When `commandLine` contains "STARTUPDIR=", copies everything after it into `directory`, cut to fit.
+void ApplyStartupDirArgument(const char* commandLine, char* directory, size_t size);
+
+// "Therapist" when the upper-cased directory contains \BIN, "Game" when it contains GAMES, else "".
+// Slashes read as backslashes, so a directory of this machine is judged like its Windows form.
+const char* DecideStationRole(const char* directory);

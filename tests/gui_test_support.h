@@ -1,0 +1,85 @@
+// Driving a real program under the private X server (x_session.h) with xdotool: the server kept for
+// the whole test program, windows found by name, clicks in a window's own coordinates, the close
+// box's request, and the environment a program under test gets.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "x_session.h"
+
+namespace guitest {
+
+inline std::string displayName;  // the private X server of this test program
+
+// Starts the private X server for the whole test program.
+class XServer : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    server_ = std::make_unique<probetest::PrivateXServer>();
+    displayName = server_->Display();
+    ASSERT_FALSE(displayName.empty()) << "Xvfb did not start";
+  }
+  void TearDown() override { server_.reset(); }
+
+ private:
+  std::unique_ptr<probetest::PrivateXServer> server_;
+};
+
+// Runs an xdotool command on the private display and returns what it printed.
+inline std::string Xdotool(const std::string& arguments) {
+  std::string command = "DISPLAY=" + displayName + " timeout 20 xdotool " + arguments + " 2>/dev/null";
+  std::string output;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char chunk[256];
+    while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) output.append(chunk, n);
+    pclose(pipe);
+  }
+  return output;
+}
+
+// The first window whose name matches `pattern` once it is visible; empty when none appears.
+inline std::string FindVisibleWindow(const std::string& pattern) {
+  std::string found = Xdotool("search --sync --onlyvisible --name '" + pattern + "'");
+  return found.substr(0, found.find('\n'));
+}
+
+// Clicks at a position inside `window`, as given in the window's own coordinates.
+inline void ClickAt(const std::string& window, int x, int y) {
+  Xdotool("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) + " click 1");
+}
+
+// What a window's close box does: the window manager's delete request.
+inline void SendCloseRequest(const std::string& window) {
+  Display* display = XOpenDisplay(displayName.c_str());
+  ASSERT_NE(display, nullptr);
+  XEvent event = {};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = std::stoul(window);
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
+  XCloseDisplay(display);
+}
+
+// The environment a program under test gets: `extra`, the private display, the sanitizers' settings
+// and the suppressions of the toolkit's own leaks.
+inline std::vector<std::string> ProgramEnvironment(std::vector<std::string> extra, const char* leakSuppressions) {
+  extra.push_back("DISPLAY=" + displayName);
+  extra.push_back("PATH=/usr/bin:/bin");
+  for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+    if (const char* value = std::getenv(keep)) extra.push_back(std::string(keep) + "=" + value);
+  }
+  extra.push_back(std::string("LSAN_OPTIONS=print_suppressions=0:suppressions=") + leakSuppressions);
+  return extra;
+}
+
+}  // namespace guitest

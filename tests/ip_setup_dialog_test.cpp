@@ -1,0 +1,202 @@
+// The IP set-up dialog as a technician uses it, on a private X server (Xvfb) driven with xdotool: the
+// adapters of a fake sysfs tree, the role and group, "Try Setting Address" and "Done". A recording
+// runner stands in for the elevated one, and a fake host network lets the new address appear.
+#include "sysutil/ip_setup_dialog.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "sysutil/host_address.h"
+#include "sysutil/program_search.h"
+
+extern char** environ;
+namespace fs = std::filesystem;
+
+// LeakSanitizer: the font and display caches that the toolkit's libraries keep until the process ends.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\nleak:libXft.so\nleak:libX11.so\n";
+}
+
+namespace {
+
+fs::path recordFile;  // written by the recording runner; its presence makes the new address appear
+
+bool FakeHostName(char* buffer, std::size_t size) {
+  std::snprintf(buffer, size, "testhost");
+  return true;
+}
+
+bool FakeAddresses(std::vector<InterfaceAddress>& out) {
+  InterfaceAddress address;
+  address.index = 2;
+  address.up = true;
+  std::uint8_t now[4] = {192, 168, 1, 50}, changed[4] = {192, 168, 12, 2};
+  std::memcpy(address.ipv4, fs::exists(recordFile) ? changed : now, 4);
+  out = {address};
+  return true;
+}
+
+bool NoResolver(const char*, std::uint8_t*) { return false; }
+
+const HostNetworkSource FakeNetwork = {FakeHostName, FakeAddresses, NoResolver};
+
+std::string ReadFile(const fs::path& file) {
+  std::ifstream in(file);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A private X server for the whole test program, stopped when the program ends; the clicks never
+// reach a display that someone is using.
+class PrivateXServer {
+ public:
+  ~PrivateXServer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool Start() {
+    if (pid_ > 0) return true;
+    std::string xvfb = FindProgram("Xvfb");
+    int fds[2];
+    if (xvfb.empty() || pipe(fds) != 0) return false;
+    std::string fd = std::to_string(fds[1]);
+    const char* argv[] = {xvfb.c_str(), "-displayfd", fd.c_str(), "-nolisten", "tcp", "-noreset", "-screen", "0",
+                          "1024x768x24", nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    bool started = posix_spawn(&pid_, xvfb.c_str(), &actions, nullptr, const_cast<char**>(argv), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    // The server writes the number and its line end apart; closing early would kill it.
+    std::string number;
+    char c;
+    while (started && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (number.empty()) return false;
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+    return true;
+  }
+
+ private:
+  pid_t pid_ = 0;
+};
+
+PrivateXServer privateServer;
+
+class IpSetupDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (FindProgram("xdotool").empty()) GTEST_SKIP() << "xdotool is not installed";
+    if (!privateServer.Start()) GTEST_SKIP() << "Xvfb is not installed (or did not start)";
+    dir_ = fs::temp_directory_path() / ("tavik_dialog_" + std::to_string(getpid()));
+    BuildSysfs();
+    recordFile = dir_ / "runner.args";
+    fs::path runner = dir_ / "runner";
+    std::ofstream(runner) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " << recordFile << ".part\nmv " << recordFile
+                          << ".part " << recordFile << "\n";
+    fs::permissions(runner, fs::perms::owner_all);
+    setenv("TAVIK_ELEVATION_RUNNER", runner.c_str(), 1);
+    setenv("TAVIK_SYSFS", (dir_ / "sys").c_str(), 1);
+    SetHostNetworkSource(&FakeNetwork);
+  }
+  void TearDown() override {
+    SetHostNetworkSource(nullptr);
+    unsetenv("TAVIK_ELEVATION_RUNNER");
+    unsetenv("TAVIK_SYSFS");
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
+
+  void BuildSysfs() {
+    auto net = dir_ / "sys" / "class" / "net";
+    auto add = [&](const char* device, int index, const char* alias, bool wireless) {
+      fs::create_directories(net / device / "device");
+      std::ofstream(net / device / "ifindex") << index << "\n";
+      std::ofstream(net / device / "type") << "1\n";
+      std::ofstream(net / device / "operstate") << "up\n";
+      std::ofstream(net / device / "ifalias") << alias << "\n";
+      if (wireless) fs::create_directories(net / device / "phy80211");
+    };
+    add("tvkfake0", 2, "Local Area Connection", false);
+    add("tvkfake1", 3, "", true);
+  }
+
+  // Drives the dialog from another thread (xdotool only, no toolkit calls there) while this thread
+  // runs the dialog; a time-out closes the dialog should a step go wrong.
+  void RunWith(IpSetupDialog& dialog, const std::vector<std::string>& steps) {
+    std::thread user([&] {
+      std::string window = "$(xdotool search --sync --onlyvisible --name '^IP setup$' | head -1)";
+      for (const std::string& step : steps) {
+        std::system(("W=" + window + "; " + step + " >/dev/null 2>&1").c_str());
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+      }
+    });
+    Fl::add_timeout(60.0, [](void* d) { static_cast<IpSetupDialog*>(d)->Close(); }, &dialog);
+    dialog.Run();
+    user.join();
+  }
+
+  IpSetupHost Host(const char* role) {
+    IpSetupHost host;
+    host.hideMainWindow = [this] { events_.push_back("hide main"); };
+    host.showMainWindow = [this] { events_.push_back("show main"); };
+    host.showHostAddress = [this](const char* text) { events_.push_back(std::string("identity ") + text); };
+    host.stationRole = role;
+    return host;
+  }
+
+  static std::string Click(int x, int y) {
+    return "xdotool mousemove --sync --window $W " + std::to_string(x) + " " + std::to_string(y) + " click 1";
+  }
+  // Replaces the group input's text, key by key (digits and the minus sign).
+  static std::string Group(int x, int y, const std::string& text) {
+    std::string keys = Click(x, y) + " key End BackSpace BackSpace BackSpace BackSpace";
+    for (char c : text) keys += c == '-' ? std::string(" minus") : " " + std::string(1, c);
+    return keys;
+  }
+
+  fs::path dir_;
+  std::vector<std::string> events_;
+};
+
+}  // namespace
+
+TEST_F(IpSetupDialogTest, BadChoicesRunNothingAndAGoodOneSetsTheAddress) {
+  IpSetupDialog dialog(IpSetupLayout::Probe, Host(""));
+  const std::string adapter = Click(200, 102), client = Click(110, 327), tryIt = Click(280, 445);
+  const std::string done = Click(279, 497);
+  RunWith(dialog, {adapter, tryIt,                     // no role
+                   client, Group(390, 332, "255"), tryIt,  // group out of range
+                   Group(390, 332, "-1"), tryIt,
+                   "test ! -e " + recordFile.string() + " && " + Group(390, 332, "12"), tryIt, done});
+  std::string recorded = ReadFile(recordFile);
+  EXPECT_NE(recorded.find("tavik-setip\ninterface ip set address name=\"Local Area Connection\" static "
+                          "192.168.12.2 255.255.255.0 \n"),
+            std::string::npos)
+      << recorded;
+  const std::string identity = "identity I am testhost (192.168.12.2)";  // once after the wait, once by "Done"
+  EXPECT_EQ(events_, (std::vector<std::string>{"hide main", identity, "show main", identity}));
+  EXPECT_FALSE(dialog.Window()->shown());
+}
+
+TEST_F(IpSetupDialogTest, WirelessAdaptersCannotBePicked) {
+  IpSetupDialog dialog(IpSetupLayout::Toolboard, Host("Therapist"));
+  RunWith(dialog, {Click(250, 138), Click(300, 455), Click(299, 502)});
+  EXPECT_FALSE(fs::exists(recordFile));
+  EXPECT_EQ(events_, (std::vector<std::string>{"hide main", "show main", "identity I am testhost (192.168.1.50)"}));
+}

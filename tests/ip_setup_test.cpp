@@ -1,0 +1,160 @@
+// "Try Setting Address" without the dialog: the checks and beeps, the network shell's parameter texts
+// and the wait for the new address, over a fake system with a fake clock.
+#include "sysutil/ip_setup.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+
+namespace {
+
+// Records beeps and commands; the host address follows a script, and each look costs a second
+// unless `secondsPerLook` says otherwise.
+class FakeSystem : public IpSetupSystem {
+ public:
+  void Beep() override { ++beeps; }
+  std::string RefreshHostAddress() override {
+    ++looks;
+    clock += secondsPerLook;
+    if (addresses.size() > 1) {
+      std::string next = addresses.front();
+      addresses.pop_front();
+      return next;
+    }
+    return addresses.front();
+  }
+  void RunNetworkShell(const std::string& parameters) override { commands.push_back(parameters); }
+  long NowSeconds() override { return clock; }
+  void Pause() override {}
+
+  int beeps = 0;
+  int looks = 0;
+  long clock = 1000;
+  long secondsPerLook = 1;
+  std::deque<std::string> addresses = {"192.168.1.50"};
+  std::vector<std::string> commands;
+};
+
+class TrySetIpAddressTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::memset(table_, 0, sizeof table_);
+    std::strcpy(table_[0].name, "Local Area Connection");
+    std::strcpy(table_[1].name, "Ethernet 2");
+    request_.groupText = "10";
+    request_.role = IpRole::Therapist;
+    request_.adapter = 0;
+    request_.table = table_;
+  }
+  IpSetupOutcome Try() { return TrySetIpAddressWith(request_, system_); }
+
+  NetworkAdapterEntry table_[NetworkAdapterCount];
+  IpSetupRequest request_;
+  FakeSystem system_;
+};
+
+}  // namespace
+
+TEST_F(TrySetIpAddressTest, BadChoicesBeepAndRunNothing) {
+  const char* badGroups[] = {"255", "-1", "1000"};
+  for (const char* group : badGroups) {
+    request_.groupText = group;
+    EXPECT_EQ(Try(), IpSetupOutcome::Refused) << group;
+  }
+  request_.groupText = "10";
+  request_.role = IpRole::None;
+  EXPECT_EQ(Try(), IpSetupOutcome::Refused);
+  request_.role = IpRole::Client;
+  request_.adapter = -1;
+  EXPECT_EQ(Try(), IpSetupOutcome::Refused);
+  EXPECT_EQ(system_.beeps, 5);
+  EXPECT_TRUE(system_.commands.empty());
+  EXPECT_EQ(system_.looks, 0);
+}
+
+TEST_F(TrySetIpAddressTest, WithoutAnAdapterListingNothingHappensSilently) {
+  request_.table = nullptr;
+  EXPECT_EQ(Try(), IpSetupOutcome::NoTable);
+  EXPECT_EQ(system_.beeps, 0);
+  EXPECT_TRUE(system_.commands.empty());
+}
+
+TEST_F(TrySetIpAddressTest, GroupEdgesMakeTheirAddresses) {
+  system_.addresses = {"192.168.1.50", "192.168.0.1"};
+  request_.groupText = "0";
+  EXPECT_EQ(Try(), IpSetupOutcome::Waited);
+  system_.addresses = {"192.168.1.50", "192.168.254.2"};
+  request_.groupText = "254";
+  request_.role = IpRole::Client;
+  request_.adapter = 1;
+  EXPECT_EQ(Try(), IpSetupOutcome::Waited);
+  ASSERT_EQ(system_.commands.size(), 2u);
+  EXPECT_EQ(system_.commands[0],
+            "interface ip set address name=\"Local Area Connection\" static 192.168.0.1 255.255.255.0 ");
+  EXPECT_EQ(system_.commands[1], "interface ip set address name=\"Ethernet 2\" static 192.168.254.2 255.255.255.0 ");
+  EXPECT_EQ(system_.beeps, 0);
+}
+
+TEST_F(TrySetIpAddressTest, TherapistAlreadyInGroupTenRunsNothingAndWaitsTheFullTenSeconds) {
+  const char* groups[] = {"10", "20"};  // the comparison is with the fixed text 192.168.10.1
+  for (const char* group : groups) {
+    system_.addresses = {"192.168.10.1"};
+    system_.clock = 1000;
+    request_.groupText = group;
+    EXPECT_EQ(Try(), IpSetupOutcome::Waited);
+    EXPECT_TRUE(system_.commands.empty()) << group;
+    EXPECT_EQ(system_.clock, 1011) << group;  // one look for the old address, then ten seconds
+  }
+}
+
+TEST_F(TrySetIpAddressTest, ClientAlreadyAtItsAddressRunsNothing) {
+  system_.addresses = {"192.168.10.2"};
+  request_.role = IpRole::Client;
+  EXPECT_EQ(Try(), IpSetupOutcome::Waited);
+  EXPECT_TRUE(system_.commands.empty());
+}
+
+TEST_F(TrySetIpAddressTest, WaitEndsWhenTheAddressChanges) {
+  system_.addresses = {"192.168.1.50", "192.168.1.50", "127.0.0.1", "192.168.10.1"};
+  EXPECT_EQ(Try(), IpSetupOutcome::Waited);
+  EXPECT_EQ(system_.looks, 4);
+  EXPECT_EQ(system_.clock, 1004);
+}
+
+TEST_F(TrySetIpAddressTest, DhcpEndsTheWaitOnAnyAddressButLoopback) {
+  system_.addresses = {"192.168.10.1", "127.0.0.1", "192.168.10.1"};
+  request_.role = IpRole::Dhcp;
+  EXPECT_EQ(Try(), IpSetupOutcome::Waited);
+  ASSERT_EQ(system_.commands.size(), 1u);
+  EXPECT_EQ(system_.commands[0], "interface ip set address \"Local Area Connection\" dhcp");
+  EXPECT_EQ(system_.looks, 3);  // the unchanged 192.168.10.1 ends it, as the old address became 127.0.0.2
+}
+
+TEST_F(TrySetIpAddressTest, NamesThatCannotBeQuotedBeepAndRunNothing) {
+  const char* names[] = {"Evil\" & del", "Line\nbreak", "Tab\tname", "Esc\x1b"};
+  for (const char* name : names) {
+    std::strcpy(table_[0].name, name);
+    EXPECT_EQ(Try(), IpSetupOutcome::Refused);
+  }
+  std::string longName(240, 'E');
+  std::strcpy(table_[0].name, longName.c_str());
+  EXPECT_EQ(Try(), IpSetupOutcome::Refused);  // the parameter text would not fit in 250 characters
+  EXPECT_EQ(system_.beeps, 5);
+  EXPECT_TRUE(system_.commands.empty());
+}
+
+TEST(NetshParametersTest, RolePicksTheTextAndTheOldAddress) {
+  std::string old = "10.1.1.1";
+  EXPECT_EQ(NetshParameters(IpRole::Therapist, 7, "Eth", old),
+            "interface ip set address name=\"Eth\" static 192.168.7.1 255.255.255.0 ");
+  EXPECT_EQ(NetshParameters(IpRole::Client, 7, "Eth", old),
+            "interface ip set address name=\"Eth\" static 192.168.7.2 255.255.255.0 ");
+  EXPECT_EQ(old, "10.1.1.1");
+  EXPECT_EQ(NetshParameters(IpRole::Dhcp, 7, "Eth", old), "interface ip set address \"Eth\" dhcp");
+  EXPECT_EQ(old, "127.0.0.2");
+  old = "192.168.10.2";
+  EXPECT_EQ(NetshParameters(IpRole::Client, 30, "Eth", old), "");
+  EXPECT_EQ(NetshParameters(IpRole::Therapist, 30, "Eth", old),
+            "interface ip set address name=\"Eth\" static 192.168.30.1 255.255.255.0 ");
+}

@@ -1,0 +1,178 @@
+// The menu window as built, without showing it: its eighteen children in creation order with their
+// geometry, labels and colours, the greying out of missing sibling programs, and what its buttons do.
+#include <gtest/gtest.h>
+
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Output.H>
+#include <FL/Fl_Scroll.H>
+#include <FL/Fl_Window.H>
+
+#include <array>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "menu_window.h"
+#include "report_output.h"
+#include "software_report.h"
+#include "sysutil/identity_box.h"
+#include "toolboard_test_support.h"
+
+namespace {
+
+using namespace toolboardtest;
+
+struct ExpectedChild {
+  int x, y, w, h;
+  const char* label;
+  Fl_Color colour;
+};
+
+// The window's own children in creation order: the scroll group (which holds the report output),
+// the identity box, then the fifteen buttons.
+const ExpectedChild Children[] = {
+    {25, 10, 545, 155, nullptr, FL_GRAY},
+    {30, 170, 285, 25, nullptr, 254},
+    {30, 200, 285, 25, "Run Signalbay", FL_GRAY},
+    {30, 260, 285, 25, "Run Communications Test Tool", 174},
+    {30, 320, 285, 25, "Run comm recorder console", FL_GRAY},
+    {30, 290, 285, 25, "Run Wiretrace", FL_GRAY},
+    {30, 350, 285, 25, "Rescan serial ports", FL_GRAY},
+    {30, 380, 285, 25, "Report installed software", FL_GRAY},
+    {402, 171, 190, 30, "Start My Computer", FL_GRAY},
+    {402, 205, 190, 30, "Start Device Manager", 175},
+    {402, 240, 190, 30, "Start dxdiag", FL_GRAY},
+    {400, 275, 190, 30, "Start Control Panel", 213},
+    {402, 310, 190, 30, "Start msinfo", FL_GRAY},
+    {402, 345, 190, 30, "Start Network Connections", 229},
+    {402, 380, 190, 30, "Start cmd", FL_GRAY},
+    {340, 440, 255, 30, "Try setting IP address", 133},
+    {100, 475, 380, 25, "Done (Exit)", 19},
+};
+
+Fl_Widget* FindButton(Fl_Window* window, const char* label) {
+  for (int i = 0; i < window->children(); ++i) {
+    const char* text = window->child(i)->label();
+    if (text != nullptr && std::string(text) == label) return window->child(i);
+  }
+  return nullptr;
+}
+
+TEST(MenuWindowTest, ChildrenInCreationOrderWithTheirGeometryAndColours) {
+  MenuWindow menu;
+  Fl_Window* window = menu.Window();
+  EXPECT_EQ(window->w(), 599);
+  EXPECT_EQ(window->h(), 518);
+  EXPECT_STREQ(window->label(), "Tavik Tech Support Menu");
+  EXPECT_EQ(window->user_data(), &menu);
+  EXPECT_FALSE(window->shown());
+
+  ASSERT_EQ(window->children(), 17);
+  auto* scroll = dynamic_cast<Fl_Scroll*>(window->child(0));
+  ASSERT_NE(scroll, nullptr);
+  EXPECT_EQ(window->resizable(), scroll);
+  auto* report = dynamic_cast<Fl_Output*>(scroll->resizable());
+  ASSERT_NE(report, nullptr);
+  EXPECT_EQ(report->type(), FL_MULTILINE_OUTPUT);
+  EXPECT_EQ(report->parent(), scroll);
+  EXPECT_EQ((std::array{report->x(), report->y(), report->w(), report->h()}), (std::array{25, 10, 545, 150}));
+  auto* identity = dynamic_cast<Fl_Output*>(window->child(1));
+  ASSERT_NE(identity, nullptr);
+  EXPECT_EQ(identity->labeltype(), FL_NO_LABEL);
+
+  for (int i = 0; i < 17; ++i) {
+    SCOPED_TRACE(i);
+    const ExpectedChild& expected = Children[i];
+    Fl_Widget* child = window->child(i);
+    EXPECT_EQ((std::array{child->x(), child->y(), child->w(), child->h()}),
+              (std::array{expected.x, expected.y, expected.w, expected.h}));
+    EXPECT_EQ(child->color(), expected.colour);
+    if (expected.label != nullptr) {
+      ASSERT_NE(dynamic_cast<Fl_Button*>(child), nullptr);
+      EXPECT_STREQ(child->label(), expected.label);
+      EXPECT_EQ(child->active() != 0, i != 3) << "only the test tool's button is created greyed out";
+    }
+  }
+  EXPECT_TRUE(window->child(13)->align() & FL_ALIGN_WRAP);
+}
+
+// A suite tree whose program folder is the current directory.
+class MenuActionsTest : public ::testing::Test {
+ protected:
+  ScratchTree tree;
+  ScopedEnv root{"TAVIK_ROOT", tree.Path("tavik")};
+  ScopedEnv sysfs{"TAVIK_SYSFS", tree.Path("sys")};
+  ScopedEnv dump{"TAVIK_PANE_DUMP", tree.Path("report.txt")};
+  std::unique_ptr<ScopedCurrentDirectory> here;
+
+  void SetUp() override {
+    tree.Write("sys/class/tty/.keep", "");
+    tree.Write("tavik/BIN/.keep", "");
+    here = std::make_unique<ScopedCurrentDirectory>(tree.Path("tavik/BIN"));
+  }
+  void TearDown() override { here.reset(); }
+};
+
+TEST_F(MenuActionsTest, MissingSiblingProgramsAreGreyedOut) {
+  {
+    MenuWindow menu;
+    menu.ApplySiblingPrograms(FindSiblingPrograms());
+    for (const char* label : {"Run Signalbay", "Run Communications Test Tool", "Run comm recorder console",
+                              "Run Wiretrace"}) {
+      EXPECT_FALSE(FindButton(menu.Window(), label)->active()) << label;
+    }
+    for (const char* label : {"Rescan serial ports", "Report installed software", "Start My Computer", "Start cmd",
+                              "Try setting IP address", "Done (Exit)"}) {
+      EXPECT_TRUE(FindButton(menu.Window(), label)->active()) << label;
+    }
+  }
+  WriteScript(tree, "tavik/BIN/linkprobe", "exit 0\n");
+  WriteScript(tree, "tavik/BIN/cmltap.exe", "exit 0\n");
+  WriteScript(tree, "tavik/Signalbay/Quillon", "exit 0\n");
+  MenuWindow menu;
+  menu.ApplySiblingPrograms(FindSiblingPrograms());
+  for (const char* label : {"Run Signalbay", "Run Communications Test Tool", "Run comm recorder console"}) {
+    EXPECT_TRUE(FindButton(menu.Window(), label)->active()) << label;
+  }
+  EXPECT_FALSE(FindButton(menu.Window(), "Run Wiretrace")->active());
+}
+
+TEST_F(MenuActionsTest, SiblingButtonsRunTheirProgramToItsEnd) {
+  WriteScript(tree, "tavik/BIN/linkprobe", "sleep 0.3\necho \"$0 $#\" > linkprobe.ran\n");
+  WriteScript(tree, "tavik/Signalbay/Quillon.exe", "echo \"$0\" > ../BIN/quillon.ran\n");
+  MenuWindow menu;
+  menu.ApplySiblingPrograms(FindSiblingPrograms());
+  auto before = std::chrono::steady_clock::now();
+  FindButton(menu.Window(), "Run Communications Test Tool")->do_callback();
+  EXPECT_GE(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(300));
+  EXPECT_EQ(ReadWholeFile(tree.Path("tavik/BIN/linkprobe.ran")), "linkprobe 0\n");
+  FindButton(menu.Window(), "Run Signalbay")->do_callback();
+  EXPECT_EQ(ReadWholeFile(tree.Path("tavik/BIN/quillon.ran")), "../Signalbay/Quillon.exe\n");
+}
+
+TEST_F(MenuActionsTest, ReportButtonsReplaceTheReportOutput) {
+  MenuWindow menu;
+  auto* report = dynamic_cast<Fl_Output*>(dynamic_cast<Fl_Scroll*>(menu.Window()->child(0))->resizable());
+  auto* identity = dynamic_cast<Fl_Output*>(menu.Window()->child(1));
+  FindButton(menu.Window(), "Rescan serial ports")->do_callback();
+  EXPECT_EQ(std::string(report->value()).rfind("Platform: ", 0), 0u) << report->value();
+  EXPECT_EQ(reportOutput.Text(), report->value());
+  EXPECT_EQ(ReadWholeFile(tree.Path("report.txt")), report->value());
+  EXPECT_EQ(identityBox.Text(), identity->value());
+
+  FindButton(menu.Window(), "Report installed software")->do_callback();
+  EXPECT_EQ(std::string(report->value()).rfind("Navro not found - must be game\n", 0), 0u) << report->value();
+  EXPECT_EQ(ReadWholeFile(tree.Path("report.txt")), report->value());
+}
+
+TEST_F(MenuActionsTest, DoneAndTheCloseBoxEndTheEventLoop) {
+  MenuWindow menu;
+  ExitRequested = 0;
+  FindButton(menu.Window(), "Done (Exit)")->do_callback();
+  EXPECT_EQ(ExitRequested, 1);
+  ExitRequested = 0;
+  menu.Window()->do_callback();
+  EXPECT_EQ(ExitRequested, 1);
+}
+
+}  // namespace

@@ -1,0 +1,233 @@
+// The adapter listing: the name filters and labels of the table, the interfaces of a sysfs tree, and a
+// real listing inside a network namespace.
+#include "sysutil/network_adapters.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "netns_fixture.h"
+#include "sysutil/linux_interfaces.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+AddressRecord Row(std::uint32_t index, std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d,
+                  bool disconnected = false) {
+  AddressRecord row;
+  row.interfaceIndex = index;
+  row.address[0] = a, row.address[1] = b, row.address[2] = c, row.address[3] = d;
+  row.disconnected = disconnected;
+  return row;
+}
+
+}  // namespace
+
+TEST(AdapterNameTest, FiltersKeepWiredAndWirelessAdaptersOnly) {
+  struct Case {
+    const char* name;
+    bool listed;
+    bool wired;
+  } cases[] = {
+      {"Local Area Connection", true, true},   {"Local Area Connection* 3", false, true},
+      {"Ethernet-2", false, true},             {"Ethernet", true, true},
+      {"Ethernet enp3s0", true, true},         {"Wireless Network Connection", true, false},
+      {"Wi-Fi", true, false},                  {"Wi-Fi-Direct", false, false},
+      {"Wi-Fi wlan0", true, false},            {"Wireless*", false, false},
+      {"Bluetooth Network Connection", false, false}, {"lo", false, false},
+  };
+  for (const Case& c : cases) {
+    bool wired = !c.wired;
+    EXPECT_EQ(IsListedAdapterName(c.name, &wired), c.listed) << c.name;
+    EXPECT_EQ(wired, c.wired) << c.name;
+  }
+}
+
+TEST(AdapterTableTest, ListsFilteredAdaptersWithTheirLabels) {
+  std::vector<AdapterRecord> adapters = {
+      {"Local Area Connection", 4}, {"Local Area Connection* 3", 5}, {"Ethernet-2", 6},
+      {"Wireless Network Connection", 7}, {"Wi-Fi", 8}, {"Wi-Fi-Direct", 9}, {"Loopback", 1}};
+  std::vector<AddressRecord> rows = {Row(1, 127, 0, 0, 1), Row(4, 10, 0, 0, 9), Row(4, 192, 168, 10, 1),
+                                     Row(7, 169, 254, 3, 4, true), Row(5, 1, 2, 3, 4)};
+  NetworkAdapterEntry table[NetworkAdapterCount];
+  FillNetworkAdapterTable(adapters, rows, table);
+
+  EXPECT_STREQ(table[0].name, "Local Area Connection");
+  EXPECT_STREQ(table[0].label, "Local Area Connection (192.168.10.1) OK");  // the later row wins
+  EXPECT_EQ(table[0].interfaceIndex, 4u);
+  EXPECT_EQ(table[0].state, AdapterWithAddress);
+  EXPECT_EQ(table[0].wired, 1);
+  EXPECT_EQ(table[0].connected, 1);
+
+  EXPECT_STREQ(table[1].label, "Wireless Network Connection (169.254.3.4) disconnected");
+  EXPECT_EQ(table[1].state, AdapterWithAddress);
+  EXPECT_EQ(table[1].connected, 0);
+  EXPECT_EQ(table[1].wired, 0);
+
+  EXPECT_STREQ(table[2].label, "Wi-Fi () disconnected");
+  EXPECT_EQ(table[2].state, AdapterWithoutAddress);
+  EXPECT_STREQ(table[2].address, "");
+
+  EXPECT_EQ(table[3].interfaceIndex, 0u);
+  EXPECT_EQ(table[3].state, AdapterNone);
+  EXPECT_STREQ(table[3].label, "");
+}
+
+TEST(AdapterTableTest, KeepsSixteenAdaptersAndClearsTheRest) {
+  std::vector<AdapterRecord> adapters;
+  for (std::uint32_t i = 1; i <= 20; ++i) adapters.push_back({"Ethernet " + std::to_string(i), i});
+  std::vector<AddressRecord> rows = {Row(7, 192, 168, 10, 7), Row(17, 192, 168, 10, 17)};
+  NetworkAdapterEntry table[NetworkAdapterCount];
+  std::memset(table, 0x5a, sizeof table);
+  FillNetworkAdapterTable(adapters, rows, table);
+  EXPECT_STREQ(table[6].label, "Ethernet 7 (192.168.10.7) OK");  // the seventh stays in the table
+  EXPECT_STREQ(table[15].name, "Ethernet 16");
+  EXPECT_EQ(table[15].state, AdapterWithoutAddress);
+
+  FillNetworkAdapterTable({{"Ethernet", 3}}, {}, table);
+  EXPECT_EQ(table[1].interfaceIndex, 0u);
+  EXPECT_STREQ(table[1].name, "");
+}
+
+TEST(AdapterTableTest, LongNamesAreCutToFit) {
+  std::string name = "Ethernet " + std::string(400, 'x');
+  NetworkAdapterEntry table[NetworkAdapterCount];
+  FillNetworkAdapterTable({{name, 2}}, {Row(2, 192, 168, 10, 2)}, table);
+  EXPECT_EQ(std::strlen(table[0].name), sizeof table[0].name - 1);
+  EXPECT_EQ(std::string(table[0].label), std::string(table[0].name) + " (192.168.10.2) OK");
+}
+
+class SysfsTreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("tavik_sysfs_" + std::to_string(getpid()));
+    net_ = root_ / "class" / "net";
+    fs::create_directories(net_);
+  }
+  void TearDown() override {
+    fs::remove_all(root_);
+    unsetenv("TAVIK_SYSFS");
+  }
+  // One interface folder; `physical` gives it a device link, `extra` adds files ("name=value").
+  void Interface(const std::string& device, int index, const std::string& operstate, bool physical,
+                 const std::vector<std::string>& extra = {}) {
+    fs::path dir = net_ / device;
+    fs::create_directories(dir);
+    Write(dir / "ifindex", std::to_string(index));
+    Write(dir / "operstate", operstate);
+    Write(dir / "type", device == "lo" ? "772" : "1");
+    Write(dir / "ifalias", "");
+    if (physical) fs::create_directories(dir / "device");
+    for (const std::string& item : extra) {
+      std::size_t eq = item.find('=');
+      Write(dir / item.substr(0, eq), item.substr(eq + 1));
+    }
+  }
+  static void Write(const fs::path& file, const std::string& text) { std::ofstream(file) << text << "\n"; }
+
+  fs::path root_, net_;
+};
+
+TEST_F(SysfsTreeTest, NamesInterfacesAsTheAdapterListExpects) {
+  Interface("lo", 1, "unknown", false, {"carrier=1"});
+  Interface("eth0", 2, "up", true, {"ifalias=Local Area Connection"});
+  Interface("enp3s0", 3, "down", true);
+  Interface("wlan0", 5, "dormant", true, {"phy80211=x"});
+  Interface("wlp2s0", 4, "up", true, {"uevent=INTERFACE=wlp2s0\nDEVTYPE=wlan"});
+  Interface("br0", 6, "up", true, {"uevent=DEVTYPE=bridge"});
+  Interface("veth1", 7, "unknown", false, {"carrier=1"});
+  std::vector<LinuxInterface> found;
+  ASSERT_TRUE(ReadLinuxInterfaces(net_.string(), found));
+  ASSERT_EQ(found.size(), 7u);
+  const char* names[] = {"lo", "Local Area Connection", "Ethernet enp3s0", "Wi-Fi wlp2s0",
+                         "Wi-Fi wlan0", "br0", "veth1"};
+  bool connected[] = {true, true, false, true, false, true, true};
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    EXPECT_EQ(found[i].friendlyName, names[i]);
+    EXPECT_EQ(found[i].index, i + 1);
+    EXPECT_EQ(found[i].connected, connected[i]) << names[i];
+  }
+}
+
+TEST_F(SysfsTreeTest, AddressesBelongToTheirInterfaceAndItsLinkState) {
+  Interface("eth0", 2, "up", true);
+  Interface("eth1", 3, "down", true);
+  std::vector<LinuxInterface> interfaces;
+  ASSERT_TRUE(ReadLinuxInterfaces(net_.string(), interfaces));
+  std::vector<NamedAddress> named(3);
+  named[0].device = "eth1";
+  named[0].address[0] = 10;
+  named[1].device = "eth0";
+  named[1].address[0] = 192;
+  named[2].device = "gone0";
+  std::vector<AddressRecord> rows = AddressRecordsFor(interfaces, named);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].interfaceIndex, 3u);
+  EXPECT_TRUE(rows[0].disconnected);
+  EXPECT_EQ(rows[1].interfaceIndex, 2u);
+  EXPECT_EQ(rows[1].address[0], 192);
+  EXPECT_FALSE(rows[1].disconnected);
+}
+
+TEST_F(SysfsTreeTest, ListingFailsWithoutTheInterfaceFolder) {
+  setenv("TAVIK_SYSFS", (root_ / "absent").c_str(), 1);
+  EXPECT_EQ(ListNetworkAdapters(), nullptr);
+}
+
+class NamespaceListingTest : public NetNamespaceTest {
+ protected:
+  // Lists the adapters from a child process that has entered the namespace and mounted its own sysfs;
+  // returns the labels, one per line.
+  std::string ListInNamespace() {
+    int fds[2];
+    if (pipe(fds) != 0) return "pipe failed";
+    pid_t child = fork();
+    if (child == 0) {
+      close(fds[0]);
+      _exit(ListFromChild(fds[1]));
+    }
+    close(fds[1]);
+    std::string out;
+    char buffer[512];
+    ssize_t got;
+    while ((got = read(fds[0], buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<std::size_t>(got));
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : "child failed: " + out;
+  }
+
+  int ListFromChild(int fd) {
+    std::string sysfs = "/tmp/tavik_nssys_" + std::to_string(getpid());
+    int nsFd = open(("/run/netns/" + ns_).c_str(), O_RDONLY | O_CLOEXEC);
+    if (nsFd < 0 || unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        setns(nsFd, CLONE_NEWNET) != 0 || mkdir(sysfs.c_str(), 0700) != 0 ||
+        mount("sysfs", sysfs.c_str(), "sysfs", 0, nullptr) != 0) {
+      return 1;
+    }
+    setenv("TAVIK_SYSFS", sysfs.c_str(), 1);
+    std::string labels;
+    if (NetworkAdapterEntry* table = ListNetworkAdapters()) {
+      for (int i = 0; i < NetworkAdapterCount && table[i].state != AdapterNone; ++i) {
+        labels += std::string(table[i].label) + (table[i].wired ? " [wired]\n" : "\n");
+      }
+    }
+    umount(sysfs.c_str());
+    rmdir(sysfs.c_str());
+    return write(fd, labels.data(), labels.size()) == static_cast<ssize_t>(labels.size()) ? 0 : 1;
+  }
+};
+
+TEST_F(NamespaceListingTest, ListsTheAliasedInterfaceWithItsAddress) {
+  EXPECT_EQ(ListInNamespace(), "Local Area Connection () disconnected [wired]\n");
+  ASSERT_TRUE(RunQuietly(In("ip address add 192.168.10.1/24 dev tva")));
+  EXPECT_EQ(ListInNamespace(), "Local Area Connection (192.168.10.1) OK [wired]\n");
+  ASSERT_TRUE(RunQuietly(In("ip link set tvb down")));
+  EXPECT_EQ(ListInNamespace(), "Local Area Connection (192.168.10.1) disconnected [wired]\n");
+}

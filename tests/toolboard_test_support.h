@@ -1,0 +1,69 @@
+// Helpers of the toolboard tests: a scratch suite tree that is also the current directory, program
+// files put in place with a chosen modification time, stand-in programs written as shell scripts.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+
+#include "probe_test_support.h"
+
+namespace toolboardtest {
+
+using probetest::ReadWholeFile;
+using probetest::ScopedEnv;
+using probetest::ScratchTree;
+
+// Mon Dec  7 12:00:00 2026 and Tue Dec  8 09:30:05 2026, in UTC.
+constexpr time_t FirstDate = 1796644800;
+constexpr time_t SecondDate = 1796722205;
+inline const char* const FirstDateLine = "Mon Dec  7 12:00:00 2026\n";
+inline const char* const SecondDateLine = "Tue Dec  8 09:30:05 2026\n";
+
+// Makes the local time UTC while it lives, so dates read the same on every machine.
+class UtcTime {
+ public:
+  UtcTime() : tz_("TZ", "UTC") { tzset(); }
+  ~UtcTime() { tzset(); }
+
+ private:
+  ScopedEnv tz_;
+};
+
+// Changes the current directory while it lives.
+class ScopedCurrentDirectory {
+ public:
+  explicit ScopedCurrentDirectory(const std::string& dir) : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~ScopedCurrentDirectory() { std::filesystem::current_path(previous_); }
+
+ private:
+  std::filesystem::path previous_;
+};
+
+inline void SetModificationTime(const std::string& path, time_t when) {
+  timespec times[2] = {{when, 0}, {when, 0}};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// Copies a Windows program file of the version fixtures to `path` and dates it `when`.
+inline void InstallFixture(const std::string& fixture, const std::string& path, time_t when) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::filesystem::copy_file(std::string(TOOLBOARD_PE_FIXTURES) + "/" + fixture, path,
+                             std::filesystem::copy_options::overwrite_existing);
+  SetModificationTime(path, when);
+}
+
+// Writes an executable shell script.
+inline void WriteScript(const ScratchTree& tree, const std::string& relative, const std::string& body) {
+  tree.Write(relative, "#!/bin/sh\n" + body);
+  chmod(tree.Path(relative).c_str(), 0755);
+}
+
+}  // namespace toolboardtest

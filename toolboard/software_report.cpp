@@ -1,0 +1,147 @@
+// Both reports are built afresh into a fixed-size text and then replace the report output.
+#include "software_report.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "installed_program.h"
+#include "report_output.h"
+#include "sysutil/com_scan.h"
+#include "sysutil/file_status.h"
+#include "sysutil/host_address.h"
+#include "sysutil/identity_box.h"
+#include "sysutil/ports_section.h"
+#include "sysutil/system_tools.h"
+#include "sysutil/version_info.h"
+
+const FeedbackGame FeedbackGames[FeedbackGameCount] = {
+    {"C:\\Tavik\\Games\\Aquarium.exe", "Aquarium", NotInstalledRow},
+    {"C:\\Tavik\\Lumenfall\\Racer\\Racer.exe", "Lumenfall Racer", NotInstalledRow},
+    {"C:\\Tavik\\Lumenfall\\Garden\\Garden.exe", "Lumenfall Garden", NotInstalledRow},
+    {"C:\\Tavik\\Lumenfall\\Lanterns\\Lanterns.exe", "Lumenfall Lanterns", EmptyRow},
+    {"C:\\Tavik\\Lumenfall\\Kites\\Kites.exe", "Lumenfall Kites", NotInstalledRow},
+    {"C:\\Tavik\\Skyhaven\\Voyage\\Voyage.exe", "Skyhaven Voyage", NotInstalledRow},
+};
+
+namespace {
+
+const char* const MainProgramPath = "C:\\Tavik\\BIN\\navro.exe";
+const char* const GameServerPath = "C:\\Tavik\\Games\\Orb.exe";
+const char* const GameServerCopyPath = "C:\\Tavik\\BIN\\Orb.exe";
+
+constexpr size_t PlatformRowSize = 260;
+constexpr size_t SoftwareRowSize = 300;
+constexpr int GamesBeforePlayers = 5;
+
+ProgramLocator programLocator = nullptr;
+
+char programRow[ProgramRowSize];
+
+// A report of at most ReportTextSize - 1 characters; pieces that do not fit are cut.
+class ReportText {
+ public:
+  void Append(const char* piece) {
+    size_t length = std::strlen(text_);
+    std::snprintf(text_ + length, sizeof text_ - length, "%s", piece);
+  }
+  const char* Text() const { return text_; }
+
+ private:
+  char text_[ReportTextSize] = "";
+};
+
+std::string LocateProgram(const char* path) {
+  return programLocator != nullptr ? programLocator(path) : InstalledProgramFile(path);
+}
+
+// "<name padded to width><separator><build text>" in a row buffer of rowSize characters.
+struct VersionRowForm {
+  size_t rowSize;
+  int width;
+  const char* separator;
+};
+
+void AppendVersionRow(ReportText& report, const VersionRowForm& form, const char* name, const char* path) {
+  static_assert(PlatformRowSize <= SoftwareRowSize, "the row buffer holds both reports' rows");
+  char row[SoftwareRowSize];
+  std::snprintf(row, form.rowSize, "%-*s%s%s", form.width, name, form.separator,
+                GetFileVersionText(BuildStringsWithDate, path));
+  report.Append(row);
+}
+
+// A media player's row: its first path, else its second (or the not-installed row).
+void AppendPlayerRow(ReportText& report, const char* name, const char* firstPath, const char* secondPath) {
+  const char* row = DescribeInstalledProgram(firstPath, name, NoRow);
+  if (row == nullptr) row = DescribeInstalledProgram(secondPath, name, NotInstalledRow);
+  report.Append(row);
+}
+
+void AppendGameRow(ReportText& report, const FeedbackGame& game) {
+  report.Append(DescribeInstalledProgram(game.path, game.name, game.mode));
+}
+
+// The suite's main program and its game server; the copy of the game server in the program folder
+// is compared only where the main program is installed.
+void AppendSuitePrograms(ReportText& report) {
+  bool mainFound = GetFileVersionText(BuildStringsWithDate, MainProgramPath)[0] != 'U';
+  if (mainFound) {
+    AppendVersionRow(report, {SoftwareRowSize, 17, ": "}, "Tavik (navro)", MainProgramPath);
+  } else {
+    report.Append("Navro not found - must be game\n");
+  }
+  AppendVersionRow(report, {SoftwareRowSize, 17, " : "}, "Orb (gamedll)", GameServerPath);
+  if (!mainFound) return;
+  char gameServer[VersionTextSize];
+  std::snprintf(gameServer, sizeof gameServer, "%s", GetFileVersionText(BuildStringsWithDate, GameServerPath));
+  if (std::strncmp(gameServer, GetFileVersionText(BuildStringsWithDate, GameServerCopyPath), sizeof gameServer) != 0) {
+    report.Append("***GAMEDLL VERSIONS DIFFER***\n");
+  }
+}
+
+}  // namespace
+
+void SetProgramLocator(ProgramLocator locator) { programLocator = locator; }
+
+const char* DescribeInstalledProgram(const char* path, const char* name, MissingRowMode mode) {
+  std::string file = LocateProgram(path);
+  std::string date;
+  if (file.empty() || !FileModificationText(file, date)) {
+    if (mode == NoRow) return nullptr;
+    if (mode == EmptyRow) {
+      programRow[0] = '\0';
+    } else {
+      std::snprintf(programRow, sizeof programRow, "%s is not installed\n", name);
+    }
+    return programRow;
+  }
+  std::snprintf(programRow, sizeof programRow, "%s  %s  %s", name, GetFileVersionText(FileVersionNumber, file.c_str()),
+                date.c_str());
+  return programRow;
+}
+
+void ReportPlatformAndPorts() {
+  ReportText report;
+  char line[PlatformRowSize];
+  ScanComPorts(MaxComPort, ComPortTable);
+  std::snprintf(line, sizeof line, "Platform: %d (%s) %d-bit OS\n", PlatformCode, GetPlatformName(),
+                Is64BitOs() != 0 ? 64 : 32);
+  report.Append(line);
+  AppendVersionRow(report, {PlatformRowSize, 14, ": "}, "Tavik (navro)", MainProgramPath);
+  AppendVersionRow(report, {PlatformRowSize, 16, ": "}, "   Orb (gamedll)", GameServerPath);
+  report.Append(ConfigVersionLine().c_str());
+  report.Append(ComPortSection().c_str());
+  reportOutput.Replace(report.Text());
+  GetHostAddressLine();
+  identityBox.Set(HostAddressLine);
+}
+
+void ReportInstalledSoftware() {
+  ReportText report;
+  AppendSuitePrograms(report);
+  for (int i = 0; i < GamesBeforePlayers; ++i) AppendGameRow(report, FeedbackGames[i]);
+  AppendPlayerRow(report, "VLC", "c:\\Progra~1\\VideoLan\\VLC\\VLC.exe",
+                  "c:\\Program Files (x86)\\VideoLan\\VLC\\VLC.exe");
+  AppendPlayerRow(report, "MPC-HC", "c:\\Progra~1\\MPC-HC\\mpc-hc.exe", "c:\\Program Files (x86)\\MPC-HC\\mpc-hc.exe");
+  AppendGameRow(report, FeedbackGames[FeedbackGameCount - 1]);
+  reportOutput.Replace(report.Text());
+}
