@@ -181,13 +181,12 @@ TEST_F(LinkProbeRun, ShowsTheReportRescansAndEndsWithDone) {
   pid = -1;
 }
 
-TEST_F(LinkProbeRun, ButtonsWithoutAnActionYetChangeNothing) {
+TEST_F(LinkProbeRun, ButtonsThatWriteNothingLeaveThePaneAlone) {
   Start();
   struct stat before;
   ASSERT_EQ(stat(dump.c_str(), &before), 0);
-  // The sound, game, amplifier, IP set-up and tool buttons, and the identity box.
-  for (auto [x, y] : {std::pair{172, 280}, {172, 308}, {172, 370}, {172, 398}, {467, 395}, {482, 257},
-                      {482, 302}, {482, 347}, {172, 252}}) {
+  // The local sound test (which writes nothing), the IP set-up and tool buttons, and the identity box.
+  for (auto [x, y] : {std::pair{172, 280}, {467, 395}, {482, 257}, {482, 302}, {482, 347}, {172, 252}}) {
     ClickAt(x, y);
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
