@@ -119,6 +119,16 @@ TEST_F(SocketTest, DatagramClassesTravelByUdp) {
   EXPECT_EQ(m[0], 165);
 }
 
+TEST_F(SocketTest, BroadcastClassGoesToTheHostNetworksBroadcastAddress) {
+  OpenPair();
+  if (server->hostAddress[0] != 127) GTEST_SKIP() << "this host's address is not a loopback address";
+  LinkSetClass(server, 200, 200, ClassBroadcast);
+  ASSERT_EQ(Send(server, 200), 0);
+  auto m = Next(client, 1); // x.x.x.255, port U: where the client's datagram socket listens
+  ASSERT_EQ(m.size(), 8u);
+  EXPECT_EQ(m[0], 200);
+}
+
 TEST_F(SocketTest, UnconnectedClientSendsStreamCodesAsDatagrams) {
   UdpEnd far(t + 1); // where the client's datagrams go
   ASSERT_TRUE(far.bound());
