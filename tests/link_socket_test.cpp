@@ -68,6 +68,8 @@ TEST_F(SocketTest, PairConnectsAndCarriesStreamMessagesBothWays) {
   int state = LinkLoad(client->connectState);
   EXPECT_TRUE(state == 0 || state == -1 || state == -2 || state == -4) << state;
   EXPECT_EQ(LinkLoad(server->connectState), -3);
+  EXPECT_EQ(LinkPeerPresent(server), 3) << "a socket link answers its line questions from its state";
+  EXPECT_EQ(LinkLineStatus(server, 0), 1);
 
   const char text[] = "hello over tcp";
   ASSERT_EQ(Send(client, 130, text, sizeof text), 0);
