@@ -1,7 +1,9 @@
 // Single key presses on a POSIX console: a terminal is switched to non-canonical mode without echo.
 #include "link/console_keys.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <initializer_list>
 #include <poll.h>
 #include <termios.h>
 #include <thread>
@@ -12,6 +14,13 @@ namespace {
 termios savedMode;
 bool terminalChanged = false;
 bool inputEnded = false;
+
+// A console stopped by a signal gets its echo back before it ends.
+void RestoreAndEnd(int signalNumber) {
+  tcsetattr(STDIN_FILENO, TCSANOW, &savedMode);
+  std::signal(signalNumber, SIG_DFL);
+  std::raise(signalNumber);
+}
 
 } // namespace
 
@@ -29,6 +38,7 @@ void ConsoleKeysBegin() {
   if (tcsetattr(STDIN_FILENO, TCSANOW, &mode) != 0) return;
   terminalChanged = true;
   std::atexit(ConsoleKeysEnd);
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signalNumber, RestoreAndEnd);
 }
 
 int ConsoleKeyWait(int milliseconds) {

@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -188,7 +189,7 @@ int LinkOpenSocket(LinkConnection* link, const char* address, int tPort, int uPo
   bool server = link->isServer != 0;
   link->tcpPeer = LinkIpv4Of(LinkNetAddress{peer, static_cast<std::uint16_t>(server ? tPort + 1 : tPort)});
   {
-    std::lock_guard<std::mutex> hold(LinkPeerLock());
+    std::lock_guard<std::mutex> hold(LinkSocketLock());
     link->udpPeer = LinkIpv4Of(LinkNetAddress{peer, static_cast<std::uint16_t>(server ? tPort : tPort + 1)});
   }
   int result = OpenUdp(link, uPort);

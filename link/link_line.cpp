@@ -2,6 +2,7 @@
 // a socket link answers them from its connection state. Also their handle forms.
 #include "link/link.h"
 #include "link/link_record.h"
+#include "link/link_shared.h"
 #include "link/serial_port.h"
 
 namespace {
@@ -21,21 +22,21 @@ int ModeLetter(int mode) { return mode == 1 ? 'S' : mode == 0 ? 'C' : 'R'; }
 
 int LinkPeerPresent(LinkConnection* link) {
   if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) return link->status;
+  if (link->kind == 1) return LinkLoad(link->status);
   const int p = OpenSerialPort(link);
   return p < 0 ? 0 : SerialPortDsr(p);
 }
 
 int LinkCarrierDetect(LinkConnection* link) {
   if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) return link->status;
+  if (link->kind == 1) return LinkLoad(link->status);
   const int p = OpenSerialPort(link);
   return p < 0 ? 0 : SerialPortRlsd(p);
 }
 
 int LinkClearToSend(LinkConnection* link) {
   if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) return link->status;
+  if (link->kind == 1) return LinkLoad(link->status);
   const int p = OpenSerialPort(link);
   return p < 0 ? 0 : SerialPortCts(p);
 }
@@ -48,7 +49,7 @@ int LinkRingIndicator(LinkConnection* link) {
 
 int LinkSetDtr(LinkConnection* link, int mode) {
   if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) return link->status;
+  if (link->kind == 1) return LinkLoad(link->status);
   const int p = OpenSerialPort(link);
   return p < 0 ? 0 : RecordLine(link, 315, SerialPortDtr(p, ModeLetter(mode)));
 }
@@ -61,7 +62,10 @@ int LinkSetRts(LinkConnection* link, int mode) {
 
 int LinkLineStatus(LinkConnection* link, int selector) {
   if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) return link->listenState != 0 ? link->listenState - 10 : static_cast<int>(link->connValid);
+  if (link->kind == 1) {
+    int listen = LinkLoad(link->listenState);
+    return listen != 0 ? listen - 10 : static_cast<int>(LinkLoad(link->connValid));
+  }
   const int p = OpenSerialPort(link);
   if (p < 0 || selector < 0 || selector > 4) return 0;
   return SerialPortErrors(p, 1 << selector);

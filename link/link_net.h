@@ -81,6 +81,9 @@ LinkSocket LinkNetAccept(LinkSocket s, LinkNetAddress* peer);
 // The error left on a socket by a connect that failed in the background (0 none); reading clears it.
 int LinkNetPendingError(LinkSocket s);
 
+// True when a stream socket has a peer (its connect has completed).
+bool LinkNetHasPeer(LinkSocket s);
+
 // Waits up to the time-out for readability (read set) or writability (write set, may be null).
 // Returns the number of ready sockets, 0 at the time-out, -1 on error.
 int LinkNetSelect(LinkNetSet* read, LinkNetSet* write, int timeoutMicroseconds);

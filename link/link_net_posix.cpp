@@ -1,6 +1,8 @@
 // Socket layer of the link library on BSD sockets: errno values are turned into Winsock's numbers, the
 // select is a poll (no descriptor limit), and sends never raise SIGPIPE.
-#include "link_net.h"
+#include "link/link_net.h"
+
+#include "sysutil/system_error.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -17,29 +19,7 @@ namespace {
 
 thread_local int lastError = 0;
 
-struct ErrnoName {
-  int errnoValue;
-  int winsock;
-};
-
-const ErrnoName errnoTable[] = {
-    {EINTR, 10004},        {EBADF, 10009},        {EACCES, 10013},       {EFAULT, 10014},
-    {EINVAL, 10022},       {EMFILE, 10024},       {ENFILE, 10024},       {EWOULDBLOCK, 10035},
-    {EINPROGRESS, 10035},  {EALREADY, 10037},     {ENOTSOCK, 10038},     {EDESTADDRREQ, 10039},
-    {EMSGSIZE, 10040},     {EPROTOTYPE, 10041},   {ENOPROTOOPT, 10042},  {EPROTONOSUPPORT, 10043},
-    {ESOCKTNOSUPPORT, 10044}, {EOPNOTSUPP, 10045}, {EPFNOSUPPORT, 10046}, {EAFNOSUPPORT, 10047},
-    {EADDRINUSE, 10048},   {EADDRNOTAVAIL, 10049}, {ENETDOWN, 10050},    {ENETUNREACH, 10051},
-    {ENETRESET, 10052},    {ECONNABORTED, 10053}, {ECONNRESET, 10054},   {EPIPE, 10054},
-    {ENOBUFS, 10055},      {ENOMEM, 10055},       {EISCONN, 10056},      {ENOTCONN, 10057},
-    {ESHUTDOWN, 10058},    {ETIMEDOUT, 10060},    {ECONNREFUSED, 10061}, {EHOSTDOWN, 10064},
-    {EHOSTUNREACH, 10065},
-};
-
-int WinsockError(int e) {
-  for (const ErrnoName& n : errnoTable)
-    if (n.errnoValue == e) return n.winsock;
-  return e;
-}
+int WinsockError(int e) { return SystemErrorNumber(ErrorNumbering::Winsock, e); }
 
 int Fail() {
   lastError = WinsockError(errno);
@@ -200,6 +180,12 @@ int LinkNetPendingError(LinkSocket s) {
   socklen_t size = sizeof error;
   if (getsockopt(static_cast<int>(s), SOL_SOCKET, SO_ERROR, &error, &size) != 0) return WinsockError(errno);
   return error == 0 ? 0 : WinsockError(error);
+}
+
+bool LinkNetHasPeer(LinkSocket s) {
+  sockaddr_in a;
+  socklen_t size = sizeof a;
+  return getpeername(static_cast<int>(s), reinterpret_cast<sockaddr*>(&a), &size) == 0;
 }
 
 int LinkNetSelect(LinkNetSet* read, LinkNetSet* write, int timeoutMicroseconds) {

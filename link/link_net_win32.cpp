@@ -1,5 +1,5 @@
 // Socket layer of the link library on Windows Sockets 2: errors come straight from WSAGetLastError.
-#include "link_net.h"
+#include "link/link_net.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -130,6 +130,12 @@ int LinkNetPendingError(LinkSocket s) {
   if (getsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
     return WSAGetLastError();
   return error;
+}
+
+bool LinkNetHasPeer(LinkSocket s) {
+  sockaddr_in a;
+  int size = sizeof a;
+  return getpeername(static_cast<SOCKET>(s), reinterpret_cast<sockaddr*>(&a), &size) == 0;
 }
 
 int LinkNetSelect(LinkNetSet* read, LinkNetSet* write, int timeoutMicroseconds) {

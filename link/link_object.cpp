@@ -7,6 +7,7 @@
 #include "link/link_locks.h"
 #include "link/link_netinit.h"
 #include "link/link_record.h"
+#include "link/link_shared.h"
 #include "link/link_serial.h"
 #include "link/link_socket.h"
 
@@ -127,7 +128,7 @@ void LinkRelease(LinkConnection* link) {
   if (link == nullptr) return;
   Guard guard(LinkRegistryLock());
   if (liveObjects.count(link) == 0) return; // not memory this library initialised, or released already
-  LinkDebugPrint("Connection status : %d\n", link->status);
+  LinkDebugPrint("Connection status : %d\n", LinkLoad(link->status));
   LinkDisconnect(link);
   bool ownMemory = link->userBuffer == 0;
   if (ownMemory) LinkDebugPrint("Free  %x\n", AddressText(link));

@@ -118,7 +118,8 @@ void PollIfSerial(LinkConnection* link) {
 
 int LinkEnqueueMessage(LinkConnection* link, const std::uint8_t* message, int length, int queue,
                        const char* source) {
-  std::uint32_t field = LengthOf(message);
+  // Fewer than 8 bytes cannot hold a message; its length field is not even read.
+  std::uint32_t field = length >= LinkHeaderSize ? LengthOf(message) : 0;
   if (!FitsSlot(field, length) || queue < 0 || queue > 1) return DropMalformed(link, field, length);
   int kind = link->classOf[message[LinkOffsetCode]];
   LinkLogMessage(link, LinkDirectionReceive, kind, message);

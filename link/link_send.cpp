@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -21,19 +22,30 @@ std::uint32_t SequenceAt(const std::uint8_t* m, int length) {
   return length >= LinkHeaderSize ? LinkGetU32(m + length - 4) : 0;
 }
 
-// Sends every byte on a stream socket: a non-blocking socket may take a message in pieces, and a message
-// sent in part would break the framing of everything after it.
-int SendAll(LinkSocket s, const std::uint8_t* bytes, int count) {
+// Sends every byte on the link's stream socket: a non-blocking socket may take a message in pieces, and a
+// message sent in part would break the framing of everything after it. The socket lock is held only for
+// each non-blocking send, never while waiting for room, and the socket must stay the same throughout.
+int SendAll(LinkConnection* link, const std::uint8_t* bytes, int count) {
+  std::uint32_t& field = link->isServer ? link->connSocket : link->tcpSocket;
+  LinkSocket first = 0;
   std::uint32_t start = LinkMilliseconds();
   while (count > 0) {
-    int n = LinkNetSend(s, bytes, count);
+    LinkSocket s;
+    int n, error = 0;
+    {
+      std::lock_guard<std::mutex> hold(LinkSocketLock());
+      s = LinkLoad(field);
+      if (s == 0 || (first != 0 && s != first)) return LinkErrNotConnected;
+      first = s;
+      n = LinkNetSend(s, bytes, count);
+      if (n < 0) error = LinkNetLastError();
+    }
     if (n >= 0) {
       bytes += n;
       count -= n;
       continue;
     }
-    if (LinkNetLastError() != LinkErrWouldBlock || LinkMilliseconds() - start > LinkSendStallMs)
-      return LinkNetLastError();
+    if (error != LinkErrWouldBlock || LinkMilliseconds() - start > LinkSendStallMs) return error;
     LinkNetSet writable;
     LinkNetSetClear(&writable);
     LinkNetSetAdd(&writable, s);
@@ -49,21 +61,18 @@ void LogSent(LinkConnection* link, int kind, const std::uint8_t* m, int length) 
 
 int SendStream(LinkConnection* link, const std::uint8_t* m, int length) {
   bool server = link->isServer != 0;
-  LinkSocket s = server ? LinkLoad(link->connSocket) : LinkLoad(link->tcpSocket);
-  if ((server && LinkLoad(link->listenState) < 0) || s == 0) return LinkErrNotConnected;
-  int result = SendAll(s, m, length);
+  if (server && LinkLoad(link->listenState) < 0) return LinkErrNotConnected;
+  int result = SendAll(link, m, length);
   LinkRecordEvent(link, LinkDirectionTransmit, 42, LinkGetU32(m), SequenceAt(m, length), LinkGetU32(m + 4));
   LogSent(link, server ? 12 : 11, m, length);
   return result;
 }
 
-int SendDatagram(LinkConnection* link, int messageClass, const std::uint8_t* m, int length) {
-  LinkNetAddress peer = LinkUdpPeer(link);
-  char text[16];
-  LinkNetAddressText(peer.address, text, sizeof text);
-  LinkDebugPrint("%c sending to  %d %s\n", LinkRoleChar(link), peer.port, text);
+// Under the socket lock: the datagram socket and where the message goes.
+int SendDatagramLocked(LinkConnection* link, int messageClass, const std::uint8_t* m, int length) {
   LinkSocket s = LinkLoad(link->udpSocket);
   if (s == 0) return LinkErrNotSocket;
+  LinkNetAddress peer = LinkAddressOf(link->udpPeer);
   if (messageClass == ClassBroadcast) {
     LinkNetSetBroadcast(s);
     std::uint8_t everyone[4];
@@ -72,8 +81,20 @@ int SendDatagram(LinkConnection* link, int messageClass, const std::uint8_t* m, 
     std::memcpy(&peer.address, everyone, 4);
     peer.port = static_cast<std::uint16_t>(link->uPort);
   }
-  int n = LinkNetSendTo(s, m, length, peer);
-  int result = n < 0 ? LinkNetLastError() : 0;
+  return LinkNetSendTo(s, m, length, peer) < 0 ? LinkNetLastError() : 0;
+}
+
+int SendDatagram(LinkConnection* link, int messageClass, const std::uint8_t* m, int length) {
+  LinkNetAddress peer = LinkUdpPeer(link);
+  char text[16];
+  LinkNetAddressText(peer.address, text, sizeof text);
+  LinkDebugPrint("%c sending to  %d %s\n", LinkRoleChar(link), peer.port, text);
+  int result;
+  {
+    std::lock_guard<std::mutex> hold(LinkSocketLock());
+    result = SendDatagramLocked(link, messageClass, m, length);
+  }
+  if (result == LinkErrNotSocket) return result;
   LinkRecordEvent(link, LinkDirectionTransmit, 41, LinkGetU32(m), SequenceAt(m, length), LinkGetU32(m + 4));
   LogSent(link, link->isServer ? 14 : 13, m, length);
   return result;

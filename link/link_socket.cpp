@@ -41,6 +41,7 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
 
 // A socket field cleared before its socket is closed, so that a sender never uses a closed number.
 void CloseField(std::uint32_t& field) {
+  std::lock_guard<std::mutex> hold(LinkSocketLock());
   LinkSocket s = LinkLoad(field);
   LinkStore(field, 0);
   if (s != 0 && s != LinkNetInvalid) LinkNetClose(s);
@@ -227,9 +228,11 @@ bool ClientUdpReceive(LinkConnection* link, ClientPass& pass) {
   return true;
 }
 
-// Writable while connecting means connected; a connect that failed in the background leaves an error.
+// Writable while connecting means connected; a connect that failed in the background leaves an error, and
+// a socket whose failed connect was already reported is writable without a peer.
 void ClientWritable(LinkConnection* link, const ClientPass& pass) {
-  if (LinkNetPendingError(LinkLoad(link->tcpSocket)) != 0) return;
+  LinkSocket tcp = LinkLoad(link->tcpSocket);
+  if (LinkNetPendingError(tcp) != 0 || !LinkNetHasPeer(tcp)) return;
   LinkDebugPrint("C tcp writeable (must be client)\n");
   LinkStore(link->connValid, 2);
   LinkStore(link->connectState, -2);
@@ -255,9 +258,9 @@ void ListenOn(LinkConnection* link, int state) {
 
 void ServerDropConnection(LinkConnection* link) {
   LinkStore(link->connValid, 0);
-  LinkStore(link->status, 0);
-  LinkStore(link->rxHave, 0);
   CloseField(link->connSocket);
+  LinkStore(link->rxHave, 0);
+  LinkStore(link->status, 0);
 }
 
 void ServerSelectError(LinkConnection* link) {
@@ -277,7 +280,7 @@ void BuildAnnouncement(LinkConnection* link, std::uint8_t* a) {
   std::memset(a, 0, AnnouncementSize);
   a[LinkOffsetCode] = LinkAnnounceCode;
   LinkPutU16(a + LinkOffsetLength, AnnouncementSize);
-  std::strncpy(reinterpret_cast<char*>(a + 4), link->hostName, AnnouncementNameSize);
+  std::memcpy(a + 4, link->hostName, strnlen(link->hostName, AnnouncementNameSize));
 }
 
 void MaybeAnnounce(LinkConnection* link, std::uint8_t* announcement) {
@@ -339,7 +342,7 @@ void ServerAccepted(LinkConnection* link, LinkSocket s, LinkNetAddress peer) {
   }
   link->tcpPeer = LinkIpv4Of(peer);
   {
-    std::lock_guard<std::mutex> hold(LinkPeerLock());
+    std::lock_guard<std::mutex> hold(LinkSocketLock());
     link->udpPeer = LinkIpv4Of(LinkNetAddress{peer.address, static_cast<std::uint16_t>(link->tPort)});
   }
   LinkStore(link->rxHave, 0);
@@ -387,7 +390,7 @@ void JoinThread(LinkConnection* link) {
 
 } // namespace
 
-std::mutex& LinkPeerLock() {
+std::mutex& LinkSocketLock() {
   static std::mutex lock;
   return lock;
 }
@@ -412,7 +415,7 @@ LinkIpv4Address LinkIpv4Of(LinkNetAddress n) {
 }
 
 LinkNetAddress LinkUdpPeer(LinkConnection* link) {
-  std::lock_guard<std::mutex> hold(LinkPeerLock());
+  std::lock_guard<std::mutex> hold(LinkSocketLock());
   return LinkAddressOf(link->udpPeer);
 }
 

@@ -9,9 +9,11 @@
 
 #include <mutex>
 
-// Guards udpPeer, which a server thread rewrites on every accept while the caller's thread sends to it.
-// Innermost lock: nothing else is taken while it is held.
-std::mutex& LinkPeerLock();
+// Held while a caller's thread sends on a link's socket and while any thread closes or replaces one of
+// those sockets, so that a send never reaches a closed socket or a number the system has given to another
+// file; also guards udpPeer, which a server thread rewrites on every accept. Innermost lock: nothing else is
+// taken while it is held.
+std::mutex& LinkSocketLock();
 
 // Opens a socket link on a registered object: 0, the resolver's error code, or 2 to 5 and 9 as LinkConnect
 // documents; 8 when the link thread could not be started. U = 0 means U = T, T = 0 means 5510.
@@ -42,7 +44,7 @@ void LinkTraceSelect(LinkConnection* link, int result, bool writeUsed, const Lin
 // Conversions between the record's socket addresses and the socket layer's.
 LinkNetAddress LinkAddressOf(const LinkIpv4Address& a);
 LinkIpv4Address LinkIpv4Of(LinkNetAddress a);
-// udpPeer read whole under the peer lock.
+// udpPeer read whole under the socket lock.
 LinkNetAddress LinkUdpPeer(LinkConnection* link);
 
 #endif

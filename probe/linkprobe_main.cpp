@@ -1,6 +1,9 @@
 // Start-up of linkprobe in its fixed order, then the event loop until the user asks to exit.
 #include <FL/Fl.H>
 
+#include <cstring>
+
+#include "amplifier_check.h"
 #include "device_settings.h"
 #include "ports_report.h"
 #include "probe_entry.h"
@@ -9,6 +12,7 @@
 
 int LinkProbeMain(const char* commandLine) {
   PrepareStartup(commandLine);
+  if (std::strstr(commandLine, "STARTUPTEST") != nullptr) return RunStartupTest();
   ReadDeviceSettings();
   StationRole = DecideStationRole(StartupDirectory);
   ProbeWindow window;

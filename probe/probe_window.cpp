@@ -9,6 +9,8 @@
 #include <FL/Fl_Text_Display.H>
 #include <FL/Fl_Window.H>
 
+#include "amplifier_check.h"
+#include "game_communications.h"
 #include "output_pane.h"
 #include "ports_report.h"
 #include "probe_startup.h"
@@ -57,6 +59,10 @@ ProbeWindow* OwnerOf(Fl_Widget* widget) {
 
 void OnExit(Fl_Widget* widget, void*) { OwnerOf(widget)->RequestExit(); }
 void OnRescan(Fl_Widget* widget, void*) { OwnerOf(widget)->RescanPortsAndConfig(); }
+void OnLocalSound(Fl_Widget* widget, void*) { OwnerOf(widget)->PlayLocalSound(); }
+void OnGameSound(Fl_Widget* widget, void*) { OwnerOf(widget)->SendGameSound(); }
+void OnGameTest(Fl_Widget* widget, void*) { OwnerOf(widget)->TestGameLink(); }
+void OnAmplifierTest(Fl_Widget* widget, void*) { OwnerOf(widget)->TestAmplifier(); }
 
 Fl_Button* AddButton(int x, int y, int w, int h, const char* label, Fl_Color colour = FL_BACKGROUND_COLOR) {
   Fl_Button* button = new Fl_Button(x, y, w, h, label);
@@ -83,14 +89,15 @@ ProbeWindow::ProbeWindow() {
   identityBox.AttachField(identityField_.get());
 }
 
-// The actions of the sound, game, amplifier, IP set-up and system tool buttons are not part of this
-// program yet; those buttons are laid out but carry no action.
+// The actions of the IP set-up and system tool buttons are not part of this program yet; those
+// buttons are laid out but carry no action.
 void ProbeWindow::BuildButtons() {
-  AddButton(30, 268, 285, 25, "Sound Test (this computer)");
+  AddButton(30, 268, 285, 25, "Sound Test (this computer)")->callback(OnLocalSound);
   gameSoundButton_ = AddButton(30, 296, 285, 25, "Sound Test (game computer)");
+  gameSoundButton_->callback(OnGameSound);
   AddButton(30, 325, 285, 30, "Rescan ports/Tavik config")->callback(OnRescan);
-  AddButton(30, 358, 285, 25, "Test  Game Communications");
-  AddButton(30, 386, 285, 25, "Test Configured Amplifier");
+  AddButton(30, 358, 285, 25, "Test  Game Communications")->callback(OnGameTest);
+  AddButton(30, 386, 285, 25, "Test Configured Amplifier")->callback(OnAmplifierTest);
   AddButton(340, 380, 255, 30, "Try setting IP address", 133);
   AddButton(410, 240, 145, 35, "Start Device Manager", 175);
   AddButton(410, 285, 145, 35, "Start Network Connections", 229)->align(FL_ALIGN_WRAP);
@@ -124,3 +131,7 @@ void ProbeWindow::RequestExit() {
 }
 
 void ProbeWindow::RescanPortsAndConfig() { ScanPortsAndConfig(); }
+void ProbeWindow::PlayLocalSound() { PlayLocalRewardSound(); }
+void ProbeWindow::SendGameSound() { SendRewardSoundCommand(); }
+void ProbeWindow::TestGameLink() { TestGameCommunications(); }
+void ProbeWindow::TestAmplifier() { TestConfiguredAmplifier(1); }

@@ -29,6 +29,12 @@ class ProbeWindow {
   void RequestExit();
   // "Rescan ports/Tavik config".
   void RescanPortsAndConfig();
+  // "Sound Test (this computer)", "Sound Test (game computer)", "Test  Game Communications" and
+  // "Test Configured Amplifier".
+  void PlayLocalSound();
+  void SendGameSound();
+  void TestGameLink();
+  void TestAmplifier();
 
  private:
   void BuildButtons();

@@ -162,9 +162,10 @@ TEST_F(QueueTest, MalformedMessagesAreDroppedAndCounted) {
   auto longerThanHeld = Message(130, 0, 1, 4);
   LinkPutU16(longerThanHeld.data() + 2, 40);
   auto overSlot = Message(130, 0, 1, 1600); // 1608 bytes: fits the receive buffer, not a slot
-  for (const auto* m : {&zero, &tooShort, &longerThanHeld, &overSlot})
+  std::vector<std::uint8_t> threeBytes{130, 0, 8};
+  for (const auto* m : {&zero, &tooShort, &longerThanHeld, &overSlot, &threeBytes})
     EXPECT_EQ(Enqueue(*m, LinkDatagramQueue), 1);
-  EXPECT_EQ(link->errorCount, 4u);
+  EXPECT_EQ(link->errorCount, 5u);
   EXPECT_EQ(LinkPending(link, 1), 0);
   EXPECT_EQ(Enqueue(Message(130, 0, 1, 1592), LinkDatagramQueue), 0) << "1600 bytes fit";
 }

@@ -1,0 +1,168 @@
+// The game link's tests over the link library: connection by the device settings, echo request,
+// reward sound command, and the local reward sound.
+#include "game_communications.h"
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <thread>
+
+#include "device_settings.h"
+#include "host_lookup.h"
+#include "link/link.h"
+#include "link/link_shared.h"
+#include "output_pane.h"
+#include "ports_report.h"
+#include "sound_player.h"
+#include "sysutil/com_scan.h"
+#include "sysutil/tavik_path.h"
+
+LinkConnection* GameLink = nullptr;
+char ResolverErrorText[ResolverErrorTextSize] = "";
+
+namespace {
+
+constexpr int GameRequestCode = 224;
+constexpr int EchoSubcode = 4;
+constexpr int RewardSoundSubcode = 9;
+constexpr int OnlyGamePort = 5510;
+constexpr int SerialGameBaud = 115200;
+constexpr int EchoRounds = 40;
+constexpr auto EchoRoundPause = std::chrono::milliseconds(250);
+constexpr auto SettleAfterConnect = std::chrono::milliseconds(1000);
+
+using MessageBuffer = std::uint8_t[GameMessageBufferSize];
+
+void ReleaseGameLink(bool disconnect) {
+  if (disconnect) LinkDisconnect(GameLink);
+  LinkRelease(GameLink);
+  GameLink = nullptr;
+}
+
+// Ends a failed attempt: the link goes (disconnected first where it was opened) and the code is returned.
+int Abandon(int code, bool disconnect) {
+  ReleaseGameLink(disconnect);
+  return code;
+}
+
+int ConnectSerial(const DeviceSettings& settings) {
+  if (settings.gamePort == 0) {
+    outputPane.Append("NO GAME serial port\n");
+    return Abandon(3, false);
+  }
+  if (!ComPortExists(settings.gamePort)) {
+    outputPane.AppendFormat("Game port COM%d does NOT exist\n", settings.gamePort);
+    return Abandon(4, false);
+  }
+  char portName[16];
+  std::snprintf(portName, sizeof portName, "COM%d", settings.gamePort);
+  int result = LinkConnect(GameLink, "serial", portName, SerialGameBaud, 0);
+  if (result != 0) {
+    outputPane.AppendFormat("UNABLE to connect to serial port COM%d\n  : %d", settings.gamePort, result);
+    return Abandon(5, false);
+  }
+  if (LinkPeerPresent(GameLink) == 0) {
+    outputPane.Append("NOTHING seems to be responding on game machine\nIs the game menu not running?\n");
+    return Abandon(6, true);
+  }
+  return 0;
+}
+
+int ConnectEthernet(const DeviceSettings& settings) {
+  if (settings.ethernetPort != OnlyGamePort) {
+    outputPane.Append("FAILURE - test ONLY works with port 5510\n");
+    return Abandon(11, false);
+  }
+  if (!settings.ethernetAddress || settings.ethernetAddress->empty()) {
+    outputPane.Append("INVALID ethernet buddy address format\n");
+    return Abandon(12, false);
+  }
+  const char* address = settings.ethernetAddress->c_str();
+  if (CheckIpv4Address(address, ResolverErrorText, sizeof ResolverErrorText) != 0) {
+    outputPane.AppendFormat("INVALID ethernet buddy computer : %s\n==>%s\n", address, ResolverErrorText);
+    return Abandon(13, false);
+  }
+  if (LinkConnect(GameLink, "ethernet", address, settings.ethernetPort, 0) != 0) {
+    outputPane.AppendFormat("FAILED to connect to ethernet on %s\n", address);
+    return Abandon(14, false);
+  }
+  std::this_thread::sleep_for(SettleAfterConnect);
+  if (LinkLoad(GameLink->status) == 0) {
+    outputPane.Append(
+        "FAILURE to connect to game machine\nIs the game menu really running?\nWas there an Windows firewall "
+        "blockage?\n");
+    return Abandon(15, true);
+  }
+  return 0;
+}
+
+void SendGameRequest(LinkConnection* link, MessageBuffer& buffer, int subcode) {
+  LinkBuildMessage(link, buffer, static_cast<int>(GameMessageBufferSize), GameRequestCode, subcode, nullptr, 0);
+  LinkSend(link, buffer, 0);
+}
+
+// The common start of both game actions: the last ports report above fresh settings.
+void StartGameAction() {
+  outputPane.Clear();
+  outputPane.Append(PortsReport);
+  ReadDeviceSettings();
+}
+
+}  // namespace
+
+void PlayLocalRewardSound() { PlaySoundFileSync(TavikPath(RewardSoundPath).c_str()); }
+
+int ConnectToGameComputer() {
+  if (deviceSettings.displayMode != 2) {
+    outputPane.Append("\n\nGame communications use internal localhost\n");
+    return 1;
+  }
+  GameLink = LinkCreate();
+  if (GameLink == nullptr) {
+    outputPane.Append("FAILURE opening comm DLL");
+    return 2;
+  }
+  return deviceSettings.commClass == 0 ? ConnectSerial(deviceSettings) : ConnectEthernet(deviceSettings);
+}
+
+int EchoGameComputer(LinkConnection* link) {
+  MessageBuffer buffer;
+  const int size = static_cast<int>(GameMessageBufferSize);
+  // Both queues hold at most 2 x LinkQueueSlots messages: a peer that never stops sending cannot keep
+  // the window waiting here.
+  for (int waiting = 0; waiting < 2 * LinkQueueSlots && LinkReceive(link, -1, buffer, size) != 0; ++waiting) {
+  }
+  SendGameRequest(link, buffer, EchoSubcode);
+  for (int round = 0; round < EchoRounds; ++round) {
+    if (LinkReceive(link, -1, buffer, size) != 0) return 0;
+    std::this_thread::sleep_for(EchoRoundPause);
+  }
+  return 1;
+}
+
+void TestGameCommunications() {
+  StartGameAction();
+  if (ConnectToGameComputer() != 0) {
+    outputPane.Refresh();
+    return;
+  }
+  if (EchoGameComputer(GameLink) == 0) {
+    outputPane.Append(deviceSettings.commClass != 0 ? "Ethernet game communication seems to be working\n"
+                                                    : "Serial game communication seems to be working\n");
+  } else {
+    outputPane.Append("FAILURE to echo from game machine\nIS the game menu really running?\n");
+  }
+  ReleaseGameLink(true);
+  outputPane.Refresh();
+}
+
+void SendRewardSoundCommand() {
+  StartGameAction();
+  if (ConnectToGameComputer() == 0) {
+    MessageBuffer buffer;
+    SendGameRequest(GameLink, buffer, RewardSoundSubcode);
+    ReleaseGameLink(true);
+    outputPane.Append("\nReward sound command sent");
+  }
+  outputPane.Refresh();
+}

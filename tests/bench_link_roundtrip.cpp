@@ -1,0 +1,140 @@
+// Benchmark: 8-byte round trips between a client and a server link on loopback, both ends polling
+// LinkReceive, against a bare blocking TCP echo; and the processor time an idle connected pair uses.
+// Usage: bench_link_roundtrip [rounds] [idle seconds]
+#include "link/link.h"
+#include "link/link_net.h"
+#include "link/link_shared.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::uint32_t Loopback = 0x0100007Fu;
+
+bool CanBind(int type, int port) {
+  LinkSocket s = LinkNetSocket(type);
+  bool ok = LinkNetBind(s, LinkNetAddress{0, static_cast<std::uint16_t>(port)}) == 0;
+  LinkNetClose(s);
+  return ok;
+}
+
+int FreePort() {
+  for (int port = 41000;; port += 2)
+    if (CanBind(LinkNetStream, port) && CanBind(LinkNetDatagram, port) && CanBind(LinkNetDatagram, port + 1))
+      return port;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+bool WaitConnected(LinkConnection* a, LinkConnection* b) {
+  auto end = Clock::now() + std::chrono::seconds(5);
+  while (LinkLoad(a->status) == 0 || LinkLoad(b->status) == 0)
+    if (Clock::now() > end) return false;
+    else std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return true;
+}
+
+std::vector<double> LinkRoundTrips(LinkConnection* client, LinkConnection* server, int rounds) {
+  std::atomic<bool> stop{false};
+  std::thread echo([&] {
+    unsigned char m[16];
+    while (!stop) {
+      int n = LinkReceive(server, 0, m, sizeof m);
+      if (n != 0) LinkSend(server, m, n);
+      else std::this_thread::yield();
+    }
+  });
+  std::vector<double> times;
+  unsigned char m[16];
+  for (int i = 0; i < rounds; i++) {
+    int length = LinkBuildMessage(client, m, sizeof m, 224, 4, nullptr, 0);
+    auto start = Clock::now();
+    LinkSend(client, m, length);
+    while (LinkReceive(client, 0, m, sizeof m) == 0) std::this_thread::yield();
+    times.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+  }
+  stop = true;
+  echo.join();
+  return times;
+}
+
+bool Exchange(LinkSocket s, unsigned char* bytes, bool sendFirst) {
+  for (int pass = 0; pass < 2; pass++) {
+    bool sending = (pass == 0) == sendFirst;
+    for (int done = 0; done < 8;) {
+      int n = sending ? LinkNetSend(s, bytes + done, 8 - done) : LinkNetReceive(s, bytes + done, 8 - done);
+      if (n <= 0) return false;
+      done += n;
+    }
+  }
+  return true;
+}
+
+std::vector<double> TcpRoundTrips(int port, int rounds) {
+  LinkSocket listener = LinkNetSocket(LinkNetStream);
+  LinkNetSetReuseAddress(listener);
+  LinkNetBind(listener, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)});
+  LinkNetListen(listener);
+  std::thread echo([&] {
+    LinkNetAddress peer;
+    LinkSocket s = LinkNetAccept(listener, &peer);
+    LinkNetSetNoDelay(s);
+    unsigned char m[8];
+    while (Exchange(s, m, false)) {
+    }
+    LinkNetClose(s);
+  });
+  LinkSocket s = LinkNetSocket(LinkNetStream);
+  LinkNetSetNoDelay(s);
+  LinkNetConnect(s, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)});
+  std::vector<double> times;
+  unsigned char m[8] = {224, 4, 8, 0, 1, 0, 0, 0};
+  for (int i = 0; i < rounds; i++) {
+    auto start = Clock::now();
+    Exchange(s, m, true);
+    times.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+  }
+  LinkNetClose(s);
+  echo.join();
+  LinkNetClose(listener);
+  return times;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  int rounds = argc > 1 ? std::atoi(argv[1]) : 2000;
+  int idleSeconds = argc > 2 ? std::atoi(argv[2]) : 10;
+  int port = FreePort();
+  LinkConnection* server = LinkCreate();
+  LinkConnection* client = LinkCreate();
+  if (LinkConnect(server, "ethernet", "127.0.0.1", port, LinkFlagServer) != 0 ||
+      LinkConnect(client, "ethernet", "127.0.0.1", port, 0) != 0 || !WaitConnected(client, server)) {
+    std::printf("link did not connect\n");
+    return 1;
+  }
+  double linkMedian = Median(LinkRoundTrips(client, server, rounds));
+  double tcpMedian = Median(TcpRoundTrips(FreePort() + 2, rounds));
+  std::printf("round trip of 8 bytes, median of %d: link %.1f us, bare TCP echo %.1f us, ratio %.2f\n", rounds,
+              linkMedian, tcpMedian, linkMedian / tcpMedian);
+
+  std::clock_t before = std::clock();
+  std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+  double cpu = static_cast<double>(std::clock() - before) / CLOCKS_PER_SEC;
+  std::printf("idle connected pair: %.3f s of processor time in %d s (%.3f%%)\n", cpu, idleSeconds,
+              100.0 * cpu / idleSeconds);
+  LinkRelease(client);
+  LinkRelease(server);
+  return 0;
+}

@@ -1,0 +1,335 @@
+// The game link's tests against a game computer on loopback: the real gameecho program, or a scripted
+// one whose answers the test times. Each test runs in a network namespace of its own (see
+// in_network_namespace.sh), so that all may listen on the game link's fixed port side by side.
+#include "game_communications.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netdb.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "link/link.h"
+#include "link/link_shared.h"
+#include "null_modem.h"
+#include "probe_tree_support.h"
+#include "serial_test_support.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const char* const EthernetSettings =
+    "DisplayMode = 2 computers\nCommunications_class = Ethernet\nEthernetAddress = 127.0.0.1\nEthernetPort = 5510\n";
+const char* const Working = "ports report\nEthernet game communication seems to be working\n";
+
+// The game computer as the test scripts it: the server end of the link on port 5510, which sends
+// `greetings` messages of its own as soon as a client is connected and answers each echo request
+// after `replyDelay`.
+class ScriptedGameComputer {
+ public:
+  ScriptedGameComputer(std::chrono::milliseconds replyDelay, int greetings = 0)
+      : replyDelay_(replyDelay), greetings_(greetings) {
+    link_ = LinkCreate();
+    listening_ = link_ != nullptr && LinkConnect(link_, "ethernet", "127.0.0.1", 5510, LinkFlagServer) == 0;
+    if (listening_) thread_ = std::thread([this] { Serve(); });
+  }
+  ~ScriptedGameComputer() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    LinkRelease(link_);
+  }
+  bool listening() const { return listening_; }
+  int echoRequests() const { return echoRequests_; }
+
+ private:
+  void Serve() {
+    bool greeted = false;
+    std::uint8_t message[LinkReceiveBufferSize];
+    while (!stop_) {
+      if (!greeted && LinkLoad(link_->status) != 0) {
+        for (int i = 0; i < greetings_; ++i) Send(200, i);
+        greeted = true;
+      }
+      while (LinkReceive(link_, -1, message, sizeof message) > 0)
+        if (message[0] == 224 && message[1] == 4) Answer();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  void Answer() {
+    ++echoRequests_;
+    auto due = Clock::now() + replyDelay_;
+    while (!stop_ && Clock::now() < due) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!stop_) Send(224, 4);
+  }
+  void Send(int code, int subcode) {
+    std::uint8_t message[LinkMaxMessageLength];
+    LinkBuildMessage(link_, message, sizeof message, code, subcode, nullptr, 0);
+    LinkSend(link_, message, 0);
+  }
+
+  std::chrono::milliseconds replyDelay_;
+  int greetings_;
+  LinkConnection* link_ = nullptr;
+  bool listening_ = false;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> echoRequests_{0};
+  std::thread thread_;
+};
+
+// The gameecho program, its console read through a pipe.
+class GameEchoProcess {
+ public:
+  explicit GameEchoProcess(const std::string& root) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    std::string rootSetting = "TAVIK_ROOT=" + root;
+    std::vector<char*> env;
+    for (char** e = environ; *e != nullptr; ++e)
+      if (std::strncmp(*e, "TAVIK_ROOT=", 11) != 0) env.push_back(*e);
+    env.push_back(rootSetting.data());
+    env.push_back(nullptr);
+    char program[] = GAMEECHO_PATH;
+    char* argv[] = {program, nullptr};
+    if (posix_spawn(&pid_, program, &actions, nullptr, argv, env.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    console_ = fds[0];
+  }
+  ~GameEchoProcess() {
+    Stop();
+    if (console_ >= 0) close(console_);
+  }
+  // Reads the console until `text` appears or `seconds` pass; true when it appeared.
+  bool WaitFor(const std::string& text, double seconds = 5) {
+    auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+    while (output_.find(text) == std::string::npos && Clock::now() < deadline) {
+      pollfd ready{console_, POLLIN, 0};
+      if (poll(&ready, 1, 50) <= 0) continue;
+      char chunk[256];
+      ssize_t n = read(console_, chunk, sizeof chunk);
+      if (n <= 0) break;
+      output_.append(chunk, static_cast<size_t>(n));
+    }
+    return output_.find(text) != std::string::npos;
+  }
+  // Asks it to stop; its exit code.
+  int Stop() {
+    if (pid_ <= 0) return -1;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  const std::string& output() const { return output_; }
+
+ private:
+  pid_t pid_ = -1;
+  int console_ = -1;
+  std::string output_;
+};
+
+class GameTest : public ProbeTreeTest {
+ protected:
+  void TearDown() override {
+    EXPECT_EQ(GameLink, nullptr) << "the action left its link behind";
+    ProbeTreeTest::TearDown();
+  }
+  // ConnectToGameComputer on the settings in DEVS.NIN; GameLink is released again on success.
+  int Connect() {
+    deviceSettings = DeviceSettings{};
+    ReadDeviceSettings();
+    outputPane.Clear();
+    int code = ConnectToGameComputer();
+    if (code == 0) {
+      LinkDisconnect(GameLink);
+      LinkRelease(GameLink);
+      GameLink = nullptr;
+    }
+    return code;
+  }
+  static std::string ResolverText(const char* address, int flags) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_flags = flags;
+    addrinfo* found = nullptr;
+    int result = getaddrinfo(address, nullptr, &hints, &found);
+    if (result == 0) freeaddrinfo(found);
+    return result == 0 ? "resolved" : gai_strerror(result);
+  }
+};
+
+TEST_F(GameTest, EchoFromGameEchoWorksAndTheRewardCommandReachesIt) {
+  WriteDevs(EthernetSettings);
+  GameEchoProcess echo(tree.Path("tavik"));
+  ASSERT_TRUE(echo.WaitFor("listening on port 5510")) << echo.output();
+  TestGameCommunications();
+  EXPECT_EQ(Pane(), Working);
+  EXPECT_TRUE(echo.WaitFor("Message 224/4")) << echo.output();
+
+  SendRewardSoundCommand();
+  EXPECT_EQ(Pane(), "ports report\n\nReward sound command sent");
+  EXPECT_TRUE(echo.WaitFor("Reward sound: playing " + tree.Path("tavik") + "/Games/reward.wav"))
+      << echo.output();
+  EXPECT_EQ(echo.Stop(), 0);
+}
+
+TEST_F(GameTest, GameEchoAnswersAnyMessageWithTheSameMessage) {
+  GameEchoProcess echo(tree.Path("tavik"));
+  ASSERT_TRUE(echo.WaitFor("listening on port 5510")) << echo.output();
+  LinkConnection* link = LinkCreate();
+  ASSERT_EQ(LinkConnect(link, "ethernet", "127.0.0.1", 5510, 0), 0);
+  auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (LinkLoad(link->status) == 0 && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::uint8_t message[LinkMaxMessageLength];
+  ASSERT_EQ(LinkBuildMessage(link, message, sizeof message, 150, 7, "abc", 3), 11);
+  LinkSend(link, message, 0);
+  std::uint8_t reply[LinkMaxMessageLength];
+  int length = 0;
+  while ((length = LinkReceive(link, -1, reply, sizeof reply)) == 0 && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_EQ(length, 11);
+  EXPECT_EQ(std::vector<std::uint8_t>(reply, reply + 7), std::vector<std::uint8_t>({150, 7, 11, 0, 'a', 'b', 'c'}));
+  LinkRelease(link);
+}
+
+TEST_F(GameTest, AnswerAfterNineSecondsStillCounts) {
+  WriteDevs(EthernetSettings);
+  ScriptedGameComputer game(std::chrono::milliseconds(9000));
+  ASSERT_TRUE(game.listening());
+  TestGameCommunications();
+  EXPECT_EQ(Pane(), Working);
+}
+
+TEST_F(GameTest, AnswerAfterElevenSecondsIsAFailure) {
+  WriteDevs(EthernetSettings);
+  ScriptedGameComputer game(std::chrono::milliseconds(11000));
+  ASSERT_TRUE(game.listening());
+  auto start = Clock::now();
+  TestGameCommunications();
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(10900));
+  EXPECT_EQ(Pane(), "ports report\nFAILURE to echo from game machine\nIS the game menu really running?\n");
+  EXPECT_EQ(game.echoRequests(), 1);
+}
+
+TEST_F(GameTest, MessagesWaitingBeforeTheEchoNeverCount) {
+  WriteDevs(EthernetSettings);
+  ScriptedGameComputer game(std::chrono::milliseconds(2000), 5);
+  ASSERT_TRUE(game.listening());
+  ReadDeviceSettings();
+  ASSERT_EQ(ConnectToGameComputer(), 0);   // the greetings arrive during its one-second wait
+  ASSERT_NE(LinkPending(GameLink, -1), 0);
+  auto start = Clock::now();
+  EXPECT_EQ(EchoGameComputer(GameLink), 0);
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1900));
+  LinkDisconnect(GameLink);
+  LinkRelease(GameLink);
+  GameLink = nullptr;
+}
+
+TEST_F(GameTest, NobodyListeningIsCode15) {
+  WriteDevs(EthernetSettings);
+  EXPECT_EQ(Connect(), 15);
+  EXPECT_EQ(Pane(),
+            "FAILURE to connect to game machine\nIs the game menu really running?\nWas there an Windows firewall "
+            "blockage?\n");
+}
+
+TEST_F(GameTest, PortOtherThan5510IsCode11WhateverTheAddress) {
+  WriteDevs("DisplayMode = 2\nEthernetAddress = 192.168.10.256\nEthernetPort = 5511\n");
+  EXPECT_EQ(Connect(), 11);
+  EXPECT_EQ(Pane(), "FAILURE - test ONLY works with port 5510\n");
+  WriteDevs("DisplayMode = 2\nEthernetPort = 5510\n");
+  EXPECT_EQ(Connect(), 12);
+  EXPECT_EQ(Pane(), "INVALID ethernet buddy address format\n");
+}
+
+TEST_F(GameTest, AddressesThatDoNotResolveAreCode13WithTheResolversText) {
+  WriteDevs("DisplayMode = 2\nEthernetAddress = 192.168.10.256\n");
+  EXPECT_EQ(Connect(), 13);
+  EXPECT_EQ(Pane(), "INVALID ethernet buddy computer : 192.168.10.256\n==>" +
+                        ResolverText("192.168.10.256", AI_NUMERICHOST) + "\n");
+  WriteDevs("DisplayMode = 2\nEthernetAddress = no-such-game-host.invalid\n");
+  EXPECT_EQ(Connect(), 13);
+  EXPECT_EQ(Pane(), "INVALID ethernet buddy computer : no-such-game-host.invalid\n==>" +
+                        ResolverText("no-such-game-host.invalid", 0) + "\n");
+}
+
+TEST_F(GameTest, OneComputerSetUpUsesLocalhostOnly) {
+  WriteDevs("DisplayMode = 1\nEthernetAddress = 127.0.0.1\n");
+  TestGameCommunications();
+  EXPECT_EQ(Pane(), "ports report\n\n\nGame communications use internal localhost\n");
+  SendRewardSoundCommand();
+  EXPECT_EQ(Pane(), "ports report\n\n\nGame communications use internal localhost\n");
+}
+
+TEST_F(GameTest, SerialGamePortChecksBeforeTouchingThePort) {
+  WriteDevs("DisplayMode = 2\nCommunications_class = Serial\n");
+  EXPECT_EQ(Connect(), 3);
+  EXPECT_EQ(Pane(), "NO GAME serial port\n");
+  WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM5\n");
+  EXPECT_EQ(Connect(), 4);
+  EXPECT_EQ(Pane(), "Game port COM5 does NOT exist\n");
+  ComPortTable[5] = PortFree;   // found by the last scan, gone since
+  EXPECT_EQ(Connect(), 5);
+  EXPECT_EQ(Pane().rfind("UNABLE to connect to serial port COM5\n  : ", 0), 0u) << Pane();
+}
+
+TEST_F(GameTest, SerialPortWithoutDsrIsCode6AndIsClosedAgain) {
+  PtyPair pty;
+  LinkCom(2, pty.slavePath());
+  ComPortTable[2] = PortFree;
+  WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM2\n");
+  EXPECT_EQ(Connect(), 6);
+  EXPECT_EQ(Pane(), "NOTHING seems to be responding on game machine\nIs the game menu not running?\n");
+  int fd = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0) << "the port was left held";
+  close(fd);
+}
+
+TEST_F(GameTest, SerialGameComputerThatAnswersWorks) {
+  null_modem::Install(1, 2);   // our COM2 to the game computer's COM3
+  LinkConnection* game = LinkCreate();
+  ASSERT_EQ(LinkConnect(game, "serial", "COM3", 115200, 0), 0);
+  std::atomic<bool> stop{false};
+  std::thread answerer([&] {
+    std::uint8_t message[LinkReceiveBufferSize];
+    while (!stop) {
+      if (LinkReceive(game, -1, message, sizeof message) > 0 && message[0] == 224 && message[1] == 4)
+        LinkSend(game, message, 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  ComPortTable[2] = PortFree;
+  WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM2\n");
+  TestGameCommunications();
+  stop = true;
+  answerer.join();
+  EXPECT_EQ(null_modem::Baud(1), 115200u);
+  EXPECT_FALSE(null_modem::Open(1)) << "the game port was left open";
+  LinkRelease(game);
+  null_modem::Uninstall();
+  EXPECT_EQ(Pane(), "ports report\nSerial game communication seems to be working\n");
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+// A suite installation for the linkprobe action tests: a scratch tree that TAVIK_ROOT, TAVIK_SYSFS and
+// TAVIK_PROCFS point at and that is the current directory, settings files, USB devices and COM links,
+// with the program's process-wide state reset before each test.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "device_settings.h"
+#include "output_pane.h"
+#include "ports_report.h"
+#include "probe_test_support.h"
+#include "sysutil/com_scan.h"
+
+class ProbeTreeTest : public ::testing::Test {
+ protected:
+  probetest::ScratchTree tree;
+
+  void SetUp() override {
+    ASSERT_FALSE(tree.Root().empty());
+    env_.push_back(std::make_unique<probetest::ScopedEnv>("TAVIK_ROOT", tree.Path("tavik")));
+    env_.push_back(std::make_unique<probetest::ScopedEnv>("TAVIK_SYSFS", tree.Path("sys")));
+    env_.push_back(std::make_unique<probetest::ScopedEnv>("TAVIK_PROCFS", tree.Path("proc")));
+    tree.Write("sys/class/tty/.keep", "");
+    tree.Write("sys/bus/usb/devices/.keep", "");
+    tree.Write("proc/.keep", "");
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(tree.Root());
+    deviceSettings = DeviceSettings{};
+    std::memset(ComPortTable, 0, sizeof ComPortTable);
+    std::strcpy(PortsReport, "ports report\n");
+    outputPane.Clear();
+  }
+  void TearDown() override { std::filesystem::current_path(previous_); }
+
+  void WriteDevs(const std::string& text) { tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN", text); }
+  void WriteDevOpts(const std::string& text) { tree.Write("tavik/PREFERENCES/SETTINGS/DEVOPTS.NIN", text); }
+
+  // A USB device as sysfs shows it; `tty` names the serial port of its first interface, if any.
+  void AddUsb(const std::string& name, const std::string& vendor, const std::string& product,
+              const std::string& label, const std::string& tty = "") {
+    const std::string dir = "sys/bus/usb/devices/" + name + "/";
+    tree.Write(dir + "idVendor", vendor + "\n");
+    tree.Write(dir + "idProduct", product + "\n");
+    tree.Write(dir + "product", label + "\n");
+    if (!tty.empty()) tree.Write(dir + name + ":1.0/" + tty + "/.keep", "");
+  }
+
+  // Makes COMn the given device file.
+  void LinkCom(int n, const std::string& device) {
+    std::filesystem::create_directories(tree.Path("tavik/dosdevices"));
+    std::filesystem::create_symlink(device, tree.Path("tavik/dosdevices/com" + std::to_string(n)));
+  }
+
+  std::string Pane() const { return outputPane.Text(); }
+
+ private:
+  std::vector<std::unique_ptr<probetest::ScopedEnv>> env_;
+  std::filesystem::path previous_;
+};
