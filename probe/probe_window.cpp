@@ -15,6 +15,8 @@
 #include "ports_report.h"
 #include "probe_startup.h"
 #include "sysutil/identity_box.h"
+#include "sysutil/ip_setup_dialog.h"
+#include "sysutil/system_tools.h"
 
 namespace {
 
@@ -63,6 +65,10 @@ void OnLocalSound(Fl_Widget* widget, void*) { OwnerOf(widget)->PlayLocalSound();
 void OnGameSound(Fl_Widget* widget, void*) { OwnerOf(widget)->SendGameSound(); }
 void OnGameTest(Fl_Widget* widget, void*) { OwnerOf(widget)->TestGameLink(); }
 void OnAmplifierTest(Fl_Widget* widget, void*) { OwnerOf(widget)->TestAmplifier(); }
+void OnIpSetup(Fl_Widget*, void*) { RunIpSetupDialog(); }
+void OnDeviceManager(Fl_Widget*, void*) { StartDeviceManager(); }
+void OnNetworkConnections(Fl_Widget*, void*) { StartNetworkConnections(); }
+void OnCommandPrompt(Fl_Widget*, void*) { StartCommandPrompt(); }
 
 Fl_Button* AddButton(int x, int y, int w, int h, const char* label, Fl_Color colour = FL_BACKGROUND_COLOR) {
   Fl_Button* button = new Fl_Button(x, y, w, h, label);
@@ -89,8 +95,6 @@ ProbeWindow::ProbeWindow() {
   identityBox.AttachField(identityField_.get());
 }
 
-// The actions of the IP set-up and system tool buttons are not part of this program yet; those
-// buttons are laid out but carry no action.
 void ProbeWindow::BuildButtons() {
   AddButton(30, 268, 285, 25, "Sound Test (this computer)")->callback(OnLocalSound);
   gameSoundButton_ = AddButton(30, 296, 285, 25, "Sound Test (game computer)");
@@ -98,10 +102,12 @@ void ProbeWindow::BuildButtons() {
   AddButton(30, 325, 285, 30, "Rescan ports/Tavik config")->callback(OnRescan);
   AddButton(30, 358, 285, 25, "Test  Game Communications")->callback(OnGameTest);
   AddButton(30, 386, 285, 25, "Test Configured Amplifier")->callback(OnAmplifierTest);
-  AddButton(340, 380, 255, 30, "Try setting IP address", 133);
-  AddButton(410, 240, 145, 35, "Start Device Manager", 175);
-  AddButton(410, 285, 145, 35, "Start Network Connections", 229)->align(FL_ALIGN_WRAP);
-  AddButton(410, 330, 145, 35, "Start cmd");
+  AddButton(340, 380, 255, 30, "Try setting IP address", 133)->callback(OnIpSetup);
+  AddButton(410, 240, 145, 35, "Start Device Manager", 175)->callback(OnDeviceManager);
+  Fl_Button* network = AddButton(410, 285, 145, 35, "Start Network Connections", 229);
+  network->align(FL_ALIGN_WRAP);
+  network->callback(OnNetworkConnections);
+  AddButton(410, 330, 145, 35, "Start cmd")->callback(OnCommandPrompt);
   AddButton(100, 460, 380, 25, "Done (Exit)", 19)->callback(OnExit);
 }
 
