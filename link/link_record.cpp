@@ -48,8 +48,9 @@ int IniInteger(const char* text) {
 
 // IDENT keeps at most 8 characters, cut at the line end and then at the first blank.
 void SetIdent(const char* value) {
-  std::strncpy(settings.ident, value, identLength);
-  settings.ident[identLength] = '\0';
+  std::size_t length = strnlen(value, identLength);
+  std::memcpy(settings.ident, value, length);
+  settings.ident[length] = '\0';
   settings.ident[std::strcspn(settings.ident, "\r\n")] = '\0';
   settings.ident[std::strcspn(settings.ident, " ")] = '\0';
 }

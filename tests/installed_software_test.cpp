@@ -149,11 +149,11 @@ const std::string NoPlayers = "VLC is not installed\nMPC-HC is not installed\n";
 
 TEST_F(SoftwareReportTest, TherapistWithIdenticalGameServersGamesAndPlayers) {
   InstallTherapist();
-  Install("special64.exe", "tavik/Games/Aquarium.exe");
+  Install("sbonly64.exe", "tavik/Games/Aquarium.exe");
   Install("full32.exe", "tavik/lumenfall/racer/RACER.EXE", SecondDate);
   Install("noversion64.exe", "tavik/Skyhaven/Voyage/Voyage.exe");
   Install("full64.exe", "opt/vlc", SecondDate);
-  Install("special32.exe", "flatpak/mpv");
+  Install("sbonly32.exe", "flatpak/mpv");
 
   ReportInstalledSoftware();
   EXPECT_EQ(Shown(), std::string("Tavik (navro)    : PB=1.3  ") + FirstDateLine +
@@ -179,7 +179,7 @@ TEST_F(SoftwareReportTest, GameServerCopiesThatDifferAreFlagged) {
   ReportInstalledSoftware();
   EXPECT_EQ(Shown(), head + "***GAMEDLL VERSIONS DIFFER***\n" + tail);
 
-  Install("special32.exe", "tavik/BIN/Orb.exe");  // another build, the same date
+  Install("sbonly32.exe", "tavik/BIN/Orb.exe");  // another build, the same date
   ReportInstalledSoftware();
   EXPECT_EQ(Shown(), head + "***GAMEDLL VERSIONS DIFFER***\n" + tail);
 
@@ -190,7 +190,7 @@ TEST_F(SoftwareReportTest, GameServerCopiesThatDifferAreFlagged) {
 
 TEST_F(SoftwareReportTest, GameComputerNeverComparesTheGameServers) {
   Install("both32.exe", "tavik/Games/Orb.exe");
-  Install("special32.exe", "tavik/BIN/Orb.exe", SecondDate);
+  Install("sbonly32.exe", "tavik/BIN/Orb.exe", SecondDate);
   const std::string expected = std::string("Navro not found - must be game\nOrb (gamedll)     : PB=2.0    SB=beta  ") +
                                FirstDateLine + NoGamesBeforePlayers + NoPlayers + NoLastGame;
   ReportInstalledSoftware();
@@ -210,7 +210,7 @@ TEST_F(SoftwareReportTest, GameComputerNeverComparesTheGameServers) {
 TEST_F(SoftwareReportTest, MediaPlayersFromTheirFirstPlaceElseTheSecond) {
   const std::string head = "Navro not found - must be game\nOrb (gamedll)     : Unk" + NoGamesBeforePlayers;
   Install("full64.exe", "opt/vlc");
-  Install("special64.exe", "flatpak/vlc", SecondDate);  // both places: the first wins
+  Install("sbonly64.exe", "flatpak/vlc", SecondDate);  // both places: the first wins
   Install("both64.exe", "flatpak/mpv", SecondDate);     // only the second place
   ReportInstalledSoftware();
   EXPECT_EQ(Shown(), head + "VLC  1.0.0.3  " + FirstDateLine + "MPC-HC  5.6.7.8  " + SecondDateLine + NoLastGame);

@@ -83,7 +83,7 @@ TEST(VersionText, PeFixturesOfBothWidthsGiveTheirBuildStringsAndNumbers) {
     const std::string both = Fixture("both" + bits + ".exe");
     EXPECT_EQ(Text(BuildStringsWithDate, both), "PB=2.0    SB=beta  " + DateLine(both));
     EXPECT_EQ(Text(FileVersionNumber, both), "5.6.7.8");
-    const std::string special = Fixture("special" + bits + ".exe");
+    const std::string special = Fixture("sbonly" + bits + ".exe");
     EXPECT_EQ(Text(BuildStringsWithDate, special), "SB=sp1  " + DateLine(special));
     EXPECT_EQ(Text(FileVersionNumber, special), "65535.0.1.65535");
   }
