@@ -25,11 +25,13 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
   return *a == *b;
 }
 
-// A link still holding sockets or a thread from an earlier open is closed before the object opens again,
-// so that no second thread ever runs on one record and no socket is left behind.
-void EndEarlierSocketLink(LinkConnection* link) {
+// A link still holding sockets, a thread or a port from an earlier open is closed before the object opens
+// again, so that no second thread ever runs on one record and no socket or port is left behind open.
+void EndEarlierLink(LinkConnection* link) {
   if (link->kind == 1 && (link->thread != 0 || LinkLoad(link->tcpSocket) != 0 || LinkLoad(link->udpSocket) != 0))
     LinkCloseSocket(link);
+  else if (link->kind == 0 && link->comPort != 0)
+    LinkCloseSerial(link);
 }
 
 // Shared between LinkTrySocket and its socket thread; whichever finishes last frees it.
@@ -166,7 +168,7 @@ LinkSocket LinkTrySocket(int type) {
 }
 
 int LinkOpenSocket(LinkConnection* link, const char* address, int tPort, int uPort) {
-  EndEarlierSocketLink(link);
+  EndEarlierLink(link);
   LookUpOwnHost(link);
   LinkOpenRecord(link, LinkDirectionReceive, link->isServer ? "SRX" : "CRX");
   LinkOpenRecord(link, LinkDirectionTransmit, link->isServer ? "STX" : "CTX");
@@ -202,7 +204,7 @@ int LinkConnect(LinkConnection* link, const char* kind, const char* address, int
   if (!LinkIsValid(link)) return 0;
   if (kind == nullptr) kind = "";
   if (address == nullptr) address = "";
-  EndEarlierSocketLink(link);
+  EndEarlierLink(link);
   link->comPort = 0;
   char work[41];
   std::strncpy(work, address, 40);

@@ -217,6 +217,15 @@ TEST_F(LinkSerialPty, SecondLinkToTheSamePortFindsItBusy) {
   LinkRelease(other);
 }
 
+TEST_F(LinkSerialPty, ConnectingAgainWithoutDisconnectReopensThePort) {
+  ASSERT_EQ(OpenSerial(link, "COM3", 9600), 0);
+  EXPECT_EQ(link->comPort, 3);
+  EXPECT_EQ(link->baud, 9600u);
+  const Bytes message = Frame(0x90, 1, {7});
+  Arrive(message);
+  EXPECT_EQ(ReceiveMessage(link), message);
+}
+
 TEST(LinkSerialOpen, AddressesAndPortNumbers) {
   null_modem::Install(2, 11);
   LinkConnection* link = LinkCreate();
