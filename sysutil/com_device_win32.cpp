@@ -6,19 +6,29 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+// The device name CreateFile takes; "\\.\" also reaches COM10 and above.
+std::string DeviceName(int port) { return "\\\\.\\COM" + std::to_string(port); }
+
+// A port exists when the system has a DOS device name for it.
+bool PortExists(int port) {
+  char target[512];
+  return QueryDosDeviceA(("COM" + std::to_string(port)).c_str(), target, sizeof target) != 0;
+}
+
+}  // namespace
+
 std::vector<std::string> ComDeviceTable() {
   std::vector<std::string> table(ComPortLimit + 1);
-  char target[512];
-  for (int n = 1; n <= ComPortLimit; ++n) {
-    std::string name = "COM" + std::to_string(n);
-    if (QueryDosDeviceA(name.c_str(), target, sizeof target) != 0) table[n] = "\\\\.\\" + name;
-  }
+  for (int n = 1; n <= ComPortLimit; ++n)
+    if (PortExists(n)) table[n] = DeviceName(n);
   return table;
 }
 
 std::string ComDevicePath(int port) {
-  if (port < 1 || port > ComPortLimit) return "";
-  return "\\\\.\\COM" + std::to_string(port);
+  if (port < 1 || port > ComPortLimit || !PortExists(port)) return "";
+  return DeviceName(port);
 }
 
 int ComPortOfDevice(const std::string& devicePath) {
@@ -33,7 +43,7 @@ int ComPortOfDevice(const std::string& devicePath) {
 
 ComOpenResult ComDeviceOpen(int port) {
   if (port < 1 || port > ComPortLimit) return {ComInvalidHandle, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND};
-  HANDLE h = CreateFileA(ComDevicePath(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+  HANDLE h = CreateFileA(DeviceName(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                          OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     int error = static_cast<int>(GetLastError());
