@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -33,12 +34,13 @@ std::string ComDevicePath(int port) {
 
 int ComPortOfDevice(const std::string& devicePath) {
   int port = 0;
+  int used = 0;
   const char* name = devicePath.c_str();
   if (std::strncmp(name, "\\\\.\\", 4) == 0) name += 4;
-  if (_strnicmp(name, "COM", 3) == 0 && std::sscanf(name + 3, "%d", &port) == 1 && port >= 1 &&
-      port <= ComPortLimit)
-    return port;
-  return 0;
+  // Only "COM" and the number: "COM3x" or "COM 3" name no port.
+  if (_strnicmp(name, "COM", 3) != 0 || !std::isdigit(static_cast<unsigned char>(name[3]))) return 0;
+  if (std::sscanf(name + 3, "%d%n", &port, &used) != 1 || name[3 + used] != '\0') return 0;
+  return port >= 1 && port <= ComPortLimit ? port : 0;
 }
 
 ComOpenResult ComDeviceOpen(int port) {
