@@ -132,18 +132,20 @@ class Win32SerialDevice final : public SerialDevice {
   void waitEvent(uint32_t mask, const std::atomic<bool>& cancel) override {
     Blocked blocked(*this, cancel);
     SetCommMask(h_, mask);
+    if (cancel) return;
     DWORD happened = 0;
     WaitCommEvent(h_, &happened, nullptr);
   }
 
-  // Ends the waits of threads whose cancel flag is set: a changed event mask ends WaitCommEvent, and a
-  // blocked synchronous call is cancelled on its thread.
+  // Ends the waits of threads whose cancel flag is set. The handle is synchronous, so the system runs one
+  // call on it at a time: the blocked call is cancelled first, or SetCommMask would wait behind it for
+  // ever. A WaitCommEvent begun after the cleared mask fails at once; waitEvent checks the flag before it.
   void interrupt() override {
     std::lock_guard<std::mutex> hold(blockedLock_);
     for (auto& entry : blocked_) {
       if (!*entry.first) continue;
-      SetCommMask(h_, 0);
       CancelSynchronousIo(entry.second);
+      SetCommMask(h_, 0);
     }
   }
 

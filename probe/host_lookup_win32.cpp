@@ -15,6 +15,7 @@ int CheckIpv4Address(const char* address, char* errorText, std::size_t errorText
     freeaddrinfo(found);
     return 0;
   }
+  if (errorTextSize == 0) return result;
   errorText[0] = '\0';
   FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK, nullptr,
                  static_cast<DWORD>(result), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), errorText,

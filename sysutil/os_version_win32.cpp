@@ -31,8 +31,9 @@ int OsIs64Bit() {
   if (sizeof(void*) == 8) return 1;
   BOOL flag = FALSE;
   HMODULE kernel = GetModuleHandleA("kernel32");
-  isWow64Process =
-      kernel ? reinterpret_cast<IsWow64ProcessFunction>(GetProcAddress(kernel, "IsWow64Process")) : nullptr;
+  // GetProcAddress hands back a generic pointer; passing through void(*)() says the cast is meant.
+  FARPROC found = kernel ? GetProcAddress(kernel, "IsWow64Process") : nullptr;
+  isWow64Process = reinterpret_cast<IsWow64ProcessFunction>(reinterpret_cast<void (*)()>(found));
   if (!isWow64Process) return 0;
   if (!isWow64Process(GetCurrentProcess(), &flag)) return 0;
   return flag ? 1 : 0;
