@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <mutex>
+#include <thread>
 
 #include "link/serial_baud.h"
 #include "link/serial_device.h"
@@ -162,7 +163,10 @@ class PosixSerialDevice final : public SerialDevice {
     ioctl(fd_, TIOCOUTQ, &outBefore);
     while (!cancel) {
       pollfd p{fd_, static_cast<short>((mask & SerialEventRxChar) ? POLLIN : 0), 0};
-      if (poll(&p, 1, WatchPollMs) > 0 && (p.revents & POLLIN)) return;
+      const int ready = poll(&p, 1, WatchPollMs);
+      if (ready > 0 && (p.revents & POLLIN)) return;
+      // A hung-up device answers every poll at once: keep the pace of a quiet line instead of spinning.
+      if (ready > 0) std::this_thread::sleep_for(std::chrono::milliseconds(WatchPollMs));
       if (linesChanged(mask, linesBefore)) return;
       serial_icounter_struct now{};
       if (counters && readCounters(now) && CountedEvent(mask, countsBefore, now)) return;

@@ -15,6 +15,7 @@
 #include "ports_report.h"
 #include "probe_startup.h"
 #include "sysutil/identity_box.h"
+#include "sysutil/identity_output.h"
 #include "sysutil/ip_setup_dialog.h"
 #include "sysutil/system_tools.h"
 
@@ -43,15 +44,6 @@ class TextDisplayPane : public PaneDisplay {
  private:
   Fl_Text_Display* display_;
   Fl_Text_Buffer* buffer_ = nullptr;
-};
-
-class OutputIdentityField : public IdentityField {
- public:
-  explicit OutputIdentityField(Fl_Output* output) : output_(output) {}
-  void ShowText(const char* text) override { output_->value(text); }
-
- private:
-  Fl_Output* output_;
 };
 
 ProbeWindow* OwnerOf(Fl_Widget* widget) {

@@ -10,6 +10,8 @@
 #include <iterator>
 #include <string>
 
+#include "scratch_tree.h"
+
 namespace probetest {
 
 inline std::string ReadWholeFile(const std::string& path) {
@@ -17,34 +19,7 @@ inline std::string ReadWholeFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A fresh temporary folder, removed with everything in it when the object ends.
-class ScratchTree {
- public:
-  ScratchTree() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "probe-test-XXXXXX").string();
-    root_ = mkdtemp(pattern.data()) ? pattern : "";
-  }
-  ~ScratchTree() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  ScratchTree(const ScratchTree&) = delete;
-  ScratchTree& operator=(const ScratchTree&) = delete;
-
-  const std::string& Root() const { return root_; }
-  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
-
-  // Writes `content` byte for byte to `relative`, creating its folders.
-  void Write(const std::string& relative, const std::string& content) const {
-    std::filesystem::path path = Path(relative);
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
-  }
-  void Remove(const std::string& relative) const { std::filesystem::remove(Path(relative)); }
-
- private:
-  std::string root_;
-};
+using ::ScratchTree;
 
 // Sets an environment variable for the lifetime of the object, restoring the old value after.
 class ScopedEnv {

@@ -19,46 +19,22 @@
 #include <thread>
 #include <vector>
 
+#include "gui_test_support.h"
 #include "probe_test_support.h"
 #include "x_session.h"
 
 namespace {
 
 using probetest::FakePort;
-using probetest::PrivateXServer;
 using probetest::ReadWholeFile;
 using probetest::ScratchTree;
 using probetest::Spawn;
 using probetest::WaitForExit;
 using Clock = std::chrono::steady_clock;
 
-std::string displayName;   // the private X server of this test program
-
-// Starts the private X server for the whole test program.
-class XServer : public ::testing::Environment {
- public:
-  void SetUp() override {
-    server_ = std::make_unique<PrivateXServer>();
-    displayName = server_->Display();
-    ASSERT_FALSE(displayName.empty()) << "Xvfb did not start";
-  }
-  void TearDown() override { server_.reset(); }
-
- private:
-  std::unique_ptr<PrivateXServer> server_;
-};
-
-// Runs an xdotool command on the private display and returns what it printed.
-std::string Xdotool(const std::string& arguments) {
-  std::string command = "DISPLAY=" + displayName + " timeout 20 xdotool " + arguments + " 2>/dev/null";
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char chunk[256];
-    while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) output.append(chunk, n);
-    pclose(pipe);
-  }
-  return output;
-}
+using guitest::displayName;
+using guitest::Xdotool;
+using guitest::XServer;
 
 // The suite tree linkprobe runs on, and the program itself with its window.
 class LinkProbeRun : public ::testing::Test {
@@ -87,26 +63,18 @@ class LinkProbeRun : public ::testing::Test {
   }
 
   void Start() {
-    std::vector<std::string> env = {
-        "DISPLAY=" + displayName,       "TAVIK_ROOT=" + tree.Path("tavik"),
-        "TAVIK_SYSFS=" + tree.Path("sys"), "TAVIK_PROCFS=" + tree.Path("proc"),
-        "TAVIK_PANE_DUMP=" + dump,      "PATH=/usr/bin:/bin"};
-    for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
-      if (const char* value = std::getenv(keep)) env.push_back(std::string(keep) + "=" + value);
-    }
-    env.push_back("LSAN_OPTIONS=print_suppressions=0:suppressions=" TOOLKIT_LEAKS_PATH);
+    std::vector<std::string> env = guitest::ProgramEnvironment(
+        {"TAVIK_ROOT=" + tree.Path("tavik"), "TAVIK_SYSFS=" + tree.Path("sys"),
+         "TAVIK_PROCFS=" + tree.Path("proc"), "TAVIK_PANE_DUMP=" + dump},
+        TOOLKIT_LEAKS_PATH);
     pid = Spawn({LINKPROBE_PATH, "STARTUPDIR=C:\\Tavik\\BIN\\"}, env, tree.Root().c_str());
     ASSERT_GT(pid, 0);
-    std::string found = Xdotool("search --sync --onlyvisible --name '^Tavik Comm Check'");
-    window = found.substr(0, found.find('\n'));
+    window = guitest::FindVisibleWindow("^Tavik Comm Check");
     ASSERT_FALSE(window.empty()) << "no linkprobe window appeared";
   }
 
   // Clicks at a position inside the window, as given in the window's own coordinates.
-  void ClickAt(int x, int y) {
-    Xdotool("mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y) +
-            " click 1");
-  }
+  void ClickAt(int x, int y) { guitest::ClickAt(window, x, y); }
 
   // Waits until the pane dump differs from `old`, and returns it.
   std::string PaneAfter(const std::string& old) {
@@ -139,20 +107,7 @@ class LinkProbeRun : public ::testing::Test {
     return black;
   }
 
-  // What the window's close box does: the window manager's delete request.
-  void SendCloseRequest() {
-    Display* display = XOpenDisplay(displayName.c_str());
-    ASSERT_NE(display, nullptr);
-    XEvent event = {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = std::stoul(window);
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
-    XCloseDisplay(display);
-  }
+  void SendCloseRequest() { guitest::SendCloseRequest(window); }
 };
 
 const char* const FirstReport =

@@ -1,19 +1,21 @@
 // A scratch directory tree for tests: files, folders and symbolic links under a fresh temporary root,
-// removed again when the tree goes out of scope.
+// removed again with everything in it when the tree goes out of scope.
 #pragma once
 
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 class ScratchTree {
  public:
-  explicit ScratchTree(const std::string& tag) {
-    root_ = std::filesystem::temp_directory_path() / (tag + "_" + std::to_string(getpid()) + "_" + std::to_string(++count_));
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_);
+  // A root that cannot be made throws: the test fails instead of writing outside its own tree.
+  explicit ScratchTree(const std::string& tag = "tavik-test") {
+    std::string pattern = (std::filesystem::temp_directory_path() / (tag + "-XXXXXX")).string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no scratch folder for " + tag);
+    root_ = pattern;
   }
   ~ScratchTree() {
     std::error_code ignored;
@@ -22,23 +24,27 @@ class ScratchTree {
   ScratchTree(const ScratchTree&) = delete;
   ScratchTree& operator=(const ScratchTree&) = delete;
 
-  std::string Root() const { return root_.string(); }
-  std::string Path(const std::string& relative) const { return (root_ / relative).string(); }
+  const std::string& Root() const { return root_; }
+  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
 
-  void Dir(const std::string& relative) const { std::filesystem::create_directories(root_ / relative); }
+  void Dir(const std::string& relative) const { std::filesystem::create_directories(Path(relative)); }
 
-  void File(const std::string& relative, const std::string& content) const {
-    std::filesystem::create_directories((root_ / relative).parent_path());
-    std::ofstream(root_ / relative) << content;
+  // Writes `content` byte for byte to `relative`, creating its folders.
+  void Write(const std::string& relative, const std::string& content) const {
+    std::filesystem::path path = Path(relative);
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
   }
 
   void Link(const std::string& relative, const std::string& target) const {
-    std::filesystem::create_directories((root_ / relative).parent_path());
-    std::filesystem::remove(root_ / relative);
-    std::filesystem::create_symlink(target, root_ / relative);
+    std::filesystem::path path = Path(relative);
+    std::filesystem::create_directories(path.parent_path());
+    std::filesystem::remove(path);
+    std::filesystem::create_symlink(target, path);
   }
 
+  void Remove(const std::string& relative) const { std::filesystem::remove(Path(relative)); }
+
  private:
-  std::filesystem::path root_;
-  static inline int count_ = 0;
+  std::string root_;
 };

@@ -8,10 +8,12 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -278,6 +280,28 @@ TEST_F(SerialPtyTest, WatchNotifiesOnceForArrivingBytes) {
   EXPECT_EQ(SerialPortWatch(2, WatchProbe::Notify, &probe, 1, SerialEventCts), 0);
   EXPECT_EQ(SerialPortWatch(2, nullptr, nullptr, 0, 0), 1);  // stops the waiting watch quietly
   EXPECT_EQ(probe.calls, 1);
+}
+
+// A device that hangs up (an adapter pulled out) under a watch for line changes must leave the
+// processor idle until the watch ends, as a quiet line does.
+TEST_F(SerialPtyTest, WatchOnAHungUpDeviceKeepsItsPace) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  root.link(4, ptsname(master));
+  ASSERT_EQ(SerialPortOpen(3, 4000, 4000), 0);
+  WatchProbe probe;
+  ASSERT_EQ(SerialPortWatch(3, WatchProbe::Notify, &probe, 1, SerialEventCts), 0);
+  close(master);
+  timespec before{}, after{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &before);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &after);
+  const double busy = static_cast<double>(after.tv_sec - before.tv_sec) + (after.tv_nsec - before.tv_nsec) / 1e9;
+  SerialPortClose(3);
+  EXPECT_LT(busy, 0.1) << "seconds of processor time while waiting 0.4 s";
+  EXPECT_EQ(probe.calls, 0);
 }
 
 TEST_F(SerialPtyTest, ProgramMayEndWithAWatchAndAWriterRunning) {

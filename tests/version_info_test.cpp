@@ -122,7 +122,7 @@ TEST(VersionText, NonProgramFilesGiveUnkWithTheirDate) {
   ASSERT_EQ(mkfifo(tree.Path("pipe.exe").c_str(), 0600), 0);
   EXPECT_EQ(Text(BuildStringsWithDate, tree.Path("pipe.exe")), "Unk  " + DateLine(tree.Path("pipe.exe")))
       << "a FIFO must not hang the reader";
-  tree.File("empty.exe", "");
+  tree.Write("empty.exe", "");
   EXPECT_EQ(Text(BuildStringsWithDate, tree.Path("empty.exe")), "Unk  " + DateLine(tree.Path("empty.exe")));
   EXPECT_EQ(Text(FileVersionNumber, tree.Root()), "Unk");
 }

@@ -30,10 +30,10 @@ class WmiQueryTest : public ::testing::Test {
   void UsbDevice(const std::string& name, const char* vendor, const char* product, const char* label,
                  const char* serial) {
     const std::string dir = "bus/usb/devices/" + name + "/";
-    sys_.File(dir + "idVendor", std::string(vendor) + "\n");
-    sys_.File(dir + "idProduct", std::string(product) + "\n");
-    if (label) sys_.File(dir + "product", std::string(label) + "\n");
-    if (serial) sys_.File(dir + "serial", std::string(serial) + "\n");
+    sys_.Write(dir + "idVendor", std::string(vendor) + "\n");
+    sys_.Write(dir + "idProduct", std::string(product) + "\n");
+    if (label) sys_.Write(dir + "product", std::string(label) + "\n");
+    if (serial) sys_.Write(dir + "serial", std::string(serial) + "\n");
   }
 
   // Every (DeviceID, Name) pair that WmiNextDevice gives until its end.
@@ -54,9 +54,9 @@ class WmiQueryTest : public ::testing::Test {
 
   void Cpu(int n, int package, int core, const char* online = nullptr) {
     const std::string dir = "devices/system/cpu/cpu" + std::to_string(n) + "/";
-    sys_.File(dir + "topology/physical_package_id", std::to_string(package) + "\n");
-    sys_.File(dir + "topology/core_id", std::to_string(core) + "\n");
-    if (online) sys_.File(dir + "online", online);
+    sys_.Write(dir + "topology/physical_package_id", std::to_string(package) + "\n");
+    sys_.Write(dir + "topology/core_id", std::to_string(core) + "\n");
+    if (online) sys_.Write(dir + "online", online);
   }
 
   ScratchTree sys_, proc_, root_;
@@ -77,8 +77,8 @@ TEST_F(WmiQueryTest, ReadsWithoutAnOpenQueryAndUnknownClassesFail) {
 
 TEST_F(WmiQueryTest, UsbDevicesAndBuiltInPortsAreListedWithTheirComPorts) {
   root_.Link("dosdevices/com1", "/dev/null");
-  sys_.File("class/tty/ttyS0/type", "4\n");
-  sys_.File("class/tty/ttyS1/type", "0\n");
+  sys_.Write("class/tty/ttyS0/type", "4\n");
+  sys_.Write("class/tty/ttyS1/type", "0\n");
   sys_.Dir("class/tty/ttyUSB0");
   sys_.Dir("class/tty/ttyACM0");
   UsbDevice("1-1", "0403", "6001", "FT232R USB UART", "A50285BI");
@@ -119,13 +119,13 @@ TEST_F(WmiQueryTest, ProcessorsArePhysicalPackagesWithCoresThreadsClockAndName) 
   Cpu(4, 1, 0, "1\n");
   Cpu(5, 1, 1);
   Cpu(6, 1, 2, "0\n");
-  sys_.File("devices/system/cpu/cpu0/cpufreq/scaling_cur_freq", "2400000\n");
+  sys_.Write("devices/system/cpu/cpu0/cpufreq/scaling_cur_freq", "2400000\n");
   std::string cpuinfo;
   for (int n = 0; n < 7; ++n) {
     cpuinfo += "processor\t: " + std::to_string(n) + "\nmodel name\t: " +
                (n < 4 ? "Example CPU A @ 2.40GHz" : "Example CPU B") + "\ncpu MHz\t\t: 1999.700\n\n";
   }
-  proc_.File("cpuinfo", cpuinfo);
+  proc_.Write("cpuinfo", cpuinfo);
 
   ASSERT_EQ(WmiOpenQuery("Win32_Processor"), 0);
   EXPECT_EQ(Read("NumberOfCores", 0), "2");
@@ -140,7 +140,7 @@ TEST_F(WmiQueryTest, ProcessorsArePhysicalPackagesWithCoresThreadsClockAndName) 
 }
 
 TEST_F(WmiQueryTest, ProcessorsComeFromCpuinfoAloneWhenSysfsHasNone) {
-  proc_.File("cpuinfo",
+  proc_.Write("cpuinfo",
              "processor\t: 0\nphysical id\t: 0\ncore id\t\t: 0\nmodel name\t: Solo\ncpu MHz\t\t: 800.0\n\n"
              "processor\t: 1\nphysical id\t: 0\ncore id\t\t: 0\nmodel name\t: Solo\ncpu MHz\t\t: 800.0\n");
   ASSERT_EQ(WmiOpenQuery("Win32_Processor"), 0);
@@ -153,7 +153,7 @@ TEST_F(WmiQueryTest, ProcessorsComeFromCpuinfoAloneWhenSysfsHasNone) {
 TEST_F(WmiQueryTest, OperatingSystemReportsMemTotalInKilobytes) {
   ASSERT_EQ(WmiOpenQuery("CIM_OperatingSystem"), 0);
   EXPECT_EQ(Read("TotalVisibleMemorySize", 0), "error 10") << "no meminfo";
-  proc_.File("meminfo", "MemTotal:       16318268 kB\nMemFree:          981234 kB\n");
+  proc_.Write("meminfo", "MemTotal:       16318268 kB\nMemFree:          981234 kB\n");
   ASSERT_EQ(WmiOpenQuery("CIM_OperatingSystem"), 0) << "opening again replaces the open query";
   EXPECT_EQ(Read("TotalVisibleMemorySize", 0), "16318268");
   EXPECT_EQ(Read("TotalVisibleMemorySize", 1), "error -1");

@@ -12,6 +12,7 @@
 #include "report_output.h"
 #include "software_report.h"
 #include "sysutil/identity_box.h"
+#include "sysutil/identity_output.h"
 #include "sysutil/ip_setup_dialog.h"
 #include "sysutil/system_tools.h"
 
@@ -20,15 +21,6 @@ namespace {
 class OutputReportDisplay : public ReportDisplay {
  public:
   explicit OutputReportDisplay(Fl_Output* output) : output_(output) {}
-  void ShowText(const char* text) override { output_->value(text); }
-
- private:
-  Fl_Output* output_;
-};
-
-class OutputIdentityField : public IdentityField {
- public:
-  explicit OutputIdentityField(Fl_Output* output) : output_(output) {}
   void ShowText(const char* text) override { output_->value(text); }
 
  private:
