@@ -59,7 +59,9 @@ LinkNetAddress FromSockaddr(const sockaddr_in& s) { return LinkNetAddress{s.sin_
 int AwayFromZero(int fd) {
   if (fd != 0) return fd;
   int moved = fcntl(fd, F_DUPFD_CLOEXEC, 1);
+  int error = errno;
   close(fd);
+  errno = error;  // a failed move reports its own error, not the close's
   return moved;
 }
 

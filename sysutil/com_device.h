@@ -30,4 +30,7 @@ struct ComOpenResult {
 // Opens COMn for reading and writing, non-blocking, shared with no other program.
 ComOpenResult ComDeviceOpen(int port);
 
+// The same open of a port's device as ComDeviceTable names it, for callers that walk the whole table.
+ComOpenResult ComDeviceOpenPath(const std::string& devicePath);
+
 void ComDeviceClose(ComHandle handle);

@@ -121,7 +121,10 @@ int ComPortOfDevice(const std::string& devicePath) {
 
 ComOpenResult ComDeviceOpen(int port) {
   const std::string path = ComDevicePath(port);
-  if (path.empty()) return Failed(ENOENT);
+  return path.empty() ? Failed(ENOENT) : ComDeviceOpenPath(path);
+}
+
+ComOpenResult ComDeviceOpenPath(const std::string& path) {
   int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return Failed(errno);
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) return Failed(errno, fd);

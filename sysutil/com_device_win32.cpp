@@ -45,8 +45,11 @@ int ComPortOfDevice(const std::string& devicePath) {
 
 ComOpenResult ComDeviceOpen(int port) {
   if (port < 1 || port > ComPortLimit) return {ComInvalidHandle, ERROR_FILE_NOT_FOUND, ERROR_FILE_NOT_FOUND};
-  HANDLE h = CreateFileA(DeviceName(port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
+  return ComDeviceOpenPath(DeviceName(port));
+}
+
+ComOpenResult ComDeviceOpenPath(const std::string& devicePath) {
+  HANDLE h = CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     int error = static_cast<int>(GetLastError());
     return {ComInvalidHandle, error, error};

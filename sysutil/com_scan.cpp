@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "sysutil/com_device.h"
 #include "sysutil/wmi_query.h"
@@ -16,8 +17,9 @@ namespace {
 constexpr int kErrorAccessDenied = 5;
 constexpr int kErrorSharingViolation = 32;
 
-PortState ProbePort(int port) {
-  const ComOpenResult result = ComDeviceOpen(port);
+PortState ProbePort(const std::string& devicePath) {
+  if (devicePath.empty()) return PortAbsent;
+  const ComOpenResult result = ComDeviceOpenPath(devicePath);
   if (result.handle != ComInvalidHandle) {
     ComDeviceClose(result.handle);
     return PortFree;
@@ -59,9 +61,11 @@ bool ReadProcessors(int& cores, int& processors, int& speed, char* name, std::si
 
 }  // namespace
 
+// The port devices are looked up once for the whole scan, not once for each port.
 void ScanComPorts(int highest, signed char* table) {
+  const std::vector<std::string> devices = ComDeviceTable();
   for (int n = 1; n <= highest; ++n) {
-    table[n] = ProbePort(n);
+    table[n] = ProbePort(n <= ComPortLimit ? devices[n] : std::string());
     if (table[n] != PortAbsent) table[0] = static_cast<signed char>(n);
   }
 }
