@@ -2,6 +2,10 @@
 #                     [PRIVATE_BUILD text] [SPECIAL_BUILD text])
 # gives a program its version information: a version resource on Windows, and elsewhere the ELF section
 # ".tavik_version" of NUL-separated Key=Value strings that the version reader of sysutil understands.
+if(WIN32)
+  enable_language(RC)
+endif()
+
 function(tavik_embed_version target)
   cmake_parse_arguments(V "" "FILE_VERSION;PRODUCT_VERSION;TRANSLATION;PRIVATE_BUILD;SPECIAL_BUILD" "" ${ARGN})
   foreach(required FILE_VERSION PRODUCT_VERSION TRANSLATION)

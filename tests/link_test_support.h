@@ -2,6 +2,8 @@
 #ifndef TAVIK_TESTS_LINK_TEST_SUPPORT_H
 #define TAVIK_TESTS_LINK_TEST_SUPPORT_H
 
+#include "scratch_directory.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,18 +14,13 @@
 #include <string>
 #include <vector>
 
-#include <stdlib.h>
-#include <unistd.h>
-
 // Runs each test inside a fresh temporary directory (CTest runs every case as its own process, so the
 // change of directory touches no other test) and removes it afterwards.
 class LinkDirectoryTest : public ::testing::Test {
 protected:
   void SetUp() override {
     previous_ = std::filesystem::current_path();
-    std::string pattern = (std::filesystem::temp_directory_path() / "linktest.XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    directory_ = pattern;
+    directory_ = MakeScratchDirectory("linktest");
     std::filesystem::current_path(directory_);
   }
   void TearDown() override {

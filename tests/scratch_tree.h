@@ -2,7 +2,7 @@
 // removed again with everything in it when the tree goes out of scope.
 #pragma once
 
-#include <stdlib.h>
+#include "scratch_directory.h"
 
 #include <filesystem>
 #include <fstream>
@@ -12,11 +12,7 @@
 class ScratchTree {
  public:
   // A root that cannot be made throws: the test fails instead of writing outside its own tree.
-  explicit ScratchTree(const std::string& tag = "tavik-test") {
-    std::string pattern = (std::filesystem::temp_directory_path() / (tag + "-XXXXXX")).string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no scratch folder for " + tag);
-    root_ = pattern;
-  }
+  explicit ScratchTree(const std::string& tag = "tavik-test") : root_(MakeScratchDirectory(tag)) {}
   ~ScratchTree() {
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);

@@ -1,0 +1,10 @@
+# The window toolkit (FLTK 1.3) as one target, tavik_toolkit, for every window class and program.
+# FindFLTK finds it on Linux from Debian's package and on Windows from an installed FLTK (FLTK_DIR).
+set(FLTK_SKIP_OPENGL ON)
+set(FLTK_SKIP_FORMS ON)
+set(FLTK_SKIP_IMAGES ON)
+set(FLTK_SKIP_FLUID ON)
+find_package(FLTK 1.3 REQUIRED)
+add_library(tavik_toolkit INTERFACE)
+target_include_directories(tavik_toolkit SYSTEM INTERFACE ${FLTK_INCLUDE_DIR})
+target_link_libraries(tavik_toolkit INTERFACE ${FLTK_LIBRARIES})
