@@ -41,7 +41,7 @@ function(tavik_embed_version target)
       string(APPEND strings "      VALUE \"SpecialBuild\", \"${V_SPECIAL_BUILD}\"\n")
     endif()
     file(WRITE ${dir}/version.rc.new
-      "1 VERSIONINFO\nFILEVERSION ${file_commas}\nPRODUCTVERSION ${product_commas}\nBEGIN\n"
+      "1 VERSIONINFO\nFILEVERSION ${file_commas}\nPRODUCTVERSION ${product_commas}\nFILEOS 0x40004\nFILETYPE 0x1\nBEGIN\n"
       "  BLOCK \"StringFileInfo\"\n  BEGIN\n    BLOCK \"${language}${codepage}\"\n    BEGIN\n${strings}    END\n  END\n"
       "  BLOCK \"VarFileInfo\"\n  BEGIN\n    VALUE \"Translation\", 0x${language}, 0x${codepage}\n  END\nEND\n")
     configure_file(${dir}/version.rc.new ${dir}/version.rc COPYONLY)

@@ -6,12 +6,9 @@
 
 #include "device_settings.h"
 #include "device_types.h"
-#include "probe_test_support.h"
+#include "suite_tree.h"
 
 namespace {
-
-using probetest::ScopedEnv;
-using probetest::ScratchTree;
 
 const char* const PrefsDevs = "PREFERENCES/SETTINGS/DEVS.NIN";
 const char* const BinDevs = "BIN/SETTINGS/DEVS.NIN";
@@ -19,8 +16,7 @@ const char* const PrefsOpts = "PREFERENCES/SETTINGS/DEVOPTS.NIN";
 
 class DeviceSettingsTest : public ::testing::Test {
  protected:
-  ScratchTree tree;
-  ScopedEnv root{"TAVIK_ROOT", tree.Root()};
+  SuiteTree tree;
   DeviceSettings settings;
 
   // Writes DEVS.NIN in the preferences folder and reads it into `settings`.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_port.h"
 #include "installed_program.h"
 #include "report_output.h"
 #include "software_report.h"

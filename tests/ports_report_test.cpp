@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "fake_port.h"
 #include "device_settings.h"
 #include "output_pane.h"
 #include "ports_report.h"

@@ -1,13 +1,11 @@
 // Start-up decisions: the station role, the start directory and its STARTUPDIR= override, the title.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstring>
 #include <string>
 
 #include "probe_startup.h"
+#include "test_environment.h"
 
 namespace {
 
@@ -63,14 +61,12 @@ TEST(TitleTextTest, FilledAndCutAtItsLimit) {
 }
 
 TEST(PrepareStartupTest, OwnDirectoryUnlessStartupDirGiven) {
-  char self[PATH_MAX];
-  ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  ASSERT_GT(length, 0);
-  std::string exe(self, static_cast<size_t>(length));
+  std::string exe = OwnProgramPath();
+  ASSERT_FALSE(exe.empty());
 
   PrepareStartup("--some-option");
   EXPECT_EQ(std::string(ModulePath), exe);
-  EXPECT_EQ(std::string(StartupDirectory), exe.substr(0, exe.rfind('/') + 1));
+  EXPECT_EQ(std::string(StartupDirectory), exe.substr(0, exe.find_last_of("/\\") + 1));
   EXPECT_EQ(std::string(TitleText).rfind("Tavik Comm Check ", 0), 0u);
 
   PrepareStartup("STARTUPDIR=C:\\Tavik\\Games\\");

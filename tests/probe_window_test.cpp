@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "fake_port.h"
 #include "gui_test_support.h"
 #include "probe_test_support.h"
 #include "x_session.h"

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 class ScratchTree {
  public:
@@ -40,6 +41,13 @@ class ScratchTree {
   }
 
   void Remove(const std::string& relative) const { std::filesystem::remove(Path(relative)); }
+
+ protected:
+  // A tree over a root that the caller has just made.
+  struct AtRoot {
+    std::string root;
+  };
+  explicit ScratchTree(AtRoot at) : root_(std::move(at.root)) {}
 
  private:
   std::string root_;

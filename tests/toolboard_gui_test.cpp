@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "fake_port.h"
 #include "gui_test_support.h"
 #include "toolboard_test_support.h"
 

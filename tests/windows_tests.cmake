@@ -4,7 +4,7 @@
 
 # --- shared base ------------------------------------------------------------------------------------
 tavik_test(sysbase_tests
-  SOURCES system_error_test.cpp
+  SOURCES system_error_win32_test.cpp
   LIBS sysbase)
 
 # --- link library: objects, records, queues, socket links on loopback -------------------------------
@@ -21,4 +21,10 @@ tavik_test(link_tests
 # --- end of system utilities ------------------------------------------------------------------------
 
 # --- program logic of linkprobe and toolboard -------------------------------------------------------
+tavik_test(probe_tests
+  SOURCES device_settings_test.cpp output_pane_test.cpp probe_startup_test.cpp
+  LIBS probelogic)
+tavik_test(netsetup_tests
+  SOURCES ip_setup_test.cpp
+  LIBS sysutil)
 # --- end of program logic ---------------------------------------------------------------------------
