@@ -8,3 +8,7 @@ find_package(FLTK 1.3 REQUIRED)
 add_library(tavik_toolkit INTERFACE)
 target_include_directories(tavik_toolkit SYSTEM INTERFACE ${FLTK_INCLUDE_DIR})
 target_link_libraries(tavik_toolkit INTERFACE ${FLTK_LIBRARIES})
+if(WIN32)
+  # FLTK 1.3's headers pick their Windows side by WIN32, which a strict -std=c++17 does not define.
+  target_compile_definitions(tavik_toolkit INTERFACE WIN32)
+endif()
