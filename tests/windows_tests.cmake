@@ -54,11 +54,12 @@ tavik_test(probe_platform_tests
   LIBS probelogic)
 
 tavik_test(toolboard_platform_tests
-  SOURCES process_spawn_win32_test.cpp
+  SOURCES process_spawn_win32_test.cpp installed_program_win32_test.cpp socket_library_win32_test.cpp
   LIBS toolboardlogic)
-add_dependencies(toolboard_platform_tests tavik_recording_helper)
+add_dependencies(toolboard_platform_tests tavik_recording_helper sysutil_version_fixtures)
 target_compile_definitions(toolboard_platform_tests PRIVATE
-  RECORDING_HELPER="${sysutil_test_drive}$<TARGET_FILE:tavik_recording_helper>")
+  RECORDING_HELPER="${sysutil_test_drive}$<TARGET_FILE:tavik_recording_helper>"
+  TOOLBOARD_PE_FIXTURES="${sysutil_test_drive}${CMAKE_CURRENT_BINARY_DIR}/version_fixtures")
 # --- end of system utilities ------------------------------------------------------------------------
 
 # --- program logic of linkprobe and toolboard -------------------------------------------------------
