@@ -4,10 +4,15 @@
 #include "sysutil/version_info.h"
 
 #include <gtest/gtest.h>
+#include <process.h>
 #include <windows.h>
 
+#include <cstdint>
+#include <cstring>
+#include <fstream>
 #include <string>
 
+#include "scratch_tree.h"
 #include "sysutil/file_version_source.h"
 #include "version_test_support.h"
 
@@ -37,6 +42,39 @@ TEST(PlatformCodeWin32, VersionQueryClassesThisSystemInTheNtFamily) {
 TEST(PlatformCodeWin32, SixtyFourBitBuildKnowsItsSystemIsSixtyFourBit) {
   ASSERT_EQ(sizeof(void*), 8u) << "the Windows tests are a 64-bit build";
   EXPECT_NE(Is64BitOs(), 0) << "a native 64-bit process is no WOW64 process, yet its system is 64-bit";
+}
+
+// Wine reports the Windows version that its registry names for a program; on Windows the key means nothing.
+bool RunsUnderWine() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+// The helper's line when started while the system reports `version` for it.
+std::string ProbeUnder(const char* version) {
+  const std::string key = "Software\\Wine\\AppDefaults\\platform_probe.exe";
+  if (RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "Version", REG_SZ, version,
+                      static_cast<DWORD>(std::strlen(version) + 1)) != ERROR_SUCCESS)
+    return "<no key>";
+  ScratchTree tree("tavik_platform");
+  const std::string output = tree.Path("probe.txt");
+  const intptr_t result = _spawnl(_P_WAIT, PLATFORM_PROBE, PLATFORM_PROBE, output.c_str(), nullptr);
+  RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+  std::ifstream file(output);
+  std::string line;
+  std::getline(file, line);
+  return result == 0 ? line : "<exit " + std::to_string(result) + ">";
+}
+
+TEST(PlatformCodeWin32, EachReportedWindowsVersionGetsItsCodeAndName) {
+  if (!RunsUnderWine()) GTEST_SKIP() << "only Wine lets a program be told another Windows version";
+  EXPECT_EQ(ProbeUnder("winxp64"), "2 5.2|102 XP|1");
+  EXPECT_EQ(ProbeUnder("vista"), "2 6.0|110 Vista|1");
+  EXPECT_EQ(ProbeUnder("win7"), "2 6.1|111 Windows 7|1");
+  EXPECT_EQ(ProbeUnder("win8"), "2 6.2|112 Windows 8|1");
+  const std::string ten = ProbeUnder("win10");
+  // Windows 10 tells a program without a compatibility manifest that it is Windows 8.
+  EXPECT_TRUE(ten == "2 6.2|112 Windows 8|1" || ten == "2 10.0|110 Vista|1") << ten;
 }
 
 TEST(VersionTextWin32, OwnProgramCarriesTheResourceTheBuildPutIn) {
