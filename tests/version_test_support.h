@@ -29,7 +29,9 @@ inline std::vector<std::uint8_t> ReadAll(const std::string& path) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-inline std::string Text(VersionTextKind kind, const std::string& path) { return GetFileVersionText(kind, path.c_str()); }
+inline std::string Text(VersionTextKind kind, const std::string& path) {
+  return GetFileVersionText(kind, path.c_str());
+}
 
 // Every cut of a file, each in a buffer of exactly its size, so a read past the end is caught (ASan).
 // Returns the smallest cut that still gives the version information (the size when none does).
