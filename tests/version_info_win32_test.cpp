@@ -4,17 +4,14 @@
 #include "sysutil/version_info.h"
 
 #include <gtest/gtest.h>
-#include <process.h>
 #include <windows.h>
 
-#include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <string>
 
-#include "scratch_tree.h"
 #include "sysutil/file_version_source.h"
 #include "version_test_support.h"
+#include "windows_test_support.h"
 
 namespace {
 
@@ -44,26 +41,15 @@ TEST(PlatformCodeWin32, SixtyFourBitBuildKnowsItsSystemIsSixtyFourBit) {
   EXPECT_NE(Is64BitOs(), 0) << "a native 64-bit process is no WOW64 process, yet its system is 64-bit";
 }
 
-// Wine reports the Windows version that its registry names for a program; on Windows the key means nothing.
-bool RunsUnderWine() {
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
-
-// The helper's line when started while the system reports `version` for it.
+// The helper's line when started while the system reports `version` for it (a setting of Wine's).
 std::string ProbeUnder(const char* version) {
-  const std::string key = "Software\\Wine\\AppDefaults\\platform_probe.exe";
+  const std::string key = "Software\\Wine\\AppDefaults\\sysutil_probe.exe";
   if (RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "Version", REG_SZ, version,
                       static_cast<DWORD>(std::strlen(version) + 1)) != ERROR_SUCCESS)
     return "<no key>";
-  ScratchTree tree("tavik_platform");
-  const std::string output = tree.Path("probe.txt");
-  const intptr_t result = _spawnl(_P_WAIT, PLATFORM_PROBE, PLATFORM_PROBE, output.c_str(), nullptr);
+  const std::string line = HelperAnswer(SYSUTIL_PROBE);
   RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
-  std::ifstream file(output);
-  std::string line;
-  std::getline(file, line);
-  return result == 0 ? line : "<exit " + std::to_string(result) + ">";
+  return line;
 }
 
 TEST(PlatformCodeWin32, EachReportedWindowsVersionGetsItsCodeAndName) {

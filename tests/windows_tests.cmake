@@ -28,8 +28,8 @@ else()
   set(sysutil_test_drive "")
 endif()
 add_executable(tavik_recording_helper recording_helper_win32.cpp)
-add_executable(platform_probe platform_probe_win32.cpp)
-target_link_libraries(platform_probe PRIVATE sysutil)
+add_executable(sysutil_probe sysutil_probe_win32.cpp)
+target_link_libraries(sysutil_probe PRIVATE sysutil)
 add_executable(sysutil_versioned_helper version_fixtures/helper_main.c)
 tavik_embed_version(sysutil_versioned_helper FILE_VERSION 2.4.6.8 PRODUCT_VERSION 2.0.0.0 TRANSLATION 0407/04e4
                     PRIVATE_BUILD 7.1 SPECIAL_BUILD field-test)
@@ -44,13 +44,13 @@ tavik_test(sysutil_tests
 tavik_embed_version(sysutil_tests FILE_VERSION 1.0.0.3 PRODUCT_VERSION 1.0.0.1 TRANSLATION 0409/04b0
                     PRIVATE_BUILD 1.3)
 add_dependencies(sysutil_tests sysutil_versioned_helper sysutil_plain_helper sysutil_version_fixtures
-                 tavik_recording_helper platform_probe)
+                 tavik_recording_helper sysutil_probe)
 target_compile_definitions(sysutil_tests PRIVATE
   SYSUTIL_VERSIONED_HELPER="${sysutil_test_drive}$<TARGET_FILE:sysutil_versioned_helper>"
   SYSUTIL_PLAIN_HELPER="${sysutil_test_drive}$<TARGET_FILE:sysutil_plain_helper>"
   SYSUTIL_PE_FIXTURES="${sysutil_test_drive}${CMAKE_CURRENT_BINARY_DIR}/version_fixtures"
   RECORDING_HELPER="${sysutil_test_drive}$<TARGET_FILE:tavik_recording_helper>"
-  PLATFORM_PROBE="${sysutil_test_drive}$<TARGET_FILE:platform_probe>")
+  SYSUTIL_PROBE="${sysutil_test_drive}$<TARGET_FILE:sysutil_probe>")
 
 tavik_test(probe_platform_tests
   SOURCES host_lookup_win32_test.cpp sound_player_win32_test.cpp

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "sysutil/com_scan.h"
+#include "windows_test_support.h"
 
 namespace {
 
@@ -154,6 +155,16 @@ TEST_F(WmiQueryWin32, ThreadWithTheOtherComModelGetsCodeOne) {
 }
 
 // The summary needs the memory figure of the base class; without it the summary stays empty.
+TEST(WmiQueryWin32Library, MissingLocatorGivesCodeThreeAndAnEmptyQuery) {
+  if (!RunsUnderWine()) GTEST_SKIP() << "switching the management library off is a setting of Wine's";
+  const char* key = "Software\\Wine\\AppDefaults\\sysutil_probe.exe\\DllOverrides";
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, key, "wbemprox", REG_SZ, "disabled", 9), ERROR_SUCCESS);
+  const std::string answer = HelperAnswer(SYSUTIL_PROBE, "wmi", "Win32_Processor");
+  RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\sysutil_probe.exe");
+  EXPECT_EQ(answer, "open 3 read 1");
+  EXPECT_EQ(HelperAnswer(SYSUTIL_PROBE, "wmi", "Win32_Processor"), "open 0 read 0") << "with the library back";
+}
+
 TEST(SystemSummaryWin32, SummaryNamesProcessorAndMemoryOrStaysEmpty) {
   char memory[40] = "";
   const bool baseAnswers = WmiOpenQuery("CIM_OperatingSystem") == 0 &&
