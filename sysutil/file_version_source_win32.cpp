@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <new>
 #include <vector>
 
 namespace {
@@ -57,7 +58,12 @@ bool ReadFileVersionInfo(const std::string& path, FileVersionInfo& info) {
   DWORD handle = 0;
   DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
   if (size == 0) return false;
-  std::vector<std::uint8_t> block(size, 0);
+  std::vector<std::uint8_t> block;
+  try {
+    block.assign(size, 0);
+  } catch (const std::bad_alloc&) {
+    return false;  // a block too large to hold reads as no version information
+  }
   if (!GetFileVersionInfoA(path.c_str(), 0, size, block.data())) return false;
   ReadFixed(block, info);
   ReadTranslations(block, info);
