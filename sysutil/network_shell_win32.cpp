@@ -4,6 +4,15 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstdint>
+#include <cstdio>
+
+#include "sysutil/system_error.h"
+
 void RunNetworkShell(const std::string& parameters) {
-  ShellExecuteA(nullptr, "runas", "netsh", parameters.c_str(), nullptr, SW_HIDE);
+  HINSTANCE started = ShellExecuteA(nullptr, "runas", "netsh", parameters.c_str(), nullptr, SW_HIDE);
+  // The shell's result is above 32 when it started the program; below that the address stays as it is,
+  // which the caller sees by watching it, and the reason goes where a console can show it.
+  if (reinterpret_cast<std::intptr_t>(started) <= 32)
+    std::fprintf(stderr, "cannot start netsh: %s\n", SystemErrorText(LastSystemError()).c_str());
 }

@@ -18,6 +18,51 @@ tavik_test(link_tests
 # --- end of serial ports and COM devices ------------------------------------------------------------
 
 # --- system utilities -------------------------------------------------------------------------------
+# Version resources (the PE fixtures and our own programs), the platform query, WMI, the host address
+# line and adapter tables, file status, the starters and the network shell; linkprobe's resolver check
+# and sound player; toolboard's spawn-and-wait. Paths handed to the tests are Windows paths: a cross
+# build run under Wine reaches the build tree through drive Z:.
+if(CMAKE_HOST_UNIX)
+  set(sysutil_test_drive "Z:")
+else()
+  set(sysutil_test_drive "")
+endif()
+add_executable(tavik_recording_helper recording_helper_win32.cpp)
+add_executable(sysutil_probe sysutil_probe_win32.cpp)
+target_link_libraries(sysutil_probe PRIVATE sysutil)
+add_executable(sysutil_versioned_helper version_fixtures/helper_main.c)
+tavik_embed_version(sysutil_versioned_helper FILE_VERSION 2.4.6.8 PRODUCT_VERSION 2.0.0.0 TRANSLATION 0407/04e4
+                    PRIVATE_BUILD 7.1 SPECIAL_BUILD field-test)
+add_executable(sysutil_plain_helper version_fixtures/helper_main.c)
+add_subdirectory(version_fixtures)
+
+tavik_test(sysutil_tests
+  SOURCES version_info_test.cpp version_info_win32_test.cpp wmi_query_win32_test.cpp
+          host_network_win32_test.cpp adapter_source_win32_test.cpp module_path_win32_test.cpp
+          file_status_win32_test.cpp file_replace_win32_test.cpp system_tools_win32_test.cpp ip_setup_test.cpp
+  LIBS appbase sysutil)
+tavik_embed_version(sysutil_tests FILE_VERSION 1.0.0.3 PRODUCT_VERSION 1.0.0.1 TRANSLATION 0409/04b0
+                    PRIVATE_BUILD 1.3)
+add_dependencies(sysutil_tests sysutil_versioned_helper sysutil_plain_helper sysutil_version_fixtures
+                 tavik_recording_helper sysutil_probe)
+target_compile_definitions(sysutil_tests PRIVATE
+  SYSUTIL_VERSIONED_HELPER="${sysutil_test_drive}$<TARGET_FILE:sysutil_versioned_helper>"
+  SYSUTIL_PLAIN_HELPER="${sysutil_test_drive}$<TARGET_FILE:sysutil_plain_helper>"
+  SYSUTIL_PE_FIXTURES="${sysutil_test_drive}${CMAKE_CURRENT_BINARY_DIR}/version_fixtures"
+  RECORDING_HELPER="${sysutil_test_drive}$<TARGET_FILE:tavik_recording_helper>"
+  SYSUTIL_PROBE="${sysutil_test_drive}$<TARGET_FILE:sysutil_probe>")
+
+tavik_test(probe_platform_tests
+  SOURCES host_lookup_win32_test.cpp sound_player_win32_test.cpp
+  LIBS probelogic)
+
+tavik_test(toolboard_platform_tests
+  SOURCES process_spawn_win32_test.cpp installed_program_win32_test.cpp socket_library_win32_test.cpp
+  LIBS toolboardlogic)
+add_dependencies(toolboard_platform_tests tavik_recording_helper sysutil_version_fixtures)
+target_compile_definitions(toolboard_platform_tests PRIVATE
+  RECORDING_HELPER="${sysutil_test_drive}$<TARGET_FILE:tavik_recording_helper>"
+  TOOLBOARD_PE_FIXTURES="${sysutil_test_drive}${CMAKE_CURRENT_BINARY_DIR}/version_fixtures")
 # --- end of system utilities ------------------------------------------------------------------------
 
 # --- program logic of linkprobe and toolboard -------------------------------------------------------

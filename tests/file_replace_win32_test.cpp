@@ -1,0 +1,46 @@
+// Moving a finished file over another in one step, as the text dumps do: an existing file is replaced,
+// a folder or a missing source is refused and nothing is lost.
+#include "sysutil/file_replace.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "scratch_tree.h"
+
+namespace {
+
+std::string Content(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+TEST(FileReplaceWin32, ExistingTargetIsReplacedAndMissingTargetIsCreated) {
+  ScratchTree tree("tavik_replace");
+  tree.Write("new.txt", "new");
+  tree.Write("dump.txt", "old");
+  ASSERT_TRUE(ReplaceFileWith(tree.Path("new.txt").c_str(), tree.Path("dump.txt").c_str()));
+  EXPECT_EQ(Content(tree.Path("dump.txt")), "new");
+  EXPECT_FALSE(std::ifstream(tree.Path("new.txt")).good());
+
+  tree.Write("next.txt", "next");
+  ASSERT_TRUE(ReplaceFileWith(tree.Path("next.txt").c_str(), tree.Path("fresh.txt").c_str()));
+  EXPECT_EQ(Content(tree.Path("fresh.txt")), "next");
+}
+
+TEST(FileReplaceWin32, RefusalsLoseNothing) {
+  ScratchTree tree("tavik_replace");
+  tree.Write("dump.txt", "kept");
+  EXPECT_FALSE(ReplaceFileWith(tree.Path("missing.txt").c_str(), tree.Path("dump.txt").c_str()));
+  EXPECT_EQ(Content(tree.Path("dump.txt")), "kept");
+
+  tree.Write("folder/inside.txt", "inside");
+  tree.Write("new.txt", "new");
+  EXPECT_FALSE(ReplaceFileWith(tree.Path("new.txt").c_str(), tree.Path("folder").c_str()));
+  EXPECT_EQ(Content(tree.Path("folder/inside.txt")), "inside");
+  EXPECT_EQ(Content(tree.Path("new.txt")), "new");
+}
+
+}  // namespace

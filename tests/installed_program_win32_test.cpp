@@ -1,0 +1,42 @@
+// The software report's program rows on Windows, where every path is the machine's own: a program
+// file gives its file version and date, a missing one the row its mode asks for.
+#include "installed_program.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <ctime>
+#include <string>
+
+#include "software_report.h"
+
+namespace {
+
+std::string Fixture(const std::string& name) { return std::string(TOOLBOARD_PE_FIXTURES) + "\\" + name; }
+
+std::string DateLine(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return "<no date>";
+  const time_t modified = st.st_mtime;
+  const char* text = std::ctime(&modified);
+  return text ? text : "<no date>";
+}
+
+TEST(InstalledProgramWin32, RowsOfPresentAndMissingPrograms) {
+  const std::string present = Fixture("full64.exe");
+  // Every path is the machine's own: the row describes exactly the file named.
+  EXPECT_EQ(InstalledProgramFile(present.c_str()), present);
+  const char* row = DescribeInstalledProgram(present.c_str(), "VLC", NoRow);
+  ASSERT_NE(row, nullptr);
+  EXPECT_EQ(std::string(row), "VLC  1.0.0.3  " + DateLine(present));
+  const std::string bare = Fixture("noversion32.exe");
+  EXPECT_EQ(std::string(DescribeInstalledProgram(bare.c_str(), "MPC-HC", NotInstalledRow)),
+            "MPC-HC  Unk  " + DateLine(bare));
+
+  const char* missing = "C:\\no such folder\\VLC.exe";
+  EXPECT_EQ(DescribeInstalledProgram(missing, "VLC", NoRow), nullptr);
+  EXPECT_STREQ(DescribeInstalledProgram(missing, "VLC", EmptyRow), "");
+  EXPECT_STREQ(DescribeInstalledProgram(missing, "VLC", NotInstalledRow), "VLC is not installed\n");
+}
+
+}  // namespace

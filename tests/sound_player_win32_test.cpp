@@ -1,0 +1,62 @@
+// The local reward sound through the system's wave player: it returns when the sound is over, and a
+// computer without a sound device, or a missing file, makes it return quietly instead of hanging.
+#include "sound_player.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "scratch_tree.h"
+
+namespace {
+
+// A wave file of `milliseconds` of silence: 8 kHz, 8-bit, mono.
+std::string SilentWave(std::uint32_t milliseconds) {
+  const std::uint32_t samples = 8 * milliseconds;
+  auto word = [](std::uint32_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+  };
+  return "RIFF" + word(36 + samples, 4) + "WAVEfmt " + word(16, 4) + word(1, 2) + word(1, 2) + word(8000, 4) +
+         word(8000, 4) + word(1, 2) + word(8, 2) + "data" + word(samples, 4) + std::string(samples, '\x80');
+}
+
+// Plays the file on a thread of its own (left running if it hangs, so that the test can report);
+// false when it had not ended within `limit`, else how long it took.
+bool PlaysWithin(const std::string& path, std::chrono::seconds limit, double& seconds) {
+  const auto start = std::chrono::steady_clock::now();
+  auto ended = std::make_shared<std::promise<void>>();
+  std::future<void> played = ended->get_future();
+  std::thread([path, ended] {
+    PlaySoundFileSync(path.c_str());
+    ended->set_value();
+  }).detach();
+  if (played.wait_for(limit) != std::future_status::ready) return false;
+  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return true;
+}
+
+TEST(SoundPlayerWin32, ShortSoundReturnsWhetherOrNotThereIsADevice) {
+  ScratchTree tree("tavik_sound");
+  tree.Write("reward.wav", SilentWave(300));
+  double seconds = 0;
+  // The first play may spend seconds looking for a sound device; a hang is what must not happen.
+  ASSERT_TRUE(PlaysWithin(tree.Path("reward.wav"), std::chrono::seconds(30), seconds));
+  RecordProperty("seconds", std::to_string(seconds));
+}
+
+TEST(SoundPlayerWin32, MissingOrDamagedFileReturnsQuietly) {
+  ScratchTree tree("tavik_sound");
+  tree.Write("broken.wav", "RIFF\x04\x00\x00\x00WAVE");
+  double seconds = 0;
+  ASSERT_TRUE(PlaysWithin(tree.Path("missing.wav"), std::chrono::seconds(30), seconds));
+  ASSERT_TRUE(PlaysWithin(tree.Path("broken.wav"), std::chrono::seconds(30), seconds));
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+// The Windows starters and the network shell as they reach the system: each starter hands its command
+// text to the command processor and the address change asks the shell to run netsh with "runas". A
+// recording program stands in for the command processor (COMSPEC) and for netsh, so that no tool
+// starts and no network setting changes.
+#include "sysutil/system_tools.h"
+
+#include <gtest/gtest.h>
+#include <io.h>
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "scratch_tree.h"
+#include "sysutil/network_shell.h"
+#include "windows_test_support.h"
+
+int PlatformCode = 0;
+
+namespace {
+
+std::string Content(const std::string& path) {
+  std::ifstream file(path);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+class SystemToolsWin32 : public ::testing::Test {
+ protected:
+  SystemToolsWin32() : tree_("tavik_tools") {
+    const char* comspec = std::getenv("COMSPEC");
+    savedComspec_ = comspec ? comspec : "";
+    _putenv_s("COMSPEC", RECORDING_HELPER);
+    _putenv_s("TAVIK_HELPER_RECORD", Record().c_str());
+  }
+  ~SystemToolsWin32() override {
+    _putenv_s("COMSPEC", savedComspec_.c_str());
+    _putenv_s("TAVIK_HELPER_RECORD", "");
+    PlatformCode = 0;
+  }
+
+  std::string Record() const { return tree_.Path("record.txt"); }
+  // The last line the stand-in recorded, and forgets the record.
+  std::string TakeLine() {
+    std::string text = Content(Record());
+    std::remove(Record().c_str());
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+  }
+  static bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+  }
+
+  ScratchTree tree_;
+  std::string savedComspec_;
+};
+
+struct Starter {
+  int (*start)();
+  SystemTool tool;
+};
+
+const Starter Starters[] = {
+    {StartNetworkConnections, SystemTool::NetworkConnections}, {StartDeviceManager, SystemTool::DeviceManager},
+    {StartCommandPrompt, SystemTool::CommandPrompt},           {StartSystemInformation, SystemTool::SystemInformation},
+    {StartFileExplorer, SystemTool::FileExplorer},             {StartControlPanel, SystemTool::ControlPanel},
+};
+
+TEST_F(SystemToolsWin32, EachStarterHandsItsFamilysCommandToTheCommandProcessor) {
+  auto never = [](const char*) { return false; };
+  for (int code : {111, 101, 8, 0}) {
+    PlatformCode = code;
+    for (const Starter& starter : Starters) {
+      const std::string command = WindowsToolCommand(starter.tool, code, never);
+      SCOPED_TRACE(std::to_string(code) + ": " + command);
+      EXPECT_EQ(starter.start(), 37) << "the command processor's result comes back";
+      EXPECT_TRUE(EndsWith(TakeLine(), "/c " + command));
+    }
+  }
+  PlatformCode = 111;
+  StartCommandPrompt();
+  EXPECT_TRUE(EndsWith(TakeLine(), "/c start cmd.exe"));
+  StartNetworkConnections();
+  EXPECT_TRUE(EndsWith(TakeLine(), "/c start /B C:\\Windows\\System32\\ncpa.cpl"));
+  StartDxDiag();
+  EXPECT_TRUE(EndsWith(TakeLine(), "/c start dxdiag.exe"));
+  PlatformCode = 8;
+  StartDeviceManager();
+  EXPECT_TRUE(EndsWith(TakeLine(), "/c C:\\WINDOWS\\CONTROL.EXE Sysdm.cpl, System,1"));
+}
+
+TEST_F(SystemToolsWin32, OldFamilyGraphicsDiagnosticsRunsTheFirstFileThatExists) {
+  PlatformCode = 8;
+  const char* const places[] = {"C:\\windows\\system32\\dxdiag.exe", "C:\\windows\\system\\dxdiag.exe",
+                                "C:\\program files\\directx\\setup\\dxdiag.exe"};
+  const char* first = nullptr;
+  for (const char* place : places) {
+    if (!first && _access(place, 0) == 0) first = place;
+  }
+  const int result = StartDxDiag();
+  if (first) {
+    EXPECT_EQ(result, 37);
+    EXPECT_TRUE(EndsWith(TakeLine(), std::string("/c ") + first));
+  } else {
+    EXPECT_NE(result, 0) << "nothing to run is a failed status call";
+    EXPECT_EQ(TakeLine(), "");
+  }
+}
+
+TEST_F(SystemToolsWin32, MissingCommandProcessorIsAClearFailure) {
+  PlatformCode = 111;
+  _putenv_s("COMSPEC", tree_.Path("missing.exe").c_str());
+  EXPECT_EQ(StartCommandPrompt(), -1);
+  EXPECT_EQ(TakeLine(), "");
+}
+
+// netsh is looked for beside the running program first, so a stand-in placed there answers for it.
+TEST_F(SystemToolsWin32, NetworkShellRunsNetshWithTheParameterText) {
+  if (!RunsUnderWine()) GTEST_SKIP() << "Windows asks the user before it runs anything with \"runas\"";
+  char own[MAX_PATH];
+  GetModuleFileNameA(nullptr, own, sizeof own);
+  const std::filesystem::path standIn = std::filesystem::path(own).parent_path() / "netsh.exe";
+  std::filesystem::copy_file(RECORDING_HELPER, standIn, std::filesystem::copy_options::overwrite_existing);
+  const std::string parameters =
+      "interface ip set address name=\"Local Area Connection\" static 192.168.10.1 255.255.255.0 ";
+  RunNetworkShell(parameters);
+  std::string line;
+  for (int wait = 0; wait < 100 && line.empty(); ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    line = Content(Record());
+  }
+  std::filesystem::remove(standIn);
+  EXPECT_TRUE(EndsWith(line, parameters + "\n")) << line;
+  EXPECT_NE(line.find("netsh"), std::string::npos) << line;
+}
+
+}  // namespace

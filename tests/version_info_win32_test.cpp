@@ -1,0 +1,99 @@
+// The version facts of Windows itself: the platform query as the system answers it, the 64-bit test,
+// and the version resources that the build puts into our own programs, read through the system's
+// version API.
+#include "sysutil/version_info.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "sysutil/file_version_source.h"
+#include "version_test_support.h"
+#include "windows_test_support.h"
+
+namespace {
+
+std::string OwnProgram() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  return std::string(path, length);
+}
+
+TEST(PlatformCodeWin32, VersionQueryClassesThisSystemInTheNtFamily) {
+  OSVERSIONINFOA info;
+  ZeroMemory(&info, sizeof info);
+  ASSERT_EQ(sizeof info, 148u) << "the size the platform query is called with";
+  info.dwOSVersionInfoSize = sizeof info;
+  ASSERT_TRUE(GetVersionExA(&info));
+  EXPECT_EQ(info.dwPlatformId, 2u);
+  const int code = GetPlatformCode();
+  EXPECT_EQ(code, PlatformCodeForVersion(2, info.dwMajorVersion, info.dwMinorVersion));
+  EXPECT_GE(code, 110) << "every system this program still runs on is Vista or later";
+  EXPECT_STREQ(GetPlatformName(), WindowsVersionName(code));
+  EXPECT_EQ(GetPlatformCode(), code) << "answered from the cache once the name was asked for";
+  RecordProperty("platform", std::to_string(code) + " " + GetPlatformName());
+}
+
+TEST(PlatformCodeWin32, SixtyFourBitBuildKnowsItsSystemIsSixtyFourBit) {
+  ASSERT_EQ(sizeof(void*), 8u) << "the Windows tests are a 64-bit build";
+  EXPECT_NE(Is64BitOs(), 0) << "a native 64-bit process is no WOW64 process, yet its system is 64-bit";
+}
+
+// The helper's line when started while the system reports `version` for it (a setting of Wine's).
+std::string ProbeUnder(const char* version) {
+  const std::string key = "Software\\Wine\\AppDefaults\\sysutil_probe.exe";
+  if (RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "Version", REG_SZ, version,
+                      static_cast<DWORD>(std::strlen(version) + 1)) != ERROR_SUCCESS)
+    return "<no key>";
+  const std::string line = HelperAnswer(SYSUTIL_PROBE);
+  RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+  return line;
+}
+
+TEST(PlatformCodeWin32, EachReportedWindowsVersionGetsItsCodeAndName) {
+  if (!RunsUnderWine()) GTEST_SKIP() << "only Wine lets a program be told another Windows version";
+  EXPECT_EQ(ProbeUnder("winxp64"), "2 5.2|102 XP|1");
+  EXPECT_EQ(ProbeUnder("vista"), "2 6.0|110 Vista|1");
+  EXPECT_EQ(ProbeUnder("win7"), "2 6.1|111 Windows 7|1");
+  EXPECT_EQ(ProbeUnder("win8"), "2 6.2|112 Windows 8|1");
+  const std::string ten = ProbeUnder("win10");
+  // Windows 10 tells a program without a compatibility manifest that it is Windows 8.
+  EXPECT_TRUE(ten == "2 6.2|112 Windows 8|1" || ten == "2 10.0|110 Vista|1") << ten;
+}
+
+TEST(VersionTextWin32, OwnProgramCarriesTheResourceTheBuildPutIn) {
+  const std::string self = OwnProgram();
+  EXPECT_EQ(Text(BuildStringsWithDate, self), "PB=1.3  " + DateLine(self));
+  EXPECT_EQ(Text(FileVersionNumber, self), "1.0.0.3");
+  EXPECT_EQ("Tavik Comm Check " + Text(BuildStringsWithDate, self), "Tavik Comm Check PB=1.3  " + DateLine(self));
+  FileVersionInfo info;
+  ASSERT_TRUE(ReadFileVersionInfo(self, info));
+  EXPECT_EQ(info.productVersionMS, 1u << 16);
+  EXPECT_EQ(info.productVersionLS, 1u);
+  ASSERT_EQ(info.translations.size(), 1u);
+  EXPECT_EQ(info.translations[0].first, 0x0409);
+  EXPECT_EQ(info.translations[0].second, 0x04b0);
+}
+
+TEST(VersionTextWin32, HelperWithBothBuildStringsAndPlainHelper) {
+  const std::string helper = SYSUTIL_VERSIONED_HELPER;
+  EXPECT_EQ(Text(BuildStringsWithDate, helper), "PB=7.1    SB=field-test  " + DateLine(helper));
+  EXPECT_EQ(Text(FileVersionNumber, helper), "2.4.6.8");
+  FileVersionInfo info;
+  ASSERT_TRUE(ReadFileVersionInfo(helper, info));
+  ASSERT_EQ(info.translations.size(), 1u);
+  EXPECT_EQ(info.translations[0].first, 0x0407);
+  EXPECT_EQ(info.translations[0].second, 0x04e4);
+  EXPECT_FALSE(ReadFileVersionInfo(SYSUTIL_PLAIN_HELPER, info));
+  EXPECT_FALSE(ReadFileVersionInfo("C:\\no such folder\\navro.exe", info));
+}
+
+TEST(VersionTextWin32, WindowsPathsOfMissingFilesGiveUnkAlone) {
+  EXPECT_EQ(Text(BuildStringsWithDate, "C:\\no such folder\\navro.exe"), "Unk");
+  EXPECT_EQ(Text(FileVersionNumber, "C:\\no such folder\\navro.exe"), "Unk");
+  EXPECT_EQ(Text(BuildStringsWithDate, ""), "Unk");
+}
+
+}  // namespace
