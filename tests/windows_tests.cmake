@@ -69,7 +69,4 @@ target_compile_definitions(toolboard_platform_tests PRIVATE
 tavik_test(probe_tests
   SOURCES device_settings_test.cpp output_pane_test.cpp probe_startup_test.cpp
   LIBS probelogic)
-tavik_test(netsetup_tests
-  SOURCES ip_setup_test.cpp
-  LIBS sysutil)
 # --- end of program logic ---------------------------------------------------------------------------
