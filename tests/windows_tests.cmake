@@ -8,10 +8,15 @@ tavik_test(sysbase_tests
   LIBS sysbase)
 
 # --- link library: objects, records, queues, socket links on loopback -------------------------------
+# The link console is found beside the test program's own folder, so that the path holds under Wine too.
 tavik_test(link_tests
   SOURCES link_clock_test.cpp link_keyvalue_test.cpp link_object_test.cpp link_record_test.cpp
-          link_queue_test.cpp link_connect_test.cpp link_socket_test.cpp
+          link_queue_test.cpp link_connect_test.cpp link_socket_test.cpp linkconsole_test.cpp
+          child_process_win32.cpp
   LIBS link)
+add_dependencies(link_tests linkconsole)
+target_compile_definitions(link_tests PRIVATE
+  LINKCONSOLE_PATH="$<PATH:RELATIVE_PATH,$<TARGET_FILE:linkconsole>,$<TARGET_FILE_DIR:link_tests>>")
 # --- end of link library ----------------------------------------------------------------------------
 
 # --- serial ports and COM devices -------------------------------------------------------------------
