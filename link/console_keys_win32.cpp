@@ -1,8 +1,7 @@
-// Single key presses on Windows: from a console through the C runtime's console input (no echo), from a
-// pipe or a file byte by byte, so that the console can also be driven by another program.
+// Single key presses on Windows: from a console as key events (never echoed), from a pipe or a file byte
+// by byte, so that the console can also be driven by another program.
 #include "link/console_keys.h"
 
-#include <conio.h>
 #include <windows.h>
 
 namespace {
@@ -15,7 +14,7 @@ bool inputEnded = false;
 
 InputKind KindOf(HANDLE handle) {
   DWORD mode = 0;
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || GetConsoleMode(handle, &mode)) return InputKind::Console;
+  if (GetConsoleMode(handle, &mode)) return InputKind::Console;
   return GetFileType(handle) == FILE_TYPE_PIPE ? InputKind::Pipe : InputKind::File;
 }
 
@@ -30,9 +29,21 @@ int ReadByte() {
   return key;
 }
 
-// A waiting key, else -1 at once.
-int KeyNow() {
-  if (inputKind == InputKind::Console) return _kbhit() ? _getch() : -1;
+// A key pressed on the console within the time: a key-down event that carries a character. Every other
+// event (key releases, mouse, focus) is taken from the queue too, so that it never hides the keys behind it.
+int ConsoleKey(DWORD milliseconds) {
+  if (WaitForSingleObject(input, milliseconds) != WAIT_OBJECT_0) return -1;
+  INPUT_RECORD record;
+  DWORD count = 0;
+  if (!ReadConsoleInputA(input, &record, 1, &count) || count == 0) return -1;
+  if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) return -1;
+  unsigned char key = static_cast<unsigned char>(record.Event.KeyEvent.uChar.AsciiChar);
+  return key != 0 ? key : -1;
+}
+
+// A key within the time from the console, else a byte waiting in the pipe or the next one of the file.
+int KeyWithin(DWORD milliseconds) {
+  if (inputKind == InputKind::Console) return ConsoleKey(milliseconds);
   if (inputKind == InputKind::File) return ReadByte();
   DWORD waiting = 0;
   if (!PeekNamedPipe(input, nullptr, 0, nullptr, &waiting, nullptr)) {
@@ -46,17 +57,20 @@ int KeyNow() {
 
 void ConsoleKeysBegin() {
   input = GetStdHandle(STD_INPUT_HANDLE);
-  inputKind = KindOf(input);
+  inputEnded = input == nullptr || input == INVALID_HANDLE_VALUE; // started without any input: no keys ever
+  inputKind = inputEnded ? InputKind::File : KindOf(input);
 }
 
 void ConsoleKeysEnd() {}
 
 int ConsoleKeyWait(int milliseconds) {
-  DWORD start = GetTickCount();
+  const DWORD limit = milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0;
+  const DWORD start = GetTickCount();
   for (;;) {
-    int key = inputEnded ? -1 : KeyNow();
+    DWORD waited = GetTickCount() - start;
+    int key = inputEnded ? -1 : KeyWithin(waited < limit ? limit - waited : 0);
     if (key >= 0) return key;
-    if (GetTickCount() - start >= static_cast<DWORD>(milliseconds)) return -1;
+    if (GetTickCount() - start >= limit) return -1;
     Sleep(1);
   }
 }
