@@ -38,7 +38,8 @@ class GameTest : public ::testing::Test {
   void SetUp() override {
     if (fs::exists(SettingsFolder / "DEVS.NIN") || fs::exists(SettingsFolder / "DEVOPTS.NIN"))
       GTEST_SKIP() << "this computer has an installation's own settings, which a test must not replace";
-    for (fs::path p = SettingsFolder; !fs::exists(p); p = p.parent_path()) made_.insert(made_.begin(), p);
+    for (fs::path p = SettingsFolder; p.has_relative_path() && !fs::exists(p); p = p.parent_path())
+      made_.insert(made_.begin(), p);
     fs::create_directories(SettingsFolder);
     ownsSettings_ = true;
     deviceSettings = DeviceSettings{};
