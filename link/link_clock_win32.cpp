@@ -6,6 +6,8 @@
 std::uint32_t LinkClockFrequency() {
   LARGE_INTEGER frequency;
   if (!QueryPerformanceFrequency(&frequency)) return 0;
+  // A frequency the clocks cannot keep in 32 bits would scale every reading wrongly: the tick count serves.
+  if (frequency.QuadPart <= 0 || frequency.QuadPart > 0xFFFFFFFFLL) return 0;
   return static_cast<std::uint32_t>(frequency.QuadPart);
 }
 

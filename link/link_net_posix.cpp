@@ -196,9 +196,15 @@ int LinkNetSelect(LinkNetSet* read, LinkNetSet* write, int timeoutMicroseconds) 
   int total = AddToPoll(fds, readCount, write, POLLOUT);
   int rc = poll(fds, static_cast<nfds_t>(total), timeoutMicroseconds / 1000);
   if (rc < 0) return Fail();
+  // A socket that is no longer open fails the whole call, as it fails select.
+  for (int i = 0; i < total; i++)
+    if (fds[i].revents & POLLNVAL) {
+      errno = ENOTSOCK; // Winsock reports a closed socket as no socket at all
+      return Fail();
+    }
   // Readiness includes the error and hang-up states, as select reports them.
-  const short in = POLLIN | POLLERR | POLLHUP | POLLNVAL;
-  const short out = POLLOUT | POLLERR | POLLHUP | POLLNVAL;
+  const short in = POLLIN | POLLERR | POLLHUP;
+  const short out = POLLOUT | POLLERR | POLLHUP;
   return TakeFromPoll(fds, 0, read, in) + TakeFromPoll(fds, readCount, write, out);
 }
 

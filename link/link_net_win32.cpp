@@ -1,5 +1,7 @@
-// Socket layer of the link library on Windows Sockets 2: errors come straight from WSAGetLastError.
+// Socket layer of the link library on Windows Sockets 2: its errors already are the numbers the link reports.
 #include "link/link_net.h"
+
+#include "sysutil/system_error.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -10,8 +12,10 @@ namespace {
 
 thread_local int lastError = 0;
 
+int WinsockError(int e) { return SystemErrorNumber(ErrorNumbering::Winsock, e); }
+
 int Fail() {
-  lastError = WSAGetLastError();
+  lastError = WinsockError(WSAGetLastError());
   return -1;
 }
 
@@ -128,8 +132,8 @@ int LinkNetPendingError(LinkSocket s) {
   int error = 0;
   int size = sizeof error;
   if (getsockopt(static_cast<SOCKET>(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
-    return WSAGetLastError();
-  return error;
+    return WinsockError(WSAGetLastError());
+  return WinsockError(error);
 }
 
 bool LinkNetHasPeer(LinkSocket s) {
@@ -160,7 +164,7 @@ int LinkNetResolve(const char* name, uint32_t* addresses, int max, int* found) {
   *found = 0;
   addrinfo* results = nullptr;
   int rc = getaddrinfo(name, nullptr, nullptr, &results);
-  if (rc != 0) return rc;
+  if (rc != 0) return WinsockError(rc);
   for (addrinfo* r = results; r && *found < max; r = r->ai_next) {
     if (r->ai_family != AF_INET) continue;
     uint32_t a = reinterpret_cast<sockaddr_in*>(r->ai_addr)->sin_addr.s_addr;

@@ -3,6 +3,7 @@
 #include "link/link_record.h"
 
 #include "link/link_locks.h"
+#include "link/link_newfile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -98,7 +99,7 @@ std::FILE* CreateFreeName(LinkRecordSlot& slot, int s, const char* tag) {
     char name[sizeof slot.name];
     std::snprintf(name, sizeof name, "cml%s%s%d%d.bin", settings.ident, tag, s, slot.sequence);
     if (FileExists(name) || (settings.logAll != 0 && FileExists(CompanionName(name).c_str()))) continue;
-    std::FILE* file = std::fopen(name, "wbx");
+    std::FILE* file = LinkCreateNewFile(name);
     if (file == nullptr && errno == EEXIST) continue;
     if (file != nullptr) std::snprintf(slot.name, sizeof slot.name, "%s", name);
     return file;
@@ -131,7 +132,7 @@ void OpenCompanion(int s) {
   LinkRecordSlot& companion = slots[s + LinkCompanionOffset];
   if (!EnsureBuffer(companion, LinkCompanionCapacity)) return;
   std::string name = CompanionName(slots[s].name);
-  companion.file = std::fopen(name.c_str(), "wbx");
+  companion.file = LinkCreateNewFile(name.c_str());
   std::snprintf(companion.name, sizeof companion.name, "%s", companion.file != nullptr ? name.c_str() : "");
   companion.writtenMark = WrittenNothing;
   companion.used = 0;

@@ -63,6 +63,14 @@ void ThreadStart(LinkConnection* link, bool server) {
   LinkStore(link->threadRunning, 1);
 }
 
+// A select that fails returns at once, and some failures last (the network down, a socket library shut
+// down under the link): the thread lets the rest of the select's time-out pass before it tries again, so
+// that it never spins, and still sees a stop request within that time.
+void WaitOutFailedSelect(LinkConnection* link, std::uint32_t selectStart) {
+  while (LinkLoad(link->runFlag) != 0 && LinkMilliseconds() - selectStart < SelectWaitUs / 1000)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
 void TraceAndRecord(LinkConnection* link, int result, const LinkNetSet* read, const LinkNetSet* write,
                     bool writeUsed, const char* label, int code) {
   LinkTraceSelect(link, result, writeUsed, read, write, label);
@@ -465,12 +473,14 @@ void LinkClientThread(LinkConnection* link) {
     if (writeUsed) LinkNetSetAdd(&write, tcp);
     if (!pass.quiet) TraceAndRecord(link, 0, &read, &write, writeUsed, "C before", 105);
 
+    std::uint32_t selectStart = LinkMilliseconds();
     int rc = LinkNetSelect(&read, writeUsed ? &write : nullptr, SelectWaitUs);
     pass.lastResult = rc;
     if (LinkLoad(link->runFlag) == 0) break;
     if (rc < 0) {
       LinkDebugPrint("C error : %d\n", LinkNetLastError());
       Record(link, 106, AsWord(LinkNetLastError()), 0, 0);
+      WaitOutFailedSelect(link, selectStart);
       continue;
     }
     if (rc == 0) {
@@ -513,10 +523,12 @@ void LinkServerThread(LinkConnection* link) {
     if (LinkLoad(link->connValid) != 0 && conn != 0) LinkNetSetAdd(&read, conn);
     if (!quiet) TraceAndRecord(link, 0, &read, nullptr, false, "S before", 205);
 
+    std::uint32_t selectStart = LinkMilliseconds();
     int rc = LinkNetSelect(&read, nullptr, SelectWaitUs);
     if (LinkLoad(link->runFlag) == 0) break;
     if (rc < 0) {
       ServerSelectError(link);
+      WaitOutFailedSelect(link, selectStart);
       continue;
     }
     if (rc == 0) {

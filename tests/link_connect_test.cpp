@@ -157,6 +157,7 @@ TEST_F(ConnectTest, ConnectingAgainReplacesTheEarlierLink) {
 }
 
 TEST(TrySocket, CreatesBothKinds) {
+  linktest::SocketsReady sockets;
   for (int type : {LinkNetStream, LinkNetDatagram}) {
     LinkSocket s = LinkTrySocket(type);
     ASSERT_NE(s, LinkNetInvalid);

@@ -242,10 +242,8 @@ TEST_F(LinkObjectDebugTest, CreateAndReleaseWriteTheirDebugLines) {
   char expected[200];
   std::snprintf(expected, sizeof expected,
                 "Alloc object : %x\nConnection status : 0\nFree  %x\nFree object was found\n", address, address);
-  std::vector<std::uint8_t> first = ReadFile("first.txt");
-  EXPECT_EQ(std::string(first.begin(), first.end()), expected);
-  std::vector<std::uint8_t> second = ReadFile("second.txt");
-  EXPECT_EQ(std::string(second.begin(), second.end()), "second 2\n");
+  EXPECT_EQ(ReadText("first.txt"), expected);
+  EXPECT_EQ(ReadText("second.txt"), "second 2\n");
 
   std::FILE* stream = std::tmpfile();
   LinkSetDebugStream(stream);

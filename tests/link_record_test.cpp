@@ -307,8 +307,7 @@ TEST_F(LinkRecordTest, DebugLinesNameTheRecordFiles) {
   LinkOpenRecord(link, LinkDirectionReceive, "SRX");
   LinkCloseRecords(link);
   LinkSetDebugFile(nullptr);
-  std::vector<std::uint8_t> bytes = ReadFile("debug.txt");
-  std::string text(bytes.begin(), bytes.end());
+  std::string text = ReadText("debug.txt");
   EXPECT_NE(text.find("s Opened logfile cmlSRX10.bin\n"), std::string::npos);
   EXPECT_NE(text.find("s closed logfile cmlSRX10.bin\n"), std::string::npos);
 }

@@ -6,6 +6,8 @@
 #include "link/link_net.h"
 #include "link/link_shared.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -16,6 +18,19 @@ namespace linktest {
 
 constexpr std::uint32_t Loopback = 0x0100007Fu; // 127.0.0.1 in network order on little-endian hosts
 
+// The platform's socket library is started by the first link object and stopped with the last, so a
+// test that calls the socket layer itself holds an object for that time.
+class SocketsReady {
+ public:
+  SocketsReady() : holder_(LinkCreate()) {}
+  ~SocketsReady() { LinkRelease(holder_); }
+  SocketsReady(const SocketsReady&) = delete;
+  SocketsReady& operator=(const SocketsReady&) = delete;
+
+ private:
+  LinkConnection* holder_;
+};
+
 inline bool CanBind(int type, int port) {
   LinkSocket s = LinkNetSocket(type);
   if (s == LinkNetInvalid) return false;
@@ -24,14 +39,18 @@ inline bool CanBind(int type, int port) {
   return ok;
 }
 
-// A T port whose TCP T, UDP T and UDP T + 1 are free, so that tests can run side by side.
+// A T port whose TCP T, UDP T and UDP T + 1 are free, so that tests can run side by side; 0 (and a
+// test failure) when no port tried was free, which means the sockets themselves do not work.
 inline int FreeTPort() {
   static std::mt19937 random(std::random_device{}());
-  for (;;) {
+  SocketsReady sockets;
+  for (int attempt = 0; attempt < 200; attempt++) {
     int port = 20000 + static_cast<int>(random() % 20000) * 2;
     if (CanBind(LinkNetStream, port) && CanBind(LinkNetDatagram, port) && CanBind(LinkNetDatagram, port + 1))
       return port;
   }
+  ADD_FAILURE() << "no free loopback port found: socket error " << LinkNetLastError();
+  return 0;
 }
 
 inline bool WaitFor(const std::function<bool()>& condition, int milliseconds) {

@@ -36,6 +36,11 @@ protected:
     std::ifstream in(name, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
+  // A text file as a program reads it, with the platform's line ends turned into '\n'.
+  static std::string ReadText(const std::string& name) {
+    std::ifstream in(name);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
   static bool Exists(const std::string& name) { return std::filesystem::exists(name); }
   // The names of the files in the directory, sorted.
   std::vector<std::string> Files() const {

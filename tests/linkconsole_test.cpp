@@ -1,5 +1,6 @@
 // The link console as a user drives it: a slave and a master process exchanging test messages on
 // loopback, keys fed through their standard input, output read from their standard output.
+#include "child_process.h"
 #include "link/link_net.h"
 #include "link/link_wire.h"
 #include "link_socket_support.h"
@@ -7,90 +8,35 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
-#include <poll.h>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
-// One console process with its input and output on pipes.
+// One console process with its keys and its console on pipes.
 class Console {
  public:
-  explicit Console(std::vector<std::string> args) {
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, in[1]);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    args.insert(args.begin(), LINKCONSOLE_PATH);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, LINKCONSOLE_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(in[0]);
-    close(out[1]);
-    input_ = in[1];
-    output_ = out[0];
-  }
-  ~Console() {
-    if (pid_ > 0 && !exited_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    close(input_);
-    close(output_);
-  }
-  Console(const Console&) = delete;
-  Console& operator=(const Console&) = delete;
+  explicit Console(const std::vector<std::string>& args) : process_(LINKCONSOLE_PATH, args) {}
 
-  bool started() const { return pid_ > 0; }
-  void Key(char key) { ASSERT_EQ(write(input_, &key, 1), 1); }
+  bool started() const { return process_.started(); }
+  void Key(char key) { ASSERT_TRUE(process_.Write(std::string(1, key))); }
 
   // Reads output until it holds the text (counted from `from`) or the time is up.
   bool WaitForText(const std::string& text, int milliseconds, size_t from = 0) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (text_.find(text, from) == std::string::npos) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return false;
-      pollfd p{output_, POLLIN, 0};
-      if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
-      char chunk[512];
-      ssize_t n = read(output_, chunk, sizeof chunk);
-      if (n <= 0) return false;
-      text_.append(chunk, static_cast<size_t>(n));
+      if (left.count() <= 0 || !process_.ReadSome(text_, static_cast<int>(left.count()))) return false;
     }
     return true;
   }
   // Exit code once the process ends within the time, else -1.
-  int Wait(int milliseconds) {
-    for (int waited = 0; waited < milliseconds; waited += 10) {
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        exited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      usleep(10000);
-    }
-    return -1;
-  }
+  int Wait(int milliseconds) { return process_.Wait(milliseconds); }
   const std::string& text() const { return text_; }
   size_t size() const { return text_.size(); }
 
  private:
-  pid_t pid_ = -1;
-  int input_ = -1;
-  int output_ = -1;
-  bool exited_ = false;
+  ChildProcess process_;
   std::string text_;
 };
 
@@ -140,6 +86,7 @@ TEST(LinkConsole, SlaveAndMasterExchangeTestMessages) {
   // Nine bytes print as three lines: bytes 0-3, 4-7 and 8.
   mark = slave.size();
   std::uint8_t nine[9] = {0xc8, 0x00, 0x09, 0x00, 0xab, 0x05, 0x00, 0x00, 0x00};
+  linktest::SocketsReady sockets;
   linktest::UdpEnd sender(linktest::FreeTPort());
   ASSERT_EQ(sender.SendTo(8882, nine, sizeof nine), 9); // the slave's UDP port is 8881 + 1
   EXPECT_TRUE(slave.WaitForText("received 9 bytes\n c8  00  09  00 \n ab  05  00  00 \n 00 \n", 3000, mark))

@@ -1,0 +1,32 @@
+// A program of the build run as a child process for a test, its standard input and output on pipes, so
+// that the test types its keys and reads its console.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class ChildProcess {
+ public:
+  // `program` is a path (a relative one is taken from the test program's own directory); `args` follow
+  // the program name; `environment` holds "NAME=value" settings that replace or add to the test's own.
+  ChildProcess(const std::string& program, const std::vector<std::string>& args,
+               const std::vector<std::string>& environment = {});
+  // A child still running is killed and waited for.
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool started() const;
+  // Writes to the child's standard input; false when it could not.
+  bool Write(const std::string& bytes);
+  // Appends the output that arrives within the time, read as text (the platform's line ends become
+  // '\n'); false once the output has ended.
+  bool ReadSome(std::string& text, int milliseconds);
+  // The exit code once the child ends within the time, else -1.
+  int Wait(int milliseconds);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};

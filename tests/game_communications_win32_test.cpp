@@ -1,0 +1,203 @@
+// The game link's tests on Windows, against a game computer on 127.0.0.1 port 5510: the real gameecho
+// program, or one that the test scripts in its own process. The settings are the machine's own file
+// under C:\Tavik, so the tests write it only where no installation has one, and remove what they made.
+#include "game_communications.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "child_process.h"
+#include "device_settings.h"
+#include "link/link.h"
+#include "link/link_shared.h"
+#include "output_pane.h"
+#include "ports_report.h"
+#include "scripted_game_computer.h"
+#include "sysutil/com_scan.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+const char* const EthernetSettings =
+    "DisplayMode = 2 computers\nCommunications_class = Ethernet\nEthernetAddress = 127.0.0.1\nEthernetPort = 5510\n";
+const char* const Working = "ports report\nEthernet game communication seems to be working\n";
+const fs::path SettingsFolder = "C:\\Tavik\\PREFERENCES\\SETTINGS";
+
+class GameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (fs::exists(SettingsFolder / "DEVS.NIN") || fs::exists(SettingsFolder / "DEVOPTS.NIN"))
+      GTEST_SKIP() << "this computer has an installation's own settings, which a test must not replace";
+    for (fs::path p = SettingsFolder; p.has_relative_path() && !fs::exists(p); p = p.parent_path())
+      made_.insert(made_.begin(), p);
+    fs::create_directories(SettingsFolder);
+    ownsSettings_ = true;
+    deviceSettings = DeviceSettings{};
+    std::memset(ComPortTable, 0, sizeof ComPortTable);
+    std::strcpy(PortsReport, "ports report\n");
+    outputPane.Clear();
+  }
+  void TearDown() override {
+    EXPECT_EQ(GameLink, nullptr) << "the action left its link behind";
+    if (!ownsSettings_) return;
+    std::error_code ignored;
+    fs::remove(SettingsFolder / "DEVS.NIN", ignored);
+    for (auto p = made_.rbegin(); p != made_.rend(); ++p) fs::remove(*p, ignored);
+  }
+
+  static void WriteDevs(const std::string& text) {
+    std::ofstream(SettingsFolder / "DEVS.NIN", std::ios::trunc) << text;
+  }
+  // ConnectToGameComputer on the settings in DEVS.NIN; GameLink is released again on success.
+  static int Connect() {
+    deviceSettings = DeviceSettings{};
+    ReadDeviceSettings();
+    outputPane.Clear();
+    int code = ConnectToGameComputer();
+    if (code == 0) {
+      LinkDisconnect(GameLink);
+      LinkRelease(GameLink);
+      GameLink = nullptr;
+    }
+    return code;
+  }
+  static std::string Pane() { return outputPane.Text(); }
+
+ private:
+  bool ownsSettings_ = false;
+  std::vector<fs::path> made_; // the folders of the settings path that the test created
+};
+
+// The gameecho program with its console on a pipe.
+class GameEchoProcess {
+ public:
+  GameEchoProcess() : process_(GAMEECHO_PATH, {}) {}
+  // Reads the console until `text` appears or five seconds pass; true when it appeared.
+  bool WaitFor(const std::string& text) {
+    auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (output_.find(text) == std::string::npos && Clock::now() < deadline)
+      if (!process_.ReadSome(output_, 50)) break;
+    return output_.find(text) != std::string::npos;
+  }
+  const std::string& output() const { return output_; }
+
+ private:
+  ChildProcess process_;
+  std::string output_;
+};
+
+TEST_F(GameTest, EchoFromGameEchoWorksAndTheRewardCommandReachesIt) {
+  WriteDevs(EthernetSettings);
+  GameEchoProcess echo;
+  ASSERT_TRUE(echo.WaitFor("listening on port 5510")) << echo.output();
+  TestGameCommunications();
+  EXPECT_EQ(Pane(), Working);
+  EXPECT_TRUE(echo.WaitFor("Message 224/4")) << echo.output();
+
+  SendRewardSoundCommand();
+  EXPECT_EQ(Pane(), "ports report\n\nReward sound command sent");
+  EXPECT_TRUE(echo.WaitFor("Reward sound: playing c:\\Tavik\\Games\\reward.wav")) << echo.output();
+}
+
+TEST_F(GameTest, GameEchoAnswersAnyMessageWithTheSameMessage) {
+  GameEchoProcess echo;
+  ASSERT_TRUE(echo.WaitFor("listening on port 5510")) << echo.output();
+  LinkConnection* link = LinkCreate();
+  ASSERT_EQ(LinkConnect(link, "ethernet", "127.0.0.1", 5510, 0), 0);
+  auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (LinkLoad(link->status) == 0 && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::uint8_t message[LinkMaxMessageLength];
+  ASSERT_EQ(LinkBuildMessage(link, message, sizeof message, 150, 7, "abc", 3), 11);
+  LinkSend(link, message, 0);
+  std::uint8_t reply[LinkMaxMessageLength];
+  int length = 0;
+  while ((length = LinkReceive(link, -1, reply, sizeof reply)) == 0 && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(length, 11);
+  EXPECT_EQ(std::vector<std::uint8_t>(reply, reply + 7), std::vector<std::uint8_t>({150, 7, 11, 0, 'a', 'b', 'c'}));
+  LinkRelease(link);
+}
+
+TEST_F(GameTest, AnswerAfterNineSecondsCountsAndAfterElevenDoesNot) {
+  WriteDevs(EthernetSettings);
+  {
+    ScriptedGameComputer game(std::chrono::milliseconds(9000));
+    ASSERT_TRUE(game.listening());
+    TestGameCommunications();
+    EXPECT_EQ(Pane(), Working);
+  }
+  ScriptedGameComputer game(std::chrono::milliseconds(11000));
+  ASSERT_TRUE(game.listening());
+  auto start = Clock::now();
+  TestGameCommunications();
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(10900));
+  EXPECT_EQ(Pane(), "ports report\nFAILURE to echo from game machine\nIS the game menu really running?\n");
+  EXPECT_EQ(game.echoRequests(), 1);
+}
+
+TEST_F(GameTest, MessagesWaitingBeforeTheEchoNeverCount) {
+  WriteDevs(EthernetSettings);
+  ScriptedGameComputer game(std::chrono::milliseconds(2000), 5);
+  ASSERT_TRUE(game.listening());
+  ReadDeviceSettings();
+  ASSERT_EQ(ConnectToGameComputer(), 0); // the greetings arrive during its one-second wait
+  ASSERT_NE(LinkPending(GameLink, -1), 0);
+  auto start = Clock::now();
+  EXPECT_EQ(EchoGameComputer(GameLink), 0);
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1900));
+  LinkDisconnect(GameLink);
+  LinkRelease(GameLink);
+  GameLink = nullptr;
+}
+
+TEST_F(GameTest, NobodyListeningIsCode15) {
+  WriteDevs(EthernetSettings);
+  EXPECT_EQ(Connect(), 15);
+  EXPECT_EQ(Pane(),
+            "FAILURE to connect to game machine\nIs the game menu really running?\nWas there an Windows firewall "
+            "blockage?\n");
+}
+
+TEST_F(GameTest, SettingsThatCannotWorkAreRefusedBeforeConnecting) {
+  WriteDevs("DisplayMode = 2\nEthernetAddress = 192.168.10.256\nEthernetPort = 5511\n");
+  EXPECT_EQ(Connect(), 11);
+  EXPECT_EQ(Pane(), "FAILURE - test ONLY works with port 5510\n");
+  WriteDevs("DisplayMode = 2\nEthernetPort = 5510\n");
+  EXPECT_EQ(Connect(), 12);
+  EXPECT_EQ(Pane(), "INVALID ethernet buddy address format\n");
+  WriteDevs("DisplayMode = 1\nEthernetAddress = 127.0.0.1\n");
+  TestGameCommunications();
+  EXPECT_EQ(Pane(), "ports report\n\n\nGame communications use internal localhost\n");
+}
+
+TEST_F(GameTest, AddressesThatDoNotResolveAreCode13WithTheSystemsWords) {
+  for (const char* address : {"192.168.10.256", "no-such-game-host.invalid"}) {
+    WriteDevs(std::string("DisplayMode = 2\nEthernetAddress = ") + address + "\n");
+    EXPECT_EQ(Connect(), 13);
+    std::string expected = std::string("INVALID ethernet buddy computer : ") + address + "\n==>";
+    EXPECT_EQ(Pane().rfind(expected, 0), 0u) << Pane();
+    EXPECT_GT(Pane().size(), expected.size() + 1) << "the resolver's failure in words";
+  }
+}
+
+TEST_F(GameTest, SerialGamePortIsCheckedBeforeThePortIsTouched) {
+  WriteDevs("DisplayMode = 2\nCommunications_class = Serial\n");
+  EXPECT_EQ(Connect(), 3);
+  EXPECT_EQ(Pane(), "NO GAME serial port\n");
+  WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM5\n");
+  EXPECT_EQ(Connect(), 4);
+  EXPECT_EQ(Pane(), "Game port COM5 does NOT exist\n");
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+// The socket links on Windows Sockets: the socket library lives exactly as long as the link objects, and
+// a link thread whose select keeps failing still waits its half second and stops when asked.
+#include "link/link.h"
+#include "link/link_net.h"
+#include "link/link_shared.h"
+#include "link_socket_support.h"
+#include "link_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int NotInitialised = 10093; // the socket library has not been started
+
+bool SocketsWork() {
+  LinkSocket s = LinkNetSocket(LinkNetDatagram);
+  if (s == LinkNetInvalid) return false;
+  LinkNetClose(s);
+  return true;
+}
+
+TEST(WinsockLifetime, StartsWithTheFirstObjectAndEndsWithTheLast) {
+  ASSERT_EQ(LinkCleanup(), 0) << "a link object was left over from an earlier test";
+  EXPECT_FALSE(SocketsWork());
+  EXPECT_EQ(LinkNetLastError(), NotInitialised);
+
+  LinkConnection* first = LinkCreate();
+  LinkConnection* second = LinkCreate();
+  EXPECT_TRUE(SocketsWork());
+  LinkRelease(first);
+  EXPECT_TRUE(SocketsWork()) << "one object still lives";
+  LinkRelease(second);
+  EXPECT_FALSE(SocketsWork());
+  EXPECT_EQ(LinkNetLastError(), NotInitialised);
+
+  std::vector<unsigned char> small(static_cast<size_t>(LinkObjectSize()) - 1);
+  EXPECT_EQ(LinkInitBuffer(small.data(), static_cast<int>(small.size())), nullptr);
+  EXPECT_FALSE(SocketsWork()) << "a refused buffer starts nothing";
+
+  std::vector<unsigned char> buffer(static_cast<size_t>(LinkObjectSize()));
+  LinkConnection* own = LinkInitBuffer(buffer.data(), static_cast<int>(buffer.size()));
+  ASSERT_NE(own, nullptr);
+  EXPECT_TRUE(SocketsWork()) << "the cycle repeats in one process";
+  LinkRelease(own);
+  EXPECT_FALSE(SocketsWork());
+}
+
+class FailingSelectTest : public LinkDirectoryTest {};
+
+// The link's datagram socket is closed under its thread, so that every select fails at once.
+TEST_F(FailingSelectTest, ThreadWaitsOutEachFailedSelectAndStillStops) {
+  WriteFile("CMLLOG.INI", "RECORD=1\n");
+  LinkConnection* link = LinkCreate();
+  ASSERT_EQ(LinkConnect(link, "ethernet", "127.0.0.1", linktest::FreeTPort(), LinkFlagDatagramOnly), 0);
+  ASSERT_TRUE(linktest::WaitFor([&] { return LinkLoad(link->threadRunning) != 0; }, 2000));
+  LinkNetClose(LinkLoad(link->udpSocket));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(LinkDisconnect(link), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(700));
+  EXPECT_EQ(LinkLoad(link->threadRunning), 0u);
+  LinkRelease(link);
+
+  std::vector<std::uint8_t> records = ReadFile("cmlCRX10.bin");
+  int failures = 0;
+  for (size_t at = 0; at + 40 <= records.size(); at += 40) {
+    if (U16At(records, at + 2) != 106) continue;
+    ++failures;
+    EXPECT_EQ(U32At(records, at + 12), static_cast<std::uint32_t>(LinkErrNotSocket));
+  }
+  EXPECT_GE(failures, 2);
+  EXPECT_LE(failures, 4) << "one failed select per half second, not a spin";
+}
+
+} // namespace
