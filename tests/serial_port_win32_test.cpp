@@ -365,4 +365,22 @@ TEST_F(SerialComPair, BackgroundWriteRunsBesideTheCaller) {
   EXPECT_EQ(ReadPort(b, 10), Bytes(out.begin(), out.begin() + 10));
 }
 
+// Closing the port stops a background write that the line holds up: at once where the system can cancel
+// the blocked call, at the latest when the write's stall limit (3 s) ends it (Wine cancels nothing).
+TEST_F(SerialComPair, CloseStopsAStalledBackgroundWrite) {
+  OpenBoth();
+  ASSERT_EQ(SerialPortOption('W'), 'W');
+  const Bytes flood = Pattern(4 << 20, 14);
+  EXPECT_EQ(SerialPortWrite(a, flood.data(), static_cast<int>(flood.size())), 0);
+  ASSERT_EQ(SerialPortOption('W'), 'W');
+  Sleep(500);
+  EXPECT_EQ(SerialPortWrite(a, flood.data(), 10), SerialPortBusy);  // still held up
+  const auto start = Clock::now();
+  EXPECT_EQ(SerialPortClose(a), 1);
+  EXPECT_LT(MillisecondsSince(start), 4000);
+  DrainUntilQuiet(b);
+  ASSERT_EQ(SerialPortOpen(a, 4000, 4000), 0);
+  ExpectTransfer(a, b, 300, 15);
+}
+
 }  // namespace

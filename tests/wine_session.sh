@@ -25,6 +25,7 @@ mkdir "$pty_dir"
 socat pty,raw,echo=0,link="$pty_dir/comA" pty,raw,echo=0,link="$pty_dir/comB" &
 socat_pid=$!
 for _ in $(seq 50); do [ -e "$pty_dir/comB" ] && break; sleep 0.1; done
+[ -e "$pty_dir/comB" ] || { echo "wine_session.sh: socat made no pseudo-terminal pair" >&2; exit 1; }
 
 "$wine_bin/wineserver" -p
 "$wine_bin/wine64" wineboot --init >/dev/null 2>&1
