@@ -14,6 +14,9 @@ namespace {
 
 // Bytes per WriteFile call, so that a cancelled background write stops between pieces.
 constexpr DWORD WritePiece = 256;
+// A write that moves no byte for this long (flow control holding it, a peer that reads nothing) gives
+// up with the count sent so far, as on every platform, instead of holding its caller for ever.
+constexpr DWORD WriteStallLimitMs = 3000;
 
 class Win32SerialDevice final : public SerialDevice {
  public:
@@ -26,6 +29,7 @@ class Win32SerialDevice final : public SerialDevice {
   bool setImmediateReads() override {
     COMMTIMEOUTS t{};
     t.ReadIntervalTimeout = MAXDWORD;  // with both read totals 0: return at once with what has arrived
+    t.WriteTotalTimeoutConstant = WriteStallLimitMs;  // per piece: a piece that moves nothing ends the write
     return SetCommTimeouts(h_, &t) ? true : fail();
   }
 
@@ -123,8 +127,8 @@ class Win32SerialDevice final : public SerialDevice {
       DWORD wrote = 0;
       const DWORD piece = std::min<DWORD>(WritePiece, static_cast<DWORD>(count - done));
       if (!WriteFile(h_, bytes + done, piece, &wrote, nullptr)) return done > 0 ? done : (fail(), -1);
+      if (wrote == 0) break;  // stalled for the whole limit
       done += static_cast<int>(wrote);
-      if (wrote < piece) break;
     }
     return done;
   }

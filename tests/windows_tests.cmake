@@ -29,6 +29,10 @@ target_compile_definitions(game_tests PRIVATE
 # --- end of link library ----------------------------------------------------------------------------
 
 # --- serial ports and COM devices -------------------------------------------------------------------
+# The comm API on the pair of joined COM ports that tests/wine_session.sh maps to pseudo-terminals.
+tavik_test(serial_tests
+  SOURCES serial_port_win32_test.cpp link_serial_win32_test.cpp com_scan_win32_test.cpp
+  LIBS link sysutil)
 # --- end of serial ports and COM devices ------------------------------------------------------------
 
 # --- system utilities -------------------------------------------------------------------------------

@@ -1,0 +1,42 @@
+// The two COM ports, joined like a null-modem cable, that the test session offers in
+// TAVIK_TEST_COM_PAIR ("5 6"); tests of real ports skip when it names none.
+// Windows tests only: it opens the ports through the comm API.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+struct ComPair {
+  int first = 0;   // COM numbers, 1 to 32
+  int second = 0;
+};
+
+constexpr const char* kNoComPair =
+    "TAVIK_TEST_COM_PAIR names no pair of joined COM ports (tests/wine_session.sh sets one up)";
+
+inline bool FindComPair(ComPair& pair) {
+  const char* text = std::getenv("TAVIK_TEST_COM_PAIR");
+  if (!text || std::sscanf(text, "%d %d", &pair.first, &pair.second) != 2) return false;
+  return pair.first >= 1 && pair.first <= 32 && pair.second >= 1 && pair.second <= 32 &&
+         pair.first != pair.second;
+}
+
+inline std::string ComDeviceName(int com) { return "\\\\.\\COM" + std::to_string(com); }
+
+constexpr const char* kSharedComPorts =
+    "this system lets a second program open a COM port already in use (Wine does): no port can be busy";
+
+// Whether the system refuses a second open of a COM port that is open already, as Windows does.
+inline bool SystemKeepsComPortsExclusive(int com) {
+  const std::string name = ComDeviceName(com);
+  HANDLE first = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (first == INVALID_HANDLE_VALUE) return false;
+  HANDLE second = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  const bool exclusive = second == INVALID_HANDLE_VALUE;
+  if (!exclusive) CloseHandle(second);
+  CloseHandle(first);
+  return exclusive;
+}
