@@ -11,8 +11,9 @@
 
 void RunNetworkShell(const std::string& parameters) {
   HINSTANCE started = ShellExecuteA(nullptr, "runas", "netsh", parameters.c_str(), nullptr, SW_HIDE);
-  // The shell's result is above 32 when it started the program; below that the address stays as it is,
-  // which the caller sees by watching it, and the reason goes where a console can show it.
-  if (reinterpret_cast<std::intptr_t>(started) <= 32)
-    std::fprintf(stderr, "cannot start netsh: %s\n", SystemErrorText(LastSystemError()).c_str());
+  // The shell's result is above 32 when it started the program; at most 32 it is the reason, in the
+  // system's error numbers. The address then stays as it is, which the caller sees by watching it.
+  const auto result = reinterpret_cast<std::intptr_t>(started);
+  if (result <= 32)
+    std::fprintf(stderr, "cannot start netsh: %s\n", SystemErrorText(static_cast<int>(result)).c_str());
 }

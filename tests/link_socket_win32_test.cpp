@@ -61,7 +61,7 @@ TEST_F(FailingSelectTest, ThreadWaitsOutEachFailedSelectAndStillStops) {
   std::this_thread::sleep_for(std::chrono::milliseconds(1200));
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(LinkDisconnect(link), 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(700));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
   EXPECT_EQ(LinkLoad(link->threadRunning), 0u);
   LinkRelease(link);
 
@@ -73,7 +73,7 @@ TEST_F(FailingSelectTest, ThreadWaitsOutEachFailedSelectAndStillStops) {
     EXPECT_EQ(U32At(records, at + 12), static_cast<std::uint32_t>(LinkErrNotSocket));
   }
   EXPECT_GE(failures, 2);
-  EXPECT_LE(failures, 4) << "one failed select per half second, not a spin";
+  EXPECT_LE(failures, 5) << "one failed select per half second, not a spin";
 }
 
 } // namespace

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-// Runs each test inside a fresh temporary directory (CTest runs every case as its own process, so the
-// change of directory touches no other test) and removes it afterwards.
+// Runs each test inside a fresh temporary directory, and back in the previous one afterwards, so that
+// the files a test makes touch no other test (even where one process runs them all), and removes it.
 class LinkDirectoryTest : public ::testing::Test {
 protected:
   void SetUp() override {

@@ -51,7 +51,8 @@ TEST(SoundPlayerWin32, ShortSoundReturnsWhetherOrNotThereIsADevice) {
   RecordProperty("seconds", std::to_string(seconds));
 }
 
-TEST(SoundPlayerWin32, MissingOrDamagedFileReturnsQuietly) {
+// Silence itself cannot be heard here; what must hold is that a bad file never holds up its caller.
+TEST(SoundPlayerWin32, MissingOrDamagedFileReturns) {
   ScratchTree tree("tavik_sound");
   tree.Write("broken.wav", "RIFF\x04\x00\x00\x00WAVE");
   double seconds = 0;

@@ -21,7 +21,11 @@ inline bool RunsUnderWine() {
 inline std::string HelperAnswer(const char* program, const char* first = nullptr, const char* second = nullptr) {
   ScratchTree tree("tavik_helper");
   const std::string output = tree.Path("answer.txt");
-  const intptr_t result = _spawnl(_P_WAIT, program, program, output.c_str(), first, second, nullptr);
+  // _spawnl joins its arguments with blanks: each one is quoted so that a path with blanks stays whole.
+  auto quoted = [](const char* text) { return text ? "\"" + std::string(text) + "\"" : std::string(); };
+  const std::string args[] = {quoted(program), quoted(output.c_str()), quoted(first), quoted(second)};
+  const intptr_t result = _spawnl(_P_WAIT, program, args[0].c_str(), args[1].c_str(),
+                                  first ? args[2].c_str() : nullptr, second ? args[3].c_str() : nullptr, nullptr);
   std::ifstream file(output);
   std::string line;
   std::getline(file, line);

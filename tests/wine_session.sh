@@ -16,8 +16,11 @@ socat_pid=
 finish() {
   "$wine_bin/wineserver" -k 2>/dev/null || true
   "$wine_bin/wineserver" -w 2>/dev/null || true
-  if [ -n "$socat_pid" ]; then kill "$socat_pid" 2>/dev/null || true; fi
-  rm -rf "$WINEPREFIX"
+  if [ -n "$socat_pid" ]; then
+    kill "$socat_pid" 2>/dev/null || true
+    wait "$socat_pid" 2>/dev/null || true
+  fi
+  rm -rf "$WINEPREFIX" || true
 }
 trap finish EXIT
 

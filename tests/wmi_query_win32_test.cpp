@@ -123,7 +123,7 @@ TEST_F(WmiQueryWin32, UnknownClassFailsTheQueryAndLeavesItClosed) {
   const int opened = WmiOpenQuery("No_Such_Class");
   if (opened == 0) {
     // Some systems report a bad class only when the result set is first stepped.
-    EXPECT_NE(Read("Name", 0), "error 0");
+    EXPECT_EQ(Read("Name", 0).rfind("error ", 0), 0u);
   } else {
     EXPECT_EQ(opened, 6);
     EXPECT_EQ(Read("Name", 0), "error 1");
