@@ -1,0 +1,187 @@
+// The game link's Linux-only tests: serial game ports over pseudo-terminals and a simulated null-modem
+// cable (with the port devices of a fake sysfs tree), the resolver's own words, and gameecho stopped by a
+// signal. Each test runs in a network namespace of its own (see in_network_namespace.sh), as the shared
+// ones do, so that all may listen on the game link's fixed port side by side.
+#include "game_communications.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netdb.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "link/link.h"
+#include "link/link_shared.h"
+#include "null_modem.h"
+#include "probe_tree_support.h"
+#include "serial_test_support.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+
+// The gameecho program, its console read through a pipe.
+class GameEchoProcess {
+ public:
+  explicit GameEchoProcess(const std::string& root) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    std::string rootSetting = "TAVIK_ROOT=" + root;
+    std::vector<char*> env;
+    for (char** e = environ; *e != nullptr; ++e)
+      if (std::strncmp(*e, "TAVIK_ROOT=", 11) != 0) env.push_back(*e);
+    env.push_back(rootSetting.data());
+    env.push_back(nullptr);
+    char program[] = GAMEECHO_PATH;
+    char* argv[] = {program, nullptr};
+    if (posix_spawn(&pid_, program, &actions, nullptr, argv, env.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    console_ = fds[0];
+  }
+  ~GameEchoProcess() {
+    Stop();
+    if (console_ >= 0) close(console_);
+  }
+  // Reads the console until `text` appears or `seconds` pass; true when it appeared.
+  bool WaitFor(const std::string& text, double seconds = 5) {
+    auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+    while (output_.find(text) == std::string::npos && Clock::now() < deadline) {
+      pollfd ready{console_, POLLIN, 0};
+      if (poll(&ready, 1, 50) <= 0) continue;
+      char chunk[256];
+      ssize_t n = read(console_, chunk, sizeof chunk);
+      if (n <= 0) break;
+      output_.append(chunk, static_cast<size_t>(n));
+    }
+    return output_.find(text) != std::string::npos;
+  }
+  // Asks it to stop; its exit code.
+  int Stop() {
+    if (pid_ <= 0) return -1;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  const std::string& output() const { return output_; }
+
+ private:
+  pid_t pid_ = -1;
+  int console_ = -1;
+  std::string output_;
+};
+
+class GameTreeTest : public ProbeTreeTest {
+ protected:
+  void TearDown() override {
+    EXPECT_EQ(GameLink, nullptr) << "the action left its link behind";
+    ProbeTreeTest::TearDown();
+  }
+  // ConnectToGameComputer on the settings in DEVS.NIN; GameLink is released again on success.
+  int Connect() {
+    deviceSettings = DeviceSettings{};
+    ReadDeviceSettings();
+    outputPane.Clear();
+    int code = ConnectToGameComputer();
+    if (code == 0) {
+      LinkDisconnect(GameLink);
+      LinkRelease(GameLink);
+      GameLink = nullptr;
+    }
+    return code;
+  }
+  static std::string ResolverText(const char* address, int flags) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_flags = flags;
+    addrinfo* found = nullptr;
+    int result = getaddrinfo(address, nullptr, &hints, &found);
+    if (result == 0) freeaddrinfo(found);
+    return result == 0 ? "resolved" : gai_strerror(result);
+  }
+};
+
+TEST_F(GameTreeTest, GameEchoEndsCleanlyWhenAskedToStop) {
+  GameEchoProcess echo(tree.Path("tavik"));
+  ASSERT_TRUE(echo.WaitFor("listening on port 5510")) << echo.output();
+  EXPECT_EQ(echo.Stop(), 0);
+}
+
+TEST_F(GameTreeTest, AddressesThatDoNotResolveAreCode13WithTheResolversText) {
+  WriteDevs("DisplayMode = 2\nEthernetAddress = 192.168.10.256\n");
+  EXPECT_EQ(Connect(), 13);
+  EXPECT_EQ(Pane(), "INVALID ethernet buddy computer : 192.168.10.256\n==>" +
+                        ResolverText("192.168.10.256", AI_NUMERICHOST) + "\n");
+  WriteDevs("DisplayMode = 2\nEthernetAddress = no-such-game-host.invalid\n");
+  EXPECT_EQ(Connect(), 13);
+  EXPECT_EQ(Pane(), "INVALID ethernet buddy computer : no-such-game-host.invalid\n==>" +
+                        ResolverText("no-such-game-host.invalid", 0) + "\n");
+}
+
+TEST_F(GameTreeTest, SerialPortFoundByTheScanButGoneSinceIsCode5) {
+  WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM5\n");
+  ComPortTable[5] = PortFree;   // found by the last scan, gone since
+  EXPECT_EQ(Connect(), 5);
+  EXPECT_EQ(Pane().rfind("UNABLE to connect to serial port COM5\n  : ", 0), 0u) << Pane();
+}
+
+TEST_F(GameTreeTest, SerialPortWithoutDsrIsCode6AndIsClosedAgain) {
+  PtyPair pty;
+  LinkCom(2, pty.slavePath());
+  ComPortTable[2] = PortFree;
+  WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM2\n");
+  EXPECT_EQ(Connect(), 6);
+  EXPECT_EQ(Pane(), "NOTHING seems to be responding on game machine\nIs the game menu not running?\n");
+  int fd = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0) << "the port was left held";
+  close(fd);
+}
+
+TEST_F(GameTreeTest, SerialGameComputerThatAnswersWorks) {
+  null_modem::Install(1, 2);   // our COM2 to the game computer's COM3
+  LinkConnection* game = LinkCreate();
+  ASSERT_EQ(LinkConnect(game, "serial", "COM3", 115200, 0), 0);
+  std::atomic<bool> stop{false};
+  std::thread answerer([&] {
+    std::uint8_t message[LinkReceiveBufferSize];
+    while (!stop) {
+      if (LinkReceive(game, -1, message, sizeof message) > 0 && message[0] == 224 && message[1] == 4)
+        LinkSend(game, message, 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  ComPortTable[2] = PortFree;
+  WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM2\n");
+  TestGameCommunications();
+  stop = true;
+  answerer.join();
+  EXPECT_EQ(null_modem::Baud(1), 115200u);
+  EXPECT_FALSE(null_modem::Open(1)) << "the game port was left open";
+  LinkRelease(game);
+  null_modem::Uninstall();
+  EXPECT_EQ(Pane(), "ports report\nSerial game communication seems to be working\n");
+}
+
+}  // namespace
