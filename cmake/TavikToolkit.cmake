@@ -4,6 +4,12 @@ set(FLTK_SKIP_OPENGL ON)
 set(FLTK_SKIP_FORMS ON)
 set(FLTK_SKIP_IMAGES ON)
 set(FLTK_SKIP_FLUID ON)
+if(NOT WIN32)
+  # Debian's FLTKConfig.cmake names the fluid program (a package of its own) and fails without it,
+  # whatever FLTK_SKIP_FLUID says. Finding the headers first makes FindFLTK take the header and library
+  # directly, which is all the programs link.
+  find_path(FLTK_INCLUDE_DIR NAMES FL/Fl.H)
+endif()
 find_package(FLTK 1.3 REQUIRED)
 add_library(tavik_toolkit INTERFACE)
 target_include_directories(tavik_toolkit SYSTEM INTERFACE ${FLTK_INCLUDE_DIR})
