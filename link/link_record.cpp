@@ -271,6 +271,11 @@ void LinkCloseRecords(LinkConnection* link) {
   CloseDirection(&link->rxRecord, role);
 }
 
+void LinkReadLogSettings() {
+  std::lock_guard<std::mutex> lock(LinkRecordLock());
+  ReadSettings();
+}
+
 void LinkMarkLogSettingsUnread() {
   std::lock_guard<std::mutex> lock(LinkRecordLock());
   settings.record = LinkRecordUnread;

@@ -6,7 +6,9 @@
 // Starts the network shell with `parameters` ("interface ip set address ..."), asking the system for
 // elevated rights; returns at once. Failures are not reported (the caller watches the address instead).
 // On Linux the address helper tavik-setip takes the place of the network shell: run directly when the
-// program is root, else through pkexec. The environment variable TAVIK_ELEVATION_RUNNER, meant for
-// tests, names a program run in place of pkexec with the helper's path and the parameters.
-// The helper is looked for beside this program, then where the build put it.
+// program is root, else through pkexec, and only from <prefix>/libexec/tavik or beside this program when
+// it is owned by root and writable by no one else (nor any folder above it); otherwise nothing runs and
+// the reason goes to the standard error. A build configured with its tests, run from its build folder,
+// lets TAVIK_ELEVATION_RUNNER name a program run in place of pkexec with the helper's path and the
+// parameters.
 void RunNetworkShell(const std::string& parameters);

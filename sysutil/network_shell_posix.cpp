@@ -1,5 +1,6 @@
-// The address helper in place of the network shell, elevated through pkexec (directly when root). The
-// child is reaped by a detached thread, because the caller does not wait for it.
+// The address helper in place of the network shell, elevated through pkexec (directly when root). Only a
+// helper that root alone can have installed is ever run that way. The child is reaped by a detached
+// thread, because the caller does not wait for it.
 #include "sysutil/network_shell.h"
 
 #include <spawn.h>
@@ -8,18 +9,19 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <system_error>
 #include <thread>
 #include <vector>
 
-#include "sysutil/program_search.h"
+#include "sysutil/elevation_stand_in.h"
+#include "sysutil/trusted_helper.h"
 
 extern char** environ;
 
 namespace {
 
 constexpr const char* HelperName = "tavik-setip";
+constexpr const char* PkexecPath = "/usr/bin/pkexec";
 
 std::string OwnFolder() {
   char path[4096];
@@ -41,34 +43,32 @@ void ReapInBackground(pid_t pid) {
   }
 }
 
-std::string AddressHelperPath() {
-  std::string beside = OwnFolder() + "/" + HelperName;
-  if (access(beside.c_str(), X_OK) == 0) return beside;
-  if (access(TAVIK_SETIP_BUILD_PATH, X_OK) == 0) return TAVIK_SETIP_BUILD_PATH;
-  return "";
+// The command line that runs the helper with root's rights; empty (with the reason told) when none may.
+std::vector<std::string> ElevatedCommand(const std::string& parameters) {
+  ElevationStandIn standIn;
+  if (FindElevationStandIn(standIn)) return {standIn.runner, standIn.helper, parameters};
+  const std::string own = OwnFolder();
+  const std::string helper = TrustedHelperPath(HelperName, own, TAVIK_HELPER_FOLDER);
+  if (helper.empty()) {
+    std::fprintf(stderr,
+                 "%s must be installed in %s (or beside this program in %s), owned by root and writable by "
+                 "no one else, nor any folder above it: the address stays as it is\n",
+                 HelperName, TAVIK_HELPER_FOLDER, own.c_str());
+    return {};
+  }
+  if (geteuid() == 0) return {helper, parameters};
+  if (access(PkexecPath, X_OK) != 0) {
+    std::fprintf(stderr, "pkexec is not installed: cannot ask for the rights to change the address\n");
+    return {};
+  }
+  return {PkexecPath, helper, parameters};
 }
 
 }  // namespace
 
 void RunNetworkShell(const std::string& parameters) {
-  std::string helper = AddressHelperPath();
-  if (helper.empty()) {
-    std::fprintf(stderr, "%s is not installed beside this program: the address stays as it is\n", HelperName);
-    return;
-  }
-  const char* runner = std::getenv("TAVIK_ELEVATION_RUNNER");
-  std::vector<std::string> words;
-  if (runner && *runner) {
-    words = {runner, helper, parameters};
-  } else if (geteuid() == 0) {
-    words = {helper, parameters};
-  } else {
-    words = {FindProgram("pkexec"), helper, parameters};
-  }
-  if (words[0].empty()) {
-    std::fprintf(stderr, "pkexec is not installed: cannot ask for the rights to change the address\n");
-    return;
-  }
+  std::vector<std::string> words = ElevatedCommand(parameters);
+  if (words.empty()) return;
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);

@@ -8,8 +8,9 @@
 std::string TavikRoot();
 
 // A suite path such as "C:\Tavik\BIN\Tconfig." as a path of this machine. Components that do not exist
-// with their exact case resolve to the one entry of their folder that matches ignoring case; components
-// that do not exist at all stay as given. Paths outside C:\Tavik come back with slashes only.
+// as given resolve to the entry of their folder that Windows would take for them: equal ignoring case and
+// trailing dots and blanks (so "Tconfig." finds the file "Tconfig"); components that do not exist at all
+// stay as given. Paths outside C:\Tavik come back with slashes only.
 std::string TavikPath(const std::string& windowsPath);
 
 // A program path relative to the current directory ("..\Signalbay\wiretrace.exe"): the path with

@@ -1,4 +1,5 @@
-// The suite's C:\Tavik tree under $TAVIK_ROOT, with Windows' indifference to letter case.
+// The suite's C:\Tavik tree under $TAVIK_ROOT, with Windows' indifference to letter case and to the
+// trailing dots of names.
 #include "sysutil/tavik_path.h"
 
 #include <dirent.h>
@@ -15,13 +16,22 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
-// The entry of folder dir whose name equals name ignoring case; name itself when none does.
-std::string MatchIgnoringCase(const std::string& dir, const std::string& name) {
+// A name as Windows compares it: without its trailing dots and blanks ("Tconfig." names "Tconfig").
+std::string WindowsName(const std::string& name) {
+  std::size_t end = name.find_last_not_of(". ");
+  return end == std::string::npos ? "" : name.substr(0, end + 1);
+}
+
+// The entry of folder dir whose name equals name as Windows compares names (ignoring case and trailing
+// dots and blanks); name itself when none does.
+std::string MatchAsWindows(const std::string& dir, const std::string& name) {
+  const std::string wanted = WindowsName(name);
+  if (wanted.empty()) return name;
   DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
   if (!d) return name;
   std::string found = name;
   while (dirent* e = readdir(d)) {
-    if (strcasecmp(e->d_name, name.c_str()) == 0) {
+    if (strcasecmp(WindowsName(e->d_name).c_str(), wanted.c_str()) == 0) {
       found = e->d_name;
       break;
     }
@@ -38,7 +48,7 @@ std::string ResolveComponents(std::string base, const std::string& relative) {
     std::string part = relative.substr(pos, end - pos);
     pos = end + 1;
     if (part.empty() || part == ".") continue;
-    if (part != ".." && !Exists(base + "/" + part)) part = MatchIgnoringCase(base, part);
+    if (part != ".." && !Exists(base + "/" + part)) part = MatchAsWindows(base, part);
     base += "/" + part;
   }
   return base;

@@ -123,13 +123,13 @@ TEST_F(SoftwareReportTest, PlatformReportWithBothProgramsConfigAndFreeAndBusyPor
 }
 
 TEST_F(SoftwareReportTest, PlatformReportWithMissingProgramsRunsTheRowsTogether) {
-  tree.Write("tavik/BIN/Tconfig.", "Tavik 5.2\n");
+  tree.Write("tavik/BIN/Tconfig", "Tavik 5.2\n");  // the name Windows gives to Tconfig.
   ReportPlatformAndPorts();
   EXPECT_EQ(Shown(), PlatformLine() + "Tavik (navro) : Unk   Orb (gamedll): UnkVersion       : Tavik 5.2\n" + Stars30 +
                          "COMM PORTS found(NONE)\n");
 
   // No configuration file: no version line at all. A port that vanished is no longer listed.
-  tree.Remove("tavik/BIN/Tconfig.");
+  tree.Remove("tavik/BIN/Tconfig");
   FakePort com2;
   LinkPort(2, com2.device);
   ReportPlatformAndPorts();

@@ -122,6 +122,11 @@ TEST_F(PortsReportTest, VersionLineWithoutLineFeedRunsIntoThePortHead) {
   tree.Write("tavik/BIN/Tconfig.", "");
   BuildPortsReport();
   EXPECT_EQ(std::string(PortsReport), "Version       : " + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
+
+  tree.Remove("tavik/BIN/Tconfig.");
+  tree.Write("tavik/BIN/Tconfig", "5.4\n");  // the file's name on Windows, which drops the trailing dot
+  BuildPortsReport();
+  EXPECT_EQ(std::string(PortsReport), "Version       : 5.4\n" + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
 }
 
 TEST_F(PortsReportTest, OverlongVersionLineIsCut) {

@@ -29,6 +29,15 @@ TEST_F(TavikPathTest, ComponentsMatchIgnoringCase) {
   EXPECT_EQ(TavikPath("c:\\TAVIK\\games\\REWARD.wav"), (root_ / "GAMES" / "Reward.WAV").string());
 }
 
+TEST_F(TavikPathTest, TrailingDotsAreDroppedAsWindowsDropsThem) {
+  fs::create_directories(root_ / "BIN");
+  std::ofstream(root_ / "BIN" / "tconfig") << "x";
+  EXPECT_EQ(TavikPath("C:\\Tavik\\BIN\\Tconfig."), (root_ / "BIN" / "tconfig").string());
+  std::ofstream(root_ / "BIN" / "Tconfig.") << "x";
+  EXPECT_EQ(TavikPath("C:\\Tavik\\BIN\\Tconfig."), (root_ / "BIN" / "Tconfig.").string()) << "the exact name first";
+  EXPECT_EQ(TavikPath("C:\\Tavik\\BIN\\..."), (root_ / "BIN" / "...").string());
+}
+
 TEST_F(TavikPathTest, MissingComponentsStayAsGiven) {
   EXPECT_EQ(TavikPath("C:\\Tavik\\BIN\\Tconfig."), (root_ / "BIN" / "Tconfig.").string());
   EXPECT_EQ(TavikPath("C:\\Tavik\\games\\new.txt"), (root_ / "GAMES" / "new.txt").string());
