@@ -159,6 +159,9 @@ int LinkSetRts(LinkConnection* link, int mode);
 int LinkLineStatus(LinkConnection* link, int selector);
 int LinkSetBreak(LinkConnection* link, int mode);
 int LinkSetLineWatch(LinkConnection* link, int value);
+// How the link is connected, read whole while its thread may change it: 0 not connected (also for an
+// unregistered object), else how it connected (1 to 4).
+int LinkStatus(LinkConnection* link);
 void LinkSetSerialModes(LinkConnection* link, int shortFrames, int rawMode);
 int LinkGetShortFrames(LinkConnection* link);
 int LinkSerialMode(LinkConnection* link, int shortFrames, int baud);

@@ -179,6 +179,8 @@ void LinkSetSerialModes(LinkConnection* link, int shortFrames, int rawMode) {
   link->rawMode = static_cast<std::int16_t>(rawMode);
 }
 
+int LinkStatus(LinkConnection* link) { return LinkIsValid(link) ? LinkLoad(link->status) : 0; }
+
 int LinkGetShortFrames(LinkConnection* link) {
   if (!LinkIsValid(link) || link->kind == 1) return 0;
   return link->shortFrames;

@@ -203,7 +203,7 @@ int ProbeSerialAmplifier() {
     LinkRelease(link);
     return -1;
   }
-  link->rawMode = 1;
+  LinkSetSerialModes(link, 0, 1);  // raw bytes instead of framed messages
   std::uint8_t buffer[ProbeBufferSize];
   int total = 0;
   for (int round = 0; round < ProbeRounds; ++round) {

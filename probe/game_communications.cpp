@@ -10,7 +10,6 @@
 #include "device_settings.h"
 #include "host_lookup.h"
 #include "link/link.h"
-#include "link/link_shared.h"
 #include "output_pane.h"
 #include "ports_report.h"
 #include "sound_player.h"
@@ -87,7 +86,7 @@ int ConnectEthernet(const DeviceSettings& settings) {
     return Abandon(14, false);
   }
   std::this_thread::sleep_for(SettleAfterConnect);
-  if (LinkLoad(GameLink->status) == 0) {
+  if (LinkStatus(GameLink) == 0) {
     outputPane.Append(
         "FAILURE to connect to game machine\nIs the game menu really running?\nWas there an Windows firewall "
         "blockage?\n");

@@ -23,7 +23,6 @@
 #include <vector>
 
 #include "link/link.h"
-#include "link/link_shared.h"
 #include "null_modem.h"
 #include "probe_tree_support.h"
 #include "serial_test_support.h"

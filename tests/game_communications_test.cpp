@@ -15,7 +15,6 @@
 #include "child_process.h"
 #include "device_settings.h"
 #include "link/link.h"
-#include "link/link_shared.h"
 #include "output_pane.h"
 #include "ports_report.h"
 #include "scripted_game_computer.h"
@@ -97,7 +96,7 @@ TEST_F(GameTest, GameEchoAnswersAnyMessageWithTheSameMessage) {
   LinkConnection* link = LinkCreate();
   ASSERT_EQ(LinkConnect(link, "ethernet", "127.0.0.1", 5510, 0), 0);
   auto deadline = Clock::now() + std::chrono::seconds(5);
-  while (LinkLoad(link->status) == 0 && Clock::now() < deadline)
+  while (LinkStatus(link) == 0 && Clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   std::uint8_t message[LinkMaxMessageLength];
   ASSERT_EQ(LinkBuildMessage(link, message, sizeof message, 150, 7, "abc", 3), 11);
