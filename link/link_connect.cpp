@@ -1,9 +1,9 @@
 // Connection requests: LinkConnect hands serial and modem requests to the serial link and opens ethernet
 // requests here, creating the sockets under a time-out and starting the link thread.
-#include "link/link_record.h"
-#include "link/link_serial.h"
-#include "link/link_shared.h"
-#include "link/link_socket.h"
+#include "link_record.h"
+#include "link_serial.h"
+#include "link_shared.h"
+#include "link_socket.h"
 
 #include <cctype>
 #include <cstring>

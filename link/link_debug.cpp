@@ -2,7 +2,7 @@
 // printf-style debug lines; with no stream nothing is written.
 #include "link/link.h"
 
-#include "link/link_record.h"
+#include "link_record.h"
 
 #include <cstdarg>
 #include <mutex>

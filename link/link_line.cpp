@@ -1,9 +1,9 @@
 // The line operations of the public interface: modem lines, line errors and break on a serial link;
 // a socket link answers them from its connection state. Also their handle forms.
 #include "link/link.h"
-#include "link/link_record.h"
-#include "link/link_shared.h"
-#include "link/serial_port.h"
+#include "link_record.h"
+#include "link_shared.h"
+#include "serial/serial_port.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // POSIX sockets need no library start-up: the socket calls are part of the C library.
-#include "link/link_netinit.h"
+#include "link_netinit.h"
 
 bool LinkNetStartup() { return true; }
 

@@ -1,5 +1,5 @@
 // Winsock start-up (version 2.0) and clean-up around the life of the link objects.
-#include "link/link_netinit.h"
+#include "link_netinit.h"
 
 #include <winsock2.h>
 

@@ -1,15 +1,15 @@
 // Connection objects: creation and release, the registry of 16 valid objects, the object count behind the
 // platform's socket library, the handle table, and the small per-object settings.
-#include "link/link_object.h"
+#include "link_object.h"
 
 #include "link/link.h"
-#include "link/link_keyvalue.h"
-#include "link/link_locks.h"
-#include "link/link_netinit.h"
-#include "link/link_record.h"
-#include "link/link_shared.h"
-#include "link/link_serial.h"
-#include "link/link_socket.h"
+#include "link_keyvalue.h"
+#include "link_locks.h"
+#include "link_netinit.h"
+#include "link_record.h"
+#include "link_shared.h"
+#include "link_serial.h"
+#include "link_socket.h"
 
 #include <cstdlib>
 #include <new>

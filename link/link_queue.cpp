@@ -1,12 +1,12 @@
 // The two receive queues of a connection. Messages are copied into fixed slots inside the record and handed
 // out by smallest sequence number, so a queue never allocates and arrival order does not matter.
-#include "link/link_queue.h"
+#include "link_queue.h"
 
-#include "link/link_locks.h"
-#include "link/link_record.h"
-#include "link/link_serial.h"
-#include "link/link_shared.h"
-#include "link/link_wire.h"
+#include "link_locks.h"
+#include "link_record.h"
+#include "link_serial.h"
+#include "link_shared.h"
+#include "link_wire.h"
 
 #include <algorithm>
 #include <cstring>

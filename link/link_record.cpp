@@ -1,9 +1,9 @@
 // Record files of the link library: CMLLOG.INI, the slot table, event/text/full-traffic records and
 // their files "cml<IDENT><tag><slot><sequence>.bin" (and ".binFULL").
-#include "link/link_record.h"
+#include "link_record.h"
 
-#include "link/link_locks.h"
-#include "link/link_newfile.h"
+#include "link_locks.h"
+#include "link_newfile.h"
 
 #include <atomic>
 #include <cerrno>

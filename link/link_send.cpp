@@ -1,11 +1,11 @@
 // Building and sending link messages: the sequence numbering of built messages, the routing of a message by
 // its class (TCP, datagram, broadcast), the serial frame forms, and the restart of a link on send.
-#include "link/link_locks.h"
-#include "link/link_record.h"
-#include "link/link_serial.h"
-#include "link/link_shared.h"
-#include "link/link_socket.h"
-#include "link/link_wire.h"
+#include "link_locks.h"
+#include "link_record.h"
+#include "link_serial.h"
+#include "link_shared.h"
+#include "link_socket.h"
+#include "link_wire.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 // Serial links: opening and closing the port, the poll that turns received bytes into binary messages,
 // two-byte commands, text blocks or raw bytes, the line handshake, and the port write.
-#include "link/link_serial.h"
+#include "link_serial.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,10 +9,10 @@
 #include <mutex>
 #include <thread>
 
-#include "link/link_locks.h"
-#include "link/link_queue.h"
-#include "link/link_record.h"
-#include "link/serial_port.h"
+#include "link_locks.h"
+#include "link_queue.h"
+#include "link_record.h"
+#include "serial/serial_port.h"
 
 namespace {
 

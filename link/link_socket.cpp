@@ -1,13 +1,13 @@
 // The link threads of socket links. A client connects with a non-blocking connect and reconnects after a
 // loss; a server listens, accepts and announces itself while nobody is connected. Both wait only in a
 // half-second select, so they notice a stop request within that time and stop by themselves.
-#include "link/link_socket.h"
+#include "link_socket.h"
 
-#include "link/link_locks.h"
-#include "link/link_queue.h"
-#include "link/link_record.h"
-#include "link/link_shared.h"
-#include "link/link_wire.h"
+#include "link_locks.h"
+#include "link_queue.h"
+#include "link_record.h"
+#include "link_shared.h"
+#include "link_wire.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,7 +5,7 @@
 #define TAVIK_LINK_LINK_SOCKET_H
 
 #include "link/link.h"
-#include "link/link_net.h"
+#include "link_net.h"
 
 #include <mutex>
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "device_types.h"
-#include "sysutil/tavik_path.h"
+#include "platform/tavik_path.h"
 
 DeviceSettings deviceSettings;
 

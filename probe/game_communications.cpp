@@ -14,7 +14,7 @@
 #include "ports_report.h"
 #include "sound_player.h"
 #include "sysutil/com_scan.h"
-#include "sysutil/tavik_path.h"
+#include "platform/tavik_path.h"
 
 LinkConnection* GameLink = nullptr;
 char ResolverErrorText[ResolverErrorTextSize] = "";

@@ -7,7 +7,7 @@
 
 #include "link/link.h"
 #include "sound_player.h"
-#include "sysutil/tavik_path.h"
+#include "platform/tavik_path.h"
 
 namespace {
 

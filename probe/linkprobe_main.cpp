@@ -10,8 +10,8 @@
 #include "probe_entry.h"
 #include "probe_startup.h"
 #include "probe_window.h"
-#include "sysutil/identity_box.h"
-#include "sysutil/ip_setup_dialog.h"
+#include "appbase/identity_box.h"
+#include "netsetup_ui/ip_setup_dialog.h"
 
 namespace {
 

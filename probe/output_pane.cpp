@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sysutil/text_dump.h"
+#include "appbase/text_dump.h"
 
 OutputPane outputPane;
 

@@ -8,8 +8,8 @@
 #include "output_pane.h"
 #include "sysutil/com_scan.h"
 #include "sysutil/host_address.h"
-#include "sysutil/identity_box.h"
-#include "sysutil/ports_section.h"
+#include "appbase/identity_box.h"
+#include "appbase/ports_section.h"
 
 char PortsReport[PortsReportSize] = "";
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sysutil/module_path.h"
+#include "appbase/module_path.h"
 #include "sysutil/version_info.h"
 
 char ModulePath[ModulePathSize] = "";

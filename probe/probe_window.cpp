@@ -14,9 +14,9 @@
 #include "output_pane.h"
 #include "ports_report.h"
 #include "probe_startup.h"
-#include "sysutil/identity_box.h"
-#include "sysutil/identity_output.h"
-#include "sysutil/ip_setup_dialog.h"
+#include "appbase/identity_box.h"
+#include "netsetup_ui/identity_output.h"
+#include "netsetup_ui/ip_setup_dialog.h"
 #include "sysutil/system_tools.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sysutil/com_device.h"
+#include "platform/com_device.h"
 #include "sysutil/wmi_query.h"
 
 signed char ComPortTable[MaxComPort + 1];

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sysutil/host_network.h"
+#include "host_network.h"
 
 char HostAddressLine[HostAddressLineSize];
 

@@ -1,5 +1,5 @@
 // Windows resolves its own host name to its adapters' addresses, so the resolver alone answers here.
-#include "sysutil/host_network.h"
+#include "host_network.h"
 
 // gethostbyname is the lookup this program has always made of its own name.
 #define _WINSOCK_DEPRECATED_NO_WARNINGS

@@ -1,5 +1,5 @@
 // The address helper's reading of the parameter text and the commands it runs, through nmcli or ip.
-#include "sysutil/address_change.h"
+#include "sysutil/address_change_linux.h"
 #include "sysutil/address_command.h"
 
 #include <gtest/gtest.h>

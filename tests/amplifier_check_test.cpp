@@ -11,7 +11,7 @@
 #include <chrono>
 #include <thread>
 
-#include "link/serial_baud.h"
+#include "serial/serial_baud_linux.h"
 #include "probe_tree_support.h"
 #include "serial_test_support.h"
 

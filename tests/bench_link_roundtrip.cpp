@@ -2,7 +2,7 @@
 // LinkReceive, against a bare blocking TCP echo; and the processor time an idle connected pair uses.
 // Usage: bench_link_roundtrip [rounds] [idle seconds]
 #include "link/link.h"
-#include "link/link_net.h"
+#include "link_net.h"
 
 #include <algorithm>
 #include <atomic>

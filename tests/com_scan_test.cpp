@@ -13,7 +13,7 @@
 #include <string>
 
 #include "scratch_tree.h"
-#include "sysutil/com_device.h"
+#include "platform/com_device.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "com_pair.h"
-#include "link/serial_port.h"
-#include "sysutil/com_device.h"
+#include "serial/serial_port.h"
+#include "platform/com_device.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "scripted_game_computer.h"
 #include "suite_tree.h"
 #include "sysutil/com_scan.h"
-#include "sysutil/tavik_path.h"
+#include "platform/tavik_path.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "software_report.h"
 #include "sysutil/com_scan.h"
 #include "sysutil/host_address.h"
-#include "sysutil/identity_box.h"
+#include "appbase/identity_box.h"
 #include "sysutil/system_tools.h"
 #include "sysutil/version_info.h"
 #include "toolboard_test_support.h"

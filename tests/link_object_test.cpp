@@ -1,10 +1,10 @@
 // Connection objects: creation, registry of 16, the object count, release of foreign pointers, user
 // buffers, classes, handles and the debug lines of the object layer.
-#include "link/link_object.h"
+#include "link_object.h"
 
 #include "link/link.h"
-#include "link/link_keyvalue.h"
-#include "link/link_record.h"
+#include "link_keyvalue.h"
+#include "link_record.h"
 #include "link_test_support.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 // Receive queues, message building and stream reassembly, driven directly without sockets.
 #include "link/link.h"
-#include "link/link_queue.h"
-#include "link/link_wire.h"
+#include "link_queue.h"
+#include "link_wire.h"
 
 #include <gtest/gtest.h>
 

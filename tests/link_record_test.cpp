@@ -1,8 +1,8 @@
 // Record files and their settings: files read back byte for byte after close or, with WRITENOW, at once.
-#include "link/link_record.h"
+#include "link_record.h"
 
 #include "link/link.h"
-#include "link/link_object.h"
+#include "link_object.h"
 #include "link_test_support.h"
 
 #include <cstring>

@@ -1,6 +1,6 @@
 // Serial links: opening, the three receive forms over a pseudo-terminal, sending, the line
 // operations of both link kinds and the line handshake between two links joined by a null-modem cable.
-#include "link/link_serial.h"
+#include "link_serial.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "link/link.h"
-#include "link/link_queue.h"
-#include "link/serial_port.h"
+#include "link_queue.h"
+#include "serial/serial_port.h"
 #include "null_modem.h"
 #include "serial_test_support.h"
 

@@ -15,7 +15,7 @@
 #include "menu_window.h"
 #include "report_output.h"
 #include "software_report.h"
-#include "sysutil/identity_box.h"
+#include "appbase/identity_box.h"
 #include "toolboard_test_support.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include "probe_test_support.h"
 #include "sysutil/com_scan.h"
 #include "sysutil/host_address.h"
-#include "sysutil/identity_box.h"
+#include "appbase/identity_box.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "program_launch.h"
-#include "sysutil/module_path.h"
+#include "appbase/module_path.h"
 #include "sysutil/system_tools.h"
 #include "sysutil/version_info.h"
 

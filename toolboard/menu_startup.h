@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "sysutil/startup_directory.h"
+#include "appbase/startup_directory.h"
 
 constexpr size_t TitleTextSize = 200;
 constexpr size_t SignalbayPathSize = 500;

@@ -11,9 +11,9 @@
 #include "program_launch.h"
 #include "report_output.h"
 #include "software_report.h"
-#include "sysutil/identity_box.h"
-#include "sysutil/identity_output.h"
-#include "sysutil/ip_setup_dialog.h"
+#include "appbase/identity_box.h"
+#include "netsetup_ui/identity_output.h"
+#include "netsetup_ui/ip_setup_dialog.h"
 #include "sysutil/system_tools.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include "sysutil/com_scan.h"
 #include "sysutil/file_status.h"
 #include "sysutil/host_address.h"
-#include "sysutil/identity_box.h"
-#include "sysutil/ports_section.h"
+#include "appbase/identity_box.h"
+#include "appbase/ports_section.h"
 #include "sysutil/system_tools.h"
 #include "sysutil/version_info.h"
 

@@ -4,10 +4,10 @@
 
 #include "menu_startup.h"
 #include "menu_window.h"
-#include "socket_library.h"
+#include "platform/socket_library.h"
 #include "software_report.h"
-#include "sysutil/identity_box.h"
-#include "sysutil/ip_setup_dialog.h"
+#include "appbase/identity_box.h"
+#include "netsetup_ui/ip_setup_dialog.h"
 #include "toolboard_entry.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Fuzz target: arbitrary bytes cut into TCP reads and datagrams, fed to the stream reassembly and the
 // receive queues of one connection, then everything queued is taken out again.
 #include "link/link.h"
-#include "link/link_queue.h"
+#include "link_queue.h"
 
 #include <algorithm>
 #include <cstddef>
