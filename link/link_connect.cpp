@@ -1,5 +1,6 @@
 // Connection requests: LinkConnect hands serial and modem requests to the serial link and opens ethernet
 // requests here, creating the sockets under a time-out and starting the link thread.
+#include "link/link_events.h"
 #include "link_record.h"
 #include "link_serial.h"
 #include "link_shared.h"
@@ -28,9 +29,9 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
 // A link still holding sockets, a thread or a port from an earlier open is closed before the object opens
 // again, so that no second thread ever runs on one record and no socket or port is left behind open.
 void EndEarlierLink(LinkConnection* link) {
-  if (link->kind == 1 && (link->thread != 0 || LinkLoad(link->tcpSocket) != 0 || LinkLoad(link->udpSocket) != 0))
+  if (link->kind == LinkKindSocket && (link->thread != 0 || LinkLoad(link->tcpSocket) != 0 || LinkLoad(link->udpSocket) != 0))
     LinkCloseSocket(link);
-  else if (link->kind == 0 && link->comPort != 0)
+  else if (link->kind == LinkKindSerial && link->comPort != 0)
     LinkCloseSerial(link);
 }
 
@@ -77,7 +78,7 @@ void CopyPeerName(LinkConnection* link, const char* text) {
 }
 
 int Fail(LinkConnection* link, int step, int result) {
-  LinkRecordEvent(link, LinkDirectionReceive, 93, static_cast<std::uint32_t>(step), link->isServer, 0);
+  LinkRecordEvent(link, LinkDirectionReceive, LinkEventConnectStep, static_cast<std::uint32_t>(step), link->isServer, 0);
   LinkCloseRecords(link);
   return result;
 }
@@ -86,22 +87,22 @@ LinkNetAddress AnyAddress(int port) { return LinkNetAddress{0, static_cast<std::
 
 int OpenUdp(LinkConnection* link, int uPort) {
   LinkSocket s = LinkTrySocket(LinkNetDatagram);
-  if (s == LinkNetInvalid) return Fail(link, 2, 2);
+  if (s == LinkNetInvalid) return Fail(link, 2, LinkErrorUdpSocket);
   LinkStore(link->udpSocket, s);
   LinkNetSetReuseAddress(s);
-  if (LinkNetBind(s, AnyAddress(link->isServer ? uPort + 1 : uPort)) != 0) return Fail(link, 3, 3);
+  if (LinkNetBind(s, AnyAddress(link->isServer ? uPort + 1 : uPort)) != 0) return Fail(link, 3, LinkErrorUdpBind);
   return 0;
 }
 
 int OpenTcp(LinkConnection* link, int tPort) {
   LinkSocket s = LinkTrySocket(LinkNetStream);
-  if (s == LinkNetInvalid) return Fail(link, 4, 4);
+  if (s == LinkNetInvalid) return Fail(link, 4, LinkErrorTcpSocket);
   LinkStore(link->tcpSocket, s);
-  LinkRecordEvent(link, LinkDirectionReceive, 50, 9, link->isServer, s);
+  LinkRecordEvent(link, LinkDirectionReceive, LinkEventSocketTaken, 9, link->isServer, s);
   LinkNetSetReuseAddress(s);
   LinkNetSetNoDelay(s);
   if (!link->isServer) return 0;
-  if (LinkNetBind(s, AnyAddress(tPort)) != 0) return Fail(link, 5, 5);
+  if (LinkNetBind(s, AnyAddress(tPort)) != 0) return Fail(link, 5, LinkErrorTcpBind);
   LinkNetAddress bound;
   if (LinkNetLocalAddress(s, &bound) == 0) link->tcpPeer = LinkIpv4Of(bound);
   return 0;
@@ -118,28 +119,28 @@ bool StartThread(LinkConnection* link) {
   }
 }
 
-// The server's thread reports through listenState: -1 set here, 1 inside listen, 0 listening.
+// The server's thread reports through listenState: starting (set here), inside listen, listening.
 int AwaitListening(LinkConnection* link) {
   std::this_thread::yield();
   std::uint32_t limit = link->openedBefore ? LinkLaterListenWaitMs : LinkFirstListenWaitMs;
   link->openedBefore = 1;
   std::uint32_t start = LinkMilliseconds();
-  while (LinkLoad(link->listenState) != 0 && LinkMilliseconds() - start < limit)
+  while (LinkLoad(link->listenState) != LinkListening && LinkMilliseconds() - start < limit)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   // Give up only if the thread has not got there meanwhile.
   std::int16_t seen = LinkLoad(link->listenState);
-  while (seen != 0 && !LinkAtomic(link->listenState).compare_exchange_weak(seen, static_cast<std::int16_t>(-9))) {
+  while (seen != LinkListening && !LinkAtomic(link->listenState).compare_exchange_weak(seen, LinkListenAbandoned)) {
   }
-  return seen == 0 ? 0 : 9;
+  return seen == LinkListening ? 0 : LinkErrorNotListening;
 }
 
 int StartLinkThread(LinkConnection* link) {
   LinkDebugPrint("%c thread started\n", LinkRoleChar(link));
   LinkStore(link->runFlag, 1);
-  if (link->isServer) LinkStore(link->listenState, -1);
+  if (link->isServer) LinkStore(link->listenState, LinkListenStarting);
   if (!StartThread(link)) {
     LinkStore(link->runFlag, 0);
-    return Fail(link, 8, 8);
+    return Fail(link, 8, LinkErrorNoThread);
   }
   return link->isServer ? AwaitListening(link) : 0;
 }
@@ -187,7 +188,7 @@ int LinkOpenSocket(LinkConnection* link, const char* address, int tPort, int uPo
   if (resolved == 0 && found == 0) resolved = LinkErrorNoIpv4;
   if (resolved != 0) return Fail(link, 1, resolved);
   // Both ports of the plan (T, T + 1, U, U + 1) must be real port numbers.
-  if (tPort < 0 || tPort > 65534 || uPort < 0 || uPort > 65534) return Fail(link, 3, 3);
+  if (tPort < 0 || tPort > 65534 || uPort < 0 || uPort > 65534) return Fail(link, 3, LinkErrorUdpBind);
   bool server = link->isServer != 0;
   link->tcpPeer = LinkIpv4Of(LinkNetAddress{peer, static_cast<std::uint16_t>(server ? tPort + 1 : tPort)});
   {
@@ -216,13 +217,13 @@ int LinkConnect(LinkConnection* link, const char* kind, const char* address, int
   link->datagramOnly = flags & LinkFlagDatagramOnly ? 1 : 0;
   if (EqualsIgnoringCase(address, "127.0.0.1")) link->localOnly = 1;
   if (EqualsIgnoringCase(kind, "serial") || EqualsIgnoringCase(kind, "modem")) {
-    link->kind = 0;
+    link->kind = LinkKindSerial;
     link->lineWatch = 0;
     link->announceCount = 1;
     return LinkOpenSerial(link, work, portOrBaud);
   }
-  if (std::strncmp(kind, "ethernet", 8) != 0) return 1;
-  link->kind = 1;
+  if (std::strncmp(kind, "ethernet", 8) != 0) return LinkErrorUnknownKind;
+  link->kind = LinkKindSocket;
   return LinkOpenSocket(link, address, portOrBaud, 0);
 }
 

@@ -1,6 +1,7 @@
 // The line operations of the public interface: modem lines, line errors and break on a serial link;
 // a socket link answers them from its connection state. Also their handle forms.
 #include "link/link.h"
+#include "link/link_events.h"
 #include "link_record.h"
 #include "link_shared.h"
 #include "serial/serial_port.h"
@@ -8,7 +9,7 @@
 namespace {
 
 // The serial port index of a registered serial link with an open port, else -1.
-int OpenSerialPort(LinkConnection* link) { return link->kind != 1 && link->comPort != 0 ? link->comPort - 1 : -1; }
+int OpenSerialPort(LinkConnection* link) { return link->kind != LinkKindSocket && link->comPort != 0 ? link->comPort - 1 : -1; }
 
 int RecordLine(LinkConnection* link, int code, int result) {
   LinkRecordEvent(link, LinkDirectionReceive, code, static_cast<std::uint32_t>(link->comPort), 0,
@@ -22,49 +23,49 @@ int ModeLetter(int mode) { return mode == 1 ? 'S' : mode == 0 ? 'C' : 'R'; }
 
 int LinkPeerPresent(LinkConnection* link) {
   if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) return LinkLoad(link->status);
+  if (link->kind == LinkKindSocket) return LinkLoad(link->status);
   const int p = OpenSerialPort(link);
   return p < 0 ? 0 : SerialPortDsr(p);
 }
 
 int LinkCarrierDetect(LinkConnection* link) {
   if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) return LinkLoad(link->status);
+  if (link->kind == LinkKindSocket) return LinkLoad(link->status);
   const int p = OpenSerialPort(link);
   return p < 0 ? 0 : SerialPortRlsd(p);
 }
 
 int LinkClearToSend(LinkConnection* link) {
   if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) return LinkLoad(link->status);
+  if (link->kind == LinkKindSocket) return LinkLoad(link->status);
   const int p = OpenSerialPort(link);
   return p < 0 ? 0 : SerialPortCts(p);
 }
 
 int LinkRingIndicator(LinkConnection* link) {
-  if (!LinkIsValid(link) || link->kind == 1) return 0;
+  if (!LinkIsValid(link) || link->kind == LinkKindSocket) return 0;
   const int p = OpenSerialPort(link);
   return p < 0 ? 0 : SerialPortRing(p);
 }
 
 int LinkSetDtr(LinkConnection* link, int mode) {
   if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) return LinkLoad(link->status);
+  if (link->kind == LinkKindSocket) return LinkLoad(link->status);
   const int p = OpenSerialPort(link);
-  return p < 0 ? 0 : RecordLine(link, 315, SerialPortDtr(p, ModeLetter(mode)));
+  return p < 0 ? 0 : RecordLine(link, LinkEventSerialDtr, SerialPortDtr(p, ModeLetter(mode)));
 }
 
 int LinkSetRts(LinkConnection* link, int mode) {
-  if (!LinkIsValid(link) || link->kind == 1) return 0;
+  if (!LinkIsValid(link) || link->kind == LinkKindSocket) return 0;
   const int p = OpenSerialPort(link);
-  return p < 0 ? 0 : RecordLine(link, 316, SerialPortRts(p, ModeLetter(mode)));
+  return p < 0 ? 0 : RecordLine(link, LinkEventSerialRts, SerialPortRts(p, ModeLetter(mode)));
 }
 
 int LinkLineStatus(LinkConnection* link, int selector) {
   if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) {
+  if (link->kind == LinkKindSocket) {
     int listen = LinkLoad(link->listenState);
-    return listen != 0 ? listen - 10 : static_cast<int>(LinkLoad(link->connValid));
+    return listen != LinkListening ? listen - 10 : static_cast<int>(LinkLoad(link->connValid));
   }
   const int p = OpenSerialPort(link);
   if (p < 0 || selector < 0 || selector > 4) return 0;
@@ -72,7 +73,7 @@ int LinkLineStatus(LinkConnection* link, int selector) {
 }
 
 int LinkSetBreak(LinkConnection* link, int mode) {
-  if (!LinkIsValid(link) || link->kind == 1) return 0;
+  if (!LinkIsValid(link) || link->kind == LinkKindSocket) return 0;
   const int p = OpenSerialPort(link);
   if (p < 0) return 0;
   return SerialPortBreak(p, mode > 0 ? 'A' : mode == 0 ? 'C' : 'D');

@@ -161,7 +161,7 @@ void LinkSetClassByHandle(int handle, int firstCode, int lastCode, int messageCl
 
 int LinkDisconnect(LinkConnection* link) {
   if (!LinkIsValid(link)) return 0;
-  return link->kind == 1 ? LinkCloseSocket(link) : LinkCloseSerial(link);
+  return link->kind == LinkKindSocket ? LinkCloseSocket(link) : LinkCloseSerial(link);
 }
 
 int LinkDisconnectByHandle(int handle) { return LinkDisconnect(LinkFromHandle(handle)); }
@@ -182,7 +182,7 @@ void LinkSetSerialModes(LinkConnection* link, int shortFrames, int rawMode) {
 int LinkStatus(LinkConnection* link) { return LinkIsValid(link) ? LinkLoad(link->status) : 0; }
 
 int LinkGetShortFrames(LinkConnection* link) {
-  if (!LinkIsValid(link) || link->kind == 1) return 0;
+  if (!LinkIsValid(link) || link->kind == LinkKindSocket) return 0;
   return link->shortFrames;
 }
 

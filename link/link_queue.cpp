@@ -2,6 +2,7 @@
 // out by smallest sequence number, so a queue never allocates and arrival order does not matter.
 #include "link_queue.h"
 
+#include "link/link_events.h"
 #include "link_locks.h"
 #include "link_record.h"
 #include "link_serial.h"
@@ -21,8 +22,10 @@ struct StreamEvents {
   int cut;     // a message taken off the front, more bytes held
   int waiting; // the rest of a message has not arrived
 };
-const StreamEvents clientEvents{25, 24, 26, 22};
-const StreamEvents serverEvents{28, 27, 29, 23};
+const StreamEvents clientEvents{LinkEventClientStreamShort, LinkEventClientStreamDiscarded, LinkEventClientStreamCut,
+                                LinkEventClientStreamWaiting};
+const StreamEvents serverEvents{LinkEventServerStreamShort, LinkEventServerStreamDiscarded, LinkEventServerStreamCut,
+                                LinkEventServerStreamWaiting};
 
 std::uint32_t LengthOf(const std::uint8_t* message) { return LinkGetU16(message + LinkOffsetLength); }
 
@@ -69,7 +72,7 @@ int OldestSlot(const LinkQueue& queue) {
 int DropMalformed(LinkConnection* link, std::uint32_t field, int held) {
   std::lock_guard<std::mutex> hold(LinkQueueLock());
   link->errorCount++;
-  LinkRecordEvent(link, LinkDirectionReceive, 21, field, 0, static_cast<std::uint32_t>(held));
+  LinkRecordEvent(link, LinkDirectionReceive, LinkEventMessageDropped, field, 0, static_cast<std::uint32_t>(held));
   return 1;
 }
 
@@ -78,7 +81,7 @@ bool ReplaceTwin(LinkConnection* link, LinkQueue& queue, const std::uint8_t* mes
   int twin = FindTwin(queue, message);
   if (twin < 0) return false;
   const std::uint8_t* old = queue.slots[twin];
-  LinkRecordEvent(link, LinkDirectionReceive, 20, static_cast<std::uint32_t>(twin), SequenceOf(old), SecondWord(old));
+  LinkRecordEvent(link, LinkDirectionReceive, LinkEventLatestReplaced, static_cast<std::uint32_t>(twin), SequenceOf(old), SecondWord(old));
   std::memcpy(queue.slots[twin], message, LengthOf(message));
   return true;
 }
@@ -102,16 +105,16 @@ int TakeRaw(LinkConnection* link, void* buffer, int size) {
     }
   }
   if (n == 0) {
-    LinkRecordEvent(link, LinkDirectionReceive, 317, static_cast<std::uint32_t>(link->comPort), 0, 0);
+    LinkRecordEvent(link, LinkDirectionReceive, LinkEventSerialRawEmpty, static_cast<std::uint32_t>(link->comPort), 0, 0);
     return 0;
   }
-  LinkRecordEvent(link, LinkDirectionReceive, 301, static_cast<std::uint32_t>(n), 0, LinkGetU32(first));
+  LinkRecordEvent(link, LinkDirectionReceive, LinkEventSerialRawTaken, static_cast<std::uint32_t>(n), 0, LinkGetU32(first));
   return n;
 }
 
 // A serial link reads its port before any question about its queues.
 void PollIfSerial(LinkConnection* link) {
-  if (link->kind != 1) LinkPollSerial(link);
+  if (link->kind != LinkKindSocket) LinkPollSerial(link);
 }
 
 } // namespace
@@ -128,14 +131,15 @@ int LinkEnqueueMessage(LinkConnection* link, const std::uint8_t* message, int le
   std::uint32_t seq = SequenceOf(message);
   if (link->lastSeq[queue] != 0 && seq != link->lastSeq[queue] + 1) link->seqGaps[queue]++;
   link->lastSeq[queue] = seq;
-  LinkRecordEvent(link, LinkDirectionReceive, queue, FirstWord(message), seq, SecondWord(message));
+  int queued = queue == LinkStreamQueue ? LinkEventQueuedStream : LinkEventQueuedDatagram;
+  LinkRecordEvent(link, LinkDirectionReceive, queued, FirstWord(message), seq, SecondWord(message));
 
   LinkQueue& q = link->queues[queue];
   if (kind == ClassLatest && LinkLoad(link->status) != 0 && ReplaceTwin(link, q, message)) return 0;
   int slot = q.count < LinkQueueSlots ? FreeSlot(q) : -1;
   if (slot < 0) {
     link->errorCount++;
-    LinkRecordEvent(link, LinkDirectionReceive, 21, 0, seq, 0);
+    LinkRecordEvent(link, LinkDirectionReceive, LinkEventMessageDropped, 0, seq, 0);
     return 1;
   }
   q.slots[slot] = q.storage[slot];
@@ -204,7 +208,7 @@ int LinkPollSerial(LinkConnection* link) {
 
 int LinkReceive(LinkConnection* link, int selector, void* buffer, int size) {
   if (!LinkIsValid(link)) return 0;
-  if (link->kind != 1) {
+  if (link->kind != LinkKindSocket) {
     LinkPollSerial(link);
     if (link->rawMode != 0) return buffer != nullptr && size > 0 ? TakeRaw(link, buffer, size) : 0;
   }
@@ -220,7 +224,7 @@ int LinkReceive(LinkConnection* link, int selector, void* buffer, int size) {
     const std::uint8_t* message = q.slots[slot];
     n = std::min(static_cast<int>(LengthOf(message)), size);
     std::memcpy(buffer, message, static_cast<size_t>(n));
-    LinkRecordEvent(link, LinkDirectionReceive, 30, FirstWord(message), SequenceOf(message), SecondWord(message));
+    LinkRecordEvent(link, LinkDirectionReceive, LinkEventUnqueued, FirstWord(message), SequenceOf(message), SecondWord(message));
     q.slots[slot] = nullptr;
     q.count--;
   }
@@ -231,7 +235,7 @@ int LinkReceive(LinkConnection* link, int selector, void* buffer, int size) {
 int LinkPending(LinkConnection* link, int which) {
   if (!LinkIsValid(link)) return 0;
   PollIfSerial(link);
-  if (link->kind != 1 && link->rawMode != 0) return link->rawCount != 0 ? 1 : 0;
+  if (link->kind != LinkKindSocket && link->rawMode != 0) return link->rawCount != 0 ? 1 : 0;
   std::lock_guard<std::mutex> hold(LinkQueueLock());
   int mask = 0;
   if (which <= 0 && link->queues[0].count != 0) mask |= 1;
@@ -245,14 +249,14 @@ int LinkQuery(LinkConnection* link, int question) {
   std::lock_guard<std::mutex> hold(LinkQueueLock());
   const LinkQueue& stream = link->queues[0];
   switch (question) {
-    case 0: return stream.count != 0 || link->queues[1].count != 0 ? 1 : 0;
-    case 1: return stream.count != 0 ? 1 : 0;
-    case 2:
-    case 3: {
+    case LinkQueryAnyWaiting: return stream.count != 0 || link->queues[1].count != 0 ? 1 : 0;
+    case LinkQueryStreamWaiting: return stream.count != 0 ? 1 : 0;
+    case LinkQueryStreamCode:
+    case LinkQueryStreamPayload: {
       int slot = stream.count != 0 ? OldestSlot(stream) : -1;
       if (slot < 0) return 0;
       const std::uint8_t* message = stream.slots[slot];
-      return question == 2 ? message[LinkOffsetCode] : static_cast<int>(LengthOf(message)) - LinkHeaderSize;
+      return question == LinkQueryStreamCode ? message[LinkOffsetCode] : static_cast<int>(LengthOf(message)) - LinkHeaderSize;
     }
     default: return 0;
   }
@@ -260,7 +264,7 @@ int LinkQuery(LinkConnection* link, int question) {
 
 void LinkFlush(LinkConnection* link) {
   if (!LinkIsValid(link)) return;
-  if (link->kind == 1) {
+  if (link->kind == LinkKindSocket) {
     LinkStore(link->rxHave, 0);
     LinkClearQueues(link);
   } else {

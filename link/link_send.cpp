@@ -1,5 +1,6 @@
 // Building and sending link messages: the sequence numbering of built messages, the routing of a message by
 // its class (TCP, datagram, broadcast), the serial frame forms, and the restart of a link on send.
+#include "link/link_events.h"
 #include "link_locks.h"
 #include "link_record.h"
 #include "link_serial.h"
@@ -13,9 +14,6 @@
 
 namespace {
 
-constexpr int LinkErrorTooLong = 32;
-constexpr int LinkErrorLowCode = 33;
-constexpr int LinkErrorNoLength = 34;
 constexpr int LinkSendStallMs = 5000;
 
 std::uint32_t SequenceAt(const std::uint8_t* m, int length) {
@@ -63,7 +61,7 @@ int SendStream(LinkConnection* link, const std::uint8_t* m, int length) {
   bool server = link->isServer != 0;
   if (server && LinkLoad(link->listenState) < 0) return LinkErrNotConnected;
   int result = SendAll(link, m, length);
-  LinkRecordEvent(link, LinkDirectionTransmit, 42, LinkGetU32(m), SequenceAt(m, length), LinkGetU32(m + 4));
+  LinkRecordEvent(link, LinkDirectionTransmit, LinkEventStreamSent, LinkGetU32(m), SequenceAt(m, length), LinkGetU32(m + 4));
   LogSent(link, server ? 12 : 11, m, length);
   return result;
 }
@@ -95,7 +93,7 @@ int SendDatagram(LinkConnection* link, int messageClass, const std::uint8_t* m, 
     result = SendDatagramLocked(link, messageClass, m, length);
   }
   if (result == LinkErrNotSocket) return result;
-  LinkRecordEvent(link, LinkDirectionTransmit, 41, LinkGetU32(m), SequenceAt(m, length), LinkGetU32(m + 4));
+  LinkRecordEvent(link, LinkDirectionTransmit, LinkEventDatagramSent, LinkGetU32(m), SequenceAt(m, length), LinkGetU32(m + 4));
   LogSent(link, link->isServer ? 14 : 13, m, length);
   return result;
 }
@@ -143,7 +141,7 @@ int LinkSend(LinkConnection* link, const void* message, int length) {
   const auto* m = static_cast<const std::uint8_t*>(message);
   if (length == 0) length = LinkGetU16(m + LinkOffsetLength);
   if (length > LinkMaxMessageLength || length < 0) return LinkErrorTooLong;
-  if (link->kind == 1) {
+  if (link->kind == LinkKindSocket) {
     if (m[LinkOffsetCode] < 128) return LinkErrorLowCode;
     if (LinkGetU16(m + LinkOffsetLength) == 0) return LinkErrorNoLength;
     return LinkSendSocket(link, m, length);
@@ -159,7 +157,7 @@ int LinkSendSocket(LinkConnection* link, const void* message, int length) {
   if (LinkLoad(link->status) == 0) {
     LinkDebugPrint("%c sending message to unconnected port\n", LinkRoleChar(link));
     std::int16_t listen = LinkLoad(link->listenState);
-    LinkRecordEvent(link, LinkDirectionReceive, 99, static_cast<std::uint32_t>(messageClass), link->isServer,
+    LinkRecordEvent(link, LinkDirectionReceive, LinkEventSendUnconnected, static_cast<std::uint32_t>(messageClass), link->isServer,
                     static_cast<std::uint32_t>(listen));
     if (link->isServer && listen >= 0) LinkRestart(link, 0);
   }
@@ -169,7 +167,7 @@ int LinkSendSocket(LinkConnection* link, const void* message, int length) {
 
 int LinkRestart(LinkConnection* link, int mode) {
   if (!LinkIsValid(link)) return 1;
-  LinkRecordEvent(link, LinkDirectionReceive, 92, static_cast<std::uint32_t>(LinkLoad(link->status)),
+  LinkRecordEvent(link, LinkDirectionReceive, LinkEventSocketRestart, static_cast<std::uint32_t>(LinkLoad(link->status)),
                   LinkLoad(link->threadRunning), LinkLoad(link->connSocket));
   int step = mode == 0 ? 0 : mode % 10 + 1;
   if (step < 2) {

@@ -1,7 +1,6 @@
 // Serial links: opening and closing the port, the poll that turns received bytes into binary messages,
 // two-byte commands, text blocks or raw bytes, the line handshake, and the port write.
 #include "link_serial.h"
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -9,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "link/link_events.h"
 #include "link_locks.h"
 #include "link_queue.h"
 #include "link_record.h"
@@ -36,13 +36,13 @@ int PortIndex(const LinkConnection* link) { return link->comPort - 1; }
 
 int SetDtr(LinkConnection* link, int letter) {
   const int result = SerialPortDtr(PortIndex(link), letter);
-  Record(link, 315, static_cast<std::uint32_t>(link->comPort), static_cast<std::uint32_t>(result));
+  Record(link, LinkEventSerialDtr, static_cast<std::uint32_t>(link->comPort), static_cast<std::uint32_t>(result));
   return result;
 }
 
 int SetRts(LinkConnection* link, int letter) {
   const int result = SerialPortRts(PortIndex(link), letter);
-  Record(link, 316, static_cast<std::uint32_t>(link->comPort), static_cast<std::uint32_t>(result));
+  Record(link, LinkEventSerialRts, static_cast<std::uint32_t>(link->comPort), static_cast<std::uint32_t>(result));
   return result;
 }
 
@@ -89,7 +89,7 @@ bool AnswerLineHandshake(LinkConnection* link, int errors, bool dsr, std::uint32
   link->rawCount = 0;
   link->rawLimit = 0;
   SerialPortErrors(p, 31);
-  Record(link, 323, 0, 0);
+  Record(link, LinkEventSerialFormSwitched, 0, 0);
   SetDtr(link, 'S');
   return false;
 }
@@ -118,7 +118,7 @@ int TakeBinaryMessage(LinkConnection* link) {
   const bool accepted = length >= LinkHeaderSize && length <= LinkMaxMessageLength && held[0] >= 0x80 &&
                         held[1] < 0x80 && (link->rawLimit == 0 || length <= link->rawLimit);
   if (!accepted) {
-    Record(link, 320, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(length));
+    Record(link, LinkEventSerialFrameRejected, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(length));
     MarkError(link, false);
     return 0;
   }
@@ -127,7 +127,7 @@ int TakeBinaryMessage(LinkConnection* link) {
   LinkEnqueue(link, length, QueueOf(link, held[0]), "smsg");
   link->rawCount = static_cast<std::int16_t>(link->rawCount - length);
   if (link->rawCount > 0) std::memmove(link->rawData, link->rawData + length, static_cast<size_t>(link->rawCount));
-  Record(link, 321, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(length));
+  Record(link, LinkEventSerialMessageQueued, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(length));
   return 1;
 }
 
@@ -139,11 +139,11 @@ int ReceiveBinary(LinkConnection* link, const std::uint8_t* bytes, int count) {
       if (link->rawLimit != 0) return 0;
     }
     if (link->rawCount >= LinkRawAreaSize) {
-      Record(link, 322, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(i));
+      Record(link, LinkEventSerialAreaFull, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(i));
       MarkError(link, true);
       return 0;
     }
-    Record(link, 319, static_cast<std::uint32_t>(link->rawCount), bytes[i]);
+    Record(link, LinkEventSerialByteStored, static_cast<std::uint32_t>(link->rawCount), bytes[i]);
     link->rawData[link->rawCount++] = bytes[i];
   }
   return TakeBinaryMessage(link);
@@ -178,24 +178,24 @@ void ReceiveCommands(LinkConnection* link, const std::uint8_t* bytes, int count)
   for (int i = 0; i < count; ++i) {
     const std::uint8_t b = bytes[i];
     const bool command = (b & 0x80) != 0;
-    if (link->parseState == 2) {
+    if (link->parseState == LinkParseText) {
       if (command || b == 0) EndTextBlock(link);
       if (!command && b != 0 && link->blockLength < LinkRawAreaSize) link->blockData[link->blockLength++] = b;
-      if (!command && b == 0) link->parseState = 0;
-    } else if (link->parseState == 1 && !command) {
+      if (!command && b == 0) link->parseState = LinkParseIdle;
+    } else if (link->parseState == LinkParseCommand && !command) {
       if (link->lastCode == 0x80) {
         link->blockLength = 0;
         std::memset(link->blockData, 0, sizeof link->blockData);
         link->blockData[LinkRawAreaSize] = b;  // the sub-code, kept past the text bytes
-        link->parseState = 2;
+        link->parseState = LinkParseText;
       } else {
         QueueCommand(link, link->lastCode, b);
-        link->parseState = 0;
+        link->parseState = LinkParseIdle;
       }
     }
     if (command) {
       link->lastCode = b;
-      link->parseState = 1;
+      link->parseState = LinkParseCommand;
     }
   }
 }
@@ -204,23 +204,23 @@ int ReceiveRaw(LinkConnection* link, const std::uint8_t* bytes, int count) {
   for (int i = 0; i < count; ++i) {
     if (link->rawMode < 2 && link->errorTime != 0) {
       if (HoldOffHoldsBack(link)) {
-        Record(link, 305, link->errorTime, link->lastRxTime);
+        Record(link, LinkEventSerialRawHeldOff, link->errorTime, link->lastRxTime);
         return 0;
       }
       link->errorTime = 0;
       if (link->rawLimit != 0) {
-        Record(link, 306, static_cast<std::uint32_t>(link->rawLimit), static_cast<std::uint32_t>(i));
+        Record(link, LinkEventSerialRawHoldOffEnded, static_cast<std::uint32_t>(link->rawLimit), static_cast<std::uint32_t>(i));
         return 0;
       }
     }
     if (link->rawCount >= LinkRawAreaSize) {
       MarkError(link, true);
-      Record(link, 307, static_cast<std::uint32_t>(link->rawCount), link->errorCount);
+      Record(link, LinkEventSerialRawOverflow, static_cast<std::uint32_t>(link->rawCount), link->errorCount);
       return 0;
     }
     link->rawData[link->rawCount++] = bytes[i];
   }
-  if (count > 0) Record(link, 308, static_cast<std::uint32_t>(count), link->lastRxTime);
+  if (count > 0) Record(link, LinkEventSerialRawStored, static_cast<std::uint32_t>(count), link->lastRxTime);
   return count;
 }
 
@@ -235,10 +235,10 @@ void LinkResetSerial(LinkConnection* link) {
   link->rawLimit = 0;
   link->errorCount = 0;
   link->errorTime = 0;
-  link->parseState = 0;
+  link->parseState = LinkParseIdle;
   link->blockLength = 0;
   LinkClearQueues(link);
-  Record(link, 324, 0, 0);
+  Record(link, LinkEventSerialReset, 0, 0);
 }
 
 int LinkOpenSerial(LinkConnection* link, const char* address, int number) {
@@ -249,11 +249,11 @@ int LinkOpenSerial(LinkConnection* link, const char* address, int number) {
   for (int i = 0; address && address[i] && i < 400; ++i)
     text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(address[i])));
   const char* com = std::strstr(text, "COM");
-  if (!com) return 4;
+  if (!com) return LinkErrorNoComName;
   const int port = PortNumberAfter(com);
   if (port == 0) {
-    Record(link, 310, 0, FirstWord(reinterpret_cast<const std::uint8_t*>(com + 1), 4));
-    return 2;
+    Record(link, LinkEventSerialNoPortNumber, 0, FirstWord(reinterpret_cast<const std::uint8_t*>(com + 1), 4));
+    return LinkErrorNoPortNumber;
   }
   LinkResetSerial(link);
   SerialPortOpen(-1, 1, 1);
@@ -265,20 +265,20 @@ int LinkOpenSerial(LinkConnection* link, const char* address, int number) {
   const int opened = SerialPortOpen(port - 1, 4000, 4000);
   if (opened != 0) {
     savedSerialError = SerialPortLastError(nullptr, 0);
-    Record(link, 311, static_cast<std::uint32_t>(opened), static_cast<std::uint32_t>(savedSerialError));
+    Record(link, LinkEventSerialOpenFailed, static_cast<std::uint32_t>(opened), static_cast<std::uint32_t>(savedSerialError));
     if (opened != SerialPortOpenFailed && opened != SerialPortBadIndex) SerialPortClose(port - 1);
     return opened;
   }
   link->hwFlow = std::strstr(text, ":HW") ? 1 : 0;
   SerialPortSetHandshake(port - 1, link->hwFlow ? 'H' : 'N');
   link->comPort = static_cast<std::int16_t>(port);
-  link->status = 4;
-  Record(link, 312, static_cast<std::uint32_t>(port), 0);
+  link->status = LinkStatusPortOpen;
+  Record(link, LinkEventSerialOpened, static_cast<std::uint32_t>(port), 0);
   return 0;
 }
 
 int LinkCloseSerial(LinkConnection* link) {
-  Record(link, 313, static_cast<std::uint32_t>(link->comPort), 0);
+  Record(link, LinkEventSerialClosed, static_cast<std::uint32_t>(link->comPort), 0);
   LinkCloseRecords(link);
   if (link->comPort == 0) return 0;
   const int closed = SerialPortClose(PortIndex(link));
@@ -293,7 +293,7 @@ int PollSerialLine(LinkConnection* link) {
   if (link->comPort == 0) return 0;
   const int p = PortIndex(link);
   if (link->rawMode && LinkRawAreaSize - link->rawCount < 100) {
-    Record(link, 302, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(link->rawMode));
+    Record(link, LinkEventSerialRawFull, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(link->rawMode));
     return 0;
   }
   const int errors = SerialPortErrors(p, 31);
@@ -306,11 +306,11 @@ int PollSerialLine(LinkConnection* link) {
   const int room = std::min(LinkRawAreaSize - link->rawCount, LinkSerialChunk);
   const int got = room > 0 ? SerialPortRead(p, chunk, room) : 0;
   if (got < 0) {
-    Record(link, 303, static_cast<std::uint32_t>(got), static_cast<std::uint32_t>(link->rawMode));
+    Record(link, LinkEventSerialReadFailed, static_cast<std::uint32_t>(got), static_cast<std::uint32_t>(link->rawMode));
     return got;
   }
   if (got > 0) {
-    Record(link, 300, static_cast<std::uint32_t>(got), FirstWord(chunk, got));
+    Record(link, LinkEventSerialRead, static_cast<std::uint32_t>(got), FirstWord(chunk, got));
     LinkLogMessage(link, LinkDirectionReceive, -got, chunk);
   }
   const int lineErrors = errors > 0 ? (errors & ~LineBreak) : 0;
@@ -319,7 +319,7 @@ int PollSerialLine(LinkConnection* link) {
     link->rawCount = 0;
     link->rawLimit = 0;
     link->errorCount += 1;
-    Record(link, 304, static_cast<std::uint32_t>(errors), dsr ? 1 : 0);
+    Record(link, LinkEventSerialLineError, static_cast<std::uint32_t>(errors), dsr ? 1 : 0);
     return 0;
   }
   if (got > 0) link->lastRxTime = LinkTimestamp();
@@ -334,13 +334,13 @@ int PollSerialLine(LinkConnection* link) {
 // --- Sending -------------------------------------------------------------------------------------------
 
 int LinkWriteSerial(LinkConnection* link, const void* bytes, int count) {
-  if (link->comPort == 0) return 1;
-  if (!bytes) return 2;
+  if (link->comPort == 0) return LinkErrorPortClosed;
+  if (!bytes) return LinkErrorShortWrite;
   if (count == 0) count = static_cast<int>(std::strlen(static_cast<const char*>(bytes)));
   if (count == 0) return 0;
   const int written = SerialPortWrite(PortIndex(link), bytes, count);
-  if (written < count) return 2;
-  LinkRecordEvent(link, LinkDirectionTransmit, 309, static_cast<std::uint32_t>(count), 0,
+  if (written < count) return LinkErrorShortWrite;
+  LinkRecordEvent(link, LinkDirectionTransmit, LinkEventSerialWritten, static_cast<std::uint32_t>(count), 0,
                   FirstWord(static_cast<const std::uint8_t*>(bytes), count));
   return 0;
 }
@@ -380,7 +380,7 @@ int LinkSerialMode(LinkConnection* link, int shortFrames, int baud) {
   if (!LinkIsValid(link)) return 0;
   if (baud == 0) baud = static_cast<int>(shortFrames ? link->altBaud : link->requestedBaud);
   link->baud = static_cast<std::uint32_t>(baud);
-  if (link->kind == 1) {
+  if (link->kind == LinkKindSocket) {
     link->shortFrames = static_cast<std::int16_t>(shortFrames);
     return 0;
   }
@@ -400,7 +400,7 @@ int LinkSerialMode(LinkConnection* link, int shortFrames, int baud) {
 }
 
 void LinkReopenSerial(LinkConnection* link) {
-  if (!LinkIsValid(link) || link->kind == 1 || link->comPort == 0) return;
+  if (!LinkIsValid(link) || link->kind == LinkKindSocket || link->comPort == 0) return;
   const int p = PortIndex(link);
   SerialPortClose(p);
   SerialPortOption('R');
@@ -409,11 +409,11 @@ void LinkReopenSerial(LinkConnection* link) {
   SerialPortOpen(-1, 1, 1);
   if (SerialPortOpen(p, 16000, 16000) != 0) savedSerialError = SerialPortLastError(nullptr, 0);
   SerialPortSetHandshake(p, link->hwFlow ? 'H' : 'N');
-  Record(link, 314, static_cast<std::uint32_t>(link->comPort), 0);
+  Record(link, LinkEventSerialReopened, static_cast<std::uint32_t>(link->comPort), 0);
 }
 
 void LinkSerialErrors(LinkConnection* link, int* lastError, int* lineErrors, int* bytesWaiting) {
-  if (!LinkIsValid(link) || link->kind == 1) return;
+  if (!LinkIsValid(link) || link->kind == LinkKindSocket) return;
   const int p = PortIndex(link);
   if (lastError) *lastError = savedSerialError != 0 ? savedSerialError : SerialPortLastError(nullptr, 0);
   savedSerialError = 0;

@@ -11,11 +11,16 @@
 // The serial receive area (rawData) and the most one poll reads.
 constexpr int LinkRawAreaSize = 4000;
 constexpr int LinkSerialChunk = 2000;
+// The two-byte command parser's state (parseState).
+constexpr std::int16_t LinkParseIdle = 0;     // waiting for a command byte
+constexpr std::int16_t LinkParseCommand = 1;  // a command byte came; its argument is next
+constexpr std::int16_t LinkParseText = 2;     // inside a text block
+
 // Text bytes one text block message can carry: a queue slot holds 1600 bytes, 12 of them framing.
 constexpr int LinkTextBlockMaxData = LinkQueueSlotSize - 12;
 
 // Opens the port named by "COMn" in address (upper case, ":HW" asks for hardware handshaking) at
-// number baud (0 = 9600). 0 opened; 4 no "COM"; 2 no port number; a negative driver code otherwise.
+// number baud (0 = 9600). 0 opened; LinkErrorNoComName, LinkErrorNoPortNumber or a negative driver code.
 int LinkOpenSerial(LinkConnection* link, const char* address, int number);
 // Clears the receive state and errorCount and empties both receive queues.
 void LinkResetSerial(LinkConnection* link);
@@ -27,7 +32,7 @@ int LinkCloseSerial(LinkConnection* link);
 // failed, else 0.
 int PollSerialLine(LinkConnection* link);
 
-// Writes bytes (count 0: a text's length) to the port: 0 written, 1 port closed, 2 short write.
+// Writes bytes (count 0: a text's length) to the port: 0 written, LinkErrorPortClosed or LinkErrorShortWrite.
 int LinkWriteSerial(LinkConnection* link, const void* bytes, int count);
 
 #endif

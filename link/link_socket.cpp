@@ -3,6 +3,7 @@
 // half-second select, so they notice a stop request within that time and stop by themselves.
 #include "link_socket.h"
 
+#include "link/link_events.h"
 #include "link_locks.h"
 #include "link_queue.h"
 #include "link_record.h"
@@ -59,7 +60,7 @@ void ThreadStart(LinkConnection* link, bool server) {
   LinkDebugPrint(server ? "Slave udp socket: %d %s\n" : "Client udp socket: %d %s\n", udp.port, udpText);
   char text[64];
   std::snprintf(text, sizeof text, "%d %.40s", udp.port, udpText);
-  LinkRecordText(link, LinkDirectionReceive, server ? 200 : 100, text);
+  LinkRecordText(link, LinkDirectionReceive, server ? LinkEventServerStarted : LinkEventClientStarted, text);
   LinkStore(link->threadRunning, 1);
 }
 
@@ -110,7 +111,7 @@ void ClientConnected(LinkConnection* link, int how, int state) {
   char text[16];
   AddressText(peer, text);
   LinkDebugPrint("C Immediate connect %d %s\n", peer.port, text);
-  Record(link, 104, 0, 0, 0);
+  Record(link, LinkEventClientConnected, 0, 0, 0);
 }
 
 // Connect attempt at the top of a quiet pass; true when the pass is to start again at once.
@@ -119,24 +120,24 @@ bool ConnectAtTop(LinkConnection* link, ClientPass& pass) {
   int rc = LinkNetConnect(tcp, LinkAddressOf(link->tcpPeer));
   pass.lastResult = rc;
   if (rc == 0) {
-    ClientConnected(link, 1, 0);
+    ClientConnected(link, LinkStatusAtOnce, LinkConnectStateAtOnce);
     return false;
   }
   int error = LinkNetLastError();
   if (error == LinkErrIsConnected) {
-    LinkStore(link->status, 4);
-    LinkStore(link->connectState, -4);
+    LinkStore(link->status, LinkStatusAlready);
+    LinkStore(link->connectState, LinkConnectStateAlready);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    Record(link, 127, LinkErrIsConnected, 4, 0);
+    Record(link, LinkEventClientAlreadyConnected, LinkErrIsConnected, LinkStatusAlready, 0);
     return true;
   }
   if (error != LinkErrWouldBlock && error != LinkErrInvalid) {
     LinkDebugPrint("C bad response from connect: %d\n", error);
-    Record(link, 102, AsWord(error), 0, 0);
+    Record(link, LinkEventClientConnectError, AsWord(error), 0, 0);
   }
-  LinkStore(link->connectState, 2);
+  LinkStore(link->connectState, LinkConnectStatePending);
   LinkDebugPrint("C awaiting accept after connect\n");
-  Record(link, 103, 0, 0, 0);
+  Record(link, LinkEventClientConnectPending, 0, 0, 0);
   return false;
 }
 
@@ -144,12 +145,12 @@ void ConnectAfterQuiet(LinkConnection* link) {
   int rc = LinkNetConnect(LinkLoad(link->tcpSocket), LinkAddressOf(link->tcpPeer));
   if (rc == 0) {
     LinkStore(link->connSocket, 0);
-    Record(link, 52, 7, link->isServer, 0);
-    ClientConnected(link, 1, -1);
+    Record(link, LinkEventConnectedAfterQuiet, 7, link->isServer, 0);
+    ClientConnected(link, LinkStatusAtOnce, LinkConnectStateAfterQuiet);
     return;
   }
-  LinkStore(link->connectState, 9);
-  Record(link, 124, AsWord(LinkNetLastError()), 0, 0);
+  LinkStore(link->connectState, LinkConnectStateQuietFailed);
+  Record(link, LinkEventClientQuietConnectFailed, AsWord(LinkNetLastError()), 0, 0);
 }
 
 // After a lost connection the client keeps its UDP socket and starts again with a fresh TCP socket.
@@ -157,12 +158,12 @@ bool ReplaceTcpSocket(LinkConnection* link) {
   CloseField(link->tcpSocket);
   LinkSocket s = LinkNetSocket(LinkNetStream);
   if (s == LinkNetInvalid) {
-    Record(link, 50, 8, link->isServer, 0);
+    Record(link, LinkEventSocketTaken, 8, link->isServer, 0);
     LinkCloseRecords(link);
     return false;
   }
   LinkStore(link->tcpSocket, s);
-  Record(link, 93, 4, link->isServer, s);
+  Record(link, LinkEventConnectStep, 4, link->isServer, s);
   LinkNetSetNonBlocking(s);
   LinkNetSetReuseAddress(s);
   LinkNetSetNoDelay(s);
@@ -176,18 +177,18 @@ bool ClientTcpReceive(LinkConnection* link, ClientPass& pass) {
                          LinkReceiveBufferSize - static_cast<int>(have));
   pass.lastResult = n;
   LinkDebugPrint("C tcp receive : %d\n", n);
-  Record(link, 108, AsWord(n), 0, 0);
+  Record(link, LinkEventClientTcpReceived, AsWord(n), 0, 0);
   if (n > 0) {
     LinkDebugPrint("C tcp message received\n");
     LinkReassembleStream(link, have, n);
     return true;
   }
   if (n < 0 && LinkNetLastError() == LinkErrWouldBlock) return true;
-  if (LinkLoad(link->status) != 0) LinkStore(link->connectState, 5);
+  if (LinkLoad(link->status) != 0) LinkStore(link->connectState, LinkConnectStateLost);
   LinkStore(link->status, 0);
   LinkStore(link->connValid, 0);
   LinkStore(link->rxHave, 0);
-  Record(link, 109, AsWord(n), 0, 0);
+  Record(link, LinkEventClientConnectionLost, AsWord(n), 0, 0);
   return ReplaceTcpSocket(link);
 }
 
@@ -208,12 +209,12 @@ void ClientDatagram(LinkConnection* link, const std::uint8_t* message, int n) {
   bool connected = LinkLoad(link->status) != 0;
   int code = message[LinkOffsetCode];
   if (code == LinkPokeCode) {
-    if (!connected) LinkStore(link->connectState, 4);
+    if (!connected) LinkStore(link->connectState, LinkConnectStateAgain);
   } else if (code == LinkAnnounceCode) {
     if (connected || link->noAnnounce) return;
     if (AnnouncesPeer(link, message, n)) {
-      LinkStore(link->connectState, 4);
-      Record(link, 125, AsWord(n), 0, 0);
+      LinkStore(link->connectState, LinkConnectStateAgain);
+      Record(link, LinkEventClientAnnouncementMatched, AsWord(n), 0, 0);
     } else {
       LinkEnqueueMessage(link, message, n, LinkDatagramQueue, "udpsocket");
     }
@@ -228,7 +229,7 @@ bool ClientUdpReceive(LinkConnection* link, ClientPass& pass) {
   std::uint8_t message[LinkReceiveBufferSize];
   int n = LinkNetReceiveFrom(LinkLoad(link->udpSocket), message, sizeof message);
   pass.lastResult = n;
-  Record(link, 110, AsWord(n), 0, 0);
+  Record(link, LinkEventClientUdpReceived, AsWord(n), 0, 0);
   if (n < 0) return true;
   if (n == 0) return false;
   ClientDatagram(link, message, n);
@@ -243,9 +244,9 @@ void ClientWritable(LinkConnection* link, const ClientPass& pass) {
   if (LinkNetPendingError(tcp) != 0 || !LinkNetHasPeer(tcp)) return;
   LinkDebugPrint("C tcp writeable (must be client)\n");
   LinkStore(link->connValid, 2);
-  LinkStore(link->connectState, -2);
-  LinkStore(link->status, 2);
-  Record(link, 126, AsWord(pass.lastResult), 0, 0);
+  LinkStore(link->connectState, LinkConnectStateWritable);
+  LinkStore(link->status, LinkStatusWritable);
+  Record(link, LinkEventClientWritable, AsWord(pass.lastResult), 0, 0);
 }
 
 bool WantsConnect(LinkConnection* link) {
@@ -257,10 +258,10 @@ bool WantsConnect(LinkConnection* link) {
 void ListenOn(LinkConnection* link, int state) {
   LinkStore(link->listenState, state);
   int rc = LinkNetListen(LinkLoad(link->tcpSocket));
-  LinkStore(link->listenState, 0);
-  if (rc != 0 && state == 1) {
+  LinkStore(link->listenState, LinkListening);
+  if (rc != 0 && state == LinkListenInside) {
     LinkDebugPrint("S listen error: %d\n", LinkNetLastError());
-    Record(link, 201, AsWord(LinkNetLastError()), 0, 0);
+    Record(link, LinkEventServerListenError, AsWord(LinkNetLastError()), 0, 0);
   }
 }
 
@@ -275,13 +276,13 @@ void ServerSelectError(LinkConnection* link) {
   int error = LinkNetLastError();
   if (error == LinkErrNetDown) return;
   LinkDebugPrint("S error : %d\n", error);
-  Record(link, 206, AsWord(error), 0, 0);
+  Record(link, LinkEventServerSelectError, AsWord(error), 0, 0);
   LinkSocket conn = LinkLoad(link->connSocket);
   if (conn == 0) return;
   bool wasConnected = LinkLoad(link->status) != 0;
   ServerDropConnection(link);
-  Record(link, 53, 1, link->isServer, conn);
-  if (wasConnected) LinkStore(link->connectState, 6);
+  Record(link, LinkEventConnectionClosed, 1, link->isServer, conn);
+  if (wasConnected) LinkStore(link->connectState, LinkConnectStateDropped);
 }
 
 void BuildAnnouncement(LinkConnection* link, std::uint8_t* a) {
@@ -302,7 +303,7 @@ void MaybeAnnounce(LinkConnection* link, std::uint8_t* announcement) {
     BuildAnnouncement(link, announcement);
   announcement[LinkOffsetSubcode]++;
   LinkNetSendTo(LinkLoad(link->udpSocket), announcement, AnnouncementSize, LinkUdpPeer(link));
-  LinkRecordEvent(link, LinkDirectionTransmit, 43, LinkGetU32(announcement), 0, LinkGetU32(announcement + 4));
+  LinkRecordEvent(link, LinkDirectionTransmit, LinkEventAnnouncementSent, LinkGetU32(announcement), 0, LinkGetU32(announcement + 4));
 }
 
 void ServerTcpReceive(LinkConnection* link) {
@@ -311,16 +312,16 @@ void ServerTcpReceive(LinkConnection* link) {
   int n = LinkNetReceive(conn, link->rxBuffer + have, LinkReceiveBufferSize - static_cast<int>(have));
   if (n > 0) {
     LinkDebugPrint("S tcp message received\n");
-    Record(link, 208, AsWord(n), 0, 0);
+    Record(link, LinkEventServerTcpReceived, AsWord(n), 0, 0);
     LinkReassembleStream(link, have, n);
     return;
   }
   if (n < 0 && LinkNetLastError() == LinkErrWouldBlock) return;
   ServerDropConnection(link);
-  Record(link, 53, 2, link->isServer, conn);
+  Record(link, LinkEventConnectionClosed, 2, link->isServer, conn);
   link->announceCount = 0;
   LinkDebugPrint("S disconnect\n");
-  Record(link, 209, AsWord(n), 0, 0);
+  Record(link, LinkEventServerConnectionEnded, AsWord(n), 0, 0);
 }
 
 // Returns -1 when the datagram was empty (next pass at once), 1 for a poke to accept, else 0.
@@ -328,7 +329,7 @@ int ServerUdpReceive(LinkConnection* link) {
   LinkDebugPrint("S udp message received\n");
   std::uint8_t message[LinkReceiveBufferSize];
   int n = LinkNetReceiveFrom(LinkLoad(link->udpSocket), message, sizeof message);
-  Record(link, 210, AsWord(n), 0, 0);
+  Record(link, LinkEventServerUdpReceived, AsWord(n), 0, 0);
   if (n < 0) return 0;
   if (n == 0) return -1;
   if (message[LinkOffsetCode] != LinkPokeCode) {
@@ -336,17 +337,17 @@ int ServerUdpReceive(LinkConnection* link) {
     return 0;
   }
   bool poke = LinkLoad(link->status) == 0;
-  Record(link, 224, AsWord(n), 0, 0);
+  Record(link, LinkEventServerPoked, AsWord(n), 0, 0);
   return poke ? 1 : 0;
 }
 
 void ServerAccepted(LinkConnection* link, LinkSocket s, LinkNetAddress peer) {
   LinkDebugPrint("S TCP connected immediately\n");
-  Record(link, 203, s, 0, 0);
+  Record(link, LinkEventServerAccepted, s, 0, 0);
   LinkSocket old = LinkLoad(link->connSocket);
   if (old != 0) {
     CloseField(link->connSocket);
-    Record(link, 51, 10, link->isServer, old);
+    Record(link, LinkEventTcpSocketClosed, 10, link->isServer, old);
   }
   link->tcpPeer = LinkIpv4Of(peer);
   {
@@ -356,23 +357,23 @@ void ServerAccepted(LinkConnection* link, LinkSocket s, LinkNetAddress peer) {
   LinkStore(link->rxHave, 0);
   LinkStore(link->connValid, 1);
   LinkStore(link->connSocket, s);
-  Record(link, 50, 4, link->isServer, s);
-  LinkStore(link->status, 3);
-  LinkStore(link->connectState, -3);
+  Record(link, LinkEventSocketTaken, 4, link->isServer, s);
+  LinkStore(link->status, LinkStatusAccepted);
+  LinkStore(link->connectState, LinkConnectStateAccepted);
 }
 
 void ServerAcceptFailed(LinkConnection* link) {
   int error = LinkNetLastError();
   LinkDebugPrint("S accept error: %d\n", error);
-  Record(link, 212, AsWord(error), 0, 0);
+  Record(link, LinkEventServerAcceptError, AsWord(error), 0, 0);
   LinkSocket conn = LinkLoad(link->connSocket);
   if (conn == 0) return;
   ServerDropConnection(link);
-  Record(link, 51, 3, link->isServer, conn);
+  Record(link, LinkEventTcpSocketClosed, 3, link->isServer, conn);
   link->announceCount = 0;
   LinkDebugPrint("S disconnect on accept\n");
-  Record(link, 213, AsWord(error), 0, 0);
-  ListenOn(link, 2);
+  Record(link, LinkEventServerAcceptDropped, AsWord(error), 0, 0);
+  ListenOn(link, LinkListenAgain);
 }
 
 void ServerAccept(LinkConnection* link, bool poke) {
@@ -381,7 +382,7 @@ void ServerAccept(LinkConnection* link, bool poke) {
   LinkSocket s = LinkNetAccept(LinkLoad(link->tcpSocket), &peer);
   int answer = s == LinkNetInvalid ? -1 : static_cast<int>(s);
   LinkDebugPrint("S accept answer: %d\n", answer);
-  Record(link, 211, AsWord(answer), poke ? 1 : 0, 0);
+  Record(link, LinkEventServerAcceptResult, AsWord(answer), poke ? 1 : 0, 0);
   if (s != LinkNetInvalid)
     ServerAccepted(link, s, peer);
   else
@@ -454,11 +455,11 @@ void LinkClientThread(LinkConnection* link) {
   ThreadStart(link, false);
   if (LinkNetSetNonBlocking(LinkLoad(link->tcpSocket)) != 0) {
     LinkDebugPrint("C bad response from ioctlsocket: %d\n", LinkNetLastError());
-    Record(link, 101, AsWord(LinkNetLastError()), 0, 0);
+    Record(link, LinkEventClientNonBlockingFailed, AsWord(LinkNetLastError()), 0, 0);
   }
   LinkDebugPrint("C try connect on %d\n", static_cast<int>(LinkLoad(link->tcpSocket)));
-  LinkStore(link->connectState, 1);
-  LinkStore(link->status, 0);
+  LinkStore(link->connectState, LinkConnectStateWanted);
+  LinkStore(link->status, LinkStatusNotConnected);
   ClientPass pass;
   while (LinkLoad(link->runFlag) != 0) {
     if (WantsConnect(link) && pass.quiet && ConnectAtTop(link, pass)) continue;
@@ -471,7 +472,7 @@ void LinkClientThread(LinkConnection* link) {
     if (connected && !link->datagramOnly) LinkNetSetAdd(&read, tcp);
     bool writeUsed = !connected && pass.quiet && !link->datagramOnly;
     if (writeUsed) LinkNetSetAdd(&write, tcp);
-    if (!pass.quiet) TraceAndRecord(link, 0, &read, &write, writeUsed, "C before", 105);
+    if (!pass.quiet) TraceAndRecord(link, 0, &read, &write, writeUsed, "C before", LinkEventClientSelectBefore);
 
     std::uint32_t selectStart = LinkMilliseconds();
     int rc = LinkNetSelect(&read, writeUsed ? &write : nullptr, SelectWaitUs);
@@ -479,7 +480,7 @@ void LinkClientThread(LinkConnection* link) {
     if (LinkLoad(link->runFlag) == 0) break;
     if (rc < 0) {
       LinkDebugPrint("C error : %d\n", LinkNetLastError());
-      Record(link, 106, AsWord(LinkNetLastError()), 0, 0);
+      Record(link, LinkEventClientSelectError, AsWord(LinkNetLastError()), 0, 0);
       WaitOutFailedSelect(link, selectStart);
       continue;
     }
@@ -490,7 +491,7 @@ void LinkClientThread(LinkConnection* link) {
     }
     pass.quiet = false;
     LinkNetSet readyRead = ReadyOnly(read), readyWrite = ReadyOnly(write);
-    TraceAndRecord(link, rc, &readyRead, &readyWrite, writeUsed, "C after", 107);
+    TraceAndRecord(link, rc, &readyRead, &readyWrite, writeUsed, "C after", LinkEventClientSelectAfter);
     if (LinkNetSetReady(&read, tcp) && !link->datagramOnly && LinkLoad(link->status) != 0 &&
         !ClientTcpReceive(link, pass)) {
       LinkStore(link->threadRunning, 0);
@@ -509,7 +510,7 @@ void LinkServerThread(LinkConnection* link) {
   link->lastAnnounce = LinkMilliseconds();
   link->announceCount = 0;
   LinkNetSetNonBlocking(LinkLoad(link->tcpSocket));
-  ListenOn(link, 1);
+  ListenOn(link, LinkListenInside);
   std::uint8_t announcement[AnnouncementSize] = {};
   bool quiet = true;
   while (LinkLoad(link->runFlag) != 0) {
@@ -521,7 +522,7 @@ void LinkServerThread(LinkConnection* link) {
     LinkNetSetAdd(&read, tcp);
     LinkNetSetAdd(&read, udp);
     if (LinkLoad(link->connValid) != 0 && conn != 0) LinkNetSetAdd(&read, conn);
-    if (!quiet) TraceAndRecord(link, 0, &read, nullptr, false, "S before", 205);
+    if (!quiet) TraceAndRecord(link, 0, &read, nullptr, false, "S before", LinkEventServerSelectBefore);
 
     std::uint32_t selectStart = LinkMilliseconds();
     int rc = LinkNetSelect(&read, nullptr, SelectWaitUs);
@@ -538,7 +539,7 @@ void LinkServerThread(LinkConnection* link) {
     }
     quiet = false;
     LinkNetSet readyRead = ReadyOnly(read);
-    TraceAndRecord(link, 0, &readyRead, nullptr, false, "S after", 207);
+    TraceAndRecord(link, 0, &readyRead, nullptr, false, "S after", LinkEventServerSelectAfter);
     if (conn != 0 && LinkNetSetReady(&read, conn) && LinkLoad(link->connSocket) == conn) ServerTcpReceive(link);
     int datagram = LinkNetSetReady(&read, udp) ? ServerUdpReceive(link) : 0;
     if (datagram < 0) continue;
@@ -549,7 +550,7 @@ void LinkServerThread(LinkConnection* link) {
 
 int LinkCloseSocket(LinkConnection* link) {
   if (!LinkIsValid(link)) return 1;
-  Record(link, 91, AsWord(LinkLoad(link->status)), LinkLoad(link->threadRunning), LinkLoad(link->connSocket));
+  Record(link, LinkEventSocketDisconnect, AsWord(LinkLoad(link->status)), LinkLoad(link->threadRunning), LinkLoad(link->connSocket));
   LinkStore(link->runFlag, 0);
   std::uint32_t start = LinkMilliseconds();
   while (LinkLoad(link->threadRunning) != 0 && LinkMilliseconds() - start < CloseWaitMs)
@@ -562,9 +563,9 @@ int LinkCloseSocket(LinkConnection* link) {
   std::this_thread::sleep_for(std::chrono::milliseconds(2));
   LinkSocket tcp = LinkLoad(link->tcpSocket);
   CloseField(link->tcpSocket);
-  Record(link, 51, 6, link->isServer, tcp);
+  Record(link, LinkEventTcpSocketClosed, 6, link->isServer, tcp);
   CloseField(link->udpSocket);
-  Record(link, 53, 5, link->isServer, LinkLoad(link->connSocket));
+  Record(link, LinkEventConnectionClosed, 5, link->isServer, LinkLoad(link->connSocket));
   CloseField(link->connSocket);
   LinkStore(link->connValid, 0);
   LinkCloseRecords(link);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "device_settings.h"
+#include "device_types.h"
 #include "link/link.h"
 #include "output_pane.h"
 #include "ports_report.h"
@@ -131,19 +132,21 @@ void CheckEsiPro(CheckFlags& flags) {
 }
 
 void CheckFamily(CheckFlags& flags) {
-  switch (deviceSettings.deviceCode / 10) {
-    case 0:
-      if (deviceSettings.deviceCode == 1) {
+  switch (AmplifierFamilyOf(deviceSettings.deviceCode)) {
+    case FamilySerialOrTtusb:
+      if (deviceSettings.deviceCode == DeviceCodeProSb) {
         CheckProSb(flags);
       } else {
         CheckTtusb(flags);
       }
       break;
-    case 2: CheckPresence(flags, "VID_0EA9", nullptr, "Unable to locate J&J device\n"); break;
-    case 5: CheckWithPorts(flags, "VID_0AC2", nullptr, "Unable to locate Atlantis/Discovery device\n"); break;
-    case 6: CheckEsiPro(flags); break;
-    case 7: CheckWithPorts(flags, "VID_0403", "PID_E958", "Unable to locate *-Wiz device\n"); break;
-    case 8: CheckPresence(flags, "VID_0C72", nullptr, "Unable to locate PCAN-USB/Q20\n"); break;
+    case FamilyJJ: CheckPresence(flags, "VID_0EA9", nullptr, "Unable to locate J&J device\n"); break;
+    case FamilyAtlantis:
+      CheckWithPorts(flags, "VID_0AC2", nullptr, "Unable to locate Atlantis/Discovery device\n");
+      break;
+    case FamilyEsiPro: CheckEsiPro(flags); break;
+    case FamilyWiz: CheckWithPorts(flags, "VID_0403", "PID_E958", "Unable to locate *-Wiz device\n"); break;
+    case FamilyQ20: CheckPresence(flags, "VID_0C72", nullptr, "Unable to locate PCAN-USB/Q20\n"); break;
     default: break;
   }
 }
