@@ -5,7 +5,6 @@
 #include "link/link_events.h"
 #include "link_locks.h"
 #include "link_record.h"
-#include "link_serial.h"
 #include "link_shared.h"
 #include "link_wire.h"
 
@@ -84,37 +83,6 @@ bool ReplaceTwin(LinkConnection* link, LinkQueue& queue, const std::uint8_t* mes
   LinkRecordEvent(link, LinkDirectionReceive, LinkEventLatestReplaced, static_cast<std::uint32_t>(twin), SequenceOf(old), SecondWord(old));
   std::memcpy(queue.slots[twin], message, LengthOf(message));
   return true;
-}
-
-// Raw serial bytes for a caller in raw mode.
-int TakeRaw(LinkConnection* link, void* buffer, int size) {
-  std::uint8_t first[4] = {0, 0, 0, 0};
-  int n;
-  {
-    std::lock_guard<std::mutex> hold(LinkSerialLock());
-    int held = std::min<int>(link->rawCount, static_cast<int>(sizeof link->rawData));
-    if (held <= 0) {
-      link->rawCount = 0;
-      n = 0;
-    } else {
-      n = std::min(held, size);
-      std::memcpy(buffer, link->rawData, static_cast<size_t>(n));
-      std::memmove(link->rawData, link->rawData + n, static_cast<size_t>(held - n));
-      link->rawCount = static_cast<std::int16_t>(held - n);
-      std::memcpy(first, buffer, static_cast<size_t>(std::min(n, 4)));
-    }
-  }
-  if (n == 0) {
-    LinkRecordEvent(link, LinkDirectionReceive, LinkEventSerialRawEmpty, static_cast<std::uint32_t>(link->comPort), 0, 0);
-    return 0;
-  }
-  LinkRecordEvent(link, LinkDirectionReceive, LinkEventSerialRawTaken, static_cast<std::uint32_t>(n), 0, LinkGetU32(first));
-  return n;
-}
-
-// A serial link reads its port before any question about its queues.
-void PollIfSerial(LinkConnection* link) {
-  if (link->kind != LinkKindSocket) LinkPollSerial(link);
 }
 
 } // namespace
@@ -201,18 +169,7 @@ void LinkClearQueues(LinkConnection* link) {
   }
 }
 
-int LinkPollSerial(LinkConnection* link) {
-  std::lock_guard<std::mutex> hold(LinkSerialLock());
-  return PollSerialLine(link);
-}
-
-int LinkReceive(LinkConnection* link, int selector, void* buffer, int size) {
-  if (!LinkIsValid(link)) return 0;
-  if (link->kind != LinkKindSocket) {
-    LinkPollSerial(link);
-    if (link->rawMode != 0) return buffer != nullptr && size > 0 ? TakeRaw(link, buffer, size) : 0;
-  }
-  if (buffer == nullptr || size <= 0) return 0;
+int LinkDequeue(LinkConnection* link, int selector, void* buffer, int size) {
   int slot;
   int n;
   {
@@ -232,10 +189,7 @@ int LinkReceive(LinkConnection* link, int selector, void* buffer, int size) {
   return n;
 }
 
-int LinkPending(LinkConnection* link, int which) {
-  if (!LinkIsValid(link)) return 0;
-  PollIfSerial(link);
-  if (link->kind != LinkKindSocket && link->rawMode != 0) return link->rawCount != 0 ? 1 : 0;
+int LinkQueuedMask(LinkConnection* link, int which) {
   std::lock_guard<std::mutex> hold(LinkQueueLock());
   int mask = 0;
   if (which <= 0 && link->queues[0].count != 0) mask |= 1;
@@ -243,9 +197,7 @@ int LinkPending(LinkConnection* link, int which) {
   return mask;
 }
 
-int LinkQuery(LinkConnection* link, int question) {
-  if (!LinkIsValid(link)) return 0;
-  PollIfSerial(link);
+int LinkQueueAnswer(LinkConnection* link, int question) {
   std::lock_guard<std::mutex> hold(LinkQueueLock());
   const LinkQueue& stream = link->queues[0];
   switch (question) {
@@ -261,20 +213,3 @@ int LinkQuery(LinkConnection* link, int question) {
     default: return 0;
   }
 }
-
-void LinkFlush(LinkConnection* link) {
-  if (!LinkIsValid(link)) return;
-  if (link->kind == LinkKindSocket) {
-    LinkStore(link->rxHave, 0);
-    LinkClearQueues(link);
-  } else {
-    LinkResetSerial(link);
-  }
-}
-
-int LinkReceiveByHandle(int handle, int selector, void* buffer, int size) {
-  return LinkReceive(LinkFromHandle(handle), selector, buffer, size);
-}
-int LinkPendingByHandle(int handle, int which) { return LinkPending(LinkFromHandle(handle), which); }
-int LinkQueryByHandle(int handle, int question) { return LinkQuery(LinkFromHandle(handle), question); }
-void LinkFlushByHandle(int handle) { LinkFlush(LinkFromHandle(handle)); }

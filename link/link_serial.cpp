@@ -1,5 +1,6 @@
-// Serial links: opening and closing the port, the poll that turns received bytes into binary messages,
-// two-byte commands, text blocks or raw bytes, the line handshake, and the port write.
+// The serial transport: a link over a COM port through the serial port driver. Opening and closing the
+// port, the poll that turns received bytes into binary messages, two-byte commands, text blocks or raw
+// bytes, the hand-out of raw bytes, the line handshake, the port write and the line operations.
 #include "link_serial.h"
 #include <algorithm>
 #include <cctype>
@@ -12,6 +13,8 @@
 #include "link_locks.h"
 #include "link_queue.h"
 #include "link_record.h"
+#include "link_transport.h"
+#include "link_wire.h"
 #include "serial/serial_port.h"
 
 namespace {
@@ -345,7 +348,7 @@ int LinkWriteSerial(LinkConnection* link, const void* bytes, int count) {
   return 0;
 }
 
-// --- Mode switch, reopen and error report ---------------------------------------------------------
+// --- The line handshake's calling side ----------------------------------------------------------------
 
 namespace {
 
@@ -376,31 +379,128 @@ int CallLineHandshake(LinkConnection* link, int shortFrames) {
 
 }  // namespace
 
-int LinkSerialMode(LinkConnection* link, int shortFrames, int baud) {
-  if (!LinkIsValid(link)) return 0;
-  if (baud == 0) baud = static_cast<int>(shortFrames ? link->altBaud : link->requestedBaud);
-  link->baud = static_cast<std::uint32_t>(baud);
-  if (link->kind == LinkKindSocket) {
-    link->shortFrames = static_cast<std::int16_t>(shortFrames);
-    return 0;
-  }
-  if (link->comPort != 0) {
-    int r = 15;
-    if (!link->isServer && link->lineWatch) r = CallLineHandshake(link, shortFrames);
-    if (r >= 7) {
-      const int p = PortIndex(link);
-      SerialPortRts(p, shortFrames ? 'C' : 'S');
-      SerialPortSetBaud(p, baud);
-      SerialPortRts(p, shortFrames ? 'C' : 'S');
-      SetDtr(link, 'S');
+// --- The transport's operations ---------------------------------------------------------------------
+
+namespace {
+
+int OpenSerialLink(LinkConnection* link, const char* address, int baud) {
+  link->kind = LinkKindSerial;
+  link->lineWatch = 0;
+  link->announceCount = 1;
+  char upper[41];  // the request's address counts up to 40 characters
+  std::strncpy(upper, address, 40);
+  upper[40] = '\0';
+  for (char* c = upper; *c; c++) *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+  return LinkOpenSerial(link, upper, baud);
+}
+
+void CloseEarlierSerialLink(LinkConnection* link) {
+  if (link->comPort != 0) LinkCloseSerial(link);
+}
+
+void PollSerialLink(LinkConnection* link) { LinkPollSerial(link); }
+
+// Raw serial bytes for a caller in raw mode.
+int TakeRaw(LinkConnection* link, void* buffer, int size) {
+  std::uint8_t first[4] = {0, 0, 0, 0};
+  int n;
+  {
+    std::lock_guard<std::mutex> hold(LinkSerialLock());
+    int held = std::min<int>(link->rawCount, static_cast<int>(sizeof link->rawData));
+    if (held <= 0) {
+      link->rawCount = 0;
+      n = 0;
+    } else {
+      n = std::min(held, size);
+      std::memcpy(buffer, link->rawData, static_cast<size_t>(n));
+      std::memmove(link->rawData, link->rawData + n, static_cast<size_t>(held - n));
+      link->rawCount = static_cast<std::int16_t>(held - n);
+      std::memcpy(first, buffer, static_cast<size_t>(std::min(n, 4)));
     }
   }
-  link->shortFrames = static_cast<std::int16_t>(shortFrames);
+  if (n == 0) {
+    Record(link, LinkEventSerialRawEmpty, static_cast<std::uint32_t>(link->comPort), 0);
+    return 0;
+  }
+  Record(link, LinkEventSerialRawTaken, static_cast<std::uint32_t>(n), LinkGetU32(first));
+  return n;
+}
+
+int TakeRawBytes(LinkConnection* link, void* buffer, int size) {
+  if (link->rawMode == 0) return -1;
+  return buffer != nullptr && size > 0 ? TakeRaw(link, buffer, size) : 0;
+}
+
+int RawBytesPending(LinkConnection* link) {
+  if (link->rawMode == 0) return -1;
+  return link->rawCount != 0 ? 1 : 0;
+}
+
+// The two-byte command form: a command and its argument; code 128 carries a text after them.
+int SendShortFrame(LinkConnection* link, const std::uint8_t* m, int length) {
+  if (m[LinkOffsetCode] != 128) return LinkWriteSerial(link, m, 2);
+  LinkWriteSerial(link, m, 2);
+  if (LinkGetU16(m + LinkOffsetLength) <= 2) return 0;
+  int count = std::min<int>(LinkGetU16(m + 6), std::max(length - LinkHeaderSize, 0));
+  if (count == 0) return 0;
+  LinkWriteSerial(link, m + 8, count);
+  if (m[8 + count - 1] != 0) {
+    static const std::uint8_t zero = 0;
+    LinkWriteSerial(link, &zero, 1);
+  }
   return 0;
 }
 
-void LinkReopenSerial(LinkConnection* link) {
-  if (!LinkIsValid(link) || link->kind == LinkKindSocket || link->comPort == 0) return;
+int SendSerialMessage(LinkConnection* link, const std::uint8_t* m, int length) {
+  if (link->shortFrames != 0 && link->rawMode == 0) return SendShortFrame(link, m, length);
+  return LinkWriteSerial(link, m, length);
+}
+
+// The driver's port index of a link whose port is open, else -1.
+int OpenPort(const LinkConnection* link) { return link->comPort != 0 ? PortIndex(link) : -1; }
+
+int ModeLetter(int mode) { return mode == 1 ? 'S' : mode == 0 ? 'C' : 'R'; }
+
+// A modem line of the open port as the driver reads it; 0 with no open port.
+int ModemLine(const LinkConnection* link, int (*read)(int index)) {
+  const int p = OpenPort(link);
+  return p < 0 ? 0 : read(p);
+}
+
+int DataSetReady(LinkConnection* link) { return ModemLine(link, SerialPortDsr); }
+int CarrierDetect(LinkConnection* link) { return ModemLine(link, SerialPortRlsd); }
+int ClearToSend(LinkConnection* link) { return ModemLine(link, SerialPortCts); }
+int RingIndicator(LinkConnection* link) { return ModemLine(link, SerialPortRing); }
+int DtrLine(LinkConnection* link, int mode) { return OpenPort(link) < 0 ? 0 : SetDtr(link, ModeLetter(mode)); }
+int RtsLine(LinkConnection* link, int mode) { return OpenPort(link) < 0 ? 0 : SetRts(link, ModeLetter(mode)); }
+
+int BreakLine(LinkConnection* link, int mode) {
+  const int p = OpenPort(link);
+  return p < 0 ? 0 : SerialPortBreak(p, mode > 0 ? 'A' : mode == 0 ? 'C' : 'D');
+}
+
+int LineErrorBit(LinkConnection* link, int selector) {
+  const int p = OpenPort(link);
+  if (p < 0 || selector < 0 || selector > 4) return 0;
+  return SerialPortErrors(p, 1 << selector);
+}
+
+int ShortFramesInUse(LinkConnection* link) { return link->shortFrames; }
+
+void SwitchForm(LinkConnection* link, int shortFrames, int baud) {
+  if (link->comPort == 0) return;
+  int r = 15;
+  if (!link->isServer && link->lineWatch) r = CallLineHandshake(link, shortFrames);
+  if (r < 7) return;
+  const int p = PortIndex(link);
+  SerialPortRts(p, shortFrames ? 'C' : 'S');
+  SerialPortSetBaud(p, baud);
+  SerialPortRts(p, shortFrames ? 'C' : 'S');
+  SetDtr(link, 'S');
+}
+
+void ReopenPort(LinkConnection* link) {
+  if (link->comPort == 0) return;
   const int p = PortIndex(link);
   SerialPortClose(p);
   SerialPortOption('R');
@@ -412,11 +512,40 @@ void LinkReopenSerial(LinkConnection* link) {
   Record(link, LinkEventSerialReopened, static_cast<std::uint32_t>(link->comPort), 0);
 }
 
-void LinkSerialErrors(LinkConnection* link, int* lastError, int* lineErrors, int* bytesWaiting) {
-  if (!LinkIsValid(link) || link->kind == LinkKindSocket) return;
+void KeptErrors(LinkConnection* link, int* lastError, int* lineErrors, int* bytesWaiting) {
   const int p = PortIndex(link);
   if (lastError) *lastError = savedSerialError != 0 ? savedSerialError : SerialPortLastError(nullptr, 0);
   savedSerialError = 0;
   if (lineErrors) *lineErrors = link->comPort ? SerialPortErrors(p, -1) : -99;
   if (bytesWaiting) *bytesWaiting = link->comPort ? SerialPortInQueue(p) : -99;
+}
+
+}  // namespace
+
+const LinkTransport LinkSerialTransport = {
+    OpenSerialLink,          // open
+    CloseEarlierSerialLink,  // closeEarlier
+    LinkCloseSerial,         // close
+    SendSerialMessage,       // send
+    PollSerialLink,          // poll
+    TakeRawBytes,            // takeRaw
+    RawBytesPending,         // rawPending
+    LinkResetSerial,         // flush
+    DataSetReady,            // peerPresent
+    CarrierDetect,           // carrierDetect
+    ClearToSend,             // clearToSend
+    RingIndicator,           // ringIndicator
+    DtrLine,                 // setDtr
+    RtsLine,                 // setRts
+    BreakLine,               // setBreak
+    LineErrorBit,            // lineStatus
+    ShortFramesInUse,        // shortFrames
+    SwitchForm,              // switchForm
+    ReopenPort,              // reopen
+    KeptErrors,              // errors
+};
+
+int LinkPollSerial(LinkConnection* link) {
+  std::lock_guard<std::mutex> hold(LinkSerialLock());
+  return PollSerialLine(link);
 }

@@ -1,5 +1,6 @@
-// Serial links: a connection of kind 0 whose bytes travel over a COM port through the serial port
-// driver. There is no thread: the caller's receive and query operations poll the port.
+// Serial links: a connection of kind LinkKindSerial whose bytes travel over a COM port through the serial
+// port driver; its transport is LinkSerialTransport (link_transport.h). There is no thread: the caller's
+// receive and query operations poll the port.
 //
 // Process-wide state of this module: the saved serial error, the platform error code kept by the
 // last failed LinkOpenSerial, read and cleared by LinkSerialErrors.
@@ -27,7 +28,9 @@ void LinkResetSerial(LinkConnection* link);
 // Records event 313, closes the record files and the port; the port close result, or 0 when none was open.
 int LinkCloseSerial(LinkConnection* link);
 
-// One poll of the port, run under the serial lock by LinkPollSerial (link_queue.h): 1 when a binary
+// Reads the port under the serial lock: PollSerialLine's result. The receive operations run it first.
+int LinkPollSerial(LinkConnection* link);
+// One poll of the port, run under the serial lock by LinkPollSerial: 1 when a binary
 // message was queued, the number of raw bytes stored in raw mode, a negative driver code when the read
 // failed, else 0.
 int PollSerialLine(LinkConnection* link);

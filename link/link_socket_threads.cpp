@@ -1,13 +1,14 @@
 // The link threads of socket links. A client connects with a non-blocking connect and reconnects after a
 // loss; a server listens, accepts and announces itself while nobody is connected. Both wait only in a
 // half-second select, so they notice a stop request within that time and stop by themselves.
-#include "link_socket.h"
+#include "link_socket_threads.h"
 
 #include "link/link_events.h"
 #include "link_locks.h"
 #include "link_queue.h"
 #include "link_record.h"
 #include "link_shared.h"
+#include "link_socket_fields.h"
 #include "link_wire.h"
 
 #include <algorithm>
@@ -19,7 +20,6 @@
 namespace {
 
 constexpr int SelectWaitUs = 500000;
-constexpr std::uint32_t CloseWaitMs = 600;
 constexpr int AnnouncementSize = 72;
 constexpr int AnnouncementNameSize = 64;
 constexpr int AnnouncementsAtFirstPace = 20;
@@ -38,14 +38,6 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
   for (; *a && *b; a++, b++)
     if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b))) return false;
   return *a == *b;
-}
-
-// A socket field cleared before its socket is closed, so that a sender never uses a closed number.
-void CloseField(std::uint32_t& field) {
-  std::lock_guard<std::mutex> hold(LinkSocketLock());
-  LinkSocket s = LinkLoad(field);
-  LinkStore(field, 0);
-  if (s != 0 && s != LinkNetInvalid) LinkNetClose(s);
 }
 
 // Common start of both threads: report the local ends of the sockets, then announce the thread running.
@@ -155,7 +147,7 @@ void ConnectAfterQuiet(LinkConnection* link) {
 
 // After a lost connection the client keeps its UDP socket and starts again with a fresh TCP socket.
 bool ReplaceTcpSocket(LinkConnection* link) {
-  CloseField(link->tcpSocket);
+  LinkCloseSocketField(link->tcpSocket);
   LinkSocket s = LinkNetSocket(LinkNetStream);
   if (s == LinkNetInvalid) {
     Record(link, LinkEventSocketTaken, 8, link->isServer, 0);
@@ -267,7 +259,7 @@ void ListenOn(LinkConnection* link, int state) {
 
 void ServerDropConnection(LinkConnection* link) {
   LinkStore(link->connValid, 0);
-  CloseField(link->connSocket);
+  LinkCloseSocketField(link->connSocket);
   LinkStore(link->rxHave, 0);
   LinkStore(link->status, 0);
 }
@@ -346,7 +338,7 @@ void ServerAccepted(LinkConnection* link, LinkSocket s, LinkNetAddress peer) {
   Record(link, LinkEventServerAccepted, s, 0, 0);
   LinkSocket old = LinkLoad(link->connSocket);
   if (old != 0) {
-    CloseField(link->connSocket);
+    LinkCloseSocketField(link->connSocket);
     Record(link, LinkEventTcpSocketClosed, 10, link->isServer, old);
   }
   link->tcpPeer = LinkIpv4Of(peer);
@@ -389,44 +381,7 @@ void ServerAccept(LinkConnection* link, bool poke) {
     ServerAcceptFailed(link);
 }
 
-void JoinThread(LinkConnection* link) {
-  auto* thread = reinterpret_cast<std::thread*>(link->thread);
-  link->thread = 0;
-  if (thread == nullptr) return;
-  if (thread->joinable()) thread->join();
-  delete thread;
-}
-
 } // namespace
-
-std::mutex& LinkSocketLock() {
-  static std::mutex lock;
-  return lock;
-}
-
-LinkNetAddress LinkAddressOf(const LinkIpv4Address& a) {
-  LinkNetAddress n;
-  std::memcpy(&n.address, a.address, 4);
-  n.port = static_cast<std::uint16_t>(reinterpret_cast<const std::uint8_t*>(&a.port)[0] << 8 |
-                                      reinterpret_cast<const std::uint8_t*>(&a.port)[1]);
-  return n;
-}
-
-LinkIpv4Address LinkIpv4Of(LinkNetAddress n) {
-  LinkIpv4Address a;
-  std::memset(&a, 0, sizeof a);
-  a.family = 2; // AF_INET on every platform the link runs on
-  auto* port = reinterpret_cast<std::uint8_t*>(&a.port);
-  port[0] = static_cast<std::uint8_t>(n.port >> 8);
-  port[1] = static_cast<std::uint8_t>(n.port);
-  std::memcpy(a.address, &n.address, 4);
-  return a;
-}
-
-LinkNetAddress LinkUdpPeer(LinkConnection* link) {
-  std::lock_guard<std::mutex> hold(LinkSocketLock());
-  return LinkAddressOf(link->udpPeer);
-}
 
 void LinkRecordSelect(LinkConnection* link, int code, const LinkNetSet* read, const LinkNetSet* write,
                       bool writeUsed) {
@@ -546,28 +501,4 @@ void LinkServerThread(LinkConnection* link) {
     if (LinkNetSetReady(&read, tcp) || datagram == 1) ServerAccept(link, datagram == 1);
   }
   LinkStore(link->threadRunning, 0);
-}
-
-int LinkCloseSocket(LinkConnection* link) {
-  if (!LinkIsValid(link)) return 1;
-  Record(link, LinkEventSocketDisconnect, AsWord(LinkLoad(link->status)), LinkLoad(link->threadRunning), LinkLoad(link->connSocket));
-  LinkStore(link->runFlag, 0);
-  std::uint32_t start = LinkMilliseconds();
-  while (LinkLoad(link->threadRunning) != 0 && LinkMilliseconds() - start < CloseWaitMs)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  LinkDebugPrint("%c disconnect (%d)\n", LinkRoleChar(link), static_cast<int>(LinkLoad(link->threadRunning)));
-  // The thread waits only in bounded calls, so joining ends within one of them; its memory is never
-  // released while it runs.
-  JoinThread(link);
-  LinkStore(link->threadRunning, 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  LinkSocket tcp = LinkLoad(link->tcpSocket);
-  CloseField(link->tcpSocket);
-  Record(link, LinkEventTcpSocketClosed, 6, link->isServer, tcp);
-  CloseField(link->udpSocket);
-  Record(link, LinkEventConnectionClosed, 5, link->isServer, LinkLoad(link->connSocket));
-  CloseField(link->connSocket);
-  LinkStore(link->connValid, 0);
-  LinkCloseRecords(link);
-  return 0;
 }
