@@ -2,6 +2,7 @@
 // their files "cml<IDENT><tag><slot><sequence>.bin" (and ".binFULL").
 #include "link_record.h"
 
+#include "link_debug.h"
 #include "link_locks.h"
 #include "link_newfile.h"
 
@@ -69,7 +70,10 @@ void ApplyIniLine(const char* line) {
   if (KeyValue(line, "BLUETOOTH=", &value)) settings.bluetooth = IniInteger(value);
   if (KeyValue(line, "LOGALL=", &value)) settings.logAll = IniInteger(value);
   if (KeyValue(line, "IDENT=", &value)) SetIdent(value);
-  if (KeyValue(line, "WRITENOW=", &value)) settings.writeNow = IniInteger(value);
+  if (KeyValue(line, "WRITENOW=", &value)) {
+    settings.writeNow = IniInteger(value);
+    LinkSetDebugFlush(settings.writeNow != 0);
+  }
 }
 
 void ReadSettings() {
@@ -284,5 +288,3 @@ LinkLogSettings LinkCurrentLogSettings() {
 }
 
 int LinkLogBluetooth() { return settings.bluetooth; }
-
-int LinkLogWriteNow() { return settings.writeNow; }

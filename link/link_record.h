@@ -60,7 +60,6 @@ void LinkMarkLogSettingsUnread();
 // A copy of the current settings.
 LinkLogSettings LinkCurrentLogSettings();
 int LinkLogBluetooth();
-int LinkLogWriteNow();
 
 // 's' for a server connection, 'c' for a client: the first character of a connection's debug lines.
 char LinkRoleChar(const LinkConnection* link);
