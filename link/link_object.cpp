@@ -6,10 +6,10 @@
 #include "link/link.h"
 #include "link_keyvalue.h"
 #include "link_locks.h"
-#include "link_netinit.h"
 #include "link_record.h"
 #include "link_shared.h"
 #include "link_transport.h"
+#include "platform/socket_library.h"
 
 #include <cstdlib>
 #include <new>
@@ -66,7 +66,7 @@ void Unregister(LinkConnection* link) {
 // Zeroes the memory as a new object with the default classes; null when the socket library won't start.
 LinkConnection* Initialise(void* memory, std::uint8_t userBuffer) {
   Guard guard(LinkRegistryLock());
-  if (objectCount == 0 && !LinkNetStartup()) return nullptr;
+  if (objectCount == 0 && StartSocketLibrary() != 0) return nullptr;
   ++objectCount;
   auto* link = new (memory) LinkConnection();
   SetDefaultClasses(link);
@@ -142,7 +142,7 @@ void LinkRelease(LinkConnection* link) {
   ForgetHandles(link);
   if (ownMemory) std::free(link);
   if (objectCount > 0 && --objectCount == 0) {
-    LinkNetCleanup();
+    StopSocketLibrary();
     LinkMarkLogSettingsUnread();
   }
 }

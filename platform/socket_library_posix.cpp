@@ -1,5 +1,5 @@
 // BSD sockets need no start-up: both operations have nothing to do.
 #include "platform/socket_library.h"
 
-void StartSocketLibrary() {}
+int StartSocketLibrary() { return 0; }
 void StopSocketLibrary() {}

@@ -1,12 +1,11 @@
-// Windows Sockets 2.0 for the program's whole run; the start's result is not examined, a failed
-// start shows later as "Network setup error".
+// Windows Sockets 2.0: WSAStartup counts its starts, and WSACleanup ends one of them.
 #include "platform/socket_library.h"
 
 #include <winsock2.h>
 
-void StartSocketLibrary() {
+int StartSocketLibrary() {
   WSADATA data;
-  WSAStartup(MAKEWORD(2, 0), &data);
+  return WSAStartup(MAKEWORD(2, 0), &data);
 }
 
 void StopSocketLibrary() { WSACleanup(); }
