@@ -1,8 +1,6 @@
 // Keeps the identity text so that a field attached later still shows the latest one.
 #include "appbase/identity_box.h"
 
-IdentityBox identityBox;
-
 void IdentityBox::Set(const char* text) {
   text_ = text != nullptr ? text : "";
   if (field_ != nullptr) field_->ShowText(text_.c_str());

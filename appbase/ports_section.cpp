@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-#include "sysutil/com_scan.h"
 #include "platform/tavik_path.h"
 
 namespace {
@@ -22,10 +21,10 @@ std::string ConfigVersionLine() {
   return std::string("Version       : ") + line;
 }
 
-std::string ComPortSection() {
+std::string ComPortSection(const ComPortTable& table) {
   char row[32];
   int count = 0;
-  for (int n = 1; n <= ComPortTable[0] && n <= MaxComPort; ++n) count += ComPortTable[n] != PortAbsent;
+  for (int n = 1; n <= table[0] && n <= MaxComPort; ++n) count += table[n] != PortAbsent;
   std::string text = "******************************\nCOMM PORTS found";
   if (count == 0) {
     text += "(NONE)\n";
@@ -33,9 +32,9 @@ std::string ComPortSection() {
     std::snprintf(row, sizeof row, "(%d)\n", count);
     text += row;
   }
-  for (int n = 1; n <= ComPortTable[0] && n <= MaxComPort; ++n) {
-    if (ComPortTable[n] == PortAbsent) continue;
-    std::snprintf(row, sizeof row, "   COM%d %c\n", n, ComPortTable[n] == PortBusy ? '*' : ' ');
+  for (int n = 1; n <= table[0] && n <= MaxComPort; ++n) {
+    if (table[n] == PortAbsent) continue;
+    std::snprintf(row, sizeof row, "   COM%d %c\n", n, table[n] == PortBusy ? '*' : ' ');
     text += row;
   }
   return text;

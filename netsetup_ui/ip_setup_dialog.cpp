@@ -170,7 +170,7 @@ void IpSetupDialog::Run() {
   therapistButton_->value(0);
   if (host_.stationRole.rfind("T", 0) == 0) therapistButton_->value(1);
   if (host_.stationRole.rfind("G", 0) == 0) clientButton_->value(1);
-  output_->value(HostAddressLine);
+  output_->value(LastHostAddressLine());
   window_->show();
   while (window_->shown()) {
     output_->value(GetHostAddressLine());
@@ -200,14 +200,14 @@ void IpSetupDialog::TrySetIpAddress() {
   request.table = table_;
   DialogSystem system;
   if (TrySetIpAddressWith(request, system) != IpSetupOutcome::Waited) return;
-  output_->value(HostAddressLine);
-  if (host_.showHostAddress) host_.showHostAddress(HostAddressLine);
+  output_->value(LastHostAddressLine());
+  if (host_.showHostAddress) host_.showHostAddress(LastHostAddressLine());
 }
 
 void IpSetupDialog::Close() {
   window_->hide();
   if (host_.showMainWindow) host_.showMainWindow();
-  if (host_.showHostAddress) host_.showHostAddress(HostAddressLine);
+  if (host_.showHostAddress) host_.showHostAddress(LastHostAddressLine());
 }
 
 void CreateIpSetupDialog(IpSetupLayout layout, IpSetupHost host) {

@@ -9,8 +9,6 @@
 #include "device_types.h"
 #include "platform/tavik_path.h"
 
-DeviceSettings deviceSettings;
-
 namespace {
 
 // Lines longer than this are read as several pieces, each treated as a line of its own.
@@ -117,5 +115,3 @@ void ReadDeviceSettingsInto(DeviceSettings& settings) {
   if (FILE* options = OpenSettingsFile(DevOptsPath)) ReadLines(options, settings, ApplyDevOptsLine);
   std::snprintf(settings.amplifierPortName, sizeof settings.amplifierPortName, "COM%d", settings.amplifierPort);
 }
-
-void ReadDeviceSettings() { ReadDeviceSettingsInto(deviceSettings); }

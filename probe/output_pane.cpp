@@ -7,8 +7,6 @@
 
 #include "appbase/text_dump.h"
 
-OutputPane outputPane;
-
 void OutputPane::Clear() {
   length_ = 0;
   text_[0] = '\0';

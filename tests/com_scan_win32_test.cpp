@@ -56,10 +56,11 @@ TEST_F(ComScanWin32, MappedPortsAreFoundFree) {
     if (ComDevicePath(n).empty()) {
       EXPECT_EQ(table[n], PortAbsent) << "COM" << n;
     }
-  ScanComPorts(MaxComPort, ComPortTable);
-  EXPECT_TRUE(ComPortExists(pair.first));
-  EXPECT_FALSE(ComPortExists(MaxComPort + 1));
-  EXPECT_FALSE(ComPortExists(0));
+  ComPortTable scanned{};
+  ScanComPorts(MaxComPort, scanned.data());
+  EXPECT_TRUE(ComPortExists(scanned, pair.first));
+  EXPECT_FALSE(ComPortExists(scanned, MaxComPort + 1));
+  EXPECT_FALSE(ComPortExists(scanned, 0));
 }
 
 TEST_F(ComScanWin32, PortHeldOpenIsBusy) {

@@ -3,8 +3,6 @@
 
 #include "appbase/text_dump.h"
 
-ReportOutput reportOutput;
-
 void ReportOutput::Replace(const char* text) {
   text_ = text != nullptr ? text : "";
   if (display_ != nullptr) display_->ShowText(text_.c_str());

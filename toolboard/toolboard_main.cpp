@@ -1,22 +1,23 @@
-// Start-up of toolboard in its fixed order, then the event loop until the user asks to exit.
+// Start-up of toolboard in its fixed order, then the event loop until the user asks to exit. The run's
+// state is made here and handed to the window and the reports.
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 
 #include "menu_startup.h"
 #include "menu_window.h"
 #include "platform/socket_library.h"
-#include "software_report.h"
-#include "appbase/identity_box.h"
 #include "netsetup_ui/ip_setup_dialog.h"
+#include "software_report.h"
 #include "toolboard_entry.h"
+#include "toolboard_state.h"
 
 namespace {
 
-void BuildIpSetupDialog(MenuWindow& menu) {
+void BuildIpSetupDialog(MenuWindow& menu, IdentityBox& identity) {
   IpSetupHost host;
   host.hideMainWindow = [&menu] { menu.Hide(); };
   host.showMainWindow = [&menu] { menu.Show(); };
-  host.showHostAddress = [](const char* text) { identityBox.Set(text); };
+  host.showHostAddress = [&identity](const char* text) { identity.Set(text); };
   host.stationRole = StationRole;
   CreateIpSetupDialog(IpSetupLayout::Toolboard, host);  // built hidden
 }
@@ -26,15 +27,15 @@ void BuildIpSetupDialog(MenuWindow& menu) {
 int ToolboardMain(const char* commandLine) {
   PrepareMenuStartup(commandLine);
   StartSocketLibrary();
-  MenuWindow menu;
-  BuildIpSetupDialog(menu);
+  ToolboardState state;
+  MenuWindow menu(state);
+  BuildIpSetupDialog(menu, state.identity);
   menu.ApplySiblingPrograms(FindSiblingPrograms());
-  ReportPlatformAndPorts();
+  ReportPlatformAndPorts(state);
   FormatMenuTitle(TitleText, sizeof TitleText, StationRole);
   menu.SetTitle(TitleText);
   menu.Show();
-  ExitRequested = 0;
-  while (ExitRequested == 0) Fl::wait();
+  while (!menu.ExitRequested()) Fl::wait();
   menu.Hide();
   TheIpSetupDialog()->Window()->hide();
   StopSocketLibrary();

@@ -1,5 +1,5 @@
 // The one-line field of the main window that names this computer and its address. Logic sets the
-// text here; the window attaches the widget that shows it.
+// text here; the window attaches the widget that shows it. Each program's main routine owns its box.
 #pragma once
 
 #include <string>
@@ -21,6 +21,3 @@ class IdentityBox {
   std::string text_;
   IdentityField* field_ = nullptr;
 };
-
-// The main window's identity box.
-extern IdentityBox identityBox;

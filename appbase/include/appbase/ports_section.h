@@ -4,10 +4,12 @@
 
 #include <string>
 
+#include "sysutil/com_scan.h"
+
 // "Version       : " and the first line of C:\Tavik\BIN\Tconfig. (at most 259 characters, its line
 // break included); empty when the file cannot be opened.
 std::string ConfigVersionLine();
 
 // Thirty stars, a line break, "COMM PORTS found" with "(count)\n" or "(NONE)\n", then one row
-// "   COMn " plus a blank (free) or "*" (busy) per port present in ComPortTable.
-std::string ComPortSection();
+// "   COMn " plus a blank (free) or "*" (busy) per port present in the table.
+std::string ComPortSection(const ComPortTable& table);

@@ -1,6 +1,8 @@
 // Which serial ports COM1..COM32 exist and which of them another program holds; the processor/memory summary.
 #pragma once
 
+#include <array>
+
 constexpr int MaxComPort = 32;
 
 enum PortState : signed char {
@@ -9,14 +11,15 @@ enum PortState : signed char {
   PortBusy = 2,    // exists, but another program holds it (system error 5 or 32)
 };
 
-// Element n: state of COMn; element 0: highest port number that a scan found in existence.
-extern signed char ComPortTable[MaxComPort + 1];
+// The result of a port scan. Element n: state of COMn; element 0: highest port number that a scan found in
+// existence. Each program keeps the table of its last scan and hands it to what reads it.
+using ComPortTable = std::array<signed char, MaxComPort + 1>;
 
 // Probes COM1..COM<highest> and fills `table` (which has highest + 1 elements).
 void ScanComPorts(int highest, signed char* table);
 
-// True when port n is within 1..MaxComPort and not absent in the last scan.
-bool ComPortExists(int n);
+// True when port n is within 1..MaxComPort and not absent in the scan that filled the table.
+bool ComPortExists(const ComPortTable& table, int n);
 
 constexpr int SystemSummarySize = 120;
 

@@ -9,13 +9,14 @@
 constexpr int HostAddressLineSize = 100;
 constexpr int HostAddressSize = 41;  // the extracted address: 40 characters and the terminator
 
-// "I am %s (%d.%d.%d.%d)" or "Network setup error"; rebuilt by GetHostAddressLine.
-extern char HostAddressLine[HostAddressLineSize];
-
-// Refreshes HostAddressLine and returns it.
+// Rebuilds the host address line, "I am %s (%d.%d.%d.%d)" or "Network setup error", and returns it. The
+// text is process-wide and kept until the next call.
 const char* GetHostAddressLine();
 
-// The part of HostAddressLine between "(" and ")", empty when there is none. Process-wide text.
+// The line as the last GetHostAddressLine built it; empty before the first.
+const char* LastHostAddressLine();
+
+// The part of the last line between "(" and ")", empty when there is none. Process-wide text.
 const char* ExtractHostAddress();
 
 // One IPv4 address of a network interface, as the system lists it.

@@ -5,10 +5,11 @@
 #include <functional>
 #include <string>
 
-// The program's platform code: each program defines it and sets it once at start-up from
-// GetPlatformCode(). The Windows starters pick their command by PlatformCode <= 100 (the old family, or
-// a failed version query); the desktop starters of Linux do not need it.
-extern int PlatformCode;
+// The program's platform code, kept here: each program sets it once at start-up from GetPlatformCode().
+// The Windows starters pick their command by PlatformCode() <= 100 (the old family, or a failed version
+// query); the desktop starters of Linux do not need it. 0 until set.
+void SetPlatformCode(int code);
+int PlatformCode();
 
 // The seven starters. Each starts its tool and returns the command processor's result, which no
 // caller needs; they show nothing.
