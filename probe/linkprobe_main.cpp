@@ -8,7 +8,7 @@
 #include "amplifier_check.h"
 #include "netsetup_ui/ip_setup_dialog.h"
 #include "ports_report.h"
-#include "probe_entry.h"
+#include "appbase/program_entry.h"
 #include "probe_startup.h"
 #include "probe_state.h"
 #include "probe_window.h"

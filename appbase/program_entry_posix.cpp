@@ -1,7 +1,7 @@
 // Joins the arguments with blanks into one command-line text, as Windows hands it to its programs.
 #include <string>
 
-#include "probe_entry.h"
+#include "appbase/program_entry.h"
 
 int main(int argc, char** argv) {
   std::string commandLine;
