@@ -9,5 +9,5 @@ int main(int argc, char** argv) {
     if (i > 1) commandLine += ' ';
     commandLine += argv[i];
   }
-  return LinkProbeMain(commandLine.c_str());
+  return ProgramMain(commandLine.c_str());
 }

@@ -3,4 +3,4 @@
 
 #include "appbase/program_entry.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) { return LinkProbeMain(commandLine); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) { return ProgramMain(commandLine); }

@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "amplifier_check.h"
+#include "appbase/program_entry.h"
 #include "netsetup_ui/ip_setup_dialog.h"
 #include "ports_report.h"
-#include "appbase/program_entry.h"
 #include "probe_startup.h"
 #include "probe_state.h"
 #include "probe_window.h"
@@ -27,7 +27,7 @@ void BuildIpSetupDialog(ProbeWindow& window, IdentityBox& identity) {
 
 }  // namespace
 
-int LinkProbeMain(const char* commandLine) {
+int ProgramMain(const char* commandLine) {
   PrepareStartup(commandLine);
   ProbeState state;
   if (std::strstr(commandLine, "STARTUPTEST") != nullptr) return RunStartupTest(state);

@@ -3,12 +3,12 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 
+#include "appbase/program_entry.h"
 #include "menu_startup.h"
 #include "menu_window.h"
 #include "platform/socket_library.h"
 #include "netsetup_ui/ip_setup_dialog.h"
 #include "software_report.h"
-#include "toolboard_entry.h"
 #include "toolboard_state.h"
 
 namespace {
@@ -24,7 +24,7 @@ void BuildIpSetupDialog(MenuWindow& menu, IdentityBox& identity) {
 
 }  // namespace
 
-int ToolboardMain(const char* commandLine) {
+int ProgramMain(const char* commandLine) {
   PrepareMenuStartup(commandLine);
   StartSocketLibrary();
   ToolboardState state;
