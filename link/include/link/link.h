@@ -273,7 +273,10 @@ void LinkSerialErrors(LinkConnection* link, int* lastError, int* lineErrors, int
 // mode > 0 fills an empty entry with LinkCreate and returns the entry's object address (0 when none);
 // mode < 0 releases the entry's object and returns 0.
 std::intptr_t LinkHandleSlot(int index, int mode);
+// The object of a handle; null for an empty entry or an index outside 0..7.
 LinkConnection* LinkFromHandle(int index);
+// Each handle form takes a handle in place of the object and returns what its object form returns; an
+// empty handle behaves as an object that is not registered.
 void LinkSetClassByHandle(int handle, int firstCode, int lastCode, int messageClass);
 int LinkConnectByHandle(int handle, const char* kind, const char* address, int portOrBaud, int flags);
 int LinkIsInvalidByHandle(int handle, int ignored);
@@ -296,13 +299,19 @@ int LinkSetRtsByHandle(int handle, int mode);
 int LinkSetBreakByHandle(int handle, int mode);
 
 // Clocks: 32-bit values wrap; measure intervals by unsigned subtraction.
+// Milliseconds of the performance counter (of the tick count where there is none).
 std::uint32_t LinkMilliseconds();
+// Microseconds of the performance counter, not cut to 32 bits.
 double LinkMicroseconds();
+// LinkMicroseconds truncated to 32 bits: the time stamp of every record.
 std::uint32_t LinkTimestamp();
 
 // Debug output: nothing is written while no debug stream is set.
+// Opens path (replacing it) as the debug stream, closing the file opened before; null sets none. No result.
 void LinkSetDebugFile(const char* path);
+// Makes an open stream (null: none) the debug stream; no result.
 void LinkSetDebugStream(std::FILE* stream);
+// printf-style text to the debug stream; no result.
 void LinkDebugPrint(const char* format, ...) LINK_PRINTF_FORMAT(1, 2);
 
 // Key/value lists kept for the application (not locked: callers on several threads serialise their calls).
