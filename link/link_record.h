@@ -63,7 +63,6 @@ void LinkReadLogSettings();
 // A copy of the current settings.
 LinkLogSettings LinkCurrentLogSettings();
 int LinkLogBluetooth();
-int LinkLogWriteNow();
 
 // 's' for a server connection, 'c' for a client: the first character of a connection's debug lines.
 char LinkRoleChar(const LinkConnection* link);

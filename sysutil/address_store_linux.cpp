@@ -1,6 +1,6 @@
 // Recognising the service that configures an interface, and replacing configuration files so that a
 // failed change can be taken back.
-#include "sysutil/address_store.h"
+#include "address_store_linux.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,6 +1,6 @@
 // A build with its tests honours TAVIK_ELEVATION_RUNNER while its program runs from inside the build
 // folder (TAVIK_BUILD_FOLDER, compiled in), and hands the stand-in that build's own helper.
-#include "sysutil/elevation_stand_in.h"
+#include "elevation_stand_in.h"
 
 #include <unistd.h>
 

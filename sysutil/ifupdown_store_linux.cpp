@@ -2,7 +2,7 @@
 // ifupdown reads them (stanzas begin at a keyword line; every other line belongs to the stanza above),
 // the interface's "inet" stanzas are commented out where they are, and one stanza of ours takes their
 // place in /etc/network/interfaces.d.
-#include "sysutil/address_store.h"
+#include "address_store_linux.h"
 
 #include <glob.h>
 

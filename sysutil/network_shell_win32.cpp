@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "sysutil/system_error.h"
+#include "platform/system_error.h"
 
 void RunNetworkShell(const std::string& parameters) {
   HINSTANCE started = ShellExecuteA(nullptr, "runas", "netsh", parameters.c_str(), nullptr, SW_HIDE);

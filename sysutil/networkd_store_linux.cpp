@@ -1,7 +1,7 @@
 // The address in systemd-networkd's configuration. networkd configures a link from the first .network
 // file (in name order over its folders) that matches it and names that file in its state file; a file of
 // ours for exactly this interface that sorts before it takes over, and a later change rewrites ours.
-#include "sysutil/address_store.h"
+#include "address_store_linux.h"
 
 #include <sstream>
 

@@ -8,6 +8,8 @@ namespace {
 
 constexpr int LastOldFamilyCode = 100;
 
+int platformCode = 0;
+
 struct WindowsCommands {
   const char* oldFamily;
   const char* ntFamily;
@@ -118,6 +120,9 @@ std::string Quoted(const std::string& word) {
 }
 
 }  // namespace
+
+void SetPlatformCode(int code) { platformCode = code; }
+int PlatformCode() { return platformCode; }
 
 int StartNetworkConnections() { return StartSystemTool(SystemTool::NetworkConnections); }
 int StartDeviceManager() { return StartSystemTool(SystemTool::DeviceManager); }

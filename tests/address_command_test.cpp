@@ -1,6 +1,6 @@
 // The address helper's reading of the parameter text and the commands it runs, through nmcli or ip: the
 // new address before the old one goes, and the old one back when the change fails.
-#include "sysutil/address_change.h"
+#include "sysutil/address_change_linux.h"
 #include "sysutil/address_command.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The socket links on Windows Sockets: the socket library lives exactly as long as the link objects, and
 // a link thread whose select keeps failing still waits its half second and stops when asked.
 #include "link/link.h"
-#include "link/link_net.h"
-#include "link/link_shared.h"
+#include "link_net.h"
+#include "link_shared.h"
 #include "link_socket_support.h"
 #include "link_test_support.h"
 

@@ -1,5 +1,5 @@
 // The suite's Windows paths on this machine: the root, letter case, programs with and without ".exe".
-#include "sysutil/tavik_path.h"
+#include "platform/tavik_path.h"
 
 #include <gtest/gtest.h>
 

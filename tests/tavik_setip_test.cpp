@@ -15,7 +15,7 @@
 
 #include "netns_fixture.h"
 #include "scratch_tree.h"
-#include "sysutil/address_change.h"
+#include "sysutil/address_change_linux.h"
 #include "sysutil/network_shell.h"
 #include "sysutil/trusted_helper.h"
 

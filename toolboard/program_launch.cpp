@@ -2,7 +2,7 @@
 #include "program_launch.h"
 
 #include "process_spawn.h"
-#include "sysutil/tavik_path.h"
+#include "platform/tavik_path.h"
 
 std::string LocateProgramFile(const char* path) { return ProgramPath(TavikPath(path != nullptr ? path : "")); }
 

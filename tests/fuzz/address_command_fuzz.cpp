@@ -8,7 +8,7 @@
 #include <string>
 
 #include "sysutil/address_command.h"
-#include "sysutil/address_store.h"
+#include "address_store_linux.h"
 
 namespace {
 
