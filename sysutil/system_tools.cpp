@@ -8,7 +8,7 @@ namespace {
 
 constexpr int LastOldFamilyCode = 100;
 
-int platformCode = 0;
+int knownPlatformCode = 0;
 
 struct WindowsCommands {
   const char* oldFamily;
@@ -121,8 +121,8 @@ std::string Quoted(const std::string& word) {
 
 }  // namespace
 
-void SetPlatformCode(int code) { platformCode = code; }
-int PlatformCode() { return platformCode; }
+void SetPlatformCode(int code) { knownPlatformCode = code; }
+int PlatformCode() { return knownPlatformCode; }
 
 int StartNetworkConnections() { return StartSystemTool(SystemTool::NetworkConnections); }
 int StartDeviceManager() { return StartSystemTool(SystemTool::DeviceManager); }

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "link/link.h"
-#include "link/link_record.h"
+#include "link_record.h"
 #include "scratch_tree.h"
 
 namespace {

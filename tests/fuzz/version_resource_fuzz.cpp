@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "sysutil/version_resource.h"
+#include "version_resource.h"
 
 namespace {
 
