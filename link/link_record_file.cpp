@@ -40,7 +40,8 @@ bool EndsWithIgnoringCase(const char* text, std::size_t length, const char* end)
   std::size_t n = std::strlen(end);
   if (length < n) return false;
   for (std::size_t i = 0; i < n; ++i)
-    if (std::toupper(static_cast<unsigned char>(text[length - n + i])) != std::toupper(static_cast<unsigned char>(end[i])))
+    if (std::toupper(static_cast<unsigned char>(text[length - n + i])) !=
+        std::toupper(static_cast<unsigned char>(end[i])))
       return false;
   return true;
 }
