@@ -2,7 +2,6 @@
 // same reader serves a finished file and one that is still being written.
 #include "record_reader.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -14,22 +13,12 @@ constexpr std::size_t readChunk = 65536;
 
 std::string Number(std::uint64_t value) { return std::to_string(value); }
 
-bool EndsWithIgnoringCase(const std::string& text, const std::string& end) {
-  if (text.size() < end.size()) return false;
-  for (std::size_t i = 0; i < end.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(text[text.size() - end.size() + i])) !=
-        std::toupper(static_cast<unsigned char>(end[i])))
-      return false;
-  return true;
-}
-
 } // namespace
 
 RecordFileReader::RecordFileReader(std::string path)
     : path_(std::move(path)), fileName_(std::filesystem::path(path_).filename().string()) {
   nameKnown_ = LinkParseRecordName(fileName_.c_str(), &name_);
-  // A renamed file still tells its kind by the suffix that the link gives full-traffic files.
-  traffic_ = nameKnown_ ? name_.traffic : EndsWithIgnoringCase(fileName_, LinkTrafficNameSuffix);
+  traffic_ = name_.traffic; // a renamed file too tells its kind by the suffix
 }
 
 RecordFileReader::~RecordFileReader() {
@@ -106,7 +95,8 @@ void RecordFileReader::Consume(std::size_t bytes) {
 ReadProblem RecordFileReader::Finish(std::string* message) {
   if (stopped_ || pending_.empty()) return ReadProblem::None;
   const std::string held = Number(pending_.size());
-  const std::string where = " at byte " + Number(pendingOffset_) + ", after " + Number(taken_) + " whole records";
+  const std::string where = " at byte " + Number(pendingOffset_) + ", after " + Number(taken_) +
+                            (taken_ == 1 ? " whole record" : " whole records");
   if (!traffic_ && taken_ == 0)
     return Stop(ReadProblem::NotRecordFile, message,
                 "not a record file: " + held + " bytes, less than one " + Number(LinkRecordSize) + "-byte record");

@@ -67,11 +67,12 @@ struct LinkRecordName {
   int direction; // LinkDirectionReceive or LinkDirectionTransmit by the tag; -1 for another tag
   int slot;      // 1 to 8
   int sequence;  // 0 to 255
-  bool traffic;  // a full-traffic file (the name ends in the suffix)
+  bool traffic;  // a full-traffic file: the name ends in the suffix (told for any name)
 };
 
 // Splits a file name (without folders) built by the naming rule, its letters matched in any case as
-// Windows matches names: true when it has that form.
+// Windows matches names: true when it has that form. `traffic` is filled in either way, so that a
+// renamed file still tells its kind.
 bool LinkParseRecordName(const char* name, LinkRecordName* parts);
 
 #endif
