@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -19,7 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr auto followInterval = std::chrono::milliseconds(200);
-constexpr double clockRangeMinutes = 4294967296.0 / 60e6;
+constexpr double clockRangeMinutes = TimestampRange / 60e6;
 
 constexpr const char* usage =
     "usage: linkdump [--raw-time] [--json] [-f] FILE|FOLDER...\n"
@@ -92,7 +93,7 @@ class Run {
   std::ostream& err_;
   std::vector<std::unique_ptr<RecordFileReader>> readers_;
   std::vector<DumpSource> sources_;
-  std::vector<bool> open_;
+  std::vector<bool> reading_; // per file: opened, and not stopped by a problem
   std::unique_ptr<RecordTimeline> timeline_;
   std::vector<std::string> messages_; // told after the records, where a reader sees them last
   int exitCode_ = LinkDumpOk;
@@ -122,8 +123,10 @@ void Run::AddPath(const std::string& path) {
     if (entry->is_regular_file(error) && LinkParseRecordName(entry->path().filename().string().c_str(), &name))
       files.push_back(entry->path());
   }
-  if (error) return Report(path, LinkDumpUnreadable, "cannot read the folder: " + error.message());
-  if (files.empty()) return Report(path, LinkDumpUnreadable, "no record files (cml*.bin, cml*.binFULL) in this folder");
+  if (error)
+    Report(path, LinkDumpUnreadable, "cannot read the folder: " + error.message());
+  else if (files.empty())
+    Report(path, LinkDumpUnreadable, "no record files (cml*.bin, cml*.binFULL) in this folder");
   std::sort(files.begin(), files.end());
   for (const fs::path& file : files) readers_.push_back(std::make_unique<RecordFileReader>(file.string()));
 }
@@ -135,9 +138,9 @@ bool Run::OpenAll() {
     std::string message;
     ReadProblem problem = reader->Open(&message);
     if (problem != ReadProblem::None) Report(*reader, problem, message);
-    open_.push_back(problem == ReadProblem::None);
+    reading_.push_back(problem == ReadProblem::None);
     sources_.push_back(SourceOf(*reader));
-    any = any || open_.back();
+    any = any || reading_.back();
   }
   return any;
 }
@@ -145,16 +148,16 @@ bool Run::OpenAll() {
 bool Run::ReadRound() {
   bool growing = false;
   for (std::size_t i = 0; i < readers_.size(); ++i) {
-    if (!open_[i]) continue;
+    if (!reading_[i]) continue;
     std::vector<DumpRecord> records;
     std::string message;
     ReadProblem problem = readers_[i]->ReadMore(&records, &message);
     for (DumpRecord& record : records) timeline_->Add(static_cast<int>(i), std::move(record));
     if (problem != ReadProblem::None) {
       Report(*readers_[i], problem, message);
-      open_[i] = false;
+      reading_[i] = false;
     }
-    growing = growing || open_[i];
+    growing = growing || reading_[i];
   }
   return growing;
 }
@@ -162,7 +165,7 @@ bool Run::ReadRound() {
 void Run::FinishAll() {
   for (std::size_t i = 0; i < readers_.size(); ++i) {
     std::string message;
-    ReadProblem problem = open_[i] ? readers_[i]->Finish(&message) : ReadProblem::None;
+    ReadProblem problem = reading_[i] ? readers_[i]->Finish(&message) : ReadProblem::None;
     if (problem != ReadProblem::None) Report(*readers_[i], problem, message);
   }
 }
@@ -182,16 +185,18 @@ void Run::CheckWritingTimes() {
   for (std::size_t i = 0; i < readers_.size(); ++i) {
     std::error_code error;
     fs::file_time_type time = fs::last_write_time(readers_[i]->Path(), error);
-    if (open_[i] && !error) times.push_back(time);
+    if (reading_[i] && !error) times.push_back(time);
   }
   if (times.size() < 2) return;
   auto [first, last] = std::minmax_element(times.begin(), times.end());
   double minutes = std::chrono::duration<double, std::ratio<60>>(*last - *first).count();
   if (minutes <= clockRangeMinutes) return;
-  messages_.push_back(
-      "linkdump: warning: these files were written up to " + std::to_string(static_cast<long long>(minutes)) +
-      " minutes apart, longer than the clock's " + std::to_string(static_cast<int>(clockRangeMinutes)) +
-      "-minute range: records of different runs may be out of order; read each run's files on their own");
+  char text[300];
+  std::snprintf(text, sizeof text,
+                "linkdump: warning: these files were written up to %.0f minutes apart, longer than the clock's "
+                "%.1f-minute range: records of different runs may be out of order; read each run's files on their own",
+                minutes, clockRangeMinutes);
+  messages_.push_back(text);
 }
 
 } // namespace

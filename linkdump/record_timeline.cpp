@@ -5,13 +5,12 @@
 #include <utility>
 
 namespace {
-constexpr std::int64_t clockRange = std::int64_t{1} << 32;
-constexpr std::int64_t halfRange = clockRange / 2;
+constexpr std::int64_t halfRange = TimestampRange / 2;
 } // namespace
 
 std::int64_t ClockStep(std::uint32_t from, std::uint32_t to) {
   std::int64_t step = static_cast<std::int64_t>(to) - static_cast<std::int64_t>(from);
-  return step < -halfRange ? step + clockRange : step;
+  return step < -halfRange ? step + TimestampRange : step;
 }
 
 void RecordTimeline::Add(int file, DumpRecord record) {

@@ -9,6 +9,9 @@
 #include <deque>
 #include <vector>
 
+// Microseconds until the link's 32-bit clock wraps (about 71.6 minutes).
+constexpr std::int64_t TimestampRange = std::int64_t{1} << 32;
+
 // A record in its place on the time line.
 struct PlacedRecord {
   int file; // which file it came from
