@@ -30,16 +30,6 @@ constexpr int iniLineSize = 260; // lines of at most 259 characters; longer ones
 constexpr int identLength = 8;
 constexpr int sequenceNames = 256;
 
-void PutU16(std::uint8_t* at, std::uint32_t value) {
-  at[0] = static_cast<std::uint8_t>(value);
-  at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutU32(std::uint8_t* at, std::uint32_t value) {
-  PutU16(at, value & 0xFFFFu);
-  PutU16(at + 2, value >> 16);
-}
-
 // atoi's reading of a decimal integer, clamped instead of overflowing.
 int IniInteger(const char* text) {
   long value = std::strtol(text, nullptr, 10);
@@ -94,14 +84,14 @@ bool FileExists(const char* name) {
   return true;
 }
 
-std::string CompanionName(const char* recordName) { return std::string(recordName) + "FULL"; }
+std::string CompanionName(const char* recordName) { return std::string(recordName) + LinkTrafficNameSuffix; }
 
 // Creates the first record file name of slot s, from its sequence number upwards, that exists neither as a
 // record file nor (with LOGALL) as a companion, so that no earlier file is ever overwritten.
 std::FILE* CreateFreeName(LinkRecordSlot& slot, int s, const char* tag) {
   for (int tries = 0; tries < sequenceNames; ++tries, ++slot.sequence) {
     char name[sizeof slot.name];
-    std::snprintf(name, sizeof name, "cml%s%s%d%d.bin", settings.ident, tag, s, slot.sequence);
+    std::snprintf(name, sizeof name, LinkRecordNameFormat, settings.ident, tag, s, slot.sequence);
     if (FileExists(name) || (settings.logAll != 0 && FileExists(CompanionName(name).c_str()))) continue;
     std::FILE* file = LinkCreateNewFile(name);
     if (file == nullptr && errno == EEXIST) continue;
@@ -168,13 +158,6 @@ void PutRecord(LinkConnection* link, int direction, const std::uint8_t* record, 
   }
 }
 
-void StartRecord(std::uint8_t* record, int type, int code) {
-  std::memset(record, 0, LinkRecordSize);
-  PutU16(record, static_cast<std::uint32_t>(type));
-  PutU16(record + 2, static_cast<std::uint32_t>(code));
-  PutU32(record + 4, LinkTimestamp());
-}
-
 void CloseSlot(int index, char role) {
   LinkRecordSlot& slot = slots[index];
   if (slot.used > 0 && slot.buffer != nullptr && slot.file != nullptr) {
@@ -230,20 +213,19 @@ void LinkRecordEvent(LinkConnection* link, int direction, int code, std::uint32_
                      std::uint32_t c) {
   if (link == nullptr || settings.record <= 0) return;
   std::lock_guard<std::mutex> lock(LinkRecordLock());
+  LinkRecord event{LinkRecordEventType, static_cast<std::uint16_t>(code), LinkTimestamp(), a, b, c, {}};
   std::uint8_t record[LinkRecordSize];
-  StartRecord(record, 0, code);
-  PutU32(record + 8, b);
-  PutU32(record + 12, a);
-  PutU32(record + 16, c);
+  LinkEncodeRecord(event, record);
   PutRecord(link, direction, record, WrittenEvent);
 }
 
 void LinkRecordText(LinkConnection* link, int direction, int code, const char* text) {
   if (link == nullptr || settings.record <= 0) return;
   std::lock_guard<std::mutex> lock(LinkRecordLock());
+  LinkRecord entry{LinkRecordTextType, static_cast<std::uint16_t>(code), LinkTimestamp(), 0, 0, 0, {}};
+  if (text != nullptr) std::memcpy(entry.text, text, strnlen(text, LinkRecordTextSize));
   std::uint8_t record[LinkRecordSize];
-  StartRecord(record, 1, code);
-  if (text != nullptr) std::memcpy(record + 8, text, strnlen(text, 32));
+  LinkEncodeRecord(entry, record);
   PutRecord(link, direction, record, WrittenText);
 }
 
@@ -253,18 +235,17 @@ void LinkLogMessage(LinkConnection* link, int direction, int kind, const void* d
   // A message is logged by its own length field, never beyond what a receive buffer can hold.
   std::uint32_t n = kind >= 0 ? static_cast<std::uint32_t>(bytes[2] | bytes[3] << 8) : 0u - static_cast<std::uint32_t>(kind);
   if (kind >= 0 && n > static_cast<std::uint32_t>(LinkReceiveBufferSize)) n = LinkReceiveBufferSize;
-  if (n + 8 > 0xFFFFu) return;
+  if (n + LinkTrafficHeaderSize > 0xFFFFu) return;
   std::lock_guard<std::mutex> lock(LinkRecordLock());
   int s = RecordSlotOf(link, direction);
   if (s == 0) return;
   LinkRecordSlot& slot = slots[s + LinkCompanionOffset];
-  if (slot.buffer == nullptr || slot.used + n + 8 > slot.capacity) return;
+  if (slot.buffer == nullptr || slot.used + n + LinkTrafficHeaderSize > slot.capacity) return;
   std::uint8_t* at = slot.buffer + slot.used;
-  PutU32(at, LinkTimestamp());
-  PutU16(at + 4, kind >= 0 ? static_cast<std::uint32_t>(kind) : n);
-  PutU16(at + 6, n + 8);
-  std::memcpy(at + 8, bytes, n);
-  slot.used += n + 8;
+  std::uint16_t kindField = static_cast<std::uint16_t>(kind >= 0 ? static_cast<std::uint32_t>(kind) : n);
+  LinkEncodeTrafficHeader({LinkTimestamp(), kindField, static_cast<std::uint16_t>(n + LinkTrafficHeaderSize)}, at);
+  std::memcpy(at + LinkTrafficHeaderSize, bytes, n);
+  slot.used += n + LinkTrafficHeaderSize;
 }
 
 void LinkCloseRecords(LinkConnection* link) {

@@ -4,6 +4,7 @@
 #define TAVIK_LINK_LINK_RECORD_H
 
 #include "link/link.h"
+#include "link/link_record_file.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -14,13 +15,9 @@
 constexpr int LinkRecordSlotCount = 18;
 constexpr int LinkRecordFiles = 8;
 constexpr int LinkCompanionOffset = 9;
-constexpr int LinkRecordSize = 40;
 constexpr std::uint32_t LinkRecordBlock = 800000;       // buffer bytes per unit of RECORD
 constexpr std::uint32_t LinkCompanionCapacity = 5000000; // buffer bytes of a full-traffic companion
 constexpr int LinkRecordUnread = -9999;                 // RECORD while CMLLOG.INI has not been read
-
-constexpr int LinkDirectionReceive = 0;
-constexpr int LinkDirectionTransmit = 1;
 
 struct LinkLogSettings {
   int record;    // RECORD: 0 or below no records; N > 0 buffers of N x 800000 bytes

@@ -11,26 +11,6 @@
 
 namespace {
 
-class LinkRecordTest : public LinkDirectoryTest {
-protected:
-  void TearDown() override {
-    for (LinkConnection* link : links_) LinkRelease(link);
-    LinkSetDebugFile(nullptr);
-    LinkDirectoryTest::TearDown();
-  }
-
-  // A new client connection with both directions opened as a connection set-up does.
-  LinkConnection* Opened(const char* rxTag = "CRX", const char* txTag = "CTX") {
-    LinkConnection* link = LinkCreate();
-    links_.push_back(link);
-    LinkOpenRecord(link, LinkDirectionReceive, rxTag);
-    LinkOpenRecord(link, LinkDirectionTransmit, txTag);
-    return link;
-  }
-
-  std::vector<LinkConnection*> links_;
-};
-
 struct EventRecord {
   std::uint32_t type, code, time, b, a, c;
 };

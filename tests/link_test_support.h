@@ -1,7 +1,10 @@
-// Test support for the link library: a private working directory per test and file helpers.
+// Test support for the link library: a private working directory per test, file helpers, and
+// connections that record into files there.
 #ifndef TAVIK_TESTS_LINK_TEST_SUPPORT_H
 #define TAVIK_TESTS_LINK_TEST_SUPPORT_H
 
+#include "link/link.h"
+#include "link_record.h"
 #include "scratch_directory.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +58,28 @@ protected:
 
 private:
   std::filesystem::path previous_;
+};
+
+// Connections whose record files open as a connection set-up opens them, by the CMLLOG.INI that the
+// test writes into its directory; released at the end of the test.
+class LinkRecordTest : public LinkDirectoryTest {
+protected:
+  void TearDown() override {
+    for (LinkConnection* link : links_) LinkRelease(link);
+    LinkSetDebugFile(nullptr);
+    LinkDirectoryTest::TearDown();
+  }
+
+  // A new client connection with both directions opened as a connection set-up does.
+  LinkConnection* Opened(const char* rxTag = "CRX", const char* txTag = "CTX") {
+    LinkConnection* link = LinkCreate();
+    links_.push_back(link);
+    LinkOpenRecord(link, LinkDirectionReceive, rxTag);
+    LinkOpenRecord(link, LinkDirectionTransmit, txTag);
+    return link;
+  }
+
+  std::vector<LinkConnection*> links_;
 };
 
 inline std::uint32_t U16At(const std::vector<std::uint8_t>& bytes, std::size_t at) {

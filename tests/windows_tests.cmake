@@ -27,6 +27,15 @@ tavik_test(game_tests
 add_dependencies(game_tests gameecho)
 target_compile_definitions(game_tests PRIVATE
   GAMEECHO_PATH="$<PATH:RELATIVE_PATH,$<TARGET_FILE:gameecho>,$<TARGET_FILE_DIR:game_tests>>")
+
+# linkdump over record files the link wrote, and the program following a file.
+tavik_test(linkdump_tests
+  SOURCES linkdump_test.cpp child_process_win32.cpp
+  LIBS linkdumplogic link
+  INTERNALS link)
+add_dependencies(linkdump_tests linkdump)
+target_compile_definitions(linkdump_tests PRIVATE
+  LINKDUMP_PATH="$<PATH:RELATIVE_PATH,$<TARGET_FILE:linkdump>,$<TARGET_FILE_DIR:linkdump_tests>>")
 # --- end of link library ----------------------------------------------------------------------------
 
 # --- serial ports and COM devices -------------------------------------------------------------------

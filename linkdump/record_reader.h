@@ -1,0 +1,73 @@
+// Reading one record file or full-traffic file of the link, as far as it has been written: whole records
+// come out, a record that is not whole yet waits for the rest, and damage stops the file with a message.
+#ifndef TAVIK_LINKDUMP_RECORD_READER_H
+#define TAVIK_LINKDUMP_RECORD_READER_H
+
+#include "link/link_record_file.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// One record as read: an event or text record, or a full-traffic record with its data.
+struct DumpRecord {
+  bool traffic = false;
+  LinkRecord record{};            // when traffic is false
+  LinkTrafficHeader header{};     // when traffic is true
+  std::vector<std::uint8_t> data; // a full-traffic record's data: a link message or raw serial bytes
+
+  // The record's time stamp: the link's 32-bit microsecond clock.
+  std::uint32_t Clock() const { return traffic ? header.time : record.time; }
+};
+
+// What stops a file, from the mildest: a file with damage at its end, one that holds something other
+// than records, one that cannot be read at all.
+enum class ReadProblem { None, Damaged, NotRecordFile, Unreadable };
+
+class RecordFileReader {
+ public:
+  // The file's kind (record file or full-traffic file) and its tag come from its name.
+  explicit RecordFileReader(std::string path);
+  ~RecordFileReader();
+  RecordFileReader(const RecordFileReader&) = delete;
+  RecordFileReader& operator=(const RecordFileReader&) = delete;
+
+  // Opens the file: ReadProblem::None, or Unreadable with the reason in message.
+  ReadProblem Open(std::string* message);
+  // Appends the whole records written since the last call; a record not yet whole stays for the next
+  // call. The first problem is returned (None when there is none) with its message, and ends the file:
+  // later calls read nothing.
+  ReadProblem ReadMore(std::vector<DumpRecord>* records, std::string* message);
+  // At the end of the input: bytes of a record that was begun and never finished are a cut-off record
+  // (ReadProblem::Damaged, or NotRecordFile when no whole record came before them).
+  ReadProblem Finish(std::string* message);
+
+  const std::string& Path() const { return path_; }
+  // The file's name without folders.
+  const std::string& FileName() const { return fileName_; }
+  // True when the name has the link's form; Name() then says what it holds.
+  bool NameKnown() const { return nameKnown_; }
+  const LinkRecordName& Name() const { return name_; }
+  bool Traffic() const { return traffic_; }
+
+ private:
+  ReadProblem TakeRecords(std::vector<DumpRecord>* records, std::string* message);
+  ReadProblem TakeTraffic(std::vector<DumpRecord>* records, std::string* message);
+  // Drops the bytes taken as records from the front of pending_.
+  void Consume(std::size_t bytes);
+  ReadProblem Stop(ReadProblem problem, std::string* message, const std::string& text);
+
+  std::string path_;
+  std::string fileName_;
+  LinkRecordName name_{};
+  bool nameKnown_ = false;
+  bool traffic_ = false;
+  std::FILE* file_ = nullptr;
+  std::vector<std::uint8_t> pending_; // bytes read and not yet taken as a record
+  std::uint64_t pendingOffset_ = 0;   // where pending_ begins in the file
+  std::uint64_t taken_ = 0;           // records taken so far
+  bool stopped_ = false;
+};
+
+#endif

@@ -1,0 +1,51 @@
+// The records of several files of one recording merged into the order they happened, on one time line
+// unwrapped from the link's 32-bit microsecond clock.
+#ifndef TAVIK_LINKDUMP_RECORD_TIMELINE_H
+#define TAVIK_LINKDUMP_RECORD_TIMELINE_H
+
+#include "record_reader.h"
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+// Microseconds until the link's 32-bit clock wraps (about 71.6 minutes).
+constexpr std::int64_t TimestampRange = std::int64_t{1} << 32;
+
+// A record in its place on the time line.
+struct PlacedRecord {
+  int file; // which file it came from
+  DumpRecord record;
+  std::int64_t time; // microseconds after the first record placed (negative when earlier than that)
+};
+
+// The link stamps records under one lock from one clock, so the records of one program run form a
+// single sequence in time, of which each file holds a part in order. The timeline rebuilds it: the next
+// record is always the earliest of the files' next records, and each one is placed after the record
+// before it by the clock's difference, where a record earlier than the one before it by more than half
+// the clock's range (2^31 microseconds, about 35.8 minutes) is taken to have wrapped.
+class RecordTimeline {
+ public:
+  explicit RecordTimeline(int files) : waiting_(static_cast<std::size_t>(files)) {}
+
+  // Queues a file's next record, in the file's order.
+  void Add(int file, DumpRecord record);
+  // Every record queued so far, merged and placed. Records added later continue the same time line, as
+  // when a file is followed while it grows.
+  std::vector<PlacedRecord> Take();
+
+ private:
+  // The file whose waiting record comes next after the clock reading `from`, or -1 when none waits.
+  int Earliest(std::uint32_t from) const;
+
+  std::vector<std::deque<DumpRecord>> waiting_;
+  bool started_ = false;
+  std::uint32_t lastClock_ = 0; // the clock reading of the last record placed
+  std::int64_t lastTime_ = 0;   // and its place on the time line
+};
+
+// Microseconds from the clock reading `from` to `to`: their difference, plus the clock's range when `to`
+// is earlier by more than half the range (the clock wrapped in between).
+std::int64_t ClockStep(std::uint32_t from, std::uint32_t to);
+
+#endif

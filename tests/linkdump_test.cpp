@@ -1,0 +1,180 @@
+// linkdump over record files that the link wrote, over a clock that wraps, over damaged and foreign
+// files, and the program itself following a file while the link writes it.
+#include "linkdump_run.h"
+
+#include "child_process.h"
+#include "link/link_events.h"
+#include "link/link_record_file.h"
+#include "link_test_support.h"
+
+#include <algorithm>
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+class LinkDumpTest : public LinkRecordTest {
+ protected:
+  // Runs linkdump: its exit code, with its output in out_ and its messages in err_.
+  int Dump(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    int code = RunLinkDump(args, out, err, [] { return false; });
+    out_ = out.str();
+    err_ = err.str();
+    return code;
+  }
+  // The output's lines without their time column.
+  std::vector<std::string> Bodies() const {
+    std::vector<std::string> bodies;
+    std::istringstream lines(out_);
+    for (std::string line; std::getline(lines, line);)
+      bodies.push_back(line.substr(line.find(' ', line.find_first_not_of(' ')) + 1));
+    return bodies;
+  }
+  static void WriteRecords(const std::string& name, const std::vector<LinkRecord>& records,
+                           const std::string& tail = "") {
+    std::string bytes;
+    for (const LinkRecord& record : records) {
+      std::uint8_t encoded[LinkRecordSize];
+      LinkEncodeRecord(record, encoded);
+      bytes.append(reinterpret_cast<const char*>(encoded), LinkRecordSize);
+    }
+    WriteFile(name, bytes + tail);
+  }
+  static LinkRecord Event(std::uint16_t code, std::uint32_t time) {
+    return {LinkRecordEventType, code, time, 1, 2, 3, {}};
+  }
+
+  std::string out_, err_;
+};
+
+TEST_F(LinkDumpTest, TheFilesOfAConnectionReadAsOneStoryInOrder) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nLOGALL=1\nWRITENOW=0\n");
+  LinkConnection* link = Opened();
+  const std::uint8_t message[14] = {130, 7, 14, 0, 'h', 'e', 'l', 'l', 'o', '!', 1, 0, 0, 0};
+  const std::uint8_t raw[3] = {0x01, 'A', 'B'};
+  // One record per clock tick, so that the order of the time stamps is the order of writing.
+  auto tick = [] { std::this_thread::sleep_for(std::chrono::milliseconds(2)); };
+  LinkRecordText(link, LinkDirectionReceive, LinkEventClientStarted, "5510 0.0.0.0");
+  tick();
+  LinkRecordEvent(link, LinkDirectionTransmit, LinkEventStreamSent, 0x000E0782, 1, 0x6C6C6568);
+  tick();
+  LinkLogMessage(link, LinkDirectionTransmit, 11, message);
+  tick();
+  LinkLogMessage(link, LinkDirectionReceive, 0, message);
+  tick();
+  LinkRecordEvent(link, LinkDirectionReceive, LinkEventQueuedStream, 0x000E0782, 1, 0x6C6C6568);
+  tick();
+  LinkTraceEvent(link, 777, 0xFFFFFFFF, 70000, 0);
+  tick();
+  LinkLogMessage(link, LinkDirectionReceive, -3, raw);
+  LinkCloseRecords(link);
+
+  ASSERT_EQ(Dump({directory_.string()}), LinkDumpOk) << err_;
+  EXPECT_EQ(err_, "");
+  const std::vector<std::string> expected = {
+      "rx CRX10 100 ClientStarted \"5510 0.0.0.0\"",
+      "tx CTX20  42 StreamSent a=0x000E0782 (first word), b=1 (sequence), c=0x6C6C6568 (second word)",
+      "tx CTX20 message kind 11: code 130 subcode 7 length 14 sequence 1, payload 68 65 6c 6c 6f 21 |hello!|",
+      "rx CRX10 message kind 0: code 130 subcode 7 length 14 sequence 1, payload 68 65 6c 6c 6f 21 |hello!|",
+      "rx CRX10   0 QueuedStream a=0x000E0782 (first word), b=1 (sequence), c=0x6C6C6568 (second word)",
+      "rx CRX10 777 (unknown) a=-1, b=0x00011170, c=0",
+      "rx CRX10 raw 3 bytes: 01 41 42 |.AB|"};
+  EXPECT_EQ(Bodies(), expected) << out_;
+  EXPECT_EQ(out_.substr(0, 12), "   0.000000 ") << "times count from the first record";
+
+  ASSERT_EQ(Dump({"--json", "cmlCRX10.bin", "cmlCTX20.binFULL"}), LinkDumpOk);
+  std::istringstream json(out_);
+  std::string first, second;
+  std::getline(json, first);
+  std::getline(json, second);
+  EXPECT_EQ(first.find("{\"time\":0.000000,\"clock\":"), 0u) << first;
+  EXPECT_NE(first.find(
+                ",\"file\":\"cmlCRX10.bin\",\"tag\":\"CRX\",\"direction\":\"receive\",\"record\":\"text\",\"code\":100,"
+                "\"name\":\"ClientStarted\""),
+            std::string::npos)
+      << first;
+  EXPECT_NE(second.find("\"direction\":\"transmit\",\"record\":\"message\",\"kind\":11,\"code\":130,\"subcode\":7,"
+                        "\"length\":14,\"sequence\":1,\"payload\":\"68656c6c6f21\"}"),
+            std::string::npos)
+      << second;
+}
+
+TEST_F(LinkDumpTest, WrappedClockIsUnwrappedAcrossFiles) {
+  WriteRecords("cmlSRX10.bin", {Event(LinkEventQueuedDatagram, 0xFFFFFF00u), Event(LinkEventUnqueued, 0x00000010u),
+                                Event(LinkEventServerPoked, 0x90000010u), Event(LinkEventServerPoked, 0x00000005u)});
+  WriteRecords("cmlSTX20.bin", {Event(LinkEventStreamSent, 0xFFFFFF80u), Event(LinkEventDatagramSent, 0x00000100u)});
+  ASSERT_EQ(Dump({"cmlSRX10.bin", "cmlSTX20.bin"}), LinkDumpOk) << err_;
+  std::istringstream lines(out_);
+  std::vector<std::string> times;
+  for (std::string line; std::getline(lines, line);) times.push_back(line.substr(0, 18));
+  const std::vector<std::string> expected = {
+      "   0.000000 rx SRX",  // 2^32 - 256
+      "   0.000128 tx STX",  // 128 later
+      "   0.000272 rx SRX",  // wrapped: 16 after 2^32
+      "   0.000512 tx STX",  // 256 after 2^32
+      "2415.919376 rx SRX",  // later by more than half the range is still later
+      "4294.967557 rx SRX"}; // earlier by more than half the range: wrapped again
+  EXPECT_EQ(times, expected) << out_;
+
+  ASSERT_EQ(Dump({"--raw-time", "cmlSTX20.bin"}), LinkDumpOk);
+  EXPECT_EQ(out_.substr(0, 14), "4294967168 tx ");
+}
+
+TEST_F(LinkDumpTest, BadInputIsToldWithItsExitCodeAfterTheRecordsBeforeIt) {
+  WriteRecords("cut.bin", {Event(1, 10), Event(1, 20)}, std::string(13, '\0'));
+  LinkRecord strange = Event(1, 30);
+  strange.type = 7;
+  WriteRecords("cmlCRX10.bin", {Event(1, 10), strange, Event(1, 40)});
+  WriteFile("short.bin", "RECORD=1\n");
+  std::uint8_t header[LinkTrafficHeaderSize];
+  LinkEncodeTrafficHeader({10, 3, 11}, header);
+  std::string traffic(reinterpret_cast<const char*>(header), sizeof header);
+  traffic += "abc";
+  LinkEncodeTrafficHeader({20, 0, 100}, header);
+  WriteFile("cmlCRX10.binFULL", traffic + std::string(reinterpret_cast<const char*>(header), sizeof header) + "short");
+
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    std::size_t lines;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"cut.bin"}, LinkDumpDamaged, 2, "cut.bin: the last record is cut off: 13 of its 40 bytes at byte 80"},
+      {{"cmlCRX10.binFULL"}, LinkDumpDamaged, 1, "the last record runs past the end: its length is 100 bytes, but 13"},
+      {{"cmlCRX10.bin"}, LinkDumpNotRecordFile, 1, "not a record file: record 2 (at byte 40) has type 7"},
+      {{"short.bin"}, LinkDumpNotRecordFile, 0, "not a record file: 9 bytes, less than one 40-byte record"},
+      {{"cut.bin", "cmlCRX10.bin", "missing.bin"}, LinkDumpUnreadable, 3, "missing.bin: cannot open it"},
+      {{"--bogus", "cut.bin"}, LinkDumpUsage, 0, "unknown option --bogus"},
+      {{}, LinkDumpUsage, 0, "no record file or folder named"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Dump(c.args), c.code) << c.message;
+    EXPECT_EQ(static_cast<std::size_t>(std::count(out_.begin(), out_.end(), '\n')), c.lines) << c.message << "\n"
+                                                                                             << out_;
+    EXPECT_NE(err_.find(c.message), std::string::npos) << err_;
+  }
+}
+
+TEST_F(LinkDumpTest, FollowPrintsEachRecordAsTheLinkWritesIt) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=1\n");
+  LinkConnection* link = Opened();
+  LinkTraceEvent(link, LinkEventClientConnectPending, 0, 0, 0);
+  ChildProcess follower(LINKDUMP_PATH, {"-f", (directory_ / "cmlCRX10.bin").string()});
+  ASSERT_TRUE(follower.started());
+  std::string text;
+  auto shows = [&](const std::string& wanted) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (text.find(wanted) == std::string::npos && std::chrono::steady_clock::now() < end)
+      if (!follower.ReadSome(text, 200)) return false;
+    return text.find(wanted) != std::string::npos;
+  };
+  EXPECT_TRUE(shows("rx CRX10 103 ClientConnectPending\n")) << text;
+  LinkRecordEvent(link, LinkDirectionReceive, LinkEventClientConnected, 0, 0, 0);
+  EXPECT_TRUE(shows("rx CRX10 104 ClientConnected\n")) << text;
+  EXPECT_EQ(follower.Wait(0), -1) << "still following";
+}
+
+} // namespace
