@@ -1,5 +1,12 @@
 # The window toolkit (FLTK 1.3) as one target, tavik_toolkit, for every window class and program.
-# FindFLTK finds it on Linux from Debian's package and on Windows from an installed FLTK (FLTK_DIR).
+# FindFLTK finds it on Linux from Debian's package and on Windows from an installed FLTK (FLTK_DIR);
+# a MinGW-w64 build takes it from TAVIK_FLTK instead when that names an archive or installation.
+set(TAVIK_FLTK "" CACHE STRING
+    "MinGW-w64 builds: an FLTK 1.3.8 source archive, or the folder of an FLTK installed for MinGW-w64")
+if(WIN32 AND TAVIK_FLTK)
+  include(${CMAKE_CURRENT_LIST_DIR}/TavikFltkMingw.cmake)
+  return()
+endif()
 set(FLTK_SKIP_OPENGL ON)
 set(FLTK_SKIP_FORMS ON)
 set(FLTK_SKIP_IMAGES ON)
