@@ -50,7 +50,7 @@ std::string AddressHelperPath() {
 
 }  // namespace
 
-void RunNetworkShell(const std::string& parameters) {
+void RunNetworkShell(const std::string& parameters, std::uintptr_t /* pkexec's agent owns its prompt */) {
   std::string helper = AddressHelperPath();
   if (helper.empty()) {
     std::fprintf(stderr, "%s is not installed beside this program: the address stays as it is\n", HelperName);
