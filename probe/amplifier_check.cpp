@@ -7,13 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 #include "device_settings.h"
 #include "link/link.h"
 #include "output_pane.h"
 #include "ports_report.h"
 #include "sysutil/com_scan.h"
+#include "sysutil/painted_wait.h"
 #include "sysutil/wmi_query.h"
 
 PnpDeviceList pnpDevices;
@@ -208,7 +208,7 @@ int ProbeSerialAmplifier() {
   int total = 0;
   for (int round = 0; round < ProbeRounds; ++round) {
     total += LinkReceive(link, -1, buffer, ProbeBufferSize);
-    std::this_thread::sleep_for(ProbeRoundPause);
+    PauseKeepingWindowsPainted(ProbeRoundPause);
   }
   unsigned errors = link->errorCount;
   LinkRelease(link);

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <thread>
+#include <string>
 
 #include "device_settings.h"
 #include "host_lookup.h"
@@ -15,6 +15,7 @@
 #include "ports_report.h"
 #include "sound_player.h"
 #include "sysutil/com_scan.h"
+#include "sysutil/painted_wait.h"
 #include "sysutil/tavik_path.h"
 
 LinkConnection* GameLink = nullptr;
@@ -86,7 +87,7 @@ int ConnectEthernet(const DeviceSettings& settings) {
     outputPane.AppendFormat("FAILED to connect to ethernet on %s\n", address);
     return Abandon(14, false);
   }
-  std::this_thread::sleep_for(SettleAfterConnect);
+  PauseKeepingWindowsPainted(SettleAfterConnect);
   if (LinkLoad(GameLink->status) == 0) {
     outputPane.Append(
         "FAILURE to connect to game machine\nIs the game menu really running?\nWas there an Windows firewall "
@@ -110,7 +111,13 @@ void StartGameAction() {
 
 }  // namespace
 
-void PlayLocalRewardSound() { PlaySoundFileSync(TavikPath(RewardSoundPath).c_str()); }
+void PlayLocalRewardSound() {
+  const std::string path = TavikPath(RewardSoundPath);
+  RunKeepingWindowsPainted([&path] {
+    PlaySoundFileSync(path.c_str());
+    return 0;
+  });
+}
 
 int ConnectToGameComputer() {
   if (deviceSettings.displayMode != 2) {
@@ -135,7 +142,7 @@ int EchoGameComputer(LinkConnection* link) {
   SendGameRequest(link, buffer, EchoSubcode);
   for (int round = 0; round < EchoRounds; ++round) {
     if (LinkReceive(link, -1, buffer, size) != 0) return 0;
-    std::this_thread::sleep_for(EchoRoundPause);
+    PauseKeepingWindowsPainted(EchoRoundPause);
   }
   return 1;
 }

@@ -12,6 +12,9 @@
 #include "probe_window.h"
 #include "sysutil/identity_box.h"
 #include "sysutil/ip_setup_dialog.h"
+#include "sysutil/painted_wait.h"
+#include "windowing/paint_pump.h"
+#include "windowing/program_look.h"
 
 namespace {
 
@@ -30,6 +33,8 @@ void BuildIpSetupDialog(ProbeWindow& window) {
 int LinkProbeMain(const char* commandLine) {
   PrepareStartup(commandLine);
   if (std::strstr(commandLine, "STARTUPTEST") != nullptr) return RunStartupTest();
+  ApplyProgramLook();
+  SetPaintPump(PumpPaintMessages);
   ReadDeviceSettings();
   StationRole = DecideStationRole(StartupDirectory);
   ProbeWindow window;

@@ -15,12 +15,12 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <thread>
 #include <utility>
 
 #include "sysutil/host_address.h"
 #include "sysutil/ip_setup.h"
 #include "sysutil/network_shell.h"
+#include "sysutil/painted_wait.h"
 #include "sysutil/window_handle.h"
 
 namespace {
@@ -88,7 +88,7 @@ class DialogSystem : public IpSetupSystem {
     auto now = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now).count());
   }
-  void Pause() override { std::this_thread::sleep_for(AddressPollPause); }
+  void Pause() override { PauseKeepingWindowsPainted(AddressPollPause); }
 
  private:
   std::uintptr_t owner_;

@@ -2,6 +2,7 @@
 #include "program_launch.h"
 
 #include "process_spawn.h"
+#include "sysutil/painted_wait.h"
 #include "sysutil/tavik_path.h"
 
 std::string LocateProgramFile(const char* path) { return ProgramPath(TavikPath(path != nullptr ? path : "")); }
@@ -9,5 +10,5 @@ std::string LocateProgramFile(const char* path) { return ProgramPath(TavikPath(p
 int RunProgramAndWait(const char* path) {
   std::string file = LocateProgramFile(path);
   if (file.empty()) return -1;
-  return SpawnAndWait(file);
+  return RunKeepingWindowsPainted([&file] { return SpawnAndWait(file); });
 }

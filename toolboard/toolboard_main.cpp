@@ -8,7 +8,10 @@
 #include "software_report.h"
 #include "sysutil/identity_box.h"
 #include "sysutil/ip_setup_dialog.h"
+#include "sysutil/painted_wait.h"
 #include "toolboard_entry.h"
+#include "windowing/paint_pump.h"
+#include "windowing/program_look.h"
 
 namespace {
 
@@ -26,6 +29,8 @@ void BuildIpSetupDialog(MenuWindow& menu) {
 int ToolboardMain(const char* commandLine) {
   PrepareMenuStartup(commandLine);
   StartSocketLibrary();
+  ApplyProgramLook();
+  SetPaintPump(PumpPaintMessages);
   MenuWindow menu;
   BuildIpSetupDialog(menu);
   menu.ApplySiblingPrograms(FindSiblingPrograms());
