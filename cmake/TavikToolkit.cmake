@@ -17,7 +17,12 @@ if(NOT WIN32)
   # directly, which is all the programs link.
   find_path(FLTK_INCLUDE_DIR NAMES FL/Fl.H)
 endif()
-find_package(FLTK 1.3 REQUIRED)
+find_package(FLTK 1.3)
+if(NOT FLTK_FOUND)
+  message(FATAL_ERROR "FLTK 1.3 was not found. Install it (Debian: libfltk1.3-dev); for a MinGW-w64 build set "
+                      "TAVIK_FLTK to an FLTK 1.3.8 source archive or installation. -DTAVIK_GUI=OFF builds everything "
+                      "but the two windowed programs.")
+endif()
 add_library(tavik_toolkit INTERFACE)
 target_include_directories(tavik_toolkit SYSTEM INTERFACE ${FLTK_INCLUDE_DIR})
 target_link_libraries(tavik_toolkit INTERFACE ${FLTK_LIBRARIES})
