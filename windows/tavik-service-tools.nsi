@@ -57,17 +57,18 @@ SectionEnd
 
 ; The uninstaller sits in BIN, so $INSTDIR is C:\Tavik\BIN here. The suite's other programs and the files
 ; the tools wrote there (ampstatus.txt, record files) stay, and so do the folders that still hold them.
+; The uninstaller itself goes last, so that its absence tells that the uninstall is complete.
 Section "Uninstall"
   SetShellVarContext all
+  Delete "${MENU_FOLDER}\Tavik Comm Check.lnk"
+  Delete "${MENU_FOLDER}\Tavik Tech Support Menu.lnk"
+  Delete "${MENU_FOLDER}\Uninstall Tavik service tools.lnk"
+  RMDir "${MENU_FOLDER}"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
   Delete "$INSTDIR\linkprobe.exe"
   Delete "$INSTDIR\toolboard.exe"
   Delete "$INSTDIR\linkconsole.exe"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"
   RMDir "$INSTDIR\.."
-  Delete "${MENU_FOLDER}\Tavik Comm Check.lnk"
-  Delete "${MENU_FOLDER}\Tavik Tech Support Menu.lnk"
-  Delete "${MENU_FOLDER}\Uninstall Tavik service tools.lnk"
-  RMDir "${MENU_FOLDER}"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd
