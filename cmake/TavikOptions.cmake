@@ -16,9 +16,14 @@ if(tavik_san)
   add_link_options(${tavik_san})
 endif()
 
-# Platform sources sit beside their header as NAME_posix.cpp and NAME_win32.cpp.
+# Platform sources sit beside their header as NAME_posix.cpp (any POSIX system), NAME_linux.cpp (Linux
+# only) and NAME_win32.cpp: TAVIK_PLATFORM picks the first kind, TAVIK_SYSTEM the second.
 if(WIN32)
   set(TAVIK_PLATFORM win32)
-else()
+  set(TAVIK_SYSTEM win32)
+elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   set(TAVIK_PLATFORM posix)
+  set(TAVIK_SYSTEM linux)
+else()
+  message(FATAL_ERROR "Tavik builds for Linux and Windows only")
 endif()

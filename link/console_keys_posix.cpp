@@ -1,5 +1,5 @@
 // Single key presses on a POSIX console: a terminal is switched to non-canonical mode without echo.
-#include "link/console_keys.h"
+#include "console_keys.h"
 
 #include <csignal>
 #include <cstdlib>

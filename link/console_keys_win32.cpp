@@ -1,6 +1,6 @@
 // Single key presses on Windows: from a console as key events (never echoed), from a pipe or a file byte
 // by byte, so that the console can also be driven by another program.
-#include "link/console_keys.h"
+#include "console_keys.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // The library's millisecond clock for time-outs and microsecond clock for record time stamps.
-#include "link/link_clock.h"
+#include "link_clock.h"
 
 #include "link/link.h"
 

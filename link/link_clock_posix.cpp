@@ -1,5 +1,5 @@
 // The performance counter on POSIX: the monotonic steady clock counted in nanoseconds.
-#include "link/link_clock.h"
+#include "link_clock.h"
 
 #include <chrono>
 

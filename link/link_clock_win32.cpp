@@ -1,5 +1,5 @@
 // The performance counter on Windows (QueryPerformanceCounter), with GetTickCount where there is none.
-#include "link/link_clock.h"
+#include "link_clock.h"
 
 #include <windows.h>
 

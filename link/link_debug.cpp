@@ -1,8 +1,7 @@
 // The debug stream: one text stream (usually a file the application names) that receives the library's
 // printf-style debug lines; with no stream nothing is written.
 #include "link/link.h"
-
-#include "link/link_record.h"
+#include "link_debug.h"
 
 #include <cstdarg>
 #include <mutex>
@@ -17,6 +16,7 @@ std::mutex& DebugLock() {
 
 std::FILE* debugStream = nullptr; // where debug lines go; none while null
 std::FILE* debugFile = nullptr;   // the file LinkSetDebugFile opened, closed when replaced
+bool flushEachText = false;       // set from the log settings (WRITENOW)
 
 void CloseOwnFile() {
   if (debugFile == nullptr) return;
@@ -30,6 +30,11 @@ void CloseOwnFile() {
 void LinkSetDebugStream(std::FILE* stream) {
   std::lock_guard<std::mutex> lock(DebugLock());
   debugStream = stream;
+}
+
+void LinkSetDebugFlush(bool on) {
+  std::lock_guard<std::mutex> lock(DebugLock());
+  flushEachText = on;
 }
 
 void LinkSetDebugFile(const char* path) {
@@ -49,5 +54,5 @@ void LinkDebugPrint(const char* format, ...) {
   std::vfprintf(debugStream, format, args);
   va_end(args);
   // Flushed under the lock, so that a concurrent LinkSetDebugFile cannot close the stream under it.
-  if (LinkLogWriteNow() != 0) std::fflush(debugStream);
+  if (flushEachText) std::fflush(debugStream);
 }

@@ -1,6 +1,6 @@
 // The key/value lists: LinkSettingsList holds key=value entries (or bare keys), LinkChangedKeys the keys
 // of the most recent settings message. Keys compare case-insensitively over the key's length.
-#include "link/link_keyvalue.h"
+#include "link_keyvalue.h"
 
 #include "link/link.h"
 

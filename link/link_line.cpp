@@ -1,81 +1,41 @@
-// The line operations of the public interface: modem lines, line errors and break on a serial link;
-// a socket link answers them from its connection state. Also their handle forms.
+// The line operations of the public interface and their handle forms, and the serial forms (the command
+// form, the reopened port, the kept errors): each runs the operation of the link's transport, so a serial
+// link drives its port and a socket link answers from its state.
 #include "link/link.h"
-#include "link/link_record.h"
-#include "link/link_shared.h"
-#include "link/serial_port.h"
+#include "link_transport.h"
 
-namespace {
-
-// The serial port index of a registered serial link with an open port, else -1.
-int OpenSerialPort(LinkConnection* link) { return link->kind != 1 && link->comPort != 0 ? link->comPort - 1 : -1; }
-
-int RecordLine(LinkConnection* link, int code, int result) {
-  LinkRecordEvent(link, LinkDirectionReceive, code, static_cast<std::uint32_t>(link->comPort), 0,
-                  static_cast<std::uint32_t>(result));
-  return result;
-}
-
-int ModeLetter(int mode) { return mode == 1 ? 'S' : mode == 0 ? 'C' : 'R'; }
-
-}  // namespace
-
-int LinkPeerPresent(LinkConnection* link) {
-  if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) return LinkLoad(link->status);
-  const int p = OpenSerialPort(link);
-  return p < 0 ? 0 : SerialPortDsr(p);
-}
-
-int LinkCarrierDetect(LinkConnection* link) {
-  if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) return LinkLoad(link->status);
-  const int p = OpenSerialPort(link);
-  return p < 0 ? 0 : SerialPortRlsd(p);
-}
-
-int LinkClearToSend(LinkConnection* link) {
-  if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) return LinkLoad(link->status);
-  const int p = OpenSerialPort(link);
-  return p < 0 ? 0 : SerialPortCts(p);
-}
-
-int LinkRingIndicator(LinkConnection* link) {
-  if (!LinkIsValid(link) || link->kind == 1) return 0;
-  const int p = OpenSerialPort(link);
-  return p < 0 ? 0 : SerialPortRing(p);
-}
-
-int LinkSetDtr(LinkConnection* link, int mode) {
-  if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) return LinkLoad(link->status);
-  const int p = OpenSerialPort(link);
-  return p < 0 ? 0 : RecordLine(link, 315, SerialPortDtr(p, ModeLetter(mode)));
-}
-
-int LinkSetRts(LinkConnection* link, int mode) {
-  if (!LinkIsValid(link) || link->kind == 1) return 0;
-  const int p = OpenSerialPort(link);
-  return p < 0 ? 0 : RecordLine(link, 316, SerialPortRts(p, ModeLetter(mode)));
-}
+int LinkPeerPresent(LinkConnection* link) { return LinkTransportRun(link, &LinkTransport::peerPresent); }
+int LinkCarrierDetect(LinkConnection* link) { return LinkTransportRun(link, &LinkTransport::carrierDetect); }
+int LinkClearToSend(LinkConnection* link) { return LinkTransportRun(link, &LinkTransport::clearToSend); }
+int LinkRingIndicator(LinkConnection* link) { return LinkTransportRun(link, &LinkTransport::ringIndicator); }
+int LinkSetDtr(LinkConnection* link, int mode) { return LinkTransportRun(link, &LinkTransport::setDtr, mode); }
+int LinkSetRts(LinkConnection* link, int mode) { return LinkTransportRun(link, &LinkTransport::setRts, mode); }
+int LinkSetBreak(LinkConnection* link, int mode) { return LinkTransportRun(link, &LinkTransport::setBreak, mode); }
 
 int LinkLineStatus(LinkConnection* link, int selector) {
-  if (!LinkIsValid(link)) return 0;
-  if (link->kind == 1) {
-    int listen = LinkLoad(link->listenState);
-    return listen != 0 ? listen - 10 : static_cast<int>(LinkLoad(link->connValid));
-  }
-  const int p = OpenSerialPort(link);
-  if (p < 0 || selector < 0 || selector > 4) return 0;
-  return SerialPortErrors(p, 1 << selector);
+  return LinkTransportRun(link, &LinkTransport::lineStatus, selector);
 }
 
-int LinkSetBreak(LinkConnection* link, int mode) {
-  if (!LinkIsValid(link) || link->kind == 1) return 0;
-  const int p = OpenSerialPort(link);
-  if (p < 0) return 0;
-  return SerialPortBreak(p, mode > 0 ? 'A' : mode == 0 ? 'C' : 'D');
+int LinkGetShortFrames(LinkConnection* link) { return LinkTransportRun(link, &LinkTransport::shortFrames); }
+
+int LinkSerialMode(LinkConnection* link, int shortFrames, int baud) {
+  const LinkTransport* transport = LinkTransportOf(link);
+  if (transport == nullptr) return 0;
+  if (baud == 0) baud = static_cast<int>(shortFrames ? link->altBaud : link->requestedBaud);
+  link->baud = static_cast<std::uint32_t>(baud);
+  if (transport->switchForm != nullptr) transport->switchForm(link, shortFrames, baud);
+  link->shortFrames = static_cast<std::int16_t>(shortFrames);
+  return 0;
+}
+
+void LinkReopenSerial(LinkConnection* link) {
+  const LinkTransport* transport = LinkTransportOf(link);
+  if (transport != nullptr && transport->reopen != nullptr) transport->reopen(link);
+}
+
+void LinkSerialErrors(LinkConnection* link, int* lastError, int* lineErrors, int* bytesWaiting) {
+  const LinkTransport* transport = LinkTransportOf(link);
+  if (transport != nullptr && transport->errors != nullptr) transport->errors(link, lastError, lineErrors, bytesWaiting);
 }
 
 int LinkLineStatusByHandle(int handle, int selector) { return LinkLineStatus(LinkFromHandle(handle), selector); }

@@ -1,5 +1,5 @@
 // The link library's process-wide locks, each created at its first use.
-#include "link/link_locks.h"
+#include "link_locks.h"
 
 std::recursive_mutex& LinkRegistryLock() {
   static std::recursive_mutex lock;

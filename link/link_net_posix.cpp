@@ -1,8 +1,8 @@
 // Socket layer of the link library on BSD sockets: errno values are turned into Winsock's numbers, the
 // select is a poll (no descriptor limit), and sends never raise SIGPIPE.
-#include "link/link_net.h"
+#include "link_net.h"
 
-#include "sysutil/system_error.h"
+#include "platform/system_error.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,7 +1,7 @@
 // Socket layer of the link library on Windows Sockets 2: its errors already are the numbers the link reports.
-#include "link/link_net.h"
+#include "link_net.h"
 
-#include "sysutil/system_error.h"
+#include "platform/system_error.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

@@ -1,4 +1,4 @@
 // A new file through the C library's exclusive creation mode.
-#include "link/link_newfile.h"
+#include "link_newfile.h"
 
 std::FILE* LinkCreateNewFile(const char* name) { return std::fopen(name, "wbx"); }

@@ -1,5 +1,5 @@
 // A new file through the C runtime's exclusive open: the system's C runtime has no exclusive fopen mode.
-#include "link/link_newfile.h"
+#include "link_newfile.h"
 
 #include <fcntl.h>
 #include <io.h>

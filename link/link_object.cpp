@@ -1,15 +1,15 @@
-// Connection objects: creation and release, the registry of 16 valid objects, the object count behind the
-// platform's socket library, the handle table, and the small per-object settings.
-#include "link/link_object.h"
+// Connection objects: creation and release, the registry of 16 valid objects with the transport each one
+// uses, the object count behind the platform's socket library, the handle table, and the small per-object
+// settings.
+#include "link_object.h"
 
 #include "link/link.h"
-#include "link/link_keyvalue.h"
-#include "link/link_locks.h"
-#include "link/link_netinit.h"
-#include "link/link_record.h"
-#include "link/link_shared.h"
-#include "link/link_serial.h"
-#include "link/link_socket.h"
+#include "link_keyvalue.h"
+#include "link_locks.h"
+#include "link_record.h"
+#include "link_shared.h"
+#include "link_transport.h"
+#include "platform/socket_library.h"
 
 #include <cstdlib>
 #include <new>
@@ -24,6 +24,7 @@ namespace {
 
 struct Registry {
   LinkConnection* entries[LinkRegistrySize];
+  const LinkTransport* transports[LinkRegistrySize]; // chosen by LinkConnect; null: the serial one
   int highest;
 };
 
@@ -44,16 +45,20 @@ void Register(LinkConnection* link) {
   for (int i = 0; i <= registry.highest; ++i) {
     if (registry.entries[i] == nullptr) {
       registry.entries[i] = link;
+      registry.transports[i] = nullptr;
       return;
     }
   }
-  if (registry.highest < LinkRegistrySize - 1) registry.entries[++registry.highest] = link;
+  if (registry.highest >= LinkRegistrySize - 1) return;
+  registry.entries[++registry.highest] = link;
+  registry.transports[registry.highest] = nullptr;
 }
 
 void Unregister(LinkConnection* link) {
   int i = LinkRegistryIndex(link);
   if (i < 0) return;
   registry.entries[i] = nullptr;
+  registry.transports[i] = nullptr;
   LinkDebugPrint("Free object was found\n");
   if (i == registry.highest && i != 0) --registry.highest;
 }
@@ -61,7 +66,7 @@ void Unregister(LinkConnection* link) {
 // Zeroes the memory as a new object with the default classes; null when the socket library won't start.
 LinkConnection* Initialise(void* memory, std::uint8_t userBuffer) {
   Guard guard(LinkRegistryLock());
-  if (objectCount == 0 && !LinkNetStartup()) return nullptr;
+  if (objectCount == 0 && StartSocketLibrary() != 0) return nullptr;
   ++objectCount;
   auto* link = new (memory) LinkConnection();
   SetDefaultClasses(link);
@@ -129,7 +134,7 @@ void LinkRelease(LinkConnection* link) {
   Guard guard(LinkRegistryLock());
   if (liveObjects.count(link) == 0) return; // not memory this library initialised, or released already
   LinkDebugPrint("Connection status : %d\n", LinkLoad(link->status));
-  LinkDisconnect(link);
+  LinkTransportRun(link, &LinkTransport::close);
   bool ownMemory = link->userBuffer == 0;
   if (ownMemory) LinkDebugPrint("Free  %x\n", AddressText(link));
   Unregister(link);
@@ -137,9 +142,22 @@ void LinkRelease(LinkConnection* link) {
   ForgetHandles(link);
   if (ownMemory) std::free(link);
   if (objectCount > 0 && --objectCount == 0) {
-    LinkNetCleanup();
+    StopSocketLibrary();
     LinkMarkLogSettingsUnread();
   }
+}
+
+const LinkTransport* LinkTransportOf(LinkConnection* link) {
+  Guard guard(LinkRegistryLock());
+  int i = LinkRegistryIndex(link);
+  if (i < 0) return nullptr;
+  return registry.transports[i] != nullptr ? registry.transports[i] : &LinkSerialTransport;
+}
+
+void LinkSetTransport(LinkConnection* link, const LinkTransport* transport) {
+  Guard guard(LinkRegistryLock());
+  int i = LinkRegistryIndex(link);
+  if (i >= 0) registry.transports[i] = transport;
 }
 
 int LinkIsValid(LinkConnection* link) { return LinkRegistryIndex(link) >= 0 ? 1 : 0; }
@@ -159,13 +177,6 @@ void LinkSetClassByHandle(int handle, int firstCode, int lastCode, int messageCl
   LinkSetClass(LinkFromHandle(handle), firstCode, lastCode, messageClass);
 }
 
-int LinkDisconnect(LinkConnection* link) {
-  if (!LinkIsValid(link)) return 0;
-  return link->kind == 1 ? LinkCloseSocket(link) : LinkCloseSerial(link);
-}
-
-int LinkDisconnectByHandle(int handle) { return LinkDisconnect(LinkFromHandle(handle)); }
-
 int LinkSetLineWatch(LinkConnection* link, int value) {
   if (!LinkIsValid(link)) return -1;
   int previous = link->lineWatch;
@@ -179,10 +190,7 @@ void LinkSetSerialModes(LinkConnection* link, int shortFrames, int rawMode) {
   link->rawMode = static_cast<std::int16_t>(rawMode);
 }
 
-int LinkGetShortFrames(LinkConnection* link) {
-  if (!LinkIsValid(link) || link->kind == 1) return 0;
-  return link->shortFrames;
-}
+int LinkStatus(LinkConnection* link) { return LinkIsValid(link) ? LinkLoad(link->status) : 0; }
 
 int LinkCleanup() {
   Guard guard(LinkRegistryLock());

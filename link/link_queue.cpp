@@ -1,12 +1,12 @@
 // The two receive queues of a connection. Messages are copied into fixed slots inside the record and handed
 // out by smallest sequence number, so a queue never allocates and arrival order does not matter.
-#include "link/link_queue.h"
+#include "link_queue.h"
 
-#include "link/link_locks.h"
-#include "link/link_record.h"
-#include "link/link_serial.h"
-#include "link/link_shared.h"
-#include "link/link_wire.h"
+#include "link/link_events.h"
+#include "link_locks.h"
+#include "link_record.h"
+#include "link_shared.h"
+#include "link_wire.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,8 +21,10 @@ struct StreamEvents {
   int cut;     // a message taken off the front, more bytes held
   int waiting; // the rest of a message has not arrived
 };
-const StreamEvents clientEvents{25, 24, 26, 22};
-const StreamEvents serverEvents{28, 27, 29, 23};
+const StreamEvents clientEvents{LinkEventClientStreamShort, LinkEventClientStreamDiscarded, LinkEventClientStreamCut,
+                                LinkEventClientStreamWaiting};
+const StreamEvents serverEvents{LinkEventServerStreamShort, LinkEventServerStreamDiscarded, LinkEventServerStreamCut,
+                                LinkEventServerStreamWaiting};
 
 std::uint32_t LengthOf(const std::uint8_t* message) { return LinkGetU16(message + LinkOffsetLength); }
 
@@ -69,7 +71,7 @@ int OldestSlot(const LinkQueue& queue) {
 int DropMalformed(LinkConnection* link, std::uint32_t field, int held) {
   std::lock_guard<std::mutex> hold(LinkQueueLock());
   link->errorCount++;
-  LinkRecordEvent(link, LinkDirectionReceive, 21, field, 0, static_cast<std::uint32_t>(held));
+  LinkRecordEvent(link, LinkDirectionReceive, LinkEventMessageDropped, field, 0, static_cast<std::uint32_t>(held));
   return 1;
 }
 
@@ -78,40 +80,9 @@ bool ReplaceTwin(LinkConnection* link, LinkQueue& queue, const std::uint8_t* mes
   int twin = FindTwin(queue, message);
   if (twin < 0) return false;
   const std::uint8_t* old = queue.slots[twin];
-  LinkRecordEvent(link, LinkDirectionReceive, 20, static_cast<std::uint32_t>(twin), SequenceOf(old), SecondWord(old));
+  LinkRecordEvent(link, LinkDirectionReceive, LinkEventLatestReplaced, static_cast<std::uint32_t>(twin), SequenceOf(old), SecondWord(old));
   std::memcpy(queue.slots[twin], message, LengthOf(message));
   return true;
-}
-
-// Raw serial bytes for a caller in raw mode.
-int TakeRaw(LinkConnection* link, void* buffer, int size) {
-  std::uint8_t first[4] = {0, 0, 0, 0};
-  int n;
-  {
-    std::lock_guard<std::mutex> hold(LinkSerialLock());
-    int held = std::min<int>(link->rawCount, static_cast<int>(sizeof link->rawData));
-    if (held <= 0) {
-      link->rawCount = 0;
-      n = 0;
-    } else {
-      n = std::min(held, size);
-      std::memcpy(buffer, link->rawData, static_cast<size_t>(n));
-      std::memmove(link->rawData, link->rawData + n, static_cast<size_t>(held - n));
-      link->rawCount = static_cast<std::int16_t>(held - n);
-      std::memcpy(first, buffer, static_cast<size_t>(std::min(n, 4)));
-    }
-  }
-  if (n == 0) {
-    LinkRecordEvent(link, LinkDirectionReceive, 317, static_cast<std::uint32_t>(link->comPort), 0, 0);
-    return 0;
-  }
-  LinkRecordEvent(link, LinkDirectionReceive, 301, static_cast<std::uint32_t>(n), 0, LinkGetU32(first));
-  return n;
-}
-
-// A serial link reads its port before any question about its queues.
-void PollIfSerial(LinkConnection* link) {
-  if (link->kind != 1) LinkPollSerial(link);
 }
 
 } // namespace
@@ -128,14 +99,15 @@ int LinkEnqueueMessage(LinkConnection* link, const std::uint8_t* message, int le
   std::uint32_t seq = SequenceOf(message);
   if (link->lastSeq[queue] != 0 && seq != link->lastSeq[queue] + 1) link->seqGaps[queue]++;
   link->lastSeq[queue] = seq;
-  LinkRecordEvent(link, LinkDirectionReceive, queue, FirstWord(message), seq, SecondWord(message));
+  int queued = queue == LinkStreamQueue ? LinkEventQueuedStream : LinkEventQueuedDatagram;
+  LinkRecordEvent(link, LinkDirectionReceive, queued, FirstWord(message), seq, SecondWord(message));
 
   LinkQueue& q = link->queues[queue];
   if (kind == ClassLatest && LinkLoad(link->status) != 0 && ReplaceTwin(link, q, message)) return 0;
   int slot = q.count < LinkQueueSlots ? FreeSlot(q) : -1;
   if (slot < 0) {
     link->errorCount++;
-    LinkRecordEvent(link, LinkDirectionReceive, 21, 0, seq, 0);
+    LinkRecordEvent(link, LinkDirectionReceive, LinkEventMessageDropped, 0, seq, 0);
     return 1;
   }
   q.slots[slot] = q.storage[slot];
@@ -197,18 +169,7 @@ void LinkClearQueues(LinkConnection* link) {
   }
 }
 
-int LinkPollSerial(LinkConnection* link) {
-  std::lock_guard<std::mutex> hold(LinkSerialLock());
-  return PollSerialLine(link);
-}
-
-int LinkReceive(LinkConnection* link, int selector, void* buffer, int size) {
-  if (!LinkIsValid(link)) return 0;
-  if (link->kind != 1) {
-    LinkPollSerial(link);
-    if (link->rawMode != 0) return buffer != nullptr && size > 0 ? TakeRaw(link, buffer, size) : 0;
-  }
-  if (buffer == nullptr || size <= 0) return 0;
+int LinkDequeue(LinkConnection* link, int selector, void* buffer, int size) {
   int slot;
   int n;
   {
@@ -220,7 +181,7 @@ int LinkReceive(LinkConnection* link, int selector, void* buffer, int size) {
     const std::uint8_t* message = q.slots[slot];
     n = std::min(static_cast<int>(LengthOf(message)), size);
     std::memcpy(buffer, message, static_cast<size_t>(n));
-    LinkRecordEvent(link, LinkDirectionReceive, 30, FirstWord(message), SequenceOf(message), SecondWord(message));
+    LinkRecordEvent(link, LinkDirectionReceive, LinkEventUnqueued, FirstWord(message), SequenceOf(message), SecondWord(message));
     q.slots[slot] = nullptr;
     q.count--;
   }
@@ -228,10 +189,7 @@ int LinkReceive(LinkConnection* link, int selector, void* buffer, int size) {
   return n;
 }
 
-int LinkPending(LinkConnection* link, int which) {
-  if (!LinkIsValid(link)) return 0;
-  PollIfSerial(link);
-  if (link->kind != 1 && link->rawMode != 0) return link->rawCount != 0 ? 1 : 0;
+int LinkQueuedMask(LinkConnection* link, int which) {
   std::lock_guard<std::mutex> hold(LinkQueueLock());
   int mask = 0;
   if (which <= 0 && link->queues[0].count != 0) mask |= 1;
@@ -239,38 +197,19 @@ int LinkPending(LinkConnection* link, int which) {
   return mask;
 }
 
-int LinkQuery(LinkConnection* link, int question) {
-  if (!LinkIsValid(link)) return 0;
-  PollIfSerial(link);
+int LinkQueueAnswer(LinkConnection* link, int question) {
   std::lock_guard<std::mutex> hold(LinkQueueLock());
   const LinkQueue& stream = link->queues[0];
   switch (question) {
-    case 0: return stream.count != 0 || link->queues[1].count != 0 ? 1 : 0;
-    case 1: return stream.count != 0 ? 1 : 0;
-    case 2:
-    case 3: {
+    case LinkQueryAnyWaiting: return stream.count != 0 || link->queues[1].count != 0 ? 1 : 0;
+    case LinkQueryStreamWaiting: return stream.count != 0 ? 1 : 0;
+    case LinkQueryStreamCode:
+    case LinkQueryStreamPayload: {
       int slot = stream.count != 0 ? OldestSlot(stream) : -1;
       if (slot < 0) return 0;
       const std::uint8_t* message = stream.slots[slot];
-      return question == 2 ? message[LinkOffsetCode] : static_cast<int>(LengthOf(message)) - LinkHeaderSize;
+      return question == LinkQueryStreamCode ? message[LinkOffsetCode] : static_cast<int>(LengthOf(message)) - LinkHeaderSize;
     }
     default: return 0;
   }
 }
-
-void LinkFlush(LinkConnection* link) {
-  if (!LinkIsValid(link)) return;
-  if (link->kind == 1) {
-    LinkStore(link->rxHave, 0);
-    LinkClearQueues(link);
-  } else {
-    LinkResetSerial(link);
-  }
-}
-
-int LinkReceiveByHandle(int handle, int selector, void* buffer, int size) {
-  return LinkReceive(LinkFromHandle(handle), selector, buffer, size);
-}
-int LinkPendingByHandle(int handle, int which) { return LinkPending(LinkFromHandle(handle), which); }
-int LinkQueryByHandle(int handle, int question) { return LinkQuery(LinkFromHandle(handle), question); }
-void LinkFlushByHandle(int handle) { LinkFlush(LinkFromHandle(handle)); }

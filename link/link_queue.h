@@ -1,5 +1,6 @@
-// The receive side of the link library: the two receive queues of a connection, the cutting of a TCP byte
-// stream into messages, and the serial poll behind the caller's receive operations.
+// The two receive queues of a connection: putting messages in (the link threads, the serial poll and the
+// cutting of a TCP byte stream into messages) and taking them out (the receive operations). Data only: the
+// queues never touch a socket or a port.
 #ifndef TAVIK_LINK_LINK_QUEUE_H
 #define TAVIK_LINK_LINK_QUEUE_H
 
@@ -25,7 +26,14 @@ void LinkReassembleStream(LinkConnection* link, std::uint32_t have, int got);
 // Empties both queues and restarts their sequence checks.
 void LinkClearQueues(LinkConnection* link);
 
-// Reads a serial link's port under the serial lock (the caller's receive operations run it first).
-int LinkPollSerial(LinkConnection* link);
+// Takes the oldest message of the queue the selector names (0 stream, above 0 datagram, below 0 the
+// stream queue while it holds a message, else the datagram queue) into the buffer, cut to size: the bytes
+// copied, 0 when that queue is empty.
+int LinkDequeue(LinkConnection* link, int selector, void* buffer, int size);
+// Bit 0: the stream queue holds a message (asked when which <= 0); bit 1: the datagram queue does
+// (asked when which != 0).
+int LinkQueuedMask(LinkConnection* link, int which);
+// The answer to a LinkQuery question (link.h) from the queues; 0 for an unknown question.
+int LinkQueueAnswer(LinkConnection* link, int question);
 
 #endif

@@ -1,9 +1,10 @@
 // Record files of the link library: CMLLOG.INI, the slot table, event/text/full-traffic records and
 // their files "cml<IDENT><tag><slot><sequence>.bin" (and ".binFULL").
-#include "link/link_record.h"
+#include "link_record.h"
 
-#include "link/link_locks.h"
-#include "link/link_newfile.h"
+#include "link_debug.h"
+#include "link_locks.h"
+#include "link_newfile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -69,7 +70,10 @@ void ApplyIniLine(const char* line) {
   if (KeyValue(line, "BLUETOOTH=", &value)) settings.bluetooth = IniInteger(value);
   if (KeyValue(line, "LOGALL=", &value)) settings.logAll = IniInteger(value);
   if (KeyValue(line, "IDENT=", &value)) SetIdent(value);
-  if (KeyValue(line, "WRITENOW=", &value)) settings.writeNow = IniInteger(value);
+  if (KeyValue(line, "WRITENOW=", &value)) {
+    settings.writeNow = IniInteger(value);
+    LinkSetDebugFlush(settings.writeNow != 0);
+  }
 }
 
 void ReadSettings() {
@@ -271,6 +275,11 @@ void LinkCloseRecords(LinkConnection* link) {
   CloseDirection(&link->rxRecord, role);
 }
 
+void LinkReadLogSettings() {
+  std::lock_guard<std::mutex> lock(LinkRecordLock());
+  ReadSettings();
+}
+
 void LinkMarkLogSettingsUnread() {
   std::lock_guard<std::mutex> lock(LinkRecordLock());
   settings.record = LinkRecordUnread;
@@ -284,5 +293,3 @@ LinkLogSettings LinkCurrentLogSettings() {
 }
 
 int LinkLogBluetooth() { return settings.bluetooth; }
-
-int LinkLogWriteNow() { return settings.writeNow; }

@@ -57,10 +57,12 @@ void LinkCloseRecords(LinkConnection* link);
 
 // Marks the settings unread, so that the next record open reads CMLLOG.INI again.
 void LinkMarkLogSettingsUnread();
+// Reads CMLLOG.INI of the current directory now, as the first record open does while the settings are
+// unread; a missing file switches records off.
+void LinkReadLogSettings();
 // A copy of the current settings.
 LinkLogSettings LinkCurrentLogSettings();
 int LinkLogBluetooth();
-int LinkLogWriteNow();
 
 // 's' for a server connection, 'c' for a client: the first character of a connection's debug lines.
 char LinkRoleChar(const LinkConnection* link);

@@ -1,7 +1,7 @@
-// Serial links: opening and closing the port, the poll that turns received bytes into binary messages,
-// two-byte commands, text blocks or raw bytes, the line handshake, and the port write.
-#include "link/link_serial.h"
-
+// The serial transport: a link over a COM port through the serial port driver. Opening and closing the
+// port, the poll that turns received bytes into binary messages, two-byte commands, text blocks or raw
+// bytes, the hand-out of raw bytes, the line handshake, the port write and the line operations.
+#include "link_serial.h"
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -9,10 +9,13 @@
 #include <mutex>
 #include <thread>
 
-#include "link/link_locks.h"
-#include "link/link_queue.h"
-#include "link/link_record.h"
-#include "link/serial_port.h"
+#include "link/link_events.h"
+#include "link_locks.h"
+#include "link_queue.h"
+#include "link_record.h"
+#include "link_transport.h"
+#include "link_wire.h"
+#include "serial/serial_port.h"
 
 namespace {
 
@@ -36,13 +39,13 @@ int PortIndex(const LinkConnection* link) { return link->comPort - 1; }
 
 int SetDtr(LinkConnection* link, int letter) {
   const int result = SerialPortDtr(PortIndex(link), letter);
-  Record(link, 315, static_cast<std::uint32_t>(link->comPort), static_cast<std::uint32_t>(result));
+  Record(link, LinkEventSerialDtr, static_cast<std::uint32_t>(link->comPort), static_cast<std::uint32_t>(result));
   return result;
 }
 
 int SetRts(LinkConnection* link, int letter) {
   const int result = SerialPortRts(PortIndex(link), letter);
-  Record(link, 316, static_cast<std::uint32_t>(link->comPort), static_cast<std::uint32_t>(result));
+  Record(link, LinkEventSerialRts, static_cast<std::uint32_t>(link->comPort), static_cast<std::uint32_t>(result));
   return result;
 }
 
@@ -89,7 +92,7 @@ bool AnswerLineHandshake(LinkConnection* link, int errors, bool dsr, std::uint32
   link->rawCount = 0;
   link->rawLimit = 0;
   SerialPortErrors(p, 31);
-  Record(link, 323, 0, 0);
+  Record(link, LinkEventSerialFormSwitched, 0, 0);
   SetDtr(link, 'S');
   return false;
 }
@@ -118,7 +121,7 @@ int TakeBinaryMessage(LinkConnection* link) {
   const bool accepted = length >= LinkHeaderSize && length <= LinkMaxMessageLength && held[0] >= 0x80 &&
                         held[1] < 0x80 && (link->rawLimit == 0 || length <= link->rawLimit);
   if (!accepted) {
-    Record(link, 320, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(length));
+    Record(link, LinkEventSerialFrameRejected, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(length));
     MarkError(link, false);
     return 0;
   }
@@ -127,7 +130,7 @@ int TakeBinaryMessage(LinkConnection* link) {
   LinkEnqueue(link, length, QueueOf(link, held[0]), "smsg");
   link->rawCount = static_cast<std::int16_t>(link->rawCount - length);
   if (link->rawCount > 0) std::memmove(link->rawData, link->rawData + length, static_cast<size_t>(link->rawCount));
-  Record(link, 321, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(length));
+  Record(link, LinkEventSerialMessageQueued, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(length));
   return 1;
 }
 
@@ -139,11 +142,11 @@ int ReceiveBinary(LinkConnection* link, const std::uint8_t* bytes, int count) {
       if (link->rawLimit != 0) return 0;
     }
     if (link->rawCount >= LinkRawAreaSize) {
-      Record(link, 322, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(i));
+      Record(link, LinkEventSerialAreaFull, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(i));
       MarkError(link, true);
       return 0;
     }
-    Record(link, 319, static_cast<std::uint32_t>(link->rawCount), bytes[i]);
+    Record(link, LinkEventSerialByteStored, static_cast<std::uint32_t>(link->rawCount), bytes[i]);
     link->rawData[link->rawCount++] = bytes[i];
   }
   return TakeBinaryMessage(link);
@@ -178,24 +181,24 @@ void ReceiveCommands(LinkConnection* link, const std::uint8_t* bytes, int count)
   for (int i = 0; i < count; ++i) {
     const std::uint8_t b = bytes[i];
     const bool command = (b & 0x80) != 0;
-    if (link->parseState == 2) {
+    if (link->parseState == LinkParseText) {
       if (command || b == 0) EndTextBlock(link);
       if (!command && b != 0 && link->blockLength < LinkRawAreaSize) link->blockData[link->blockLength++] = b;
-      if (!command && b == 0) link->parseState = 0;
-    } else if (link->parseState == 1 && !command) {
+      if (!command && b == 0) link->parseState = LinkParseIdle;
+    } else if (link->parseState == LinkParseCommand && !command) {
       if (link->lastCode == 0x80) {
         link->blockLength = 0;
         std::memset(link->blockData, 0, sizeof link->blockData);
         link->blockData[LinkRawAreaSize] = b;  // the sub-code, kept past the text bytes
-        link->parseState = 2;
+        link->parseState = LinkParseText;
       } else {
         QueueCommand(link, link->lastCode, b);
-        link->parseState = 0;
+        link->parseState = LinkParseIdle;
       }
     }
     if (command) {
       link->lastCode = b;
-      link->parseState = 1;
+      link->parseState = LinkParseCommand;
     }
   }
 }
@@ -204,23 +207,23 @@ int ReceiveRaw(LinkConnection* link, const std::uint8_t* bytes, int count) {
   for (int i = 0; i < count; ++i) {
     if (link->rawMode < 2 && link->errorTime != 0) {
       if (HoldOffHoldsBack(link)) {
-        Record(link, 305, link->errorTime, link->lastRxTime);
+        Record(link, LinkEventSerialRawHeldOff, link->errorTime, link->lastRxTime);
         return 0;
       }
       link->errorTime = 0;
       if (link->rawLimit != 0) {
-        Record(link, 306, static_cast<std::uint32_t>(link->rawLimit), static_cast<std::uint32_t>(i));
+        Record(link, LinkEventSerialRawHoldOffEnded, static_cast<std::uint32_t>(link->rawLimit), static_cast<std::uint32_t>(i));
         return 0;
       }
     }
     if (link->rawCount >= LinkRawAreaSize) {
       MarkError(link, true);
-      Record(link, 307, static_cast<std::uint32_t>(link->rawCount), link->errorCount);
+      Record(link, LinkEventSerialRawOverflow, static_cast<std::uint32_t>(link->rawCount), link->errorCount);
       return 0;
     }
     link->rawData[link->rawCount++] = bytes[i];
   }
-  if (count > 0) Record(link, 308, static_cast<std::uint32_t>(count), link->lastRxTime);
+  if (count > 0) Record(link, LinkEventSerialRawStored, static_cast<std::uint32_t>(count), link->lastRxTime);
   return count;
 }
 
@@ -235,10 +238,10 @@ void LinkResetSerial(LinkConnection* link) {
   link->rawLimit = 0;
   link->errorCount = 0;
   link->errorTime = 0;
-  link->parseState = 0;
+  link->parseState = LinkParseIdle;
   link->blockLength = 0;
   LinkClearQueues(link);
-  Record(link, 324, 0, 0);
+  Record(link, LinkEventSerialReset, 0, 0);
 }
 
 int LinkOpenSerial(LinkConnection* link, const char* address, int number) {
@@ -249,11 +252,11 @@ int LinkOpenSerial(LinkConnection* link, const char* address, int number) {
   for (int i = 0; address && address[i] && i < 400; ++i)
     text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(address[i])));
   const char* com = std::strstr(text, "COM");
-  if (!com) return 4;
+  if (!com) return LinkErrorNoComName;
   const int port = PortNumberAfter(com);
   if (port == 0) {
-    Record(link, 310, 0, FirstWord(reinterpret_cast<const std::uint8_t*>(com + 1), 4));
-    return 2;
+    Record(link, LinkEventSerialNoPortNumber, 0, FirstWord(reinterpret_cast<const std::uint8_t*>(com + 1), 4));
+    return LinkErrorNoPortNumber;
   }
   LinkResetSerial(link);
   SerialPortOpen(-1, 1, 1);
@@ -265,20 +268,20 @@ int LinkOpenSerial(LinkConnection* link, const char* address, int number) {
   const int opened = SerialPortOpen(port - 1, 4000, 4000);
   if (opened != 0) {
     savedSerialError = SerialPortLastError(nullptr, 0);
-    Record(link, 311, static_cast<std::uint32_t>(opened), static_cast<std::uint32_t>(savedSerialError));
+    Record(link, LinkEventSerialOpenFailed, static_cast<std::uint32_t>(opened), static_cast<std::uint32_t>(savedSerialError));
     if (opened != SerialPortOpenFailed && opened != SerialPortBadIndex) SerialPortClose(port - 1);
     return opened;
   }
   link->hwFlow = std::strstr(text, ":HW") ? 1 : 0;
   SerialPortSetHandshake(port - 1, link->hwFlow ? 'H' : 'N');
   link->comPort = static_cast<std::int16_t>(port);
-  link->status = 4;
-  Record(link, 312, static_cast<std::uint32_t>(port), 0);
+  link->status = LinkStatusPortOpen;
+  Record(link, LinkEventSerialOpened, static_cast<std::uint32_t>(port), 0);
   return 0;
 }
 
 int LinkCloseSerial(LinkConnection* link) {
-  Record(link, 313, static_cast<std::uint32_t>(link->comPort), 0);
+  Record(link, LinkEventSerialClosed, static_cast<std::uint32_t>(link->comPort), 0);
   LinkCloseRecords(link);
   if (link->comPort == 0) return 0;
   const int closed = SerialPortClose(PortIndex(link));
@@ -293,7 +296,7 @@ int PollSerialLine(LinkConnection* link) {
   if (link->comPort == 0) return 0;
   const int p = PortIndex(link);
   if (link->rawMode && LinkRawAreaSize - link->rawCount < 100) {
-    Record(link, 302, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(link->rawMode));
+    Record(link, LinkEventSerialRawFull, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(link->rawMode));
     return 0;
   }
   const int errors = SerialPortErrors(p, 31);
@@ -306,11 +309,11 @@ int PollSerialLine(LinkConnection* link) {
   const int room = std::min(LinkRawAreaSize - link->rawCount, LinkSerialChunk);
   const int got = room > 0 ? SerialPortRead(p, chunk, room) : 0;
   if (got < 0) {
-    Record(link, 303, static_cast<std::uint32_t>(got), static_cast<std::uint32_t>(link->rawMode));
+    Record(link, LinkEventSerialReadFailed, static_cast<std::uint32_t>(got), static_cast<std::uint32_t>(link->rawMode));
     return got;
   }
   if (got > 0) {
-    Record(link, 300, static_cast<std::uint32_t>(got), FirstWord(chunk, got));
+    Record(link, LinkEventSerialRead, static_cast<std::uint32_t>(got), FirstWord(chunk, got));
     LinkLogMessage(link, LinkDirectionReceive, -got, chunk);
   }
   const int lineErrors = errors > 0 ? (errors & ~LineBreak) : 0;
@@ -319,7 +322,7 @@ int PollSerialLine(LinkConnection* link) {
     link->rawCount = 0;
     link->rawLimit = 0;
     link->errorCount += 1;
-    Record(link, 304, static_cast<std::uint32_t>(errors), dsr ? 1 : 0);
+    Record(link, LinkEventSerialLineError, static_cast<std::uint32_t>(errors), dsr ? 1 : 0);
     return 0;
   }
   if (got > 0) link->lastRxTime = LinkTimestamp();
@@ -334,18 +337,18 @@ int PollSerialLine(LinkConnection* link) {
 // --- Sending -------------------------------------------------------------------------------------------
 
 int LinkWriteSerial(LinkConnection* link, const void* bytes, int count) {
-  if (link->comPort == 0) return 1;
-  if (!bytes) return 2;
+  if (link->comPort == 0) return LinkErrorPortClosed;
+  if (!bytes) return LinkErrorShortWrite;
   if (count == 0) count = static_cast<int>(std::strlen(static_cast<const char*>(bytes)));
   if (count == 0) return 0;
   const int written = SerialPortWrite(PortIndex(link), bytes, count);
-  if (written < count) return 2;
-  LinkRecordEvent(link, LinkDirectionTransmit, 309, static_cast<std::uint32_t>(count), 0,
+  if (written < count) return LinkErrorShortWrite;
+  LinkRecordEvent(link, LinkDirectionTransmit, LinkEventSerialWritten, static_cast<std::uint32_t>(count), 0,
                   FirstWord(static_cast<const std::uint8_t*>(bytes), count));
   return 0;
 }
 
-// --- Mode switch, reopen and error report ---------------------------------------------------------
+// --- The line handshake's calling side ----------------------------------------------------------------
 
 namespace {
 
@@ -376,31 +379,128 @@ int CallLineHandshake(LinkConnection* link, int shortFrames) {
 
 }  // namespace
 
-int LinkSerialMode(LinkConnection* link, int shortFrames, int baud) {
-  if (!LinkIsValid(link)) return 0;
-  if (baud == 0) baud = static_cast<int>(shortFrames ? link->altBaud : link->requestedBaud);
-  link->baud = static_cast<std::uint32_t>(baud);
-  if (link->kind == 1) {
-    link->shortFrames = static_cast<std::int16_t>(shortFrames);
-    return 0;
-  }
-  if (link->comPort != 0) {
-    int r = 15;
-    if (!link->isServer && link->lineWatch) r = CallLineHandshake(link, shortFrames);
-    if (r >= 7) {
-      const int p = PortIndex(link);
-      SerialPortRts(p, shortFrames ? 'C' : 'S');
-      SerialPortSetBaud(p, baud);
-      SerialPortRts(p, shortFrames ? 'C' : 'S');
-      SetDtr(link, 'S');
+// --- The transport's operations ---------------------------------------------------------------------
+
+namespace {
+
+int OpenSerialLink(LinkConnection* link, const char* address, int baud) {
+  link->kind = LinkKindSerial;
+  link->lineWatch = 0;
+  link->announceCount = 1;
+  char upper[41];  // the request's address counts up to 40 characters
+  std::strncpy(upper, address, 40);
+  upper[40] = '\0';
+  for (char* c = upper; *c; c++) *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+  return LinkOpenSerial(link, upper, baud);
+}
+
+void CloseEarlierSerialLink(LinkConnection* link) {
+  if (link->comPort != 0) LinkCloseSerial(link);
+}
+
+void PollSerialLink(LinkConnection* link) { LinkPollSerial(link); }
+
+// Raw serial bytes for a caller in raw mode.
+int TakeRaw(LinkConnection* link, void* buffer, int size) {
+  std::uint8_t first[4] = {0, 0, 0, 0};
+  int n;
+  {
+    std::lock_guard<std::mutex> hold(LinkSerialLock());
+    int held = std::min<int>(link->rawCount, static_cast<int>(sizeof link->rawData));
+    if (held <= 0) {
+      link->rawCount = 0;
+      n = 0;
+    } else {
+      n = std::min(held, size);
+      std::memcpy(buffer, link->rawData, static_cast<size_t>(n));
+      std::memmove(link->rawData, link->rawData + n, static_cast<size_t>(held - n));
+      link->rawCount = static_cast<std::int16_t>(held - n);
+      std::memcpy(first, buffer, static_cast<size_t>(std::min(n, 4)));
     }
   }
-  link->shortFrames = static_cast<std::int16_t>(shortFrames);
+  if (n == 0) {
+    Record(link, LinkEventSerialRawEmpty, static_cast<std::uint32_t>(link->comPort), 0);
+    return 0;
+  }
+  Record(link, LinkEventSerialRawTaken, static_cast<std::uint32_t>(n), LinkGetU32(first));
+  return n;
+}
+
+int TakeRawBytes(LinkConnection* link, void* buffer, int size) {
+  if (link->rawMode == 0) return -1;
+  return buffer != nullptr && size > 0 ? TakeRaw(link, buffer, size) : 0;
+}
+
+int RawBytesPending(LinkConnection* link) {
+  if (link->rawMode == 0) return -1;
+  return link->rawCount != 0 ? 1 : 0;
+}
+
+// The two-byte command form: a command and its argument; code 128 carries a text after them.
+int SendShortFrame(LinkConnection* link, const std::uint8_t* m, int length) {
+  if (m[LinkOffsetCode] != 128) return LinkWriteSerial(link, m, 2);
+  LinkWriteSerial(link, m, 2);
+  if (LinkGetU16(m + LinkOffsetLength) <= 2) return 0;
+  int count = std::min<int>(LinkGetU16(m + 6), std::max(length - LinkHeaderSize, 0));
+  if (count == 0) return 0;
+  LinkWriteSerial(link, m + 8, count);
+  if (m[8 + count - 1] != 0) {
+    static const std::uint8_t zero = 0;
+    LinkWriteSerial(link, &zero, 1);
+  }
   return 0;
 }
 
-void LinkReopenSerial(LinkConnection* link) {
-  if (!LinkIsValid(link) || link->kind == 1 || link->comPort == 0) return;
+int SendSerialMessage(LinkConnection* link, const std::uint8_t* m, int length) {
+  if (link->shortFrames != 0 && link->rawMode == 0) return SendShortFrame(link, m, length);
+  return LinkWriteSerial(link, m, length);
+}
+
+// The driver's port index of a link whose port is open, else -1.
+int OpenPort(const LinkConnection* link) { return link->comPort != 0 ? PortIndex(link) : -1; }
+
+int ModeLetter(int mode) { return mode == 1 ? 'S' : mode == 0 ? 'C' : 'R'; }
+
+// A modem line of the open port as the driver reads it; 0 with no open port.
+int ModemLine(const LinkConnection* link, int (*read)(int index)) {
+  const int p = OpenPort(link);
+  return p < 0 ? 0 : read(p);
+}
+
+int DataSetReady(LinkConnection* link) { return ModemLine(link, SerialPortDsr); }
+int CarrierDetect(LinkConnection* link) { return ModemLine(link, SerialPortRlsd); }
+int ClearToSend(LinkConnection* link) { return ModemLine(link, SerialPortCts); }
+int RingIndicator(LinkConnection* link) { return ModemLine(link, SerialPortRing); }
+int DtrLine(LinkConnection* link, int mode) { return OpenPort(link) < 0 ? 0 : SetDtr(link, ModeLetter(mode)); }
+int RtsLine(LinkConnection* link, int mode) { return OpenPort(link) < 0 ? 0 : SetRts(link, ModeLetter(mode)); }
+
+int BreakLine(LinkConnection* link, int mode) {
+  const int p = OpenPort(link);
+  return p < 0 ? 0 : SerialPortBreak(p, mode > 0 ? 'A' : mode == 0 ? 'C' : 'D');
+}
+
+int LineErrorBit(LinkConnection* link, int selector) {
+  const int p = OpenPort(link);
+  if (p < 0 || selector < 0 || selector > 4) return 0;
+  return SerialPortErrors(p, 1 << selector);
+}
+
+int ShortFramesInUse(LinkConnection* link) { return link->shortFrames; }
+
+void SwitchForm(LinkConnection* link, int shortFrames, int baud) {
+  if (link->comPort == 0) return;
+  int r = 15;
+  if (!link->isServer && link->lineWatch) r = CallLineHandshake(link, shortFrames);
+  if (r < 7) return;
+  const int p = PortIndex(link);
+  SerialPortRts(p, shortFrames ? 'C' : 'S');
+  SerialPortSetBaud(p, baud);
+  SerialPortRts(p, shortFrames ? 'C' : 'S');
+  SetDtr(link, 'S');
+}
+
+void ReopenPort(LinkConnection* link) {
+  if (link->comPort == 0) return;
   const int p = PortIndex(link);
   SerialPortClose(p);
   SerialPortOption('R');
@@ -409,14 +509,43 @@ void LinkReopenSerial(LinkConnection* link) {
   SerialPortOpen(-1, 1, 1);
   if (SerialPortOpen(p, 16000, 16000) != 0) savedSerialError = SerialPortLastError(nullptr, 0);
   SerialPortSetHandshake(p, link->hwFlow ? 'H' : 'N');
-  Record(link, 314, static_cast<std::uint32_t>(link->comPort), 0);
+  Record(link, LinkEventSerialReopened, static_cast<std::uint32_t>(link->comPort), 0);
 }
 
-void LinkSerialErrors(LinkConnection* link, int* lastError, int* lineErrors, int* bytesWaiting) {
-  if (!LinkIsValid(link) || link->kind == 1) return;
+void KeptErrors(LinkConnection* link, int* lastError, int* lineErrors, int* bytesWaiting) {
   const int p = PortIndex(link);
   if (lastError) *lastError = savedSerialError != 0 ? savedSerialError : SerialPortLastError(nullptr, 0);
   savedSerialError = 0;
   if (lineErrors) *lineErrors = link->comPort ? SerialPortErrors(p, -1) : -99;
   if (bytesWaiting) *bytesWaiting = link->comPort ? SerialPortInQueue(p) : -99;
+}
+
+}  // namespace
+
+const LinkTransport LinkSerialTransport = {
+    OpenSerialLink,          // open
+    CloseEarlierSerialLink,  // closeEarlier
+    LinkCloseSerial,         // close
+    SendSerialMessage,       // send
+    PollSerialLink,          // poll
+    TakeRawBytes,            // takeRaw
+    RawBytesPending,         // rawPending
+    LinkResetSerial,         // flush
+    DataSetReady,            // peerPresent
+    CarrierDetect,           // carrierDetect
+    ClearToSend,             // clearToSend
+    RingIndicator,           // ringIndicator
+    DtrLine,                 // setDtr
+    RtsLine,                 // setRts
+    BreakLine,               // setBreak
+    LineErrorBit,            // lineStatus
+    ShortFramesInUse,        // shortFrames
+    SwitchForm,              // switchForm
+    ReopenPort,              // reopen
+    KeptErrors,              // errors
+};
+
+int LinkPollSerial(LinkConnection* link) {
+  std::lock_guard<std::mutex> hold(LinkSerialLock());
+  return PollSerialLine(link);
 }

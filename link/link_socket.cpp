@@ -1,392 +1,252 @@
-// The link threads of socket links. A client connects with a non-blocking connect and reconnects after a
-// loss; a server listens, accepts and announces itself while nobody is connected. Both wait only in a
-// half-second select, so they notice a stop request within that time and stop by themselves.
-#include "link/link_socket.h"
+// The socket transport: opening a socket link (the sockets created under a time-out, the link thread
+// started), sending a message by its class, restarting, closing, and the line operations, which a socket
+// link answers from its connection state. The link threads themselves are in link_socket_threads.cpp.
+#include "link_socket.h"
 
-#include "link/link_locks.h"
-#include "link/link_queue.h"
-#include "link/link_record.h"
-#include "link/link_shared.h"
-#include "link/link_wire.h"
+#include "link/link_events.h"
+#include "link_queue.h"
+#include "link_record.h"
+#include "link_shared.h"
+#include "link_socket_threads.h"
+#include "link_transport.h"
+#include "link_wire.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 namespace {
 
-constexpr int SelectWaitUs = 500000;
+constexpr int LinkSocketTimeoutMs = 5000;
+constexpr int LinkFirstListenWaitMs = 5000;
+constexpr int LinkLaterListenWaitMs = 1000;
+constexpr int LinkErrorNoIpv4 = 11004; // the name exists but has no IPv4 address
+constexpr int LinkSendStallMs = 5000;
 constexpr std::uint32_t CloseWaitMs = 600;
-constexpr int AnnouncementSize = 72;
-constexpr int AnnouncementNameSize = 64;
-constexpr int AnnouncementsAtFirstPace = 20;
-constexpr std::uint32_t FirstAnnouncePaceMs = 1000;
-constexpr std::uint32_t LaterAnnouncePaceMs = 5000;
 
 void Record(LinkConnection* link, int code, std::uint32_t a, std::uint32_t b, std::uint32_t c) {
   LinkRecordEvent(link, LinkDirectionReceive, code, a, b, c);
 }
 
-std::uint32_t AsWord(int value) { return static_cast<std::uint32_t>(value); }
+// ---- opening ----
 
-void AddressText(LinkNetAddress a, char (&text)[16]) { LinkNetAddressText(a.address, text, sizeof text); }
-
-bool EqualsIgnoringCase(const char* a, const char* b) {
-  for (; *a && *b; a++, b++)
-    if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b))) return false;
-  return *a == *b;
-}
-
-// A socket field cleared before its socket is closed, so that a sender never uses a closed number.
-void CloseField(std::uint32_t& field) {
-  std::lock_guard<std::mutex> hold(LinkSocketLock());
-  LinkSocket s = LinkLoad(field);
-  LinkStore(field, 0);
-  if (s != 0 && s != LinkNetInvalid) LinkNetClose(s);
-}
-
-// Common start of both threads: report the local ends of the sockets, then announce the thread running.
-void ThreadStart(LinkConnection* link, bool server) {
-  LinkNetAddress tcp{0, 0}, udp{0, 0};
-  LinkNetLocalAddress(LinkLoad(link->tcpSocket), &tcp);
-  LinkNetLocalAddress(LinkLoad(link->udpSocket), &udp);
-  char tcpText[16], udpText[16];
-  AddressText(tcp, tcpText);
-  AddressText(udp, udpText);
-  LinkDebugPrint(server ? "Slave tcp socket: %d %s\n" : "Client tcp socket: %d %s\n", tcp.port, tcpText);
-  LinkDebugPrint(server ? "Slave udp socket: %d %s\n" : "Client udp socket: %d %s\n", udp.port, udpText);
-  char text[64];
-  std::snprintf(text, sizeof text, "%d %.40s", udp.port, udpText);
-  LinkRecordText(link, LinkDirectionReceive, server ? 200 : 100, text);
-  LinkStore(link->threadRunning, 1);
-}
-
-// A select that fails returns at once, and some failures last (the network down, a socket library shut
-// down under the link): the thread lets the rest of the select's time-out pass before it tries again, so
-// that it never spins, and still sees a stop request within that time.
-void WaitOutFailedSelect(LinkConnection* link, std::uint32_t selectStart) {
-  while (LinkLoad(link->runFlag) != 0 && LinkMilliseconds() - selectStart < SelectWaitUs / 1000)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-}
-
-void TraceAndRecord(LinkConnection* link, int result, const LinkNetSet* read, const LinkNetSet* write,
-                    bool writeUsed, const char* label, int code) {
-  LinkTraceSelect(link, result, writeUsed, read, write, label);
-  LinkRecordSelect(link, code, read, write, writeUsed);
-}
-
-// What select left in a set: the sockets it reported ready.
-LinkNetSet ReadyOnly(const LinkNetSet& set) {
-  LinkNetSet ready;
-  LinkNetSetClear(&ready);
-  for (int i = 0; i < set.count; i++)
-    if (set.ready[i]) LinkNetSetAdd(&ready, set.socket[i]);
-  return ready;
-}
-
-int SelectMask(LinkConnection* link, const LinkNetSet* set) {
-  int mask = 0;
-  LinkSocket conn = LinkLoad(link->connSocket);
-  if (conn != 0 && LinkNetSetHas(set, conn)) mask |= 1;
-  if (LinkNetSetHas(set, LinkLoad(link->tcpSocket))) mask |= 16;
-  if (LinkNetSetHas(set, LinkLoad(link->udpSocket))) mask |= 256;
-  return mask;
-}
-
-// ---- client ----
-
-struct ClientPass {
-  bool quiet = true;  // after a select time-out, or a datagram that came while not connected
-  int lastResult = 0; // result of the last socket call of this pass
+// Shared between LinkTrySocket and its socket thread; whichever finishes last frees it.
+struct TryBlock {
+  std::mutex lock;
+  int busy = 1;
+  bool abandoned = false;
+  LinkSocket result = LinkNetInvalid;
 };
 
-void ClientConnected(LinkConnection* link, int how, int state) {
-  LinkStore(link->connValid, 1);
-  LinkStore(link->connectState, state);
-  LinkStore(link->status, how);
-  LinkNetAddress peer = LinkUdpPeer(link);
-  char text[16];
-  AddressText(peer, text);
-  LinkDebugPrint("C Immediate connect %d %s\n", peer.port, text);
-  Record(link, 104, 0, 0, 0);
+void TrySocketThread(std::shared_ptr<TryBlock> block, int type) {
+  {
+    std::lock_guard<std::mutex> hold(block->lock);
+    block->busy = 2;
+  }
+  LinkSocket s = LinkNetSocket(type);
+  std::lock_guard<std::mutex> hold(block->lock);
+  if (block->abandoned) {
+    if (s != LinkNetInvalid) LinkNetClose(s);
+  } else {
+    block->result = s;
+  }
+  block->busy = 0;
 }
 
-// Connect attempt at the top of a quiet pass; true when the pass is to start again at once.
-bool ConnectAtTop(LinkConnection* link, ClientPass& pass) {
-  LinkSocket tcp = LinkLoad(link->tcpSocket);
-  int rc = LinkNetConnect(tcp, LinkAddressOf(link->tcpPeer));
-  pass.lastResult = rc;
-  if (rc == 0) {
-    ClientConnected(link, 1, 0);
-    return false;
-  }
-  int error = LinkNetLastError();
-  if (error == LinkErrIsConnected) {
-    LinkStore(link->status, 4);
-    LinkStore(link->connectState, -4);
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    Record(link, 127, LinkErrIsConnected, 4, 0);
-    return true;
-  }
-  if (error != LinkErrWouldBlock && error != LinkErrInvalid) {
-    LinkDebugPrint("C bad response from connect: %d\n", error);
-    Record(link, 102, AsWord(error), 0, 0);
-  }
-  LinkStore(link->connectState, 2);
-  LinkDebugPrint("C awaiting accept after connect\n");
-  Record(link, 103, 0, 0, 0);
-  return false;
+int Busy(TryBlock& block) {
+  std::lock_guard<std::mutex> hold(block.lock);
+  return block.busy;
 }
 
-void ConnectAfterQuiet(LinkConnection* link) {
-  int rc = LinkNetConnect(LinkLoad(link->tcpSocket), LinkAddressOf(link->tcpPeer));
-  if (rc == 0) {
-    LinkStore(link->connSocket, 0);
-    Record(link, 52, 7, link->isServer, 0);
-    ClientConnected(link, 1, -1);
-    return;
-  }
-  LinkStore(link->connectState, 9);
-  Record(link, 124, AsWord(LinkNetLastError()), 0, 0);
+void LookUpOwnHost(LinkConnection* link) {
+  if (LinkNetHostName(link->hostName, sizeof link->hostName) != 0) return;
+  std::uint32_t address;
+  int found = 0;
+  if (LinkNetResolve(link->hostName, &address, 1, &found) == 0 && found > 0)
+    std::memcpy(link->hostAddress, &address, sizeof link->hostAddress);
 }
 
-// After a lost connection the client keeps its UDP socket and starts again with a fresh TCP socket.
-bool ReplaceTcpSocket(LinkConnection* link) {
-  CloseField(link->tcpSocket);
-  LinkSocket s = LinkNetSocket(LinkNetStream);
-  if (s == LinkNetInvalid) {
-    Record(link, 50, 8, link->isServer, 0);
-    LinkCloseRecords(link);
-    return false;
-  }
+void CopyPeerName(LinkConnection* link, const char* text) {
+  if (text == link->peerName) return;
+  std::strncpy(link->peerName, text, sizeof link->peerName - 1);
+  link->peerName[sizeof link->peerName - 1] = '\0';
+}
+
+int Fail(LinkConnection* link, int step, int result) {
+  Record(link, LinkEventConnectStep, static_cast<std::uint32_t>(step), link->isServer, 0);
+  LinkCloseRecords(link);
+  return result;
+}
+
+LinkNetAddress AnyAddress(int port) { return LinkNetAddress{0, static_cast<std::uint16_t>(port)}; }
+
+int OpenUdp(LinkConnection* link, int uPort) {
+  LinkSocket s = LinkTrySocket(LinkNetDatagram);
+  if (s == LinkNetInvalid) return Fail(link, 2, LinkErrorUdpSocket);
+  LinkStore(link->udpSocket, s);
+  LinkNetSetReuseAddress(s);
+  if (LinkNetBind(s, AnyAddress(link->isServer ? uPort + 1 : uPort)) != 0) return Fail(link, 3, LinkErrorUdpBind);
+  return 0;
+}
+
+int OpenTcp(LinkConnection* link, int tPort) {
+  LinkSocket s = LinkTrySocket(LinkNetStream);
+  if (s == LinkNetInvalid) return Fail(link, 4, LinkErrorTcpSocket);
   LinkStore(link->tcpSocket, s);
-  Record(link, 93, 4, link->isServer, s);
-  LinkNetSetNonBlocking(s);
+  Record(link, LinkEventSocketTaken, 9, link->isServer, s);
   LinkNetSetReuseAddress(s);
   LinkNetSetNoDelay(s);
-  return true;
+  if (!link->isServer) return 0;
+  if (LinkNetBind(s, AnyAddress(tPort)) != 0) return Fail(link, 5, LinkErrorTcpBind);
+  LinkNetAddress bound;
+  if (LinkNetLocalAddress(s, &bound) == 0) link->tcpPeer = LinkIpv4Of(bound);
+  return 0;
 }
 
-// False when the thread must end (the TCP socket could not be replaced).
-bool ClientTcpReceive(LinkConnection* link, ClientPass& pass) {
-  std::uint32_t have = LinkLoad(link->rxHave);
-  int n = LinkNetReceive(LinkLoad(link->tcpSocket), link->rxBuffer + have,
-                         LinkReceiveBufferSize - static_cast<int>(have));
-  pass.lastResult = n;
-  LinkDebugPrint("C tcp receive : %d\n", n);
-  Record(link, 108, AsWord(n), 0, 0);
-  if (n > 0) {
-    LinkDebugPrint("C tcp message received\n");
-    LinkReassembleStream(link, have, n);
+bool StartThread(LinkConnection* link) {
+  try {
+    auto* thread = new std::thread(link->isServer ? LinkServerThread : LinkClientThread, link);
+    link->threadId = static_cast<std::uint32_t>(std::hash<std::thread::id>{}(thread->get_id()));
+    link->thread = reinterpret_cast<LinkThreadHandle>(thread);
     return true;
+  } catch (...) {
+    return false;
   }
-  if (n < 0 && LinkNetLastError() == LinkErrWouldBlock) return true;
-  if (LinkLoad(link->status) != 0) LinkStore(link->connectState, 5);
-  LinkStore(link->status, 0);
-  LinkStore(link->connValid, 0);
-  LinkStore(link->rxHave, 0);
-  Record(link, 109, AsWord(n), 0, 0);
-  return ReplaceTcpSocket(link);
 }
 
-// An announcement names the client's peer by name, or by a name that resolves to the peer's address.
-bool AnnouncesPeer(LinkConnection* link, const std::uint8_t* message, int length) {
-  char name[AnnouncementNameSize + 1] = {};
-  if (length > 4) std::memcpy(name, message + 4, static_cast<size_t>(std::min(AnnouncementNameSize, length - 4)));
-  if (name[0] == '\0') return false;
-  if (EqualsIgnoringCase(name, link->peerName)) return true;
-  std::uint32_t addresses[8];
-  int found = 0;
-  if (LinkNetResolve(name, addresses, 8, &found) != 0) return false;
-  LinkNetAddress peer = LinkAddressOf(link->tcpPeer);
-  return std::find(addresses, addresses + found, peer.address) != addresses + found;
+// The server's thread reports through listenState: starting (set here), inside listen, listening.
+int AwaitListening(LinkConnection* link) {
+  std::this_thread::yield();
+  std::uint32_t limit = link->openedBefore ? LinkLaterListenWaitMs : LinkFirstListenWaitMs;
+  link->openedBefore = 1;
+  std::uint32_t start = LinkMilliseconds();
+  while (LinkLoad(link->listenState) != LinkListening && LinkMilliseconds() - start < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // Give up only if the thread has not got there meanwhile.
+  std::int16_t seen = LinkLoad(link->listenState);
+  while (seen != LinkListening &&
+         !LinkAtomic(link->listenState).compare_exchange_weak(seen, static_cast<std::int16_t>(LinkListenAbandoned))) {
+  }
+  return seen == LinkListening ? 0 : LinkErrorNotListening;
 }
 
-void ClientDatagram(LinkConnection* link, const std::uint8_t* message, int n) {
-  bool connected = LinkLoad(link->status) != 0;
-  int code = message[LinkOffsetCode];
-  if (code == LinkPokeCode) {
-    if (!connected) LinkStore(link->connectState, 4);
-  } else if (code == LinkAnnounceCode) {
-    if (connected || link->noAnnounce) return;
-    if (AnnouncesPeer(link, message, n)) {
-      LinkStore(link->connectState, 4);
-      Record(link, 125, AsWord(n), 0, 0);
-    } else {
-      LinkEnqueueMessage(link, message, n, LinkDatagramQueue, "udpsocket");
+int StartLinkThread(LinkConnection* link) {
+  LinkDebugPrint("%c thread started\n", LinkRoleChar(link));
+  LinkStore(link->runFlag, 1);
+  if (link->isServer) LinkStore(link->listenState, LinkListenStarting);
+  if (!StartThread(link)) {
+    LinkStore(link->runFlag, 0);
+    return Fail(link, 8, LinkErrorNoThread);
+  }
+  return link->isServer ? AwaitListening(link) : 0;
+}
+
+int OpenSocketLink(LinkConnection* link, const char* address, int tPort) {
+  link->kind = LinkKindSocket;
+  return LinkOpenSocket(link, address, tPort, 0);
+}
+
+void CloseEarlierSocketLink(LinkConnection* link) {
+  if (link->thread != 0 || LinkLoad(link->tcpSocket) != 0 || LinkLoad(link->udpSocket) != 0) LinkCloseSocket(link);
+}
+
+// ---- sending ----
+
+std::uint32_t SequenceAt(const std::uint8_t* m, int length) {
+  return length >= LinkHeaderSize ? LinkGetU32(m + length - 4) : 0;
+}
+
+// Sends every byte on the link's stream socket: a non-blocking socket may take a message in pieces, and a
+// message sent in part would break the framing of everything after it. The socket lock is held only for
+// each non-blocking send, never while waiting for room, and the socket must stay the same throughout.
+int SendAll(LinkConnection* link, const std::uint8_t* bytes, int count) {
+  std::uint32_t& field = link->isServer ? link->connSocket : link->tcpSocket;
+  LinkSocket first = 0;
+  std::uint32_t start = LinkMilliseconds();
+  while (count > 0) {
+    LinkSocket s;
+    int n, error = 0;
+    {
+      std::lock_guard<std::mutex> hold(LinkSocketLock());
+      s = LinkLoad(field);
+      if (s == 0 || (first != 0 && s != first)) return LinkErrNotConnected;
+      first = s;
+      n = LinkNetSend(s, bytes, count);
+      if (n < 0) error = LinkNetLastError();
     }
-  } else {
-    LinkEnqueueMessage(link, message, n, LinkDatagramQueue, "udpsocket");
+    if (n >= 0) {
+      bytes += n;
+      count -= n;
+      continue;
+    }
+    if (error != LinkErrWouldBlock || LinkMilliseconds() - start > LinkSendStallMs) return error;
+    LinkNetSet writable;
+    LinkNetSetClear(&writable);
+    LinkNetSetAdd(&writable, s);
+    LinkNetSelect(nullptr, &writable, 100000);
   }
+  return 0;
 }
 
-// False when the datagram was empty: the next pass starts at once.
-bool ClientUdpReceive(LinkConnection* link, ClientPass& pass) {
-  LinkDebugPrint("C udp message received\n");
-  std::uint8_t message[LinkReceiveBufferSize];
-  int n = LinkNetReceiveFrom(LinkLoad(link->udpSocket), message, sizeof message);
-  pass.lastResult = n;
-  Record(link, 110, AsWord(n), 0, 0);
-  if (n < 0) return true;
-  if (n == 0) return false;
-  ClientDatagram(link, message, n);
-  if (LinkLoad(link->status) == 0) pass.quiet = true;
-  return true;
+// Full-traffic log of a sent message, only when the bytes its length field names were all given.
+void LogSent(LinkConnection* link, int kind, const std::uint8_t* m, int length) {
+  if (LinkGetU16(m + LinkOffsetLength) <= length) LinkLogMessage(link, LinkDirectionTransmit, kind, m);
 }
 
-// Writable while connecting means connected; a connect that failed in the background leaves an error, and
-// a socket whose failed connect was already reported is writable without a peer.
-void ClientWritable(LinkConnection* link, const ClientPass& pass) {
-  LinkSocket tcp = LinkLoad(link->tcpSocket);
-  if (LinkNetPendingError(tcp) != 0 || !LinkNetHasPeer(tcp)) return;
-  LinkDebugPrint("C tcp writeable (must be client)\n");
-  LinkStore(link->connValid, 2);
-  LinkStore(link->connectState, -2);
-  LinkStore(link->status, 2);
-  Record(link, 126, AsWord(pass.lastResult), 0, 0);
+int SendStream(LinkConnection* link, const std::uint8_t* m, int length) {
+  bool server = link->isServer != 0;
+  if (server && LinkLoad(link->listenState) < 0) return LinkErrNotConnected;
+  int result = SendAll(link, m, length);
+  LinkRecordEvent(link, LinkDirectionTransmit, LinkEventStreamSent, LinkGetU32(m), SequenceAt(m, length),
+                  LinkGetU32(m + 4));
+  LogSent(link, server ? 12 : 11, m, length);
+  return result;
 }
 
-bool WantsConnect(LinkConnection* link) {
-  return !link->datagramOnly && LinkLoad(link->status) == 0 && LinkLoad(link->connectState) > 0;
-}
-
-// ---- server ----
-
-void ListenOn(LinkConnection* link, int state) {
-  LinkStore(link->listenState, state);
-  int rc = LinkNetListen(LinkLoad(link->tcpSocket));
-  LinkStore(link->listenState, 0);
-  if (rc != 0 && state == 1) {
-    LinkDebugPrint("S listen error: %d\n", LinkNetLastError());
-    Record(link, 201, AsWord(LinkNetLastError()), 0, 0);
+// Under the socket lock: the datagram socket and where the message goes.
+int SendDatagramLocked(LinkConnection* link, int messageClass, const std::uint8_t* m, int length) {
+  LinkSocket s = LinkLoad(link->udpSocket);
+  if (s == 0) return LinkErrNotSocket;
+  LinkNetAddress peer = LinkAddressOf(link->udpPeer);
+  if (messageClass == ClassBroadcast) {
+    LinkNetSetBroadcast(s);
+    std::uint8_t everyone[4];
+    std::memcpy(everyone, link->hostAddress, 4);
+    everyone[3] = 255;
+    std::memcpy(&peer.address, everyone, 4);
+    peer.port = static_cast<std::uint16_t>(link->uPort);
   }
+  return LinkNetSendTo(s, m, length, peer) < 0 ? LinkNetLastError() : 0;
 }
 
-void ServerDropConnection(LinkConnection* link) {
-  LinkStore(link->connValid, 0);
-  CloseField(link->connSocket);
-  LinkStore(link->rxHave, 0);
-  LinkStore(link->status, 0);
-}
-
-void ServerSelectError(LinkConnection* link) {
-  int error = LinkNetLastError();
-  if (error == LinkErrNetDown) return;
-  LinkDebugPrint("S error : %d\n", error);
-  Record(link, 206, AsWord(error), 0, 0);
-  LinkSocket conn = LinkLoad(link->connSocket);
-  if (conn == 0) return;
-  bool wasConnected = LinkLoad(link->status) != 0;
-  ServerDropConnection(link);
-  Record(link, 53, 1, link->isServer, conn);
-  if (wasConnected) LinkStore(link->connectState, 6);
-}
-
-void BuildAnnouncement(LinkConnection* link, std::uint8_t* a) {
-  std::memset(a, 0, AnnouncementSize);
-  a[LinkOffsetCode] = LinkAnnounceCode;
-  LinkPutU16(a + LinkOffsetLength, AnnouncementSize);
-  std::memcpy(a + 4, link->hostName, strnlen(link->hostName, AnnouncementNameSize));
-}
-
-void MaybeAnnounce(LinkConnection* link, std::uint8_t* announcement) {
-  if (LinkLoad(link->status) != 0 || link->noAnnounce) return;
-  std::uint32_t pace = link->announceCount >= AnnouncementsAtFirstPace ? LaterAnnouncePaceMs : FirstAnnouncePaceMs;
-  std::uint32_t now = LinkMilliseconds();
-  if (now - link->lastAnnounce <= pace) return;
-  if (link->announceCount < AnnouncementsAtFirstPace) link->announceCount++;
-  link->lastAnnounce = now;
-  if (announcement[LinkOffsetCode] != LinkAnnounceCode || announcement[3] != 0 || announcement[4] == 0)
-    BuildAnnouncement(link, announcement);
-  announcement[LinkOffsetSubcode]++;
-  LinkNetSendTo(LinkLoad(link->udpSocket), announcement, AnnouncementSize, LinkUdpPeer(link));
-  LinkRecordEvent(link, LinkDirectionTransmit, 43, LinkGetU32(announcement), 0, LinkGetU32(announcement + 4));
-}
-
-void ServerTcpReceive(LinkConnection* link) {
-  LinkSocket conn = LinkLoad(link->connSocket);
-  std::uint32_t have = LinkLoad(link->rxHave);
-  int n = LinkNetReceive(conn, link->rxBuffer + have, LinkReceiveBufferSize - static_cast<int>(have));
-  if (n > 0) {
-    LinkDebugPrint("S tcp message received\n");
-    Record(link, 208, AsWord(n), 0, 0);
-    LinkReassembleStream(link, have, n);
-    return;
-  }
-  if (n < 0 && LinkNetLastError() == LinkErrWouldBlock) return;
-  ServerDropConnection(link);
-  Record(link, 53, 2, link->isServer, conn);
-  link->announceCount = 0;
-  LinkDebugPrint("S disconnect\n");
-  Record(link, 209, AsWord(n), 0, 0);
-}
-
-// Returns -1 when the datagram was empty (next pass at once), 1 for a poke to accept, else 0.
-int ServerUdpReceive(LinkConnection* link) {
-  LinkDebugPrint("S udp message received\n");
-  std::uint8_t message[LinkReceiveBufferSize];
-  int n = LinkNetReceiveFrom(LinkLoad(link->udpSocket), message, sizeof message);
-  Record(link, 210, AsWord(n), 0, 0);
-  if (n < 0) return 0;
-  if (n == 0) return -1;
-  if (message[LinkOffsetCode] != LinkPokeCode) {
-    LinkEnqueueMessage(link, message, n, LinkDatagramQueue, "udpsocket");
-    return 0;
-  }
-  bool poke = LinkLoad(link->status) == 0;
-  Record(link, 224, AsWord(n), 0, 0);
-  return poke ? 1 : 0;
-}
-
-void ServerAccepted(LinkConnection* link, LinkSocket s, LinkNetAddress peer) {
-  LinkDebugPrint("S TCP connected immediately\n");
-  Record(link, 203, s, 0, 0);
-  LinkSocket old = LinkLoad(link->connSocket);
-  if (old != 0) {
-    CloseField(link->connSocket);
-    Record(link, 51, 10, link->isServer, old);
-  }
-  link->tcpPeer = LinkIpv4Of(peer);
+int SendDatagram(LinkConnection* link, int messageClass, const std::uint8_t* m, int length) {
+  LinkNetAddress peer = LinkUdpPeer(link);
+  char text[16];
+  LinkNetAddressText(peer.address, text, sizeof text);
+  LinkDebugPrint("%c sending to  %d %s\n", LinkRoleChar(link), peer.port, text);
+  int result;
   {
     std::lock_guard<std::mutex> hold(LinkSocketLock());
-    link->udpPeer = LinkIpv4Of(LinkNetAddress{peer.address, static_cast<std::uint16_t>(link->tPort)});
+    result = SendDatagramLocked(link, messageClass, m, length);
   }
-  LinkStore(link->rxHave, 0);
-  LinkStore(link->connValid, 1);
-  LinkStore(link->connSocket, s);
-  Record(link, 50, 4, link->isServer, s);
-  LinkStore(link->status, 3);
-  LinkStore(link->connectState, -3);
+  if (result == LinkErrNotSocket) return result;
+  LinkRecordEvent(link, LinkDirectionTransmit, LinkEventDatagramSent, LinkGetU32(m), SequenceAt(m, length),
+                  LinkGetU32(m + 4));
+  LogSent(link, link->isServer ? 14 : 13, m, length);
+  return result;
 }
 
-void ServerAcceptFailed(LinkConnection* link) {
-  int error = LinkNetLastError();
-  LinkDebugPrint("S accept error: %d\n", error);
-  Record(link, 212, AsWord(error), 0, 0);
-  LinkSocket conn = LinkLoad(link->connSocket);
-  if (conn == 0) return;
-  ServerDropConnection(link);
-  Record(link, 51, 3, link->isServer, conn);
-  link->announceCount = 0;
-  LinkDebugPrint("S disconnect on accept\n");
-  Record(link, 213, AsWord(error), 0, 0);
-  ListenOn(link, 2);
+// Socket links carry only codes of 128 and above, and only messages whose length field is set.
+int SendSocketMessage(LinkConnection* link, const std::uint8_t* m, int length) {
+  if (m[LinkOffsetCode] < 128) return LinkErrorLowCode;
+  if (LinkGetU16(m + LinkOffsetLength) == 0) return LinkErrorNoLength;
+  return LinkSendSocket(link, m, length);
 }
 
-void ServerAccept(LinkConnection* link, bool poke) {
-  LinkStore(link->connValid, 0);
-  LinkNetAddress peer{0, 0};
-  LinkSocket s = LinkNetAccept(LinkLoad(link->tcpSocket), &peer);
-  int answer = s == LinkNetInvalid ? -1 : static_cast<int>(s);
-  LinkDebugPrint("S accept answer: %d\n", answer);
-  Record(link, 211, AsWord(answer), poke ? 1 : 0, 0);
-  if (s != LinkNetInvalid)
-    ServerAccepted(link, s, peer);
-  else
-    ServerAcceptFailed(link);
-}
+// ---- closing and flushing ----
 
 void JoinThread(LinkConnection* link) {
   auto* thread = reinterpret_cast<std::thread*>(link->thread);
@@ -396,160 +256,142 @@ void JoinThread(LinkConnection* link) {
   delete thread;
 }
 
+void FlushSocketLink(LinkConnection* link) {
+  LinkStore(link->rxHave, 0);
+  LinkClearQueues(link);
+}
+
+// ---- the line operations, answered from the connection state ----
+
+int ConnectionStatus(LinkConnection* link) { return LinkLoad(link->status); }
+int ConnectionStatusForMode(LinkConnection* link, int) { return LinkLoad(link->status); }
+
+int SocketLineStatus(LinkConnection* link, int) {
+  int listen = LinkLoad(link->listenState);
+  return listen != LinkListening ? listen - 10 : static_cast<int>(LinkLoad(link->connValid));
+}
+
 } // namespace
 
-std::mutex& LinkSocketLock() {
-  static std::mutex lock;
-  return lock;
-}
+const LinkTransport LinkSocketTransport = {
+    OpenSocketLink,          // open
+    CloseEarlierSocketLink,  // closeEarlier
+    LinkCloseSocket,         // close
+    SendSocketMessage,       // send
+    nullptr,                 // poll: the link thread receives
+    nullptr,                 // takeRaw: messages only
+    nullptr,                 // rawPending
+    FlushSocketLink,         // flush
+    ConnectionStatus,        // peerPresent
+    ConnectionStatus,        // carrierDetect
+    ConnectionStatus,        // clearToSend
+    nullptr,                 // ringIndicator
+    ConnectionStatusForMode, // setDtr
+    nullptr,                 // setRts
+    nullptr,                 // setBreak
+    SocketLineStatus,        // lineStatus
+    nullptr,                 // shortFrames
+    nullptr,                 // switchForm
+    nullptr,                 // reopen
+    nullptr,                 // errors
+};
 
-LinkNetAddress LinkAddressOf(const LinkIpv4Address& a) {
-  LinkNetAddress n;
-  std::memcpy(&n.address, a.address, 4);
-  n.port = static_cast<std::uint16_t>(reinterpret_cast<const std::uint8_t*>(&a.port)[0] << 8 |
-                                      reinterpret_cast<const std::uint8_t*>(&a.port)[1]);
-  return n;
-}
-
-LinkIpv4Address LinkIpv4Of(LinkNetAddress n) {
-  LinkIpv4Address a;
-  std::memset(&a, 0, sizeof a);
-  a.family = 2; // AF_INET on every platform the link runs on
-  auto* port = reinterpret_cast<std::uint8_t*>(&a.port);
-  port[0] = static_cast<std::uint8_t>(n.port >> 8);
-  port[1] = static_cast<std::uint8_t>(n.port);
-  std::memcpy(a.address, &n.address, 4);
-  return a;
-}
-
-LinkNetAddress LinkUdpPeer(LinkConnection* link) {
-  std::lock_guard<std::mutex> hold(LinkSocketLock());
-  return LinkAddressOf(link->udpPeer);
-}
-
-void LinkRecordSelect(LinkConnection* link, int code, const LinkNetSet* read, const LinkNetSet* write,
-                      bool writeUsed) {
-  int writeMask = writeUsed && write != nullptr ? SelectMask(link, write) : 0;
-  Record(link, code, AsWord(SelectMask(link, read)), 0, AsWord(writeMask));
-}
-
-void LinkTraceSelect(LinkConnection* link, int result, bool writeUsed, const LinkNetSet* read,
-                     const LinkNetSet* write, const char* label) {
-  char line[200];
-  int used = std::snprintf(line, sizeof line, "\n%s select: (%d) %d ", label, LinkLoad(link->status), result);
-  static const char* const inNames[] = {"Conn in ", "TCP in ", "UDP in "};
-  static const char* const outNames[] = {"Conn out ", "TCP out ", "UDP out "};
-  int readMask = SelectMask(link, read);
-  int writeMask = writeUsed && write != nullptr ? SelectMask(link, write) : 0;
-  for (int i = 0; i < 3; i++)
-    if (readMask & (1 << (4 * i))) used += std::snprintf(line + used, sizeof line - used, "%s", inNames[i]);
-  for (int i = 0; i < 3; i++)
-    if (writeMask & (1 << (4 * i))) used += std::snprintf(line + used, sizeof line - used, "%s", outNames[i]);
-  std::snprintf(line + used, sizeof line - used, "\n");
-  std::lock_guard<std::mutex> hold(LinkRecordLock());
-  LinkDebugPrint("%s", line);
-}
-
-void LinkClientThread(LinkConnection* link) {
-  ThreadStart(link, false);
-  if (LinkNetSetNonBlocking(LinkLoad(link->tcpSocket)) != 0) {
-    LinkDebugPrint("C bad response from ioctlsocket: %d\n", LinkNetLastError());
-    Record(link, 101, AsWord(LinkNetLastError()), 0, 0);
+LinkSocket LinkTrySocket(int type) {
+  auto block = std::make_shared<TryBlock>();
+  try {
+    std::thread(TrySocketThread, block, type).detach();
+  } catch (...) {
+    return LinkNetInvalid;
   }
-  LinkDebugPrint("C try connect on %d\n", static_cast<int>(LinkLoad(link->tcpSocket)));
-  LinkStore(link->connectState, 1);
-  LinkStore(link->status, 0);
-  ClientPass pass;
-  while (LinkLoad(link->runFlag) != 0) {
-    if (WantsConnect(link) && pass.quiet && ConnectAtTop(link, pass)) continue;
-    LinkSocket tcp = LinkLoad(link->tcpSocket);
-    bool connected = LinkLoad(link->status) != 0;
-    LinkNetSet read, write;
-    LinkNetSetClear(&read);
-    LinkNetSetClear(&write);
-    LinkNetSetAdd(&read, LinkLoad(link->udpSocket));
-    if (connected && !link->datagramOnly) LinkNetSetAdd(&read, tcp);
-    bool writeUsed = !connected && pass.quiet && !link->datagramOnly;
-    if (writeUsed) LinkNetSetAdd(&write, tcp);
-    if (!pass.quiet) TraceAndRecord(link, 0, &read, &write, writeUsed, "C before", 105);
-
-    std::uint32_t selectStart = LinkMilliseconds();
-    int rc = LinkNetSelect(&read, writeUsed ? &write : nullptr, SelectWaitUs);
-    pass.lastResult = rc;
-    if (LinkLoad(link->runFlag) == 0) break;
-    if (rc < 0) {
-      LinkDebugPrint("C error : %d\n", LinkNetLastError());
-      Record(link, 106, AsWord(LinkNetLastError()), 0, 0);
-      WaitOutFailedSelect(link, selectStart);
-      continue;
-    }
-    if (rc == 0) {
-      pass.quiet = true;
-      if (WantsConnect(link)) ConnectAfterQuiet(link);
-      continue;
-    }
-    pass.quiet = false;
-    LinkNetSet readyRead = ReadyOnly(read), readyWrite = ReadyOnly(write);
-    TraceAndRecord(link, rc, &readyRead, &readyWrite, writeUsed, "C after", 107);
-    if (LinkNetSetReady(&read, tcp) && !link->datagramOnly && LinkLoad(link->status) != 0 &&
-        !ClientTcpReceive(link, pass)) {
-      LinkStore(link->threadRunning, 0);
-      return;
-    }
-    if (LinkNetSetReady(&read, LinkLoad(link->udpSocket)) && !ClientUdpReceive(link, pass)) continue;
-    if (writeUsed && !link->datagramOnly && LinkNetSetReady(&write, tcp) && LinkLoad(link->tcpSocket) == tcp)
-      ClientWritable(link, pass);
+  std::uint32_t start = LinkMilliseconds();
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  while (LinkMilliseconds() - start < static_cast<std::uint32_t>(LinkSocketTimeoutMs) && Busy(*block) != 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::lock_guard<std::mutex> hold(block->lock);
+  if (block->busy != 0) {
+    // The socket thread cannot be stopped safely; it is abandoned and closes its socket itself.
+    LinkDebugPrint("Trysocket timeout %d\n", type);
+    block->abandoned = true;
+    return LinkNetInvalid;
   }
-  LinkStore(link->threadRunning, 0);
+  return block->result;
 }
 
-void LinkServerThread(LinkConnection* link) {
-  ThreadStart(link, true);
-  LinkDebugPrint("S Listening on %d\n", static_cast<int>(LinkLoad(link->tcpSocket)));
-  link->lastAnnounce = LinkMilliseconds();
-  link->announceCount = 0;
-  LinkNetSetNonBlocking(LinkLoad(link->tcpSocket));
-  ListenOn(link, 1);
-  std::uint8_t announcement[AnnouncementSize] = {};
-  bool quiet = true;
-  while (LinkLoad(link->runFlag) != 0) {
-    LinkSocket tcp = LinkLoad(link->tcpSocket);
-    LinkSocket udp = LinkLoad(link->udpSocket);
-    LinkSocket conn = LinkLoad(link->connSocket);
-    LinkNetSet read;
-    LinkNetSetClear(&read);
-    LinkNetSetAdd(&read, tcp);
-    LinkNetSetAdd(&read, udp);
-    if (LinkLoad(link->connValid) != 0 && conn != 0) LinkNetSetAdd(&read, conn);
-    if (!quiet) TraceAndRecord(link, 0, &read, nullptr, false, "S before", 205);
+int LinkOpenSocket(LinkConnection* link, const char* address, int tPort, int uPort) {
+  CloseEarlierSocketLink(link);
+  LookUpOwnHost(link);
+  LinkOpenRecord(link, LinkDirectionReceive, link->isServer ? "SRX" : "CRX");
+  LinkOpenRecord(link, LinkDirectionTransmit, link->isServer ? "STX" : "CTX");
+  LinkDebugPrint("%c connect request\n", LinkRoleChar(link));
+  if (tPort == 0) tPort = LinkDefaultPort;
+  if (uPort == 0) uPort = tPort;
+  link->tPort = static_cast<std::uint32_t>(tPort);
+  link->uPort = static_cast<std::uint32_t>(uPort);
+  const char* text = link->localOnly ? "127.0.0.1" : (address != nullptr ? address : "");
+  LinkDebugPrint("Connect data T%d U%d %s\n", tPort, uPort, text);
 
-    std::uint32_t selectStart = LinkMilliseconds();
-    int rc = LinkNetSelect(&read, nullptr, SelectWaitUs);
-    if (LinkLoad(link->runFlag) == 0) break;
-    if (rc < 0) {
-      ServerSelectError(link);
-      WaitOutFailedSelect(link, selectStart);
-      continue;
-    }
-    if (rc == 0) {
-      quiet = true;
-      MaybeAnnounce(link, announcement);
-      continue;
-    }
-    quiet = false;
-    LinkNetSet readyRead = ReadyOnly(read);
-    TraceAndRecord(link, 0, &readyRead, nullptr, false, "S after", 207);
-    if (conn != 0 && LinkNetSetReady(&read, conn) && LinkLoad(link->connSocket) == conn) ServerTcpReceive(link);
-    int datagram = LinkNetSetReady(&read, udp) ? ServerUdpReceive(link) : 0;
-    if (datagram < 0) continue;
-    if (LinkNetSetReady(&read, tcp) || datagram == 1) ServerAccept(link, datagram == 1);
+  std::uint32_t peer = 0;
+  int found = 0;
+  int resolved = LinkNetResolve(text, &peer, 1, &found);
+  CopyPeerName(link, text);
+  if (resolved == 0 && found == 0) resolved = LinkErrorNoIpv4;
+  if (resolved != 0) return Fail(link, 1, resolved);
+  // Both ports of the plan (T, T + 1, U, U + 1) must be real port numbers.
+  if (tPort < 0 || tPort > 65534 || uPort < 0 || uPort > 65534) return Fail(link, 3, LinkErrorUdpBind);
+  bool server = link->isServer != 0;
+  link->tcpPeer = LinkIpv4Of(LinkNetAddress{peer, static_cast<std::uint16_t>(server ? tPort + 1 : tPort)});
+  {
+    std::lock_guard<std::mutex> hold(LinkSocketLock());
+    link->udpPeer = LinkIpv4Of(LinkNetAddress{peer, static_cast<std::uint16_t>(server ? tPort : tPort + 1)});
   }
-  LinkStore(link->threadRunning, 0);
+  int result = OpenUdp(link, uPort);
+  if (result == 0) result = OpenTcp(link, tPort);
+  if (result == 0) result = StartLinkThread(link);
+  return result;
+}
+
+int LinkSendSocket(LinkConnection* link, const void* message, int length) {
+  if (!LinkIsValid(link)) return 1;
+  const auto* m = static_cast<const std::uint8_t*>(message);
+  int messageClass = link->classOf[m[LinkOffsetCode]];
+  if (LinkLoad(link->status) == 0) {
+    LinkDebugPrint("%c sending message to unconnected port\n", LinkRoleChar(link));
+    std::int16_t listen = LinkLoad(link->listenState);
+    Record(link, LinkEventSendUnconnected, static_cast<std::uint32_t>(messageClass), link->isServer,
+           static_cast<std::uint32_t>(listen));
+    if (link->isServer && listen >= 0) LinkRestart(link, 0);
+  }
+  if (messageClass == ClassStream && LinkLoad(link->status) != 0) return SendStream(link, m, length);
+  return SendDatagram(link, messageClass, m, length);
+}
+
+int LinkRestart(LinkConnection* link, int mode) {
+  if (!LinkIsValid(link)) return 1;
+  Record(link, LinkEventSocketRestart, static_cast<std::uint32_t>(LinkLoad(link->status)),
+         LinkLoad(link->threadRunning), LinkLoad(link->connSocket));
+  int step = mode == 0 ? 0 : mode % 10 + 1;
+  if (step < 2) {
+    int closed = LinkCloseSocket(link);
+    if (closed != 0) return closed;
+  }
+  int result = 0;
+  if (LinkLoad(link->threadRunning) == 0) {
+    char peer[sizeof link->peerName];
+    std::memcpy(peer, link->peerName, sizeof peer);
+    peer[sizeof peer - 1] = '\0';
+    result = LinkOpenSocket(link, peer, static_cast<int>(link->tPort), static_cast<int>(link->uPort));
+  }
+  if (result == 0 && step != 0 && !link->isServer && LinkLoad(link->status) == 0 && link->classOf[LinkPokeCode] != 0) {
+    std::uint8_t poke[400];
+    result = LinkBuildMessage(link, poke, sizeof poke, LinkPokeCode, 0, nullptr, 0) != 0 ? LinkSend(link, poke, 0) : 2;
+  }
+  return result;
 }
 
 int LinkCloseSocket(LinkConnection* link) {
   if (!LinkIsValid(link)) return 1;
-  Record(link, 91, AsWord(LinkLoad(link->status)), LinkLoad(link->threadRunning), LinkLoad(link->connSocket));
+  Record(link, LinkEventSocketDisconnect, static_cast<std::uint32_t>(LinkLoad(link->status)),
+         LinkLoad(link->threadRunning), LinkLoad(link->connSocket));
   LinkStore(link->runFlag, 0);
   std::uint32_t start = LinkMilliseconds();
   while (LinkLoad(link->threadRunning) != 0 && LinkMilliseconds() - start < CloseWaitMs)
@@ -561,11 +403,11 @@ int LinkCloseSocket(LinkConnection* link) {
   LinkStore(link->threadRunning, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(2));
   LinkSocket tcp = LinkLoad(link->tcpSocket);
-  CloseField(link->tcpSocket);
-  Record(link, 51, 6, link->isServer, tcp);
-  CloseField(link->udpSocket);
-  Record(link, 53, 5, link->isServer, LinkLoad(link->connSocket));
-  CloseField(link->connSocket);
+  LinkCloseSocketField(link->tcpSocket);
+  Record(link, LinkEventTcpSocketClosed, 6, link->isServer, tcp);
+  LinkCloseSocketField(link->udpSocket);
+  Record(link, LinkEventConnectionClosed, 5, link->isServer, LinkLoad(link->connSocket));
+  LinkCloseSocketField(link->connSocket);
   LinkStore(link->connValid, 0);
   LinkCloseRecords(link);
   return 0;

@@ -1,9 +1,9 @@
 // linkconsole: checks a link by hand between two computers. Started with one argument it is the slave
 // (server role), with two the master (client role); keys send two test messages, reset the link or quit,
 // and everything received is dumped in hexadecimal.
-#include "link/console_keys.h"
+#include "console_keys.h"
 #include "link/link.h"
-#include "link/link_net.h"
+#include "link_net.h"
 
 #include <cstdio>
 #include <cstring>

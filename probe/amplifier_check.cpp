@@ -8,12 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "device_settings.h"
+#include "appbase/painted_wait.h"
+#include "device_types.h"
 #include "link/link.h"
-#include "output_pane.h"
-#include "ports_report.h"
-#include "sysutil/com_scan.h"
-#include "sysutil/painted_wait.h"
+#include "probe_state.h"
 #include "sysutil/wmi_query.h"
 
 PnpDeviceList pnpDevices;
@@ -25,7 +23,11 @@ constexpr int ProbeRounds = 40;
 constexpr auto ProbeRoundPause = std::chrono::milliseconds(250);
 constexpr int ProbeBufferSize = 1600;
 
-struct CheckFlags {
+// One check: what it reads, where it writes, and what it found.
+struct Check {
+  OutputPane& pane;
+  const DeviceSettings& settings;
+  const ComPortTable& ports;
   bool found = false;
   bool unhandled = true;
 };
@@ -44,10 +46,10 @@ void AddPnpDevice(const char* deviceId, const char* name) {
   ++pnpDevices.count;
 }
 
-void FillPnpDeviceList() {
+void FillPnpDeviceList(OutputPane& pane) {
   int opened = WmiOpenQuery("Win32_PNPEntity");
   if (opened != 0) {
-    outputPane.AppendFormat("Unable to query devices : %d\n", opened);
+    pane.AppendFormat("Unable to query devices : %d\n", opened);
     return;
   }
   char deviceId[PnpTextSize];
@@ -55,7 +57,7 @@ void FillPnpDeviceList() {
   int result;
   while ((result = WmiNextDevice(deviceId, sizeof deviceId, name, sizeof name)) != -1) {
     if (result > 0) {
-      outputPane.AppendFormat("Error querying devices : %d\n", result);
+      pane.AppendFormat("Error querying devices : %d\n", result);
       break;
     }
     AddPnpDevice(deviceId, name);
@@ -63,87 +65,92 @@ void FillPnpDeviceList() {
   WmiClose();
 }
 
+const PnpDeviceEntry* Find(Check& check, const char* vendor, const char* product = nullptr) {
+  return FindPnpDevice(check.pane, vendor, product);
+}
+
 // "COM%d specified is not a valid com port\n" when the configured port was not found; true when it was.
-bool CheckConfiguredPort() {
-  if (ComPortExists(deviceSettings.amplifierPort)) return true;
-  outputPane.AppendFormat("COM%d specified is not a valid com port\n", deviceSettings.amplifierPort);
+bool CheckConfiguredPort(Check& check) {
+  if (ComPortExists(check.ports, check.settings.amplifierPort)) return true;
+  check.pane.AppendFormat("COM%d specified is not a valid com port\n", check.settings.amplifierPort);
   return false;
 }
 
 // Compares the "(COMn)" of the device's name with the configured port.
-void CheckActualPort(const PnpDeviceEntry& device) {
+void CheckActualPort(Check& check, const PnpDeviceEntry& device) {
   const char* com = std::strstr(device.name.c_str(), "(COM");
   if (com == nullptr) return;
   int actual = std::atoi(com + 4);
-  if (actual != 0 && actual != deviceSettings.amplifierPort)
-    outputPane.AppendFormat("Actual port is COM%d and not COM%d as specified\n", actual,
-                            deviceSettings.amplifierPort);
+  if (actual != 0 && actual != check.settings.amplifierPort)
+    check.pane.AppendFormat("Actual port is COM%d and not COM%d as specified\n", actual, check.settings.amplifierPort);
 }
 
-void CheckProSb(CheckFlags& flags) {
-  if (!CheckConfiguredPort()) return;
-  int received = ProbeSerialAmplifier();
+void CheckProSb(Check& check) {
+  if (!CheckConfiguredPort(check)) return;
+  int received = ProbeSerialAmplifier(check.pane, check.settings);
   if (received < 0) return;
-  flags.unhandled = false;
-  flags.found = received > 0;
+  check.unhandled = false;
+  check.found = received > 0;
 }
 
-void CheckTtusb(CheckFlags& flags) {
-  if (FindPnpDevice("VID_0403", "PID_FF20") == nullptr) return;
-  outputPane.Append("Looks like a TTUSB is plugged in\n");
-  flags.found = true;
-  flags.unhandled = false;
+void CheckTtusb(Check& check) {
+  if (Find(check, "VID_0403", "PID_FF20") == nullptr) return;
+  check.pane.Append("Looks like a TTUSB is plugged in\n");
+  check.found = true;
+  check.unhandled = false;
 }
 
 // The families that only look for one device: found, or the "Unable to locate" text.
-void CheckPresence(CheckFlags& flags, const char* vendor, const char* product, const char* missingText) {
-  flags.unhandled = false;
-  if (FindPnpDevice(vendor, product) != nullptr) {
-    flags.found = true;
+void CheckPresence(Check& check, const char* vendor, const char* product, const char* missingText) {
+  check.unhandled = false;
+  if (Find(check, vendor, product) != nullptr) {
+    check.found = true;
   } else {
-    outputPane.Append(missingText);
+    check.pane.Append(missingText);
   }
 }
 
 // Families with a virtual COM port: presence, then the configured port, then the device's real port.
-void CheckWithPorts(CheckFlags& flags, const char* vendor, const char* product, const char* missingText) {
-  flags.unhandled = false;
-  const PnpDeviceEntry* device = FindPnpDevice(vendor, product);
+void CheckWithPorts(Check& check, const char* vendor, const char* product, const char* missingText) {
+  check.unhandled = false;
+  const PnpDeviceEntry* device = Find(check, vendor, product);
   if (device != nullptr) {
-    flags.found = true;
+    check.found = true;
   } else {
-    outputPane.Append(missingText);
+    check.pane.Append(missingText);
   }
-  CheckConfiguredPort();
-  if (device != nullptr) CheckActualPort(*device);
+  CheckConfiguredPort(check);
+  if (device != nullptr) CheckActualPort(check, *device);
 }
 
-void CheckEsiPro(CheckFlags& flags) {
-  flags.unhandled = false;
-  const PnpDeviceEntry* device = FindPnpDevice("VID_1167");
+void CheckEsiPro(Check& check) {
+  check.unhandled = false;
+  const PnpDeviceEntry* device = Find(check, "VID_1167");
   if (device == nullptr) {
-    outputPane.Append("Unable to locate esiPro/A200/A400\n");
+    check.pane.Append("Unable to locate esiPro/A200/A400\n");
   } else if (device->deviceId.find("PID_110") != std::string::npos) {
-    outputPane.Append("Hmmm... looks like the esiPro/A200/A400 drivers not correct\n");
+    check.pane.Append("Hmmm... looks like the esiPro/A200/A400 drivers not correct\n");
   } else {
-    flags.found = true;
+    check.found = true;
   }
 }
 
-void CheckFamily(CheckFlags& flags) {
-  switch (deviceSettings.deviceCode / 10) {
-    case 0:
-      if (deviceSettings.deviceCode == 1) {
-        CheckProSb(flags);
+void CheckFamily(Check& check) {
+  switch (AmplifierFamilyOf(check.settings.deviceCode)) {
+    case FamilySerialOrTtusb:
+      if (check.settings.deviceCode == DeviceCodeProSb) {
+        CheckProSb(check);
       } else {
-        CheckTtusb(flags);
+        CheckTtusb(check);
       }
       break;
-    case 2: CheckPresence(flags, "VID_0EA9", nullptr, "Unable to locate J&J device\n"); break;
-    case 5: CheckWithPorts(flags, "VID_0AC2", nullptr, "Unable to locate Atlantis/Discovery device\n"); break;
-    case 6: CheckEsiPro(flags); break;
-    case 7: CheckWithPorts(flags, "VID_0403", "PID_E958", "Unable to locate *-Wiz device\n"); break;
-    case 8: CheckPresence(flags, "VID_0C72", nullptr, "Unable to locate PCAN-USB/Q20\n"); break;
+    case FamilyJJ: CheckPresence(check, "VID_0EA9", nullptr, "Unable to locate J&J device\n"); break;
+    case FamilyAtlantis:
+      CheckWithPorts(check, "VID_0AC2", nullptr, "Unable to locate Atlantis/Discovery device\n");
+      break;
+    case FamilyEsiPro: CheckEsiPro(check); break;
+    case FamilyWiz: CheckWithPorts(check, "VID_0403", "PID_E958", "Unable to locate *-Wiz device\n"); break;
+    case FamilyQ20: CheckPresence(check, "VID_0C72", nullptr, "Unable to locate PCAN-USB/Q20\n"); break;
     default: break;
   }
 }
@@ -163,10 +170,10 @@ const OtherAmplifier OtherAmplifiers[] = {
     {"VID_0C72", "PID_000C", "PCAN-USB Q20 device found\n"},
 };
 
-void CheckOtherAmplifiers() {
-  outputPane.Append("Checking other amplifiers\n");
+void CheckOtherAmplifiers(Check& check) {
+  check.pane.Append("Checking other amplifiers\n");
   for (const OtherAmplifier& other : OtherAmplifiers)
-    if (FindPnpDevice(other.vendor, other.product) != nullptr) outputPane.Append(other.text);
+    if (Find(check, other.vendor, other.product) != nullptr) check.pane.Append(other.text);
 }
 
 }  // namespace
@@ -179,12 +186,12 @@ void ClearPnpDeviceList() {
   pnpDevices.count = 0;
 }
 
-const PnpDeviceEntry* FindPnpDevice(const char* vendor, const char* product) {
+const PnpDeviceEntry* FindPnpDevice(OutputPane& pane, const char* vendor, const char* product) {
   if (vendor == nullptr) {
     ClearPnpDeviceList();
     return nullptr;
   }
-  if (pnpDevices.head == nullptr) FillPnpDeviceList();
+  if (pnpDevices.head == nullptr) FillPnpDeviceList(pane);
   for (const PnpDeviceEntry* entry = pnpDevices.head.get(); entry != nullptr; entry = entry->next.get()) {
     const std::string& id = entry->deviceId;
     if (id.find(vendor) != std::string::npos && (product == nullptr || id.find(product) != std::string::npos))
@@ -193,17 +200,17 @@ const PnpDeviceEntry* FindPnpDevice(const char* vendor, const char* product) {
   return nullptr;
 }
 
-int ProbeSerialAmplifier() {
+int ProbeSerialAmplifier(OutputPane& pane, const DeviceSettings& settings) {
   LinkConnection* link = LinkCreate();
   if (link == nullptr) return -1;
-  int baud = deviceSettings.procompProtocol == 1 ? 19200 : 38400;
-  int result = LinkConnect(link, "serial", deviceSettings.amplifierPortName, baud, 0);
+  int baud = settings.procompProtocol == 1 ? 19200 : 38400;
+  int result = LinkConnect(link, "serial", settings.amplifierPortName, baud, 0);
   if (result != 0) {
-    outputPane.AppendFormat("Error connecting to %s (%d)\n", deviceSettings.amplifierPortName, result);
+    pane.AppendFormat("Error connecting to %s (%d)\n", settings.amplifierPortName, result);
     LinkRelease(link);
     return -1;
   }
-  link->rawMode = 1;
+  LinkSetSerialModes(link, 0, 1);  // raw bytes instead of framed messages
   std::uint8_t buffer[ProbeBufferSize];
   int total = 0;
   for (int round = 0; round < ProbeRounds; ++round) {
@@ -212,40 +219,40 @@ int ProbeSerialAmplifier() {
   }
   unsigned errors = link->errorCount;
   LinkRelease(link);
-  outputPane.AppendFormat("Received %d characters with %u errors from the ProSB\n", total, errors);
-  outputPane.Append(
+  pane.AppendFormat("Received %d characters with %u errors from the ProSB\n", total, errors);
+  pane.Append(
       "You should receive characters with few errors if the ProComp was ON\nYou shouldn't receive characters "
       "if it was OFF\n  (maybe the wrong channel?)\n");
   return total;
 }
 
-int TestConfiguredAmplifier(int interactive) {
-  outputPane.Clear();
-  ReadDeviceSettings();
+int TestConfiguredAmplifier(ProbeState& state, int interactive) {
+  state.pane.Clear();
+  ReadDeviceSettingsInto(state.settings);
   if (interactive)
-    outputPane.Append(
+    state.pane.Append(
         "These tests are just to confirm something is there!  Actual 'testing' must be\nperformed with the "
         "Amplifier/Encoder Test in Tavik->Tools\n");
-  CheckFlags flags;
-  outputPane.AppendFormat("\nExamining %s\n", deviceSettings.inputSource);
-  CheckFamily(flags);
-  if (!flags.found) CheckOtherAmplifiers();
-  if (flags.unhandled) outputPane.AppendFormat("Unhandled device : %s\n", deviceSettings.inputSource);
-  outputPane.Append("\nDone\n");
-  if (interactive) outputPane.Refresh();
+  Check check{state.pane, state.settings, state.ports};
+  state.pane.AppendFormat("\nExamining %s\n", state.settings.inputSource);
+  CheckFamily(check);
+  if (!check.found) CheckOtherAmplifiers(check);
+  if (check.unhandled) state.pane.AppendFormat("Unhandled device : %s\n", state.settings.inputSource);
+  state.pane.Append("\nDone\n");
+  if (interactive) state.pane.Refresh();
   ClearPnpDeviceList();
-  return flags.found ? AmplifierFound : AmplifierNotFound;
+  return check.found ? AmplifierFound : AmplifierNotFound;
 }
 
-int RunStartupTest() {
-  ReadDeviceSettings();
-  ScanComPorts(MaxComPort, ComPortTable);
-  PortsReport[0] = '\0';
+int RunStartupTest(ProbeState& state) {
+  ReadDeviceSettingsInto(state.settings);
+  ScanComPorts(MaxComPort, state.ports.data());
+  state.portsReport[0] = '\0';
   std::remove(StatusFileName);
-  int result = TestConfiguredAmplifier(0);
+  int result = TestConfiguredAmplifier(state, 0);
   if (result == AmplifierFound) return result;
   if (std::FILE* file = std::fopen(StatusFileName, "w")) {
-    std::fputs(outputPane.Text(), file);
+    std::fputs(state.pane.Text(), file);
     std::fclose(file);
   }
   return result;

@@ -7,6 +7,10 @@
 #include <memory>
 #include <string>
 
+class OutputPane;
+struct DeviceSettings;
+struct ProbeState;
+
 constexpr std::size_t PnpTextSize = 400;   // per text, terminator included
 
 struct PnpDeviceEntry {
@@ -29,19 +33,20 @@ extern PnpDeviceList pnpDevices;
 constexpr int AmplifierFound = 0;
 constexpr int AmplifierNotFound = 1;
 
-// "Test Configured Amplifier" (interactive 1, shows the pane at the end) and the start-up test (0).
-int TestConfiguredAmplifier(int interactive);
+// "Test Configured Amplifier" (interactive 1, shows the pane at the end) and the start-up test (0), on
+// freshly read settings and the last port scan: AmplifierFound or AmplifierNotFound.
+int TestConfiguredAmplifier(ProbeState& state, int interactive);
 
 // The windowless start-up test: settings, port scan, check; the pane text goes to "ampstatus.txt" in
 // the current directory when the amplifier was not found. Returns the check's result.
-int RunStartupTest();
+int RunStartupTest(ProbeState& state);
 
 // The first device whose DeviceID contains `vendor` and, when given, `product` (case-sensitive), or
 // null. Fills the list on first use; reports query failures in the pane. A null vendor empties the list.
-const PnpDeviceEntry* FindPnpDevice(const char* vendor, const char* product = nullptr);
+const PnpDeviceEntry* FindPnpDevice(OutputPane& pane, const char* vendor, const char* product = nullptr);
 void ClearPnpDeviceList();
 
 // Listens 40 x 250 ms in raw mode on the configured amplifier port at 19200 baud (ProComp protocol
 // option 1) or 38400, and appends what came. Returns the number of bytes received, or -1 when the
 // port could not be opened (the pane says why).
-int ProbeSerialAmplifier();
+int ProbeSerialAmplifier(OutputPane& pane, const DeviceSettings& settings);

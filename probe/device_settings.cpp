@@ -7,9 +7,7 @@
 #include <cstring>
 
 #include "device_types.h"
-#include "sysutil/tavik_path.h"
-
-DeviceSettings deviceSettings;
+#include "platform/tavik_path.h"
 
 namespace {
 
@@ -117,5 +115,3 @@ void ReadDeviceSettingsInto(DeviceSettings& settings) {
   if (FILE* options = OpenSettingsFile(DevOptsPath)) ReadLines(options, settings, ApplyDevOptsLine);
   std::snprintf(settings.amplifierPortName, sizeof settings.amplifierPortName, "COM%d", settings.amplifierPort);
 }
-
-void ReadDeviceSettings() { ReadDeviceSettingsInto(deviceSettings); }

@@ -18,13 +18,7 @@ struct DeviceSettings {
   int procompProtocol = 0;                  // 1 when the ProComp protocol option begins with 'B'
 };
 
-// The process-wide record that every test reads.
-extern DeviceSettings deviceSettings;
-
-// Re-reads the suite's settings files into the process-wide record.
-void ReadDeviceSettings();
-
-// The same into any record; fields without a line keep their value.
+// Re-reads the suite's settings files into the record; fields without a line keep their value.
 void ReadDeviceSettingsInto(DeviceSettings& settings);
 
 // Where the value of `key` starts in `line` (after blanks and '='), or null when the line lacks the key.

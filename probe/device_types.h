@@ -10,6 +10,23 @@ struct DeviceTypeRow {
   int marker;                  // 0 or 1
 };
 
+// The amplifier families, each checked its own way: the tens digit of a device code.
+enum AmplifierFamily {
+  FamilySerialOrTtusb = 0,  // the serial ProSB encoder (code DeviceCodeProSb) or a TTUSB
+  FamilyAnalog = 1,         // A/D: no check
+  FamilyJJ = 2,             // the J&J amplifiers
+  FamilyPet = 3,            // PET2.0 and QPET: no check
+  FamilyPendant = 4,        // no check
+  FamilyAtlantis = 5,       // BrainMaster and Atlantis/Discovery
+  FamilyEsiPro = 6,         // esiPRO, A400, A200
+  FamilyWiz = 7,
+  FamilyQ20 = 8,            // PCAN-USB
+};
+constexpr int DeviceCodeProSb = 1;
+
+// The family of a device code.
+constexpr AmplifierFamily AmplifierFamilyOf(int deviceCode) { return static_cast<AmplifierFamily>(deviceCode / 10); }
+
 constexpr int DeviceTypeRowCount = 28;      // the last row is the terminator
 constexpr int SourceClassNameCount = 16;
 

@@ -7,16 +7,12 @@
 #include <cstdio>
 #include <string>
 
-#include "device_settings.h"
+#include "appbase/painted_wait.h"
 #include "host_lookup.h"
 #include "link/link.h"
-#include "link/link_shared.h"
-#include "output_pane.h"
-#include "ports_report.h"
+#include "platform/tavik_path.h"
+#include "probe_state.h"
 #include "sound_player.h"
-#include "sysutil/com_scan.h"
-#include "sysutil/painted_wait.h"
-#include "sysutil/tavik_path.h"
 
 LinkConnection* GameLink = nullptr;
 char ResolverErrorText[ResolverErrorTextSize] = "";
@@ -46,50 +42,50 @@ int Abandon(int code, bool disconnect) {
   return code;
 }
 
-int ConnectSerial(const DeviceSettings& settings) {
+int ConnectSerial(OutputPane& pane, const DeviceSettings& settings, const ComPortTable& ports) {
   if (settings.gamePort == 0) {
-    outputPane.Append("NO GAME serial port\n");
+    pane.Append("NO GAME serial port\n");
     return Abandon(3, false);
   }
-  if (!ComPortExists(settings.gamePort)) {
-    outputPane.AppendFormat("Game port COM%d does NOT exist\n", settings.gamePort);
+  if (!ComPortExists(ports, settings.gamePort)) {
+    pane.AppendFormat("Game port COM%d does NOT exist\n", settings.gamePort);
     return Abandon(4, false);
   }
   char portName[16];
   std::snprintf(portName, sizeof portName, "COM%d", settings.gamePort);
   int result = LinkConnect(GameLink, "serial", portName, SerialGameBaud, 0);
   if (result != 0) {
-    outputPane.AppendFormat("UNABLE to connect to serial port COM%d\n  : %d", settings.gamePort, result);
+    pane.AppendFormat("UNABLE to connect to serial port COM%d\n  : %d", settings.gamePort, result);
     return Abandon(5, false);
   }
   if (LinkPeerPresent(GameLink) == 0) {
-    outputPane.Append("NOTHING seems to be responding on game machine\nIs the game menu not running?\n");
+    pane.Append("NOTHING seems to be responding on game machine\nIs the game menu not running?\n");
     return Abandon(6, true);
   }
   return 0;
 }
 
-int ConnectEthernet(const DeviceSettings& settings) {
+int ConnectEthernet(OutputPane& pane, const DeviceSettings& settings) {
   if (settings.ethernetPort != OnlyGamePort) {
-    outputPane.Append("FAILURE - test ONLY works with port 5510\n");
+    pane.Append("FAILURE - test ONLY works with port 5510\n");
     return Abandon(11, false);
   }
   if (!settings.ethernetAddress || settings.ethernetAddress->empty()) {
-    outputPane.Append("INVALID ethernet buddy address format\n");
+    pane.Append("INVALID ethernet buddy address format\n");
     return Abandon(12, false);
   }
   const char* address = settings.ethernetAddress->c_str();
   if (CheckIpv4Address(address, ResolverErrorText, sizeof ResolverErrorText) != 0) {
-    outputPane.AppendFormat("INVALID ethernet buddy computer : %s\n==>%s\n", address, ResolverErrorText);
+    pane.AppendFormat("INVALID ethernet buddy computer : %s\n==>%s\n", address, ResolverErrorText);
     return Abandon(13, false);
   }
   if (LinkConnect(GameLink, "ethernet", address, settings.ethernetPort, 0) != 0) {
-    outputPane.AppendFormat("FAILED to connect to ethernet on %s\n", address);
+    pane.AppendFormat("FAILED to connect to ethernet on %s\n", address);
     return Abandon(14, false);
   }
   PauseKeepingWindowsPainted(SettleAfterConnect);
-  if (LinkLoad(GameLink->status) == 0) {
-    outputPane.Append(
+  if (LinkStatus(GameLink) == 0) {
+    pane.Append(
         "FAILURE to connect to game machine\nIs the game menu really running?\nWas there an Windows firewall "
         "blockage?\n");
     return Abandon(15, true);
@@ -103,10 +99,10 @@ void SendGameRequest(LinkConnection* link, MessageBuffer& buffer, int subcode) {
 }
 
 // The common start of both game actions: the last ports report above fresh settings.
-void StartGameAction() {
-  outputPane.Clear();
-  outputPane.Append(PortsReport);
-  ReadDeviceSettings();
+void StartGameAction(ProbeState& state) {
+  state.pane.Clear();
+  state.pane.Append(state.portsReport);
+  ReadDeviceSettingsInto(state.settings);
 }
 
 }  // namespace
@@ -119,17 +115,18 @@ void PlayLocalRewardSound() {
   });
 }
 
-int ConnectToGameComputer() {
-  if (deviceSettings.displayMode != 2) {
-    outputPane.Append("\n\nGame communications use internal localhost\n");
+int ConnectToGameComputer(ProbeState& state) {
+  const DeviceSettings& settings = state.settings;
+  if (settings.displayMode != 2) {
+    state.pane.Append("\n\nGame communications use internal localhost\n");
     return 1;
   }
   GameLink = LinkCreate();
   if (GameLink == nullptr) {
-    outputPane.Append("FAILURE opening comm DLL");
+    state.pane.Append("FAILURE opening comm DLL");
     return 2;
   }
-  return deviceSettings.commClass == 0 ? ConnectSerial(deviceSettings) : ConnectEthernet(deviceSettings);
+  return settings.commClass == 0 ? ConnectSerial(state.pane, settings, state.ports) : ConnectEthernet(state.pane, settings);
 }
 
 int EchoGameComputer(LinkConnection* link) {
@@ -147,29 +144,29 @@ int EchoGameComputer(LinkConnection* link) {
   return 1;
 }
 
-void TestGameCommunications() {
-  StartGameAction();
-  if (ConnectToGameComputer() != 0) {
-    outputPane.Refresh();
+void TestGameCommunications(ProbeState& state) {
+  StartGameAction(state);
+  if (ConnectToGameComputer(state) != 0) {
+    state.pane.Refresh();
     return;
   }
   if (EchoGameComputer(GameLink) == 0) {
-    outputPane.Append(deviceSettings.commClass != 0 ? "Ethernet game communication seems to be working\n"
+    state.pane.Append(state.settings.commClass != 0 ? "Ethernet game communication seems to be working\n"
                                                     : "Serial game communication seems to be working\n");
   } else {
-    outputPane.Append("FAILURE to echo from game machine\nIS the game menu really running?\n");
+    state.pane.Append("FAILURE to echo from game machine\nIS the game menu really running?\n");
   }
   ReleaseGameLink(true);
-  outputPane.Refresh();
+  state.pane.Refresh();
 }
 
-void SendRewardSoundCommand() {
-  StartGameAction();
-  if (ConnectToGameComputer() == 0) {
+void SendRewardSoundCommand(ProbeState& state) {
+  StartGameAction(state);
+  if (ConnectToGameComputer(state) == 0) {
     MessageBuffer buffer;
     SendGameRequest(GameLink, buffer, RewardSoundSubcode);
     ReleaseGameLink(true);
-    outputPane.Append("\nReward sound command sent");
+    state.pane.Append("\nReward sound command sent");
   }
-  outputPane.Refresh();
+  state.pane.Refresh();
 }

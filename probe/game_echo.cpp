@@ -6,9 +6,8 @@
 #include <string>
 
 #include "link/link.h"
-#include "link/link_shared.h"
 #include "sound_player.h"
-#include "sysutil/tavik_path.h"
+#include "platform/tavik_path.h"
 
 namespace {
 
@@ -59,7 +58,7 @@ void GameEcho::Run(const std::atomic<bool>& stop) {
 // The same code, subcode and payload go back with our own sequence number. A server link that sends
 // while nobody is connected starts listening afresh, so a peer that has already left gets nothing.
 void GameEcho::Answer(const unsigned char* message, int length) {
-  if (LinkLoad(link_->status) == 0 || length < LinkHeaderSize) return;
+  if (LinkStatus(link_) == 0 || length < LinkHeaderSize) return;
   std::uint8_t reply[LinkMaxMessageLength];
   int payload = length - LinkHeaderSize;
   if (LinkBuildMessage(link_, reply, sizeof reply, message[LinkOffsetCode], message[LinkOffsetSubcode],

@@ -1,21 +1,22 @@
 // The resolver's check through getaddrinfo, its message text from the system's message table.
 #include "host_lookup.h"
 
+#include "platform/socket_library.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
 
 namespace {
 
-// The resolver needs the socket library; WSAStartup counts, so a caller that keeps it started is unaffected.
+// The resolver needs the socket library; starts are counted, so a caller that keeps it started is unaffected.
 int Resolve(const char* address, const addrinfo& hints) {
-  WSADATA data;
-  const int started = WSAStartup(MAKEWORD(2, 0), &data);
+  const int started = StartSocketLibrary();
   if (started != 0) return started;
   addrinfo* found = nullptr;
   const int result = getaddrinfo(address, nullptr, &hints, &found);
   if (result == 0) freeaddrinfo(found);
-  WSACleanup();
+  StopSocketLibrary();
   return result;
 }
 

@@ -5,9 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sysutil/text_dump.h"
-
-OutputPane outputPane;
+#include "appbase/text_dump.h"
 
 void OutputPane::Clear() {
   length_ = 0;

@@ -34,6 +34,3 @@ class OutputPane {
   size_t length_ = 0;
   PaneDisplay* display_ = nullptr;
 };
-
-// The one pane of the program.
-extern OutputPane outputPane;

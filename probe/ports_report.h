@@ -4,13 +4,13 @@
 
 #include <cstddef>
 
+struct ProbeState;
+
+// Size of the report text (ProbeState::portsReport), terminator included.
 constexpr size_t PortsReportSize = 2000;
 
-// The text of the last BuildPortsReport; later actions start their pane text with it.
-extern char PortsReport[PortsReportSize];
-
-// Clears the pane, rescans the COM ports, rebuilds PortsReport and sets the identity box.
-void BuildPortsReport();
+// Clears the pane, rescans the COM ports, rebuilds the ports report and sets the identity box.
+void BuildPortsReport(ProbeState& state);
 
 // "Rescan ports/Tavik config": the report, fresh device settings, and the pane showing the report.
-void ScanPortsAndConfig();
+void ScanPortsAndConfig(ProbeState& state);

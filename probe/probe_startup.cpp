@@ -4,15 +4,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sysutil/module_path.h"
+#include "appbase/module_path.h"
+#include "sysutil/system_tools.h"
 #include "sysutil/version_info.h"
 
 char ModulePath[ModulePathSize] = "";
 char StartupDirectory[ModulePathSize] = "";
 char TitleText[TitleTextSize] = "";
-int PlatformCode = 0;
 const char* StationRole = "";
-int ExitRequested = 0;
 
 namespace {
 
@@ -33,5 +32,5 @@ void PrepareStartup(const char* commandLine) {
   CopyCut(StartupDirectory, sizeof StartupDirectory, ModulePath);
   CutAfterLastSeparator(StartupDirectory, length);
   ApplyStartupDirArgument(commandLine, StartupDirectory, sizeof StartupDirectory);
-  PlatformCode = GetPlatformCode();
+  SetPlatformCode(GetPlatformCode());
 }

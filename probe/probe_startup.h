@@ -1,10 +1,10 @@
 // The start-up facts of linkprobe: its own path, the window title, the directory it treats as its
-// own, the station role decided from that directory, and the exit flag of the event loop.
+// own and the station role decided from that directory.
 #pragma once
 
 #include <cstddef>
 
-#include "sysutil/startup_directory.h"
+#include "appbase/startup_directory.h"
 
 constexpr size_t TitleTextSize = 200;
 
@@ -12,9 +12,7 @@ constexpr size_t TitleTextSize = 200;
 extern char ModulePath[ModulePathSize];
 extern char StartupDirectory[ModulePathSize];
 extern char TitleText[TitleTextSize];
-extern int PlatformCode;
 extern const char* StationRole;   // "Therapist", "Game" or ""
-extern int ExitRequested;         // the event loop runs while this is 0
 
 // "Tavik Comm Check %s" with the version text, cut to fit.
 void FormatTitleText(char* title, size_t size, const char* versionText);

@@ -11,12 +11,9 @@
 
 #include "amplifier_check.h"
 #include "game_communications.h"
-#include "output_pane.h"
-#include "ports_report.h"
-#include "probe_startup.h"
-#include "sysutil/identity_box.h"
-#include "sysutil/identity_output.h"
-#include "sysutil/ip_setup_dialog.h"
+#include "netsetup_ui/identity_output.h"
+#include "netsetup_ui/ip_setup_dialog.h"
+#include "probe_state.h"
 #include "sysutil/system_tools.h"
 
 namespace {
@@ -70,7 +67,7 @@ Fl_Button* AddButton(int x, int y, int w, int h, const char* label, Fl_Color col
 
 }  // namespace
 
-ProbeWindow::ProbeWindow() {
+ProbeWindow::ProbeWindow(ProbeState& state) : state_(state) {
   window_ = new Fl_Window(599, 497, "Tavik Comm Check");
   window_->user_data(this);
   window_->callback(OnExit);
@@ -83,8 +80,8 @@ ProbeWindow::ProbeWindow() {
   window_->resizable(window_);
   paneDisplay_ = std::make_unique<TextDisplayPane>(display_);
   identityField_ = std::make_unique<OutputIdentityField>(identity_);
-  outputPane.AttachDisplay(paneDisplay_.get());
-  identityBox.AttachField(identityField_.get());
+  state_.pane.AttachDisplay(paneDisplay_.get());
+  state_.identity.AttachField(identityField_.get());
 }
 
 void ProbeWindow::BuildButtons() {
@@ -104,8 +101,8 @@ void ProbeWindow::BuildButtons() {
 }
 
 ProbeWindow::~ProbeWindow() {
-  outputPane.AttachDisplay(nullptr);
-  identityBox.AttachField(nullptr);
+  state_.pane.AttachDisplay(nullptr);
+  state_.identity.AttachField(nullptr);
   paneDisplay_.reset();
   delete window_;
 }
@@ -125,11 +122,11 @@ void ProbeWindow::Hide() { window_->hide(); }
 
 void ProbeWindow::RequestExit() {
   window_->hide();
-  ExitRequested = 1;
+  exitRequested_ = true;
 }
 
-void ProbeWindow::RescanPortsAndConfig() { ScanPortsAndConfig(); }
+void ProbeWindow::RescanPortsAndConfig() { ScanPortsAndConfig(state_); }
 void ProbeWindow::PlayLocalSound() { PlayLocalRewardSound(); }
-void ProbeWindow::SendGameSound() { SendRewardSoundCommand(); }
-void ProbeWindow::TestGameLink() { TestGameCommunications(); }
-void ProbeWindow::TestAmplifier() { TestConfiguredAmplifier(1); }
+void ProbeWindow::SendGameSound() { SendRewardSoundCommand(state_); }
+void ProbeWindow::TestGameLink() { TestGameCommunications(state_); }
+void ProbeWindow::TestAmplifier() { TestConfiguredAmplifier(state_, 1); }

@@ -9,12 +9,13 @@ class Fl_Text_Display;
 class Fl_Window;
 class PaneDisplay;
 class IdentityField;
+struct ProbeState;
 
 class ProbeWindow {
  public:
-  // Builds the window with its children and attaches its display and field to the pane and the
-  // identity box; the window stays hidden.
-  ProbeWindow();
+  // Builds the window with its children and attaches its display and field to the state's pane and
+  // identity box; the window stays hidden. Its actions work on the state.
+  explicit ProbeWindow(ProbeState& state);
   ~ProbeWindow();
   ProbeWindow(const ProbeWindow&) = delete;
   ProbeWindow& operator=(const ProbeWindow&) = delete;
@@ -27,6 +28,8 @@ class ProbeWindow {
 
   // Hides the window and ends the event loop: "Done (Exit)", the close box and Escape.
   void RequestExit();
+  // True once the user asked to exit: the event loop runs until then.
+  bool ExitRequested() const { return exitRequested_; }
   // "Rescan ports/Tavik config".
   void RescanPortsAndConfig();
   // "Sound Test (this computer)", "Sound Test (game computer)", "Test  Game Communications" and
@@ -39,6 +42,8 @@ class ProbeWindow {
  private:
   void BuildButtons();
 
+  ProbeState& state_;
+  bool exitRequested_ = false;
   Fl_Window* window_ = nullptr;
   Fl_Text_Display* display_ = nullptr;
   Fl_Output* identity_ = nullptr;

@@ -1,5 +1,5 @@
 // The adapter list and IPv4 address table of Windows, through the IP helper library.
-#include "sysutil/adapter_source.h"
+#include "adapter_source.h"
 
 #include <winsock2.h>
 #include <windows.h>

@@ -6,10 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "sysutil/com_device.h"
+#include "platform/com_device.h"
 #include "sysutil/wmi_query.h"
 
-signed char ComPortTable[MaxComPort + 1];
 char SystemSummary[SystemSummarySize];
 
 namespace {
@@ -70,7 +69,7 @@ void ScanComPorts(int highest, signed char* table) {
   }
 }
 
-bool ComPortExists(int n) { return n >= 1 && n <= MaxComPort && ComPortTable[n] != PortAbsent; }
+bool ComPortExists(const ComPortTable& table, int n) { return n >= 1 && n <= MaxComPort && table[n] != PortAbsent; }
 
 const char* GetSystemSummary() {
   if (SystemSummary[0] != '\0') return SystemSummary;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "sysutil/version_resource.h"
+#include "version_resource.h"
 
 // False when the file cannot be read or carries no version information.
 bool ReadFileVersionInfo(const std::string& path, FileVersionInfo& info);

@@ -1,5 +1,5 @@
 // Program files are mapped read-only and their version information parsed from the bytes (PE or ELF).
-#include "sysutil/file_version_source.h"
+#include "file_version_source.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -1,6 +1,6 @@
 // The system's version API: GetFileVersionInfoA reads the resource out of the program file and
 // VerQueryValueA answers for the fixed block, the translation table and the build strings in it.
-#include "sysutil/file_version_source.h"
+#include "file_version_source.h"
 
 #include <windows.h>
 

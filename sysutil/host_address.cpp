@@ -4,12 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sysutil/host_network.h"
-
-char HostAddressLine[HostAddressLineSize];
+#include "host_network.h"
 
 namespace {
 
+char hostAddressLine[HostAddressLineSize];
 char extractedAddress[HostAddressSize];
 const HostNetworkSource* networkSource = nullptr;
 
@@ -40,19 +39,21 @@ const char* GetHostAddressLine() {
   char name[300];
   std::uint8_t ipv4[4];
   if (!Source().hostName(name, sizeof name) || !FirstAddress(name, ipv4)) {
-    std::snprintf(HostAddressLine, sizeof HostAddressLine, "Network setup error");
-    return HostAddressLine;
+    std::snprintf(hostAddressLine, sizeof hostAddressLine, "Network setup error");
+    return hostAddressLine;
   }
   char address[16];
   std::snprintf(address, sizeof address, "%d.%d.%d.%d", ipv4[0], ipv4[1], ipv4[2], ipv4[3]);
   const std::string line = std::string("I am ") + name + " (" + address + ")";
-  std::snprintf(HostAddressLine, sizeof HostAddressLine, "%s", line.c_str());
-  return HostAddressLine;
+  std::snprintf(hostAddressLine, sizeof hostAddressLine, "%s", line.c_str());
+  return hostAddressLine;
 }
+
+const char* LastHostAddressLine() { return hostAddressLine; }
 
 const char* ExtractHostAddress() {
   extractedAddress[0] = '\0';
-  const char* open = std::strchr(HostAddressLine, '(');
+  const char* open = std::strchr(hostAddressLine, '(');
   if (!open) return extractedAddress;
   std::snprintf(extractedAddress, sizeof extractedAddress, "%s", open + 1);
   if (char* close = std::strchr(extractedAddress, ')')) *close = '\0';

@@ -1,5 +1,5 @@
 // Host name from gethostname, addresses from getifaddrs, the resolver through getaddrinfo.
-#include "sysutil/host_network.h"
+#include "host_network.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>

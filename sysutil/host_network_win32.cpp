@@ -1,5 +1,7 @@
 // Windows resolves its own host name to its adapters' addresses, so the resolver alone answers here.
-#include "sysutil/host_network.h"
+#include "host_network.h"
+
+#include "platform/socket_library.h"
 
 // gethostbyname is the lookup this program has always made of its own name.
 #define _WINSOCK_DEPRECATED_NO_WARNINGS
@@ -9,13 +11,12 @@
 
 namespace {
 
-// Sockets are started around each call; WSAStartup counts, so a program that keeps them open is unaffected.
+// Sockets are started around each call; starts are counted, so a program that keeps them open is unaffected.
 struct SocketsStarted {
-  SocketsStarted() { ok = WSAStartup(MAKEWORD(2, 0), &data) == 0; }
+  SocketsStarted() : ok(StartSocketLibrary() == 0) {}
   ~SocketsStarted() {
-    if (ok) WSACleanup();
+    if (ok) StopSocketLibrary();
   }
-  WSADATA data;
   bool ok;
 };
 

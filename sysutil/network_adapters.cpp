@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sysutil/adapter_source.h"
+#include "adapter_source.h"
 
 NetworkAdapterEntry NetworkAdapterTable[NetworkAdapterCount];
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "sysutil/system_error.h"
+#include "platform/system_error.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The kernel's release numbers stand in for the Windows version; the system names itself.
-#include "sysutil/os_version.h"
+#include "os_version.h"
 
 #include <sys/utsname.h>
 

@@ -1,5 +1,5 @@
 // GetVersionExA for the version triple; IsWow64Process for a 32-bit build on 64-bit Windows.
-#include "sysutil/os_version.h"
+#include "os_version.h"
 
 #include <windows.h>
 

@@ -8,6 +8,8 @@ namespace {
 
 constexpr int LastOldFamilyCode = 100;
 
+int knownPlatformCode = 0;
+
 struct WindowsCommands {
   const char* oldFamily;
   const char* ntFamily;
@@ -118,6 +120,9 @@ std::string Quoted(const std::string& word) {
 }
 
 }  // namespace
+
+void SetPlatformCode(int code) { knownPlatformCode = code; }
+int PlatformCode() { return knownPlatformCode; }
 
 int StartNetworkConnections() { return StartSystemTool(SystemTool::NetworkConnections); }
 int StartDeviceManager() { return StartSystemTool(SystemTool::DeviceManager); }

@@ -12,7 +12,7 @@ int StartSystemTool(SystemTool tool) {
     statusResult = _stat(path, &info);
     return statusResult == 0;
   };
-  std::string command = WindowsToolCommand(tool, PlatformCode, exists);
+  std::string command = WindowsToolCommand(tool, PlatformCode(), exists);
   if (command.empty()) return statusResult;
   return std::system(command.c_str());
 }

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "sysutil/file_status.h"
-#include "sysutil/file_version_source.h"
-#include "sysutil/os_version.h"
-#include "sysutil/tavik_path.h"
+#include "file_version_source.h"
+#include "os_version.h"
+#include "platform/tavik_path.h"
 
 char VersionText[VersionTextSize];
 

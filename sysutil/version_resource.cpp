@@ -1,6 +1,6 @@
 // Bounds-checked readers for version information inside program files: the VS_VERSIONINFO tree of a PE
 // version resource and the Key=Value section of our ELF programs.
-#include "sysutil/version_resource.h"
+#include "version_resource.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 // The system's adapter list and IPv4 address table through the IP helper library, and the adapter
 // table built from them: whatever this computer has (loopback at least), read without loss.
-#include "sysutil/adapter_source.h"
+#include "adapter_source.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,15 @@
-// The address helper's reading of the parameter text and the commands it runs, through nmcli or ip.
-#include "sysutil/address_change.h"
+// The address helper's reading of the parameter text and the commands it runs, through nmcli or ip: the
+// new address before the old one goes, and the old one back when the change fails.
+#include "sysutil/address_change_linux.h"
 #include "sysutil/address_command.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
+
+#include "scratch_tree.h"
 
 TEST(AddressCommandTest, ReadsBothFormsTheDialogBuilds) {
   AddressCommand command;
@@ -78,24 +82,39 @@ TEST(AddressCommandTest, FindsInterfacesByFriendlyNameFirst) {
 
 namespace {
 
-// Answers nmcli's questions from a table and records every command.
+// Answers nmcli's questions from a table, keeps the interface's addresses as ip and dhclient would change
+// them, and records every command that changes something.
 class RecordingRunner : public CommandRunner {
  public:
   int Run(const CommandLine& argv, std::string* output) override {
     std::string line;
     for (const std::string& word : argv) line += (line.empty() ? "" : " ") + (word.empty() ? "''" : word);
-    ran.push_back(line);
     auto answer = answers.find(line);
-    if (output && answer != answers.end()) *output = answer->second;
-    return failing == line ? 4 : 0;
+    if (answer != answers.end()) {
+      if (output) *output = answer->second;
+      return 0;
+    }
+    if (line.rfind("ip -4 -o address show dev ", 0) == 0 && output) {
+      for (const auto& [cidr, dynamic] : addresses) *output += "2: eth0    inet " + cidr + (dynamic ? " dynamic" : "") + "\n";
+      return 0;
+    }
+    ran.push_back(line);
+    if (failing.count(line) && failing[line]-- > 0) return 4;
+    if (argv[0] == "ip" && argv[1] == "address" && argv[2] == "add") addresses.emplace(argv[3], false);
+    if (argv[0] == "ip" && argv[1] == "address" && argv[2] == "del") addresses.erase(argv[3]);
+    if (argv[0] == "dhclient" && argv[1] == "-1" && !lease.empty()) addresses.emplace(lease, true);
+    return 0;
   }
   bool Installed(const std::string& program) override { return installed.count(program) > 0; }
-  bool FileExists(const std::string& path) override { return files.count(path) > 0; }
+  void Pause(int) override {}
+
+  std::size_t Index(const std::string& line) const { return std::find(ran.begin(), ran.end(), line) - ran.begin(); }
 
   std::set<std::string> installed = {"ip"};
-  std::set<std::string> files;
   std::map<std::string, std::string> answers;
-  std::string failing;
+  std::map<std::string, int> failing;  // how many more times a command fails
+  std::map<std::string, bool> addresses = {{"10.0.0.5/8", false}};  // and whether each is leased
+  std::string lease;                   // what a DHCP server would give
   std::vector<std::string> ran;
 };
 
@@ -106,76 +125,106 @@ AddressCommand Static(const char* text) {
   return command;
 }
 
+LinuxInterface Device(const char* name) {
+  LinuxInterface device;
+  device.device = name;
+  device.index = 2;
+  return device;
+}
+
 const char* const StaticText = "interface ip set address name=\"LAN\" static 192.168.10.2 255.255.255.0 ";
 const char* const DhcpText = "interface ip set address \"LAN\" dhcp";
 
+// A configuration root with nothing in it: no service configures the interface.
+class AddressChangeTest : public ::testing::Test {
+ protected:
+  AddressChangeResult Apply(const char* text, const char* device = "eth0") {
+    return ApplyAddressCommand(Static(text), Device(device), runner, root.Root());
+  }
+  ScratchTree root{"tavik-config"};
+  RecordingRunner runner;
+};
+
 }  // namespace
 
-TEST(AddressChangeTest, WithoutNetworkManagerUsesIp) {
-  RecordingRunner runner;
-  std::string error;
-  EXPECT_EQ(ApplyAddressCommand(Static(StaticText), "eth0", runner, error), 0);
-  EXPECT_EQ(runner.ran, (std::vector<std::string>{"ip -4 address flush dev eth0",
-                                                  "ip address add 192.168.10.2/24 broadcast + dev eth0",
-                                                  "ip link set dev eth0 up"}));
+TEST_F(AddressChangeTest, TheNewAddressIsInPlaceBeforeTheOldGoes) {
+  AddressChangeResult result = Apply(StaticText);
+  EXPECT_EQ(result.status, AddressChanged);
+  EXPECT_EQ(result.message, "eth0 now has 192.168.10.2/24; no network configuration service configures eth0, so it "
+                            "lasts until the next start");
+  EXPECT_LT(runner.Index("ip address add 192.168.10.2/24 broadcast + dev eth0"), runner.Index("ip address del 10.0.0.5/8 dev eth0"));
+  EXPECT_LT(runner.Index("sysctl -q -w net/ipv4/conf/eth0/promote_secondaries=1"), runner.Index("ip address del 10.0.0.5/8 dev eth0"));
+  EXPECT_EQ(runner.addresses, (std::map<std::string, bool>{{"192.168.10.2/24", false}}));
+
+  runner.failing["ip address add 192.168.10.2/24 broadcast + dev eth0"] = 1;
+  runner.addresses = {{"10.0.0.5/8", false}};
+  result = Apply(StaticText);
+  EXPECT_EQ(result.status, AddressUnchanged);
+  EXPECT_EQ(result.message, "ip could not add 192.168.10.2/24; eth0 keeps 10.0.0.5/8");
+  EXPECT_EQ(runner.addresses.count("10.0.0.5/8"), 1u);
 }
 
-TEST(AddressChangeTest, DhcpNeedsDhclientAndStopsTheOldOne) {
-  RecordingRunner runner;
-  std::string error;
-  EXPECT_EQ(ApplyAddressCommand(Static(DhcpText), "eth0", runner, error), 2);
-  EXPECT_TRUE(runner.ran.empty());  // the address stays when no DHCP client could replace it
-  EXPECT_NE(error.find("dhclient"), std::string::npos);
+TEST_F(AddressChangeTest, DhcpWaitsForALeaseBeforeTheOldAddressGoes) {
+  AddressChangeResult result = Apply(DhcpText);
+  EXPECT_EQ(result.status, AddressUnchanged);  // the address stays when no DHCP client could replace it
+  EXPECT_NE(result.message.find("dhclient"), std::string::npos);
+  EXPECT_TRUE(runner.ran.empty());
 
   runner.installed.insert("dhclient");
-  runner.files.insert("/run/dhclient.eth0.pid");
-  EXPECT_EQ(ApplyAddressCommand(Static(DhcpText), "eth0", runner, error), 0);
-  EXPECT_EQ(runner.ran,
-            (std::vector<std::string>{"dhclient -x -pf /run/dhclient.eth0.pid eth0", "ip -4 address flush dev eth0",
-                                      "ip link set dev eth0 up",
-                                      "dhclient -nw -pf /run/dhclient.eth0.pid -lf "
-                                      "/var/lib/dhcp/dhclient.eth0.leases eth0"}));
+  result = Apply(DhcpText);
+  EXPECT_EQ(result.status, AddressRestored) << "no server answered: " << result.message;
+  EXPECT_EQ(runner.addresses.count("10.0.0.5/8"), 1u);
+  EXPECT_EQ(runner.Index("ip address del 10.0.0.5/8 dev eth0"), runner.ran.size());
+
+  runner.lease = "192.168.1.7/24";
+  result = Apply(DhcpText);
+  EXPECT_EQ(result.status, AddressChanged) << result.message;
+  EXPECT_EQ(runner.addresses, (std::map<std::string, bool>{{"192.168.1.7/24", true}}));
+  EXPECT_EQ(Apply(DhcpText).message.rfind("eth0 already takes its address from DHCP (192.168.1.7/24)", 0), 0u);
 }
 
-TEST(AddressChangeTest, ManagedInterfacesChangeTheirConnectionByUuid) {
-  RecordingRunner runner;
+TEST_F(AddressChangeTest, ManagedInterfacesChangeTheirConnectionByUuid) {
   runner.installed.insert("nmcli");
   runner.answers["nmcli -g GENERAL.STATE device show eth0"] = "100 (connected)\n";
   runner.answers["nmcli -g GENERAL.CON-UUID device show eth0"] = "0d5e-77\n";
-  std::string error;
-  EXPECT_EQ(ApplyAddressCommand(Static(StaticText), "eth0", runner, error), 0);
-  EXPECT_EQ(runner.ran[2],
-            "nmcli connection modify 0d5e-77 ipv4.method manual ipv4.addresses 192.168.10.2/24 ipv4.gateway ''");
-  EXPECT_EQ(runner.ran[3], "nmcli connection up 0d5e-77");
+  runner.answers["nmcli -g ipv4.method,ipv4.addresses,ipv4.gateway connection show 0d5e-77"] = "manual\n10.0.0.5/8\n10.0.0.1\n";
+  EXPECT_EQ(Apply(StaticText).status, AddressChanged);
+  EXPECT_EQ(runner.ran, (std::vector<std::string>{
+                            "nmcli connection modify 0d5e-77 ipv4.method manual ipv4.addresses 192.168.10.2/24 ipv4.gateway ''",
+                            "nmcli device reapply eth0"}));
 
+  // A profile that NetworkManager cannot apply goes back to what it was.
   runner.ran.clear();
-  runner.failing = "nmcli connection up 0d5e-77";
-  EXPECT_EQ(ApplyAddressCommand(Static(DhcpText), "eth0", runner, error), 2);
-  EXPECT_EQ(runner.ran[2], "nmcli connection modify 0d5e-77 ipv4.method auto ipv4.addresses '' ipv4.gateway ''");
-  EXPECT_NE(error.find("failed"), std::string::npos);
+  runner.failing["nmcli device reapply eth0"] = 1;
+  EXPECT_EQ(Apply(DhcpText).status, AddressRestored);
+  EXPECT_EQ(runner.ran, (std::vector<std::string>{
+                            "nmcli connection modify 0d5e-77 ipv4.method auto ipv4.addresses '' ipv4.gateway ''",
+                            "nmcli device reapply eth0",
+                            "nmcli connection modify 0d5e-77 ipv4.method manual ipv4.addresses 10.0.0.5/8 ipv4.gateway 10.0.0.1",
+                            "nmcli device reapply eth0"}));
+  runner.failing["nmcli device reapply eth0"] = 2;
+  EXPECT_EQ(Apply(DhcpText).status, AddressLost);
 }
 
-TEST(AddressChangeTest, InactiveManagedInterfaceUsesTheProfileBoundToIt) {
-  RecordingRunner runner;
+TEST_F(AddressChangeTest, InactiveManagedInterfaceUsesTheProfileBoundToIt) {
   runner.installed.insert("nmcli");
   runner.answers["nmcli -g GENERAL.STATE device show eth1"] = "30 (disconnected)\n";
+  runner.answers["nmcli -g GENERAL.CON-UUID device show eth1"] = "\n";
   runner.answers["nmcli -g UUID connection show"] = "aaa\nbbb\n";
   runner.answers["nmcli -g connection.interface-name connection show aaa"] = "wlan0\n";
   runner.answers["nmcli -g connection.interface-name connection show bbb"] = "eth1\n";
-  std::string error;
-  EXPECT_EQ(ApplyAddressCommand(Static(StaticText), "eth1", runner, error), 0);
+  EXPECT_EQ(Apply(StaticText, "eth1").status, AddressChanged);
   EXPECT_EQ(runner.ran.back(), "nmcli connection up bbb");
 
   runner.answers.erase("nmcli -g connection.interface-name connection show bbb");
-  EXPECT_EQ(ApplyAddressCommand(Static(StaticText), "eth1", runner, error), 2);
-  EXPECT_NE(error.find("no connection profile"), std::string::npos);
+  AddressChangeResult result = Apply(StaticText, "eth1");
+  EXPECT_EQ(result.status, AddressUnchanged);
+  EXPECT_NE(result.message.find("no connection profile"), std::string::npos);
 }
 
-TEST(AddressChangeTest, UnmanagedInterfacesGoThroughIp) {
-  RecordingRunner runner;
+TEST_F(AddressChangeTest, UnmanagedInterfacesGoThroughIp) {
   runner.installed.insert("nmcli");
   runner.answers["nmcli -g GENERAL.STATE device show eth0"] = "10 (unmanaged)\n";
-  std::string error;
-  EXPECT_EQ(ApplyAddressCommand(Static(StaticText), "eth0", runner, error), 0);
-  EXPECT_EQ(runner.ran.back(), "ip link set dev eth0 up");
+  EXPECT_EQ(Apply(StaticText).status, AddressChanged);
+  EXPECT_EQ(runner.addresses, (std::map<std::string, bool>{{"192.168.10.2/24", false}}));
 }

@@ -11,7 +11,7 @@
 #include <chrono>
 #include <thread>
 
-#include "link/serial_baud.h"
+#include "serial/serial_baud_linux.h"
 #include "probe_tree_support.h"
 #include "serial_test_support.h"
 
@@ -33,7 +33,7 @@ class AmplifierCheck : public ProbeTreeTest {
   }
   // Runs the windowless form of the check and expects the list emptied afterwards.
   int Check() {
-    int result = TestConfiguredAmplifier(0);
+    int result = TestConfiguredAmplifier(state, 0);
     EXPECT_EQ(pnpDevices.count, 0);
     EXPECT_EQ(pnpDevices.head, nullptr);
     return result;
@@ -43,7 +43,7 @@ class AmplifierCheck : public ProbeTreeTest {
 TEST_F(AmplifierCheck, TtusbPluggedInIsFoundAndTheInteractiveFormIntroducesItself) {
   Configure("TTUSB");
   AddUsb("1-2", "0403", "ff20", "TTUSB");
-  EXPECT_EQ(TestConfiguredAmplifier(1), AmplifierFound);
+  EXPECT_EQ(TestConfiguredAmplifier(state, 1), AmplifierFound);
   EXPECT_EQ(Pane(), std::string(Introduction) + "\nExamining TTUSB\nLooks like a TTUSB is plugged in\n\nDone\n");
   EXPECT_EQ(pnpDevices.count, 0);
 }
@@ -71,11 +71,11 @@ TEST_F(AmplifierCheck, AtlantisOnAnotherPortIsFoundWithThePortWarnings) {
   Configure("Atlantis", "ProComp = COM4\n");
   AddUsb("1-4", "0ac2", "0011", "Atlantis", "ttyUSB0");
   LinkCom(7, "/dev/ttyUSB0");
-  ComPortTable[4] = PortFree;
+  state.ports[4] = PortFree;
   EXPECT_EQ(Check(), AmplifierFound);
   EXPECT_EQ(Pane(), "\nExamining Atlantis\nActual port is COM7 and not COM4 as specified\n\nDone\n");
 
-  ComPortTable[4] = PortAbsent;
+  state.ports[4] = PortAbsent;
   EXPECT_EQ(Check(), AmplifierFound);
   EXPECT_EQ(Pane(),
             "\nExamining Atlantis\nCOM4 specified is not a valid com port\n"
@@ -131,18 +131,18 @@ TEST_F(AmplifierCheck, FamiliesWithoutACheckStayUnhandled) {
 TEST_F(AmplifierCheck, LookupsTakeTheFirstMatchOfOneQueryPerCheck) {
   AddUsb("1-1", "0403", "6001", "first");
   AddUsb("1-2", "0403", "ff20", "second");
-  const PnpDeviceEntry* any = FindPnpDevice("VID_0403");
+  const PnpDeviceEntry* any = FindPnpDevice(state.pane, "VID_0403");
   ASSERT_NE(any, nullptr);
   EXPECT_EQ(any->name, "first");
-  const PnpDeviceEntry* ttusb = FindPnpDevice("VID_0403", "PID_FF20");
+  const PnpDeviceEntry* ttusb = FindPnpDevice(state.pane, "VID_0403", "PID_FF20");
   ASSERT_NE(ttusb, nullptr);
   EXPECT_EQ(ttusb->name, "second");
-  EXPECT_EQ(FindPnpDevice("vid_0403"), nullptr);  // the tests are case-sensitive
+  EXPECT_EQ(FindPnpDevice(state.pane, "vid_0403"), nullptr);  // the tests are case-sensitive
   // One query per check: a device plugged in meanwhile is seen by the next check only.
   AddUsb("1-3", "0ea9", "0001", "late");
-  EXPECT_EQ(FindPnpDevice("VID_0EA9"), nullptr);
+  EXPECT_EQ(FindPnpDevice(state.pane, "VID_0EA9"), nullptr);
   EXPECT_EQ(pnpDevices.count, 2);
-  EXPECT_EQ(FindPnpDevice(nullptr), nullptr);
+  EXPECT_EQ(FindPnpDevice(state.pane, nullptr), nullptr);
   EXPECT_EQ(pnpDevices.count, 0);
 }
 
@@ -156,7 +156,7 @@ TEST_F(AmplifierCheck, ProSbOnAMissingPortIsUnhandled) {
 
 TEST_F(AmplifierCheck, ProSbThatCannotBeOpenedReportsTheLinkCode) {
   Configure("ProSB", "ProComp = COM3\n");
-  ComPortTable[3] = PortFree;   // the scan saw it, but the device is gone now
+  state.ports[3] = PortFree;   // the scan saw it, but the device is gone now
   EXPECT_EQ(Check(), AmplifierNotFound);
   EXPECT_EQ(Pane().rfind("\nExamining ProSB\nError connecting to COM3 (", 0), 0u) << Pane();
   EXPECT_NE(Pane().find("Unhandled device : ProSB\n"), std::string::npos);
@@ -172,7 +172,7 @@ class ProSbProbe : public AmplifierCheck {
   void SetUp() override {
     AmplifierCheck::SetUp();
     LinkCom(2, pty.slavePath());
-    ComPortTable[2] = PortFree;
+    state.ports[2] = PortFree;
   }
   void TearDown() override {
     if (encoder.joinable()) encoder.join();

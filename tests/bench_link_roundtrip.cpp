@@ -2,8 +2,7 @@
 // LinkReceive, against a bare blocking TCP echo; and the processor time an idle connected pair uses.
 // Usage: bench_link_roundtrip [rounds] [idle seconds]
 #include "link/link.h"
-#include "link/link_net.h"
-#include "link/link_shared.h"
+#include "link_net.h"
 
 #include <algorithm>
 #include <atomic>
@@ -39,7 +38,7 @@ double Median(std::vector<double> v) {
 
 bool WaitConnected(LinkConnection* a, LinkConnection* b) {
   auto end = Clock::now() + std::chrono::seconds(5);
-  while (LinkLoad(a->status) == 0 || LinkLoad(b->status) == 0)
+  while (LinkStatus(a) == 0 || LinkStatus(b) == 0)
     if (Clock::now() > end) return false;
     else std::this_thread::sleep_for(std::chrono::milliseconds(5));
   return true;

@@ -1,5 +1,5 @@
 // COM numbering from links and from the machine's serial devices, and the exclusive open.
-#include "sysutil/com_device.h"
+#include "platform/com_device.h"
 
 #include <gtest/gtest.h>
 

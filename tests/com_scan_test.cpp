@@ -13,7 +13,7 @@
 #include <string>
 
 #include "scratch_tree.h"
-#include "sysutil/com_device.h"
+#include "platform/com_device.h"
 
 namespace {
 
@@ -92,18 +92,19 @@ TEST_F(ComScanTest, FreeBusyAndAbsentPortsAreTold) {
   PortHolder holder(3);
   ASSERT_TRUE(holder.Held());
 
-  ScanComPorts(MaxComPort, ComPortTable);
-  EXPECT_EQ(ComPortTable[1], PortFree);
-  EXPECT_EQ(ComPortTable[2], PortAbsent);
-  EXPECT_EQ(ComPortTable[3], PortBusy);
-  for (int n = 4; n <= MaxComPort; ++n) EXPECT_EQ(ComPortTable[n], PortAbsent) << n;
-  EXPECT_EQ(ComPortTable[0], 3);
-  EXPECT_TRUE(ComPortExists(1));
-  EXPECT_FALSE(ComPortExists(2));
-  EXPECT_TRUE(ComPortExists(3));
-  EXPECT_FALSE(ComPortExists(0));
-  EXPECT_FALSE(ComPortExists(MaxComPort + 1));
-  EXPECT_FALSE(ComPortExists(-5));
+  ComPortTable table{};
+  ScanComPorts(MaxComPort, table.data());
+  EXPECT_EQ(table[1], PortFree);
+  EXPECT_EQ(table[2], PortAbsent);
+  EXPECT_EQ(table[3], PortBusy);
+  for (int n = 4; n <= MaxComPort; ++n) EXPECT_EQ(table[n], PortAbsent) << n;
+  EXPECT_EQ(table[0], 3);
+  EXPECT_TRUE(ComPortExists(table, 1));
+  EXPECT_FALSE(ComPortExists(table, 2));
+  EXPECT_TRUE(ComPortExists(table, 3));
+  EXPECT_FALSE(ComPortExists(table, 0));
+  EXPECT_FALSE(ComPortExists(table, MaxComPort + 1));
+  EXPECT_FALSE(ComPortExists(table, -5));
 
   const ComOpenResult again = ComDeviceOpen(1);
   ASSERT_NE(again.handle, ComInvalidHandle) << "the scan closed the free port again";
@@ -114,17 +115,18 @@ TEST_F(ComScanTest, RescanForgetsVanishedPortsAndKeepsTheHighestMarkWhenNoneExis
   PseudoTerminal one, five;
   root_.Link("dosdevices/com1", one.Device());
   root_.Link("dosdevices/com5", five.Device());
-  ScanComPorts(MaxComPort, ComPortTable);
-  EXPECT_EQ(ComPortTable[0], 5);
+  ComPortTable table{};
+  ScanComPorts(MaxComPort, table.data());
+  EXPECT_EQ(table[0], 5);
   std::filesystem::remove(root_.Path("dosdevices/com5"));
-  ScanComPorts(MaxComPort, ComPortTable);
-  EXPECT_EQ(ComPortTable[5], PortAbsent);
-  EXPECT_FALSE(ComPortExists(5));
-  EXPECT_EQ(ComPortTable[0], 1);
+  ScanComPorts(MaxComPort, table.data());
+  EXPECT_EQ(table[5], PortAbsent);
+  EXPECT_FALSE(ComPortExists(table, 5));
+  EXPECT_EQ(table[0], 1);
   std::filesystem::remove(root_.Path("dosdevices/com1"));
-  ScanComPorts(MaxComPort, ComPortTable);
-  EXPECT_EQ(ComPortTable[1], PortAbsent);
-  EXPECT_EQ(ComPortTable[0], 1) << "a scan that finds nothing leaves the old mark, which covers only absent ports";
+  ScanComPorts(MaxComPort, table.data());
+  EXPECT_EQ(table[1], PortAbsent);
+  EXPECT_EQ(table[0], 1) << "a scan that finds nothing leaves the old mark, which covers only absent ports";
 
   signed char small[3] = {0, 9, 9};
   root_.Link("dosdevices/com2", one.Device());

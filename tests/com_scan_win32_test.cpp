@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "com_pair.h"
-#include "link/serial_port.h"
-#include "sysutil/com_device.h"
+#include "serial/serial_port.h"
+#include "platform/com_device.h"
 
 namespace {
 
@@ -56,10 +56,11 @@ TEST_F(ComScanWin32, MappedPortsAreFoundFree) {
     if (ComDevicePath(n).empty()) {
       EXPECT_EQ(table[n], PortAbsent) << "COM" << n;
     }
-  ScanComPorts(MaxComPort, ComPortTable);
-  EXPECT_TRUE(ComPortExists(pair.first));
-  EXPECT_FALSE(ComPortExists(MaxComPort + 1));
-  EXPECT_FALSE(ComPortExists(0));
+  ComPortTable scanned{};
+  ScanComPorts(MaxComPort, scanned.data());
+  EXPECT_TRUE(ComPortExists(scanned, pair.first));
+  EXPECT_FALSE(ComPortExists(scanned, MaxComPort + 1));
+  EXPECT_FALSE(ComPortExists(scanned, 0));
 }
 
 TEST_F(ComScanWin32, PortHeldOpenIsBusy) {

@@ -1,6 +1,6 @@
 // Moving a finished file over another in one step, as the text dumps do: an existing file is replaced,
 // a folder or a missing source is refused and nothing is lost.
-#include "sysutil/file_replace.h"
+#include "file_replace.h"
 
 #include <gtest/gtest.h>
 

@@ -23,7 +23,6 @@
 #include <vector>
 
 #include "link/link.h"
-#include "link/link_shared.h"
 #include "null_modem.h"
 #include "probe_tree_support.h"
 #include "serial_test_support.h"
@@ -100,10 +99,10 @@ class GameTreeTest : public ProbeTreeTest {
   }
   // ConnectToGameComputer on the settings in DEVS.NIN; GameLink is released again on success.
   int Connect() {
-    deviceSettings = DeviceSettings{};
-    ReadDeviceSettings();
-    outputPane.Clear();
-    int code = ConnectToGameComputer();
+    state.settings = DeviceSettings{};
+    ReadDeviceSettingsInto(state.settings);
+    state.pane.Clear();
+    int code = ConnectToGameComputer(state);
     if (code == 0) {
       LinkDisconnect(GameLink);
       LinkRelease(GameLink);
@@ -141,7 +140,7 @@ TEST_F(GameTreeTest, AddressesThatDoNotResolveAreCode13WithTheResolversText) {
 
 TEST_F(GameTreeTest, SerialPortFoundByTheScanButGoneSinceIsCode5) {
   WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM5\n");
-  ComPortTable[5] = PortFree;   // found by the last scan, gone since
+  state.ports[5] = PortFree;   // found by the last scan, gone since
   EXPECT_EQ(Connect(), 5);
   EXPECT_EQ(Pane().rfind("UNABLE to connect to serial port COM5\n  : ", 0), 0u) << Pane();
 }
@@ -149,7 +148,7 @@ TEST_F(GameTreeTest, SerialPortFoundByTheScanButGoneSinceIsCode5) {
 TEST_F(GameTreeTest, SerialPortWithoutDsrIsCode6AndIsClosedAgain) {
   PtyPair pty;
   LinkCom(2, pty.slavePath());
-  ComPortTable[2] = PortFree;
+  state.ports[2] = PortFree;
   WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM2\n");
   EXPECT_EQ(Connect(), 6);
   EXPECT_EQ(Pane(), "NOTHING seems to be responding on game machine\nIs the game menu not running?\n");
@@ -172,9 +171,9 @@ TEST_F(GameTreeTest, SerialGameComputerThatAnswersWorks) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   });
-  ComPortTable[2] = PortFree;
+  state.ports[2] = PortFree;
   WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM2\n");
-  TestGameCommunications();
+  TestGameCommunications(state);
   stop = true;
   answerer.join();
   EXPECT_EQ(null_modem::Baud(1), 115200u);

@@ -13,15 +13,11 @@
 #include <vector>
 
 #include "child_process.h"
-#include "device_settings.h"
 #include "link/link.h"
-#include "link/link_shared.h"
-#include "output_pane.h"
-#include "ports_report.h"
+#include "platform/tavik_path.h"
+#include "probe_state.h"
 #include "scripted_game_computer.h"
 #include "suite_tree.h"
-#include "sysutil/com_scan.h"
-#include "sysutil/tavik_path.h"
 
 namespace {
 
@@ -34,22 +30,18 @@ const char* const Working = "ports report\nEthernet game communication seems to 
 class GameTest : public ::testing::Test {
  protected:
   SuiteTree tree;
+  ProbeState state;
 
-  void SetUp() override {
-    deviceSettings = DeviceSettings{};
-    std::memset(ComPortTable, 0, sizeof ComPortTable);
-    std::strcpy(PortsReport, "ports report\n");
-    outputPane.Clear();
-  }
+  void SetUp() override { std::strcpy(state.portsReport, "ports report\n"); }
   void TearDown() override { EXPECT_EQ(GameLink, nullptr) << "the action left its link behind"; }
 
   void WriteDevs(const std::string& text) { tree.Write("PREFERENCES/SETTINGS/DEVS.NIN", text); }
   // ConnectToGameComputer on the settings in DEVS.NIN; GameLink is released again on success.
-  static int Connect() {
-    deviceSettings = DeviceSettings{};
-    ReadDeviceSettings();
-    outputPane.Clear();
-    int code = ConnectToGameComputer();
+  int Connect() {
+    state.settings = DeviceSettings{};
+    ReadDeviceSettingsInto(state.settings);
+    state.pane.Clear();
+    int code = ConnectToGameComputer(state);
     if (code == 0) {
       LinkDisconnect(GameLink);
       LinkRelease(GameLink);
@@ -57,7 +49,7 @@ class GameTest : public ::testing::Test {
     }
     return code;
   }
-  static std::string Pane() { return outputPane.Text(); }
+  std::string Pane() const { return state.pane.Text(); }
 };
 
 // The gameecho program with its console on a pipe; it finds the suite's folder as the test does.
@@ -82,11 +74,11 @@ TEST_F(GameTest, EchoFromGameEchoWorksAndTheRewardCommandReachesIt) {
   WriteDevs(EthernetSettings);
   GameEchoProcess echo;
   ASSERT_TRUE(echo.WaitFor("listening on port 5510")) << echo.output();
-  TestGameCommunications();
+  TestGameCommunications(state);
   EXPECT_EQ(Pane(), Working);
   EXPECT_TRUE(echo.WaitFor("Message 224/4")) << echo.output();
 
-  SendRewardSoundCommand();
+  SendRewardSoundCommand(state);
   EXPECT_EQ(Pane(), "ports report\n\nReward sound command sent");
   EXPECT_TRUE(echo.WaitFor("Reward sound: playing " + TavikPath("c:\\Tavik\\Games\\reward.wav"))) << echo.output();
 }
@@ -97,7 +89,7 @@ TEST_F(GameTest, GameEchoAnswersAnyMessageWithTheSameMessage) {
   LinkConnection* link = LinkCreate();
   ASSERT_EQ(LinkConnect(link, "ethernet", "127.0.0.1", 5510, 0), 0);
   auto deadline = Clock::now() + std::chrono::seconds(5);
-  while (LinkLoad(link->status) == 0 && Clock::now() < deadline)
+  while (LinkStatus(link) == 0 && Clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   std::uint8_t message[LinkMaxMessageLength];
   ASSERT_EQ(LinkBuildMessage(link, message, sizeof message, 150, 7, "abc", 3), 11);
@@ -115,7 +107,7 @@ TEST_F(GameTest, AnswerAfterNineSecondsStillCounts) {
   WriteDevs(EthernetSettings);
   ScriptedGameComputer game(std::chrono::milliseconds(9000));
   ASSERT_TRUE(game.listening());
-  TestGameCommunications();
+  TestGameCommunications(state);
   EXPECT_EQ(Pane(), Working);
 }
 
@@ -124,7 +116,7 @@ TEST_F(GameTest, AnswerAfterElevenSecondsIsAFailure) {
   ScriptedGameComputer game(std::chrono::milliseconds(11000));
   ASSERT_TRUE(game.listening());
   auto start = Clock::now();
-  TestGameCommunications();
+  TestGameCommunications(state);
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(10900));
   EXPECT_EQ(Pane(), "ports report\nFAILURE to echo from game machine\nIS the game menu really running?\n");
   EXPECT_EQ(game.echoRequests(), 1);
@@ -134,8 +126,8 @@ TEST_F(GameTest, MessagesWaitingBeforeTheEchoNeverCount) {
   WriteDevs(EthernetSettings);
   ScriptedGameComputer game(std::chrono::milliseconds(2000), 5);
   ASSERT_TRUE(game.listening());
-  ReadDeviceSettings();
-  ASSERT_EQ(ConnectToGameComputer(), 0);  // the greetings arrive during its one-second wait
+  ReadDeviceSettingsInto(state.settings);
+  ASSERT_EQ(ConnectToGameComputer(state), 0);  // the greetings arrive during its one-second wait
   ASSERT_NE(LinkPending(GameLink, -1), 0);
   auto start = Clock::now();
   EXPECT_EQ(EchoGameComputer(GameLink), 0);
@@ -174,9 +166,9 @@ TEST_F(GameTest, AddressesThatDoNotResolveAreCode13WithTheSystemsWords) {
 
 TEST_F(GameTest, OneComputerSetUpUsesLocalhostOnly) {
   WriteDevs("DisplayMode = 1\nEthernetAddress = 127.0.0.1\n");
-  TestGameCommunications();
+  TestGameCommunications(state);
   EXPECT_EQ(Pane(), "ports report\n\n\nGame communications use internal localhost\n");
-  SendRewardSoundCommand();
+  SendRewardSoundCommand(state);
   EXPECT_EQ(Pane(), "ports report\n\n\nGame communications use internal localhost\n");
 }
 

@@ -64,7 +64,7 @@ TEST_F(HostAddressTest, FirstActiveInterfaceInInterfaceOrderGivesTheAddress) {
                      Address("eth0", 2, false, false, "10.0.0.5"), Address("eth1", 3, true, false, "192.168.10.1"),
                      Address("eth1", 3, true, false, "192.168.10.9")};
   EXPECT_STREQ(GetHostAddressLine(), "I am therapist (192.168.10.1)");
-  EXPECT_STREQ(HostAddressLine, "I am therapist (192.168.10.1)");
+  EXPECT_STREQ(LastHostAddressLine(), "I am therapist (192.168.10.1)");
   EXPECT_STREQ(ExtractHostAddress(), "192.168.10.1");
   EXPECT_EQ(fake.resolverCalls, 0);
 }

@@ -1,6 +1,6 @@
 // The host address line from the system's own name and resolver, and the socket library left as the
 // caller had it.
-#include "sysutil/host_network.h"
+#include "host_network.h"
 
 #include <winsock2.h>
 #include <iphlpapi.h>

@@ -15,13 +15,11 @@
 
 #include "fake_port.h"
 #include "installed_program.h"
-#include "report_output.h"
 #include "software_report.h"
-#include "sysutil/com_scan.h"
 #include "sysutil/host_address.h"
-#include "sysutil/identity_box.h"
 #include "sysutil/system_tools.h"
 #include "sysutil/version_info.h"
+#include "toolboard_state.h"
 #include "toolboard_test_support.h"
 
 namespace {
@@ -63,6 +61,7 @@ class SoftwareReportTest : public ::testing::Test {
   ScopedEnv sysfs{"TAVIK_SYSFS", tree.Path("sys")};
   ScopedEnv dumpEnv{"TAVIK_PANE_DUMP", tree.Path("report.txt")};
   UtcTime utc;
+  ToolboardState state;
 
   void SetUp() override {
     tree.Write("sys/class/tty/.keep", "");  // no machine ports: only the linked ones count
@@ -71,7 +70,7 @@ class SoftwareReportTest : public ::testing::Test {
     SetProgramLocator(FakeLocator);
     playerPlaces = {{VlcFirst, tree.Path("opt/vlc")}, {VlcSecond, tree.Path("flatpak/vlc")},
                     {MpcFirst, tree.Path("opt/mpv")}, {MpcSecond, tree.Path("flatpak/mpv")}};
-    PlatformCode = 111;
+    SetPlatformCode(111);
   }
   void TearDown() override {
     SetHostNetworkSource(nullptr);
@@ -97,8 +96,8 @@ class SoftwareReportTest : public ::testing::Test {
   }
   // What the report output shows; its dump must show the same.
   std::string Shown() const {
-    EXPECT_EQ(ReadWholeFile(tree.Path("report.txt")), reportOutput.Text());
-    return reportOutput.Text();
+    EXPECT_EQ(ReadWholeFile(tree.Path("report.txt")), state.report.Text());
+    return state.report.Text();
   }
 };
 
@@ -113,30 +112,30 @@ TEST_F(SoftwareReportTest, PlatformReportWithBothProgramsConfigAndFreeAndBusyPor
   int held = open(com3.device.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
 
-  ReportPlatformAndPorts();
+  ReportPlatformAndPorts(state);
   close(held);
   EXPECT_EQ(Shown(), PlatformLine() + "Tavik (navro) : PB=1.3  " + FirstDateLine +
                          "   Orb (gamedll): PB=2.0    SB=beta  " + FirstDateLine +
                          "Version       : Tavik 5.2.1 (2026-11)\n" + Stars30 + "COMM PORTS found(2)\n" +
                          "   COM1  \n   COM3 *\n");
-  EXPECT_EQ(identityBox.Text(), "I am therapist (192.168.10.1)");
+  EXPECT_EQ(state.identity.Text(), "I am therapist (192.168.10.1)");
 }
 
 TEST_F(SoftwareReportTest, PlatformReportWithMissingProgramsRunsTheRowsTogether) {
-  tree.Write("tavik/BIN/Tconfig.", "Tavik 5.2\n");
-  ReportPlatformAndPorts();
+  tree.Write("tavik/BIN/Tconfig", "Tavik 5.2\n");  // the name Windows gives to Tconfig.
+  ReportPlatformAndPorts(state);
   EXPECT_EQ(Shown(), PlatformLine() + "Tavik (navro) : Unk   Orb (gamedll): UnkVersion       : Tavik 5.2\n" + Stars30 +
                          "COMM PORTS found(NONE)\n");
 
   // No configuration file: no version line at all. A port that vanished is no longer listed.
-  tree.Remove("tavik/BIN/Tconfig.");
+  tree.Remove("tavik/BIN/Tconfig");
   FakePort com2;
   LinkPort(2, com2.device);
-  ReportPlatformAndPorts();
+  ReportPlatformAndPorts(state);
   EXPECT_EQ(Shown(), PlatformLine() + "Tavik (navro) : Unk   Orb (gamedll): Unk" + Stars30 +
                          "COMM PORTS found(1)\n   COM2  \n");
   tree.Remove("tavik/dosdevices/com2");
-  ReportPlatformAndPorts();
+  ReportPlatformAndPorts(state);
   EXPECT_EQ(Shown(), PlatformLine() + "Tavik (navro) : Unk   Orb (gamedll): Unk" + Stars30 +
                          "COMM PORTS found(NONE)\n");
 }
@@ -156,7 +155,7 @@ TEST_F(SoftwareReportTest, TherapistWithIdenticalGameServersGamesAndPlayers) {
   Install("full64.exe", "opt/vlc", SecondDate);
   Install("sbonly32.exe", "flatpak/mpv");
 
-  ReportInstalledSoftware();
+  ReportInstalledSoftware(state.report);
   EXPECT_EQ(Shown(), std::string("Tavik (navro)    : PB=1.3  ") + FirstDateLine +
                          "Orb (gamedll)     : PB=2.0    SB=beta  " + FirstDateLine +
                          "Aquarium  65535.0.1.65535  " + FirstDateLine +
@@ -173,19 +172,19 @@ TEST_F(SoftwareReportTest, GameServerCopiesThatDifferAreFlagged) {
   const std::string head = std::string("Tavik (navro)    : PB=1.3  ") + FirstDateLine +
                            "Orb (gamedll)     : PB=2.0    SB=beta  " + FirstDateLine;
   const std::string tail = NoGamesBeforePlayers + NoPlayers + NoLastGame;
-  ReportInstalledSoftware();
+  ReportInstalledSoftware(state.report);
   EXPECT_EQ(Shown(), head + tail);
 
   SetModificationTime(tree.Path("tavik/BIN/Orb.exe"), SecondDate);  // same build strings, another date
-  ReportInstalledSoftware();
+  ReportInstalledSoftware(state.report);
   EXPECT_EQ(Shown(), head + "***GAMEDLL VERSIONS DIFFER***\n" + tail);
 
   Install("sbonly32.exe", "tavik/BIN/Orb.exe");  // another build, the same date
-  ReportInstalledSoftware();
+  ReportInstalledSoftware(state.report);
   EXPECT_EQ(Shown(), head + "***GAMEDLL VERSIONS DIFFER***\n" + tail);
 
   tree.Remove("tavik/BIN/Orb.exe");  // no copy at all
-  ReportInstalledSoftware();
+  ReportInstalledSoftware(state.report);
   EXPECT_EQ(Shown(), head + "***GAMEDLL VERSIONS DIFFER***\n" + tail);
 }
 
@@ -194,16 +193,16 @@ TEST_F(SoftwareReportTest, GameComputerNeverComparesTheGameServers) {
   Install("sbonly32.exe", "tavik/BIN/Orb.exe", SecondDate);
   const std::string expected = std::string("Navro not found - must be game\nOrb (gamedll)     : PB=2.0    SB=beta  ") +
                                FirstDateLine + NoGamesBeforePlayers + NoPlayers + NoLastGame;
-  ReportInstalledSoftware();
+  ReportInstalledSoftware(state.report);
   EXPECT_EQ(Shown(), expected);
 
   // A main program without build strings counts as missing too.
   Install("nostrings64.exe", "tavik/BIN/navro.exe");
-  ReportInstalledSoftware();
+  ReportInstalledSoftware(state.report);
   EXPECT_EQ(Shown(), expected);
 
   tree.Remove("tavik/Games/Orb.exe");
-  ReportInstalledSoftware();
+  ReportInstalledSoftware(state.report);
   EXPECT_EQ(Shown(), "Navro not found - must be game\nOrb (gamedll)     : Unk" + NoGamesBeforePlayers + NoPlayers +
                          NoLastGame);
 }
@@ -213,16 +212,16 @@ TEST_F(SoftwareReportTest, MediaPlayersFromTheirFirstPlaceElseTheSecond) {
   Install("full64.exe", "opt/vlc");
   Install("sbonly64.exe", "flatpak/vlc", SecondDate);  // both places: the first wins
   Install("both64.exe", "flatpak/mpv", SecondDate);     // only the second place
-  ReportInstalledSoftware();
+  ReportInstalledSoftware(state.report);
   EXPECT_EQ(Shown(), head + "VLC  1.0.0.3  " + FirstDateLine + "MPC-HC  5.6.7.8  " + SecondDateLine + NoLastGame);
 
   tree.Remove("opt/vlc");
   tree.Remove("flatpak/mpv");
-  ReportInstalledSoftware();
+  ReportInstalledSoftware(state.report);
   EXPECT_EQ(Shown(), head + "VLC  65535.0.1.65535  " + SecondDateLine + "MPC-HC is not installed\n" + NoLastGame);
 
   tree.Remove("flatpak/vlc");
-  ReportInstalledSoftware();
+  ReportInstalledSoftware(state.report);
   EXPECT_EQ(Shown(), head + NoPlayers + NoLastGame);
 }
 

@@ -1,7 +1,7 @@
 // The IP set-up dialog as a technician uses it, on a private X server (Xvfb) driven with xdotool: the
 // adapters of a fake sysfs tree, the role and group, "Try Setting Address" and "Done". A recording
 // runner stands in for the elevated one, and a fake host network lets the new address appear.
-#include "sysutil/ip_setup_dialog.h"
+#include "netsetup_ui/ip_setup_dialog.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>

@@ -1,5 +1,5 @@
 // The clocks: conversion of counter readings with their 32-bit wrap, and the running clocks.
-#include "link/link_clock.h"
+#include "link_clock.h"
 
 #include "link/link.h"
 

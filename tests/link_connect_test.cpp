@@ -1,6 +1,6 @@
 // Connection requests: kinds, flags, the port plan and the failures of opening a socket link.
 #include "link/link.h"
-#include "link/link_socket.h"
+#include "link_socket.h"
 #include "link_socket_support.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The key/value lists: storing, matching, deleting, settings messages and the changed keys.
-#include "link/link_keyvalue.h"
+#include "link_keyvalue.h"
 
 #include "link/link.h"
 

@@ -1,6 +1,6 @@
 // The link library's socket layer as the link threads rely on it, the same on every platform: errors in
 // Winsock's numbers, a select that waits no longer than asked, and accepted sockets that never block.
-#include "link/link_net.h"
+#include "link_net.h"
 #include "link_socket_support.h"
 
 #include <gtest/gtest.h>

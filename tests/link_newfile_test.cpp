@@ -1,6 +1,6 @@
 // Exclusive creation of record files: a name that exists is never opened again, and what is written
 // lands byte for byte, line feeds included.
-#include "link/link_newfile.h"
+#include "link_newfile.h"
 #include "link_test_support.h"
 
 #include <cerrno>

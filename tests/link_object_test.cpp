@@ -1,11 +1,12 @@
 // Connection objects: creation, registry of 16, the object count, release of foreign pointers, user
 // buffers, classes, handles and the debug lines of the object layer.
-#include "link/link_object.h"
+#include "link_object.h"
 
 #include "link/link.h"
-#include "link/link_keyvalue.h"
-#include "link/link_record.h"
+#include "link_keyvalue.h"
+#include "link_record.h"
 #include "link_test_support.h"
+#include "link_transport.h"
 
 #include <cstring>
 #include <memory>
@@ -173,7 +174,7 @@ TEST_F(LinkObjectTest, SerialSettingsOfTheObject) {
   EXPECT_EQ(link->shortFrames, -1);
   EXPECT_EQ(link->rawMode, 2);
   EXPECT_NE(LinkGetShortFrames(link), 0);
-  link->kind = 1;
+  LinkSetTransport(link, &LinkSocketTransport);
   EXPECT_EQ(LinkGetShortFrames(link), 0) << "a socket link has no short frames";
   EXPECT_EQ(LinkGetShortFrames(nullptr), 0);
   LinkSetSerialModes(nullptr, 1, 1);

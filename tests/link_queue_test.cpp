@@ -1,7 +1,8 @@
 // Receive queues, message building and stream reassembly, driven directly without sockets.
 #include "link/link.h"
-#include "link/link_queue.h"
-#include "link/link_wire.h"
+#include "link_queue.h"
+#include "link_wire.h"
+#include "link_transport.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ class QueueTest : public ::testing::Test {
   void SetUp() override {
     link = LinkCreate();
     ASSERT_NE(link, nullptr);
-    link->kind = 1; // a socket link: no serial polling
+    LinkSetTransport(link, &LinkSocketTransport); // a socket link: no serial polling
   }
   void TearDown() override { LinkRelease(link); }
 
@@ -251,7 +252,7 @@ TEST_F(QueueTest, SendRejectsWhatCannotGo) {
 TEST_F(QueueTest, HandleFormsReachTheObject) {
   ASSERT_NE(LinkHandleSlot(6, 1), 0);
   LinkConnection* h = LinkFromHandle(6);
-  h->kind = 1;
+  LinkSetTransport(h, &LinkSocketTransport);
   std::uint8_t buffer[16];
   ASSERT_EQ(LinkBuildMessageByHandle(6, buffer, sizeof buffer, 130, 0, nullptr, 0), 8);
   EXPECT_EQ(LinkMessageLengthByHandle(6, buffer), 8);

@@ -1,9 +1,10 @@
 // Record files and their settings: files read back byte for byte after close or, with WRITENOW, at once.
-#include "link/link_record.h"
+#include "link_record.h"
 
 #include "link/link.h"
-#include "link/link_object.h"
+#include "link_object.h"
 #include "link_test_support.h"
+#include "link_transport.h"
 
 #include <cstring>
 #include <thread>
@@ -292,7 +293,7 @@ TEST_F(LinkRecordTest, DisconnectOfASerialLinkRecordsItsCloseAndClosesTheFiles) 
   EXPECT_FALSE(Exists("cmlMTX20.bin"));
 
   LinkConnection* socket = Opened("CRX", "CTX");
-  socket->kind = 1;
+  LinkSetTransport(socket, &LinkSocketTransport);
   LinkRecordEvent(socket, LinkDirectionTransmit, 42, 0, 0, 0);
   EXPECT_EQ(LinkDisconnect(socket), 0);
   EXPECT_EQ(ReadFile("cmlCTX20.bin").size(), 40u);

@@ -1,6 +1,6 @@
 // Serial links: opening, the three receive forms over a pseudo-terminal, sending, the line
 // operations of both link kinds and the line handshake between two links joined by a null-modem cable.
-#include "link/link_serial.h"
+#include "link_serial.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "link/link.h"
-#include "link/link_queue.h"
-#include "link/serial_port.h"
+#include "link_queue.h"
+#include "link_socket_support.h"
+#include "link_transport.h"
+#include "serial/serial_port.h"
 #include "null_modem.h"
 #include "serial_test_support.h"
 
@@ -226,6 +228,35 @@ TEST_F(LinkSerialPty, ConnectingAgainWithoutDisconnectReopensThePort) {
   EXPECT_EQ(ReceiveMessage(link), message);
 }
 
+// Each connect request chooses the link's transport: connecting as another kind closes the earlier port
+// first, and a request of no known kind keeps the transport it had.
+TEST_F(LinkSerialPty, ConnectingAsAnotherKindClosesThePortAndChangesTheTransport) {
+  uint8_t lowCode[8];
+  ASSERT_EQ(LinkBuildMessage(link, lowCode, sizeof lowCode, 0x20, 0, nullptr, 0), 8);
+  ASSERT_EQ(LinkConnect(link, "ethernet", "127.0.0.1", linktest::FreeTPort(), 0), 0);
+  EXPECT_EQ(link->comPort, 0);
+  LinkConnection* next = LinkCreate();
+  EXPECT_EQ(OpenSerial(next, "COM3", 115200), 0) << "the port is free for another link";
+  LinkRelease(next);
+  EXPECT_EQ(LinkSend(link, lowCode, 0), LinkErrorLowCode) << "a socket link sends codes of 128 and above only";
+  EXPECT_EQ(LinkConnect(link, "pigeon", "COM3", 0, 0), LinkErrorUnknownKind);
+  EXPECT_EQ(LinkSend(link, lowCode, 0), LinkErrorLowCode);
+  ASSERT_EQ(OpenSerial(link, "COM3", 115200), 0);
+  EXPECT_EQ(LinkSend(link, lowCode, 0), 0) << "a serial link writes any code";
+  EXPECT_EQ(pty.receive(8), Bytes(lowCode, lowCode + 8));
+}
+
+// An object that never connected is a serial link with its port closed, as it always was.
+TEST(LinkTransport, NeverConnectedObjectIsAClosedSerialLink) {
+  LinkConnection* link = LinkCreate();
+  uint8_t message[8];
+  ASSERT_EQ(LinkBuildMessage(link, message, sizeof message, 0x90, 0, nullptr, 0), 8);
+  EXPECT_EQ(LinkSend(link, message, 0), LinkErrorPortClosed);
+  EXPECT_EQ(LinkPeerPresent(link), 0);
+  EXPECT_EQ(LinkDisconnect(link), 0);
+  LinkRelease(link);
+}
+
 TEST(LinkSerialOpen, AddressesAndPortNumbers) {
   null_modem::Install(2, 11);
   LinkConnection* link = LinkCreate();
@@ -424,7 +455,7 @@ TEST_F(LinkSerialCable, PeerThatDoesNotAnswerLeavesTheSettingsAlone) {
 
 TEST(LinkLineSocket, SocketLinksAnswerFromTheirState) {
   LinkConnection* link = LinkCreate();
-  link->kind = 1;
+  LinkSetTransport(link, &LinkSocketTransport);
   link->status = 3;
   link->connValid = 1;
   EXPECT_EQ(LinkPeerPresent(link), 3);

@@ -1,6 +1,6 @@
 // Serial links on Windows: two links joined through a pair of COM ports, messages both ways in the
 // binary and the two-byte command form, raw bytes, the line operations and reopening with larger queues.
-#include "link/link_serial.h"
+#include "link_serial.h"
 
 #include <windows.h>
 
@@ -12,7 +12,7 @@
 
 #include "com_pair.h"
 #include "link/link.h"
-#include "link/serial_port.h"
+#include "serial/serial_port.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #define TAVIK_TESTS_LINK_SOCKET_SUPPORT_H
 
 #include "link/link.h"
-#include "link/link_net.h"
-#include "link/link_shared.h"
+#include "link_net.h"
+#include "link_shared.h"
 
 #include <gtest/gtest.h>
 

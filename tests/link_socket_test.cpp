@@ -1,8 +1,8 @@
 // Socket links end to end on loopback: connecting, reconnecting, the announcement and the poke, message
 // routing by class, and stopping a busy link.
 #include "link/link.h"
-#include "link/link_socket.h"
-#include "link/link_wire.h"
+#include "link_socket.h"
+#include "link_wire.h"
 #include "link_socket_support.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // link's ports are its own, and a link thread whose select keeps failing still waits its half second and
 // stops when asked.
 #include "link/link.h"
-#include "link/link_net.h"
-#include "link/link_shared.h"
+#include "link_net.h"
+#include "link_shared.h"
 #include "link_socket_support.h"
 #include "link_test_support.h"
 

@@ -1,8 +1,8 @@
 // The link console as a user drives it: a slave and a master process exchanging test messages on
 // loopback, keys fed through their standard input, output read from their standard output.
 #include "child_process.h"
-#include "link/link_net.h"
-#include "link/link_wire.h"
+#include "link_net.h"
+#include "link_wire.h"
 #include "link_socket_support.h"
 
 #include <gtest/gtest.h>

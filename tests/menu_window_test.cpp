@@ -13,9 +13,8 @@
 #include <string>
 
 #include "menu_window.h"
-#include "report_output.h"
 #include "software_report.h"
-#include "sysutil/identity_box.h"
+#include "toolboard_state.h"
 #include "toolboard_test_support.h"
 
 namespace {
@@ -59,7 +58,8 @@ Fl_Widget* FindButton(Fl_Window* window, const char* label) {
 }
 
 TEST(MenuWindowTest, ChildrenInCreationOrderWithTheirGeometryAndColours) {
-  MenuWindow menu;
+  ToolboardState state;
+  MenuWindow menu(state);
   Fl_Window* window = menu.Window();
   EXPECT_EQ(window->w(), 599);
   EXPECT_EQ(window->h(), 518);
@@ -104,6 +104,7 @@ class MenuActionsTest : public ::testing::Test {
   ScopedEnv sysfs{"TAVIK_SYSFS", tree.Path("sys")};
   ScopedEnv dump{"TAVIK_PANE_DUMP", tree.Path("report.txt")};
   std::unique_ptr<ScopedCurrentDirectory> here;
+  ToolboardState state;
 
   void SetUp() override {
     tree.Write("sys/class/tty/.keep", "");
@@ -115,7 +116,7 @@ class MenuActionsTest : public ::testing::Test {
 
 TEST_F(MenuActionsTest, MissingSiblingProgramsAreGreyedOut) {
   {
-    MenuWindow menu;
+    MenuWindow menu(state);
     menu.ApplySiblingPrograms(FindSiblingPrograms());
     for (const char* label : {"Run Signalbay", "Run Communications Test Tool", "Run comm recorder console",
                               "Run Wiretrace"}) {
@@ -129,7 +130,7 @@ TEST_F(MenuActionsTest, MissingSiblingProgramsAreGreyedOut) {
   WriteScript(tree, "tavik/BIN/linkprobe", "exit 0\n");
   WriteScript(tree, "tavik/BIN/cmltap.exe", "exit 0\n");
   WriteScript(tree, "tavik/Signalbay/Quillon", "exit 0\n");
-  MenuWindow menu;
+  MenuWindow menu(state);
   menu.ApplySiblingPrograms(FindSiblingPrograms());
   for (const char* label : {"Run Signalbay", "Run Communications Test Tool", "Run comm recorder console"}) {
     EXPECT_TRUE(FindButton(menu.Window(), label)->active()) << label;
@@ -140,7 +141,7 @@ TEST_F(MenuActionsTest, MissingSiblingProgramsAreGreyedOut) {
 TEST_F(MenuActionsTest, SiblingButtonsRunTheirProgramToItsEnd) {
   WriteScript(tree, "tavik/BIN/linkprobe", "sleep 0.3\necho \"$0 $#\" > linkprobe.ran\n");
   WriteScript(tree, "tavik/Signalbay/Quillon.exe", "echo \"$0\" > ../BIN/quillon.ran\n");
-  MenuWindow menu;
+  MenuWindow menu(state);
   menu.ApplySiblingPrograms(FindSiblingPrograms());
   auto before = std::chrono::steady_clock::now();
   FindButton(menu.Window(), "Run Communications Test Tool")->do_callback();
@@ -151,14 +152,14 @@ TEST_F(MenuActionsTest, SiblingButtonsRunTheirProgramToItsEnd) {
 }
 
 TEST_F(MenuActionsTest, ReportButtonsReplaceTheReportOutput) {
-  MenuWindow menu;
+  MenuWindow menu(state);
   auto* report = dynamic_cast<Fl_Output*>(dynamic_cast<Fl_Scroll*>(menu.Window()->child(0))->resizable());
   auto* identity = dynamic_cast<Fl_Output*>(menu.Window()->child(1));
   FindButton(menu.Window(), "Rescan serial ports")->do_callback();
   EXPECT_EQ(std::string(report->value()).rfind("Platform: ", 0), 0u) << report->value();
-  EXPECT_EQ(reportOutput.Text(), report->value());
+  EXPECT_EQ(state.report.Text(), report->value());
   EXPECT_EQ(ReadWholeFile(tree.Path("report.txt")), report->value());
-  EXPECT_EQ(identityBox.Text(), identity->value());
+  EXPECT_EQ(state.identity.Text(), identity->value());
 
   FindButton(menu.Window(), "Report installed software")->do_callback();
   EXPECT_EQ(std::string(report->value()).rfind("Navro not found - must be game\n", 0), 0u) << report->value();
@@ -166,13 +167,12 @@ TEST_F(MenuActionsTest, ReportButtonsReplaceTheReportOutput) {
 }
 
 TEST_F(MenuActionsTest, DoneAndTheCloseBoxEndTheEventLoop) {
-  MenuWindow menu;
-  ExitRequested = 0;
+  MenuWindow menu(state);
   FindButton(menu.Window(), "Done (Exit)")->do_callback();
-  EXPECT_EQ(ExitRequested, 1);
-  ExitRequested = 0;
-  menu.Window()->do_callback();
-  EXPECT_EQ(ExitRequested, 1);
+  EXPECT_TRUE(menu.ExitRequested());
+  MenuWindow closed(state);
+  closed.Window()->do_callback();
+  EXPECT_TRUE(closed.ExitRequested());
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The program's own path from the system, and what a buffer too small for it receives.
-#include "sysutil/module_path.h"
+#include "appbase/module_path.h"
 
 #include <gtest/gtest.h>
 #include <io.h>

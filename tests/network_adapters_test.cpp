@@ -12,7 +12,7 @@
 #include <fstream>
 
 #include "netns_fixture.h"
-#include "sysutil/linux_interfaces.h"
+#include "sysutil/network_interfaces_linux.h"
 
 namespace fs = std::filesystem;
 

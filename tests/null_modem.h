@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "link/serial_device.h"
+#include "serial/serial_device.h"
 
 namespace null_modem {
 

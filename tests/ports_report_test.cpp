@@ -13,13 +13,10 @@
 #include <vector>
 
 #include "fake_port.h"
-#include "device_settings.h"
-#include "output_pane.h"
 #include "ports_report.h"
+#include "probe_state.h"
 #include "probe_test_support.h"
-#include "sysutil/com_scan.h"
 #include "sysutil/host_address.h"
-#include "sysutil/identity_box.h"
 
 namespace {
 
@@ -64,6 +61,7 @@ class PortsReportTest : public ::testing::Test {
   ScopedEnv root{"TAVIK_ROOT", tree.Path("tavik")};
   ScopedEnv sysfs{"TAVIK_SYSFS", tree.Path("sys")};
   ScopedEnv procfs{"TAVIK_PROCFS", tree.Path("proc")};
+  ProbeState state;
 
   void SetUp() override {
     tree.Write("sys/class/tty/.keep", "");   // no machine ports: only the linked ones count
@@ -88,9 +86,9 @@ class PortsReportTest : public ::testing::Test {
 };
 
 TEST_F(PortsReportTest, NoPortsNoVersionNoSummary) {
-  BuildPortsReport();
-  EXPECT_EQ(std::string(PortsReport), std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
-  EXPECT_EQ(identityBox.Text(), "I am therapist (192.168.10.1)");
+  BuildPortsReport(state);
+  EXPECT_EQ(std::string(state.portsReport), std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
+  EXPECT_EQ(state.identity.Text(), "I am therapist (192.168.10.1)");
 }
 
 TEST_F(PortsReportTest, FreeAndBusyPortsWithVersionAndSummary) {
@@ -102,72 +100,77 @@ TEST_F(PortsReportTest, FreeAndBusyPortsWithVersionAndSummary) {
   int held = open(com3.device.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
 
-  BuildPortsReport();
+  BuildPortsReport(state);
   close(held);
-  EXPECT_EQ(std::string(PortsReport),
+  EXPECT_EQ(std::string(state.portsReport),
             "Version       : Tavik 5.2.1 (2026-11)\n"
             "Cores=2,Procs=4,Speed=2400,Mem=8041236\nCPU=Test CPU 3000\n" +
                 std::string(Stars30) + "COMM PORTS found(2)\n   COM1  \n   COM3 *\n" + Stars32);
-  EXPECT_EQ(ComPortTable[0], 3);
-  EXPECT_EQ(ComPortTable[1], PortFree);
-  EXPECT_EQ(ComPortTable[2], PortAbsent);
-  EXPECT_EQ(ComPortTable[3], PortBusy);
+  EXPECT_EQ(state.ports[0], 3);
+  EXPECT_EQ(state.ports[1], PortFree);
+  EXPECT_EQ(state.ports[2], PortAbsent);
+  EXPECT_EQ(state.ports[3], PortBusy);
 }
 
 TEST_F(PortsReportTest, VersionLineWithoutLineFeedRunsIntoThePortHead) {
   tree.Write("tavik/BIN/Tconfig.", "5.3");
-  BuildPortsReport();
-  EXPECT_EQ(std::string(PortsReport), "Version       : 5.3" + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
+  BuildPortsReport(state);
+  EXPECT_EQ(std::string(state.portsReport), "Version       : 5.3" + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
 
   tree.Write("tavik/BIN/Tconfig.", "");
-  BuildPortsReport();
-  EXPECT_EQ(std::string(PortsReport), "Version       : " + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
+  BuildPortsReport(state);
+  EXPECT_EQ(std::string(state.portsReport), "Version       : " + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
+
+  tree.Remove("tavik/BIN/Tconfig.");
+  tree.Write("tavik/BIN/Tconfig", "5.4\n");  // the file's name on Windows, which drops the trailing dot
+  BuildPortsReport(state);
+  EXPECT_EQ(std::string(state.portsReport), "Version       : 5.4\n" + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
 }
 
 TEST_F(PortsReportTest, OverlongVersionLineIsCut) {
   tree.Write("tavik/BIN/Tconfig.", std::string(5000, 'v') + "\n");
-  BuildPortsReport();
-  EXPECT_EQ(std::string(PortsReport), "Version       : " + std::string(259, 'v') + Stars30 + "COMM PORTS found(NONE)\n" + Stars32);
+  BuildPortsReport(state);
+  EXPECT_EQ(std::string(state.portsReport), "Version       : " + std::string(259, 'v') + Stars30 + "COMM PORTS found(NONE)\n" + Stars32);
 }
 
 TEST_F(PortsReportTest, RescanForgetsPortsThatDisappeared) {
   FakePort com1, com3;
   LinkPort(1, com1.device);
   LinkPort(3, com3.device);
-  BuildPortsReport();
-  EXPECT_TRUE(ComPortExists(3));
+  BuildPortsReport(state);
+  EXPECT_TRUE(ComPortExists(state.ports, 3));
 
   UnlinkPort(3);
-  BuildPortsReport();
-  EXPECT_FALSE(ComPortExists(3));
-  EXPECT_EQ(std::string(PortsReport), std::string(Stars30) + "COMM PORTS found(1)\n   COM1  \n" + Stars32);
+  BuildPortsReport(state);
+  EXPECT_FALSE(ComPortExists(state.ports, 3));
+  EXPECT_EQ(std::string(state.portsReport), std::string(Stars30) + "COMM PORTS found(1)\n   COM1  \n" + Stars32);
 
   UnlinkPort(1);
-  BuildPortsReport();   // the highest port found stays from the last scan, but every state is absent
-  EXPECT_FALSE(ComPortExists(1));
-  EXPECT_EQ(std::string(PortsReport), std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
+  BuildPortsReport(state);   // the highest port found stays from the last scan, but every state is absent
+  EXPECT_FALSE(ComPortExists(state.ports, 1));
+  EXPECT_EQ(std::string(state.portsReport), std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
 }
 
 TEST_F(PortsReportTest, ScanPortsAndConfigShowsOnlyTheReportAndRereadsSettings) {
   ScopedEnv dumpEnv("TAVIK_PANE_DUMP", tree.Path("pane.txt"));
   tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN", "DisplayMode=2\n");
-  outputPane.Append("left over from the last action\n");
-  BuildPortsReport();
-  EXPECT_STREQ(outputPane.Text(), "");
+  state.pane.Append("left over from the last action\n");
+  BuildPortsReport(state);
+  EXPECT_STREQ(state.pane.Text(), "");
 
-  outputPane.Append("left over again\n");
-  ScanPortsAndConfig();
-  EXPECT_STREQ(outputPane.Text(), PortsReport);
-  EXPECT_EQ(ReadWholeFile(tree.Path("pane.txt")), PortsReport);
-  EXPECT_EQ(deviceSettings.displayMode, 2);
+  state.pane.Append("left over again\n");
+  ScanPortsAndConfig(state);
+  EXPECT_STREQ(state.pane.Text(), state.portsReport);
+  EXPECT_EQ(ReadWholeFile(tree.Path("pane.txt")), state.portsReport);
+  EXPECT_EQ(state.settings.displayMode, 2);
 }
 
 TEST_F(PortsReportTest, SummaryIsLeftOutUntilProcessorDataCanBeRead) {
-  BuildPortsReport();
-  EXPECT_EQ(std::string(PortsReport).find("Cores="), std::string::npos);
+  BuildPortsReport(state);
+  EXPECT_EQ(std::string(state.portsReport).find("Cores="), std::string::npos);
   WriteProcessorData();
-  BuildPortsReport();
-  EXPECT_NE(std::string(PortsReport).find("Cores=2,Procs=4,Speed=2400,Mem=8041236\n"), std::string::npos);
+  BuildPortsReport(state);
+  EXPECT_NE(std::string(state.portsReport).find("Cores=2,Procs=4,Speed=2400,Mem=8041236\n"), std::string::npos);
 }
 
 }  // namespace

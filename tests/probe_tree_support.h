@@ -1,6 +1,6 @@
 // A suite installation for the linkprobe action tests: a scratch tree that TAVIK_ROOT, TAVIK_SYSFS and
 // TAVIK_PROCFS point at and that is the current directory, settings files, USB devices and COM links,
-// with the program's process-wide state reset before each test.
+// and the program's state, fresh for each test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,15 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "device_settings.h"
-#include "output_pane.h"
-#include "ports_report.h"
+#include "probe_state.h"
 #include "probe_test_support.h"
-#include "sysutil/com_scan.h"
 
 class ProbeTreeTest : public ::testing::Test {
  protected:
   probetest::ScratchTree tree;
+  ProbeState state;
 
   void SetUp() override {
     ASSERT_FALSE(tree.Root().empty());
@@ -32,10 +30,7 @@ class ProbeTreeTest : public ::testing::Test {
     tree.Write("proc/.keep", "");
     previous_ = std::filesystem::current_path();
     std::filesystem::current_path(tree.Root());
-    deviceSettings = DeviceSettings{};
-    std::memset(ComPortTable, 0, sizeof ComPortTable);
-    std::strcpy(PortsReport, "ports report\n");
-    outputPane.Clear();
+    std::strcpy(state.portsReport, "ports report\n");
   }
   void TearDown() override { std::filesystem::current_path(previous_); }
 
@@ -58,7 +53,7 @@ class ProbeTreeTest : public ::testing::Test {
     std::filesystem::create_symlink(device, tree.Path("tavik/dosdevices/com" + std::to_string(n)));
   }
 
-  std::string Pane() const { return outputPane.Text(); }
+  std::string Pane() const { return state.pane.Text(); }
 
  private:
   std::vector<std::unique_ptr<probetest::ScopedEnv>> env_;

@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "link/link.h"
-#include "link/link_shared.h"
 
 // The game computer as the test scripts it: the server end of the link on port 5510, which sends
 // `greetings` messages of its own as soon as a client is connected and answers each echo request
@@ -34,7 +33,7 @@ class ScriptedGameComputer {
     bool greeted = false;
     std::uint8_t message[LinkReceiveBufferSize];
     while (!stop_) {
-      if (!greeted && LinkLoad(link_->status) != 0) {
+      if (!greeted && LinkStatus(link_) != 0) {
         for (int i = 0; i < greetings_; ++i) Send(200, i);
         greeted = true;
       }

@@ -1,6 +1,6 @@
 // Serial port driver: pseudo-terminals for the data path, exclusive open and permissions,
 // the null-modem cable for modem lines, break and error flags.
-#include "link/serial_port.h"
+#include "serial/serial_port.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -17,8 +17,8 @@
 #include <string>
 #include <thread>
 
-#include "link/serial_baud.h"
-#include "link/serial_device.h"
+#include "serial/serial_baud_linux.h"
+#include "serial/serial_device.h"
 #include "null_modem.h"
 #include "serial_test_support.h"
 

@@ -1,7 +1,7 @@
 // Serial port driver on Windows, through the comm API on two COM ports joined like a null-modem cable
 // without modem lines: open and busy ports, settings as the device keeps them, data and queue counts,
 // immediate reads, write stalls, modem lines and break, and the event watch.
-#include "link/serial_port.h"
+#include "serial/serial_port.h"
 
 #include <windows.h>
 
@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "com_pair.h"
-#include "link/serial_device.h"
-#include "sysutil/com_device.h"
+#include "serial/serial_device.h"
+#include "platform/com_device.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The socket library that toolboard keeps started for its whole run: sockets work between the start
 // and the stop, and not after it.
-#include "socket_library.h"
+#include "platform/socket_library.h"
 
 #include <winsock2.h>
 

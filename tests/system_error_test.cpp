@@ -1,5 +1,5 @@
 // errno in the numbers the tools report: Winsock numbers for sockets, Win32 numbers for devices.
-#include "sysutil/system_error.h"
+#include "platform/system_error.h"
 
 #include <gtest/gtest.h>
 

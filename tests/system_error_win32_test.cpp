@@ -1,5 +1,5 @@
 // Windows reports its own error numbers, which are already the ones the tools show, and words them itself.
-#include "sysutil/system_error.h"
+#include "platform/system_error.h"
 
 #include <gtest/gtest.h>
 

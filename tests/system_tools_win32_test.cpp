@@ -21,8 +21,6 @@
 #include "sysutil/network_shell.h"
 #include "windows_test_support.h"
 
-int PlatformCode = 0;
-
 namespace {
 
 std::string Content(const std::string& path) {
@@ -41,7 +39,7 @@ class SystemToolsWin32 : public ::testing::Test {
   ~SystemToolsWin32() override {
     _putenv_s("COMSPEC", savedComspec_.c_str());
     _putenv_s("TAVIK_HELPER_RECORD", "");
-    PlatformCode = 0;
+    SetPlatformCode(0);
   }
 
   std::string Record() const { return tree_.Path("record.txt"); }
@@ -74,7 +72,7 @@ const Starter Starters[] = {
 TEST_F(SystemToolsWin32, EachStarterHandsItsFamilysCommandToTheCommandProcessor) {
   auto never = [](const char*) { return false; };
   for (int code : {111, 101, 8, 0}) {
-    PlatformCode = code;
+    SetPlatformCode(code);
     for (const Starter& starter : Starters) {
       const std::string command = WindowsToolCommand(starter.tool, code, never);
       SCOPED_TRACE(std::to_string(code) + ": " + command);
@@ -82,20 +80,20 @@ TEST_F(SystemToolsWin32, EachStarterHandsItsFamilysCommandToTheCommandProcessor)
       EXPECT_TRUE(EndsWith(TakeLine(), "/c " + command));
     }
   }
-  PlatformCode = 111;
+  SetPlatformCode(111);
   StartCommandPrompt();
   EXPECT_TRUE(EndsWith(TakeLine(), "/c start cmd.exe"));
   StartNetworkConnections();
   EXPECT_TRUE(EndsWith(TakeLine(), "/c start /B C:\\Windows\\System32\\ncpa.cpl"));
   StartDxDiag();
   EXPECT_TRUE(EndsWith(TakeLine(), "/c start dxdiag.exe"));
-  PlatformCode = 8;
+  SetPlatformCode(8);
   StartDeviceManager();
   EXPECT_TRUE(EndsWith(TakeLine(), "/c C:\\WINDOWS\\CONTROL.EXE Sysdm.cpl, System,1"));
 }
 
 TEST_F(SystemToolsWin32, OldFamilyGraphicsDiagnosticsRunsTheFirstFileThatExists) {
-  PlatformCode = 8;
+  SetPlatformCode(8);
   const char* const places[] = {"C:\\windows\\system32\\dxdiag.exe", "C:\\windows\\system\\dxdiag.exe",
                                 "C:\\program files\\directx\\setup\\dxdiag.exe"};
   const char* first = nullptr;
@@ -113,7 +111,7 @@ TEST_F(SystemToolsWin32, OldFamilyGraphicsDiagnosticsRunsTheFirstFileThatExists)
 }
 
 TEST_F(SystemToolsWin32, MissingCommandProcessorIsAClearFailure) {
-  PlatformCode = 111;
+  SetPlatformCode(111);
   _putenv_s("COMSPEC", tree_.Path("missing.exe").c_str());
   EXPECT_EQ(StartCommandPrompt(), -1);
   EXPECT_EQ(TakeLine(), "");

@@ -1,5 +1,5 @@
 // The suite's Windows paths on this machine: the root, letter case, programs with and without ".exe".
-#include "sysutil/tavik_path.h"
+#include "platform/tavik_path.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +27,15 @@ class TavikPathTest : public ::testing::Test {
 TEST_F(TavikPathTest, ComponentsMatchIgnoringCase) {
   EXPECT_EQ(TavikPath("C:\\Tavik\\Games\\reward.wav"), (root_ / "GAMES" / "Reward.WAV").string());
   EXPECT_EQ(TavikPath("c:\\TAVIK\\games\\REWARD.wav"), (root_ / "GAMES" / "Reward.WAV").string());
+}
+
+TEST_F(TavikPathTest, TrailingDotsAreDroppedAsWindowsDropsThem) {
+  fs::create_directories(root_ / "BIN");
+  std::ofstream(root_ / "BIN" / "tconfig") << "x";
+  EXPECT_EQ(TavikPath("C:\\Tavik\\BIN\\Tconfig."), (root_ / "BIN" / "tconfig").string());
+  std::ofstream(root_ / "BIN" / "Tconfig.") << "x";
+  EXPECT_EQ(TavikPath("C:\\Tavik\\BIN\\Tconfig."), (root_ / "BIN" / "Tconfig.").string()) << "the exact name first";
+  EXPECT_EQ(TavikPath("C:\\Tavik\\BIN\\..."), (root_ / "BIN" / "...").string());
 }
 
 TEST_F(TavikPathTest, MissingComponentsStayAsGiven) {

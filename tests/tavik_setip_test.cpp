@@ -1,16 +1,23 @@
 // The address helper for real, inside a network namespace of the test's own: a static address set and
-// read back with ip, bad parameters refused, and the whole road from the dialog's parameter text
-// through the elevation runner.
+// read back with ip, bad parameters refused, and the whole road from the dialog's parameter text through
+// the elevation stand-in. In the same namespace the change's library, over a configuration root of the
+// test's own: the new address before the old goes, and the change kept by ifupdown or systemd-networkd.
+// Which copy of the helper may be raised to root.
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
 #include <fstream>
+#include <algorithm>
+#include <map>
 #include <sstream>
 #include <thread>
 
 #include "netns_fixture.h"
+#include "scratch_tree.h"
+#include "sysutil/address_change_linux.h"
 #include "sysutil/network_shell.h"
+#include "sysutil/trusted_helper.h"
 
 namespace {
 
@@ -18,13 +25,69 @@ const std::string Helper = TAVIK_SETIP_PATH;
 
 std::string Quote(const std::string& text) { return "'" + text + "'"; }
 
+std::string ReadTextFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string Joined(const CommandLine& argv) {
+  std::string text;
+  for (const std::string& word : argv) text += (text.empty() ? "" : " ") + word;
+  return text;
+}
+
+AddressCommand Static(const char* text) {
+  AddressCommand command;
+  std::string error;
+  EXPECT_TRUE(ParseAddressCommand(text, command, error)) << error;
+  return command;
+}
+
+// Runs ip and sysctl inside the namespace, records every command, and answers for the services'
+// programs (networkctl, nmcli, dhclient) without running them; `refuse` names commands that fail.
+class NamespaceRunner : public CommandRunner {
+ public:
+  explicit NamespaceRunner(std::string ns) : ns_(std::move(ns)) {}
+  int Run(const CommandLine& argv, std::string* output) override {
+    ran.push_back(Joined(argv));
+    if (refuse.count(Joined(argv))) return 2;
+    if (argv[0] != "ip" && argv[0] != "sysctl") return 0;
+    std::string line = "ip netns exec " + ns_;
+    for (const std::string& word : argv) line += " " + Quote(word);
+    FILE* pipe = popen((line + " 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) {
+      if (output) *output += buffer;
+    }
+    int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  bool Installed(const std::string&) override { return true; }
+  void Pause(int) override {}
+
+  std::vector<std::string> ran;
+  std::map<std::string, bool> refuse;
+
+ private:
+  std::string ns_;
+};
+
 }  // namespace
 
 class AddressHelperTest : public NetNamespaceTest {
  protected:
   int Helper(const std::string& parameters) {
-    int status = std::system((In(::Helper + " " + Quote(parameters)) + " 2>/dev/null").c_str());
+    int status = std::system((In(::Helper + " " + Quote(parameters)) + " >/dev/null 2>&1").c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  LinuxInterface Tva() const {
+    LinuxInterface tva;
+    tva.device = "tva";
+    tva.index = static_cast<unsigned>(std::atoi(CommandOutput("ip -n " + ns_ + " -o link show tva").c_str()));
+    return tva;
   }
 };
 
@@ -38,6 +101,11 @@ TEST_F(AddressHelperTest, SetsAStaticAddressOnTheNamedAdapter) {
   EXPECT_EQ(Helper("interface ip set address name=\"Local Area Connection\" static 192.168.20.2 255.255.255.0 "), 0);
   EXPECT_NE(Addresses().find("inet 192.168.20.2/24"), std::string::npos);
   EXPECT_EQ(Addresses().find("192.168.10.1"), std::string::npos);
+
+  // The new address of the same subnet is added beside the old one, which must go without taking it along.
+  EXPECT_EQ(Helper("interface ip set address name=\"Local Area Connection\" static 192.168.20.3 255.255.255.0 "), 0);
+  EXPECT_NE(Addresses().find("inet 192.168.20.3/24"), std::string::npos) << Addresses();
+  EXPECT_EQ(Addresses().find("inet 192.168.20.2/"), std::string::npos) << Addresses();
 }
 
 TEST_F(AddressHelperTest, RefusesBadNamesAddressesAndMasks) {
@@ -53,7 +121,7 @@ TEST_F(AddressHelperTest, RefusesBadNamesAddressesAndMasks) {
       "interface ip set address name=\"lo\" static 192.168.10.2 255.255.255.0 ",
       "interface ip set address \"lo\" dhcp",
   };
-  for (const char* parameters : refused) EXPECT_EQ(Helper(parameters), 1) << parameters;
+  for (const char* parameters : refused) EXPECT_EQ(Helper(parameters), AddressBadParameters) << parameters;
   EXPECT_NE(Addresses().find("inet 192.168.10.1/24"), std::string::npos);  // untouched
 }
 
@@ -63,7 +131,62 @@ TEST_F(AddressHelperTest, KernelNamesWorkWhenNoFriendlyNameMatches) {
             std::string::npos);
 }
 
-TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationRunner) {
+TEST_F(AddressHelperTest, TheOldAddressStaysWhenTheNewOneCannotBeAdded) {
+  ASSERT_TRUE(RunQuietly(In("ip address add 10.9.9.9/8 dev tva")));
+  NamespaceRunner runner(ns_);
+  runner.refuse["ip address add 192.168.10.1/24 broadcast + dev tva"] = true;
+  AddressChangeResult result = ApplyAddressCommand(
+      Static("interface ip set address name=\"tva\" static 192.168.10.1 255.255.255.0 "), Tva(), runner, "");
+  EXPECT_EQ(result.status, AddressUnchanged) << result.message;
+  EXPECT_NE(result.message.find("tva keeps 10.9.9.9/8"), std::string::npos) << result.message;
+  EXPECT_NE(Addresses().find("inet 10.9.9.9/8"), std::string::npos);
+}
+
+TEST_F(AddressHelperTest, IfupdownKeepsTheChangeInAStanzaOfItsOwn) {
+  ScratchTree root("tavik-etc");
+  root.Write("etc/network/interfaces",
+             "source /etc/network/interfaces.d/*\n\nauto tva\niface tva inet static\n    address 10.9.9.9/8\n"
+             "# the peer\niface tva inet6 auto\n");
+  root.Write("run/network/ifstate.tva", "tva\n");
+  ASSERT_TRUE(RunQuietly(In("ip address add 10.9.9.9/8 dev tva")));
+  NamespaceRunner runner(ns_);
+  AddressChangeResult result = ApplyAddressCommand(
+      Static("interface ip set address name=\"tva\" static 192.168.10.1 255.255.255.0 "), Tva(), runner, root.Root());
+  EXPECT_EQ(result.status, AddressChanged) << result.message;
+  EXPECT_EQ(result.message, "tva now has 192.168.10.1/24; ifupdown keeps it for the next start");
+  EXPECT_EQ(ReadTextFile(root.Path("etc/network/interfaces")),
+            "source /etc/network/interfaces.d/*\n\nauto tva\n#tavik-setip# iface tva inet static\n"
+            "#tavik-setip#     address 10.9.9.9/8\n# the peer\niface tva inet6 auto\n");
+  const std::string own = ReadTextFile(root.Path("etc/network/interfaces.d/tavik-tva"));
+  EXPECT_NE(own.find("\niface tva inet static\n    address 192.168.10.1/24\n"), std::string::npos) << own;
+  EXPECT_EQ(own.find("allow-hotplug"), std::string::npos) << "auto tva is kept where it was";
+  EXPECT_EQ(Addresses().find("10.9.9.9"), std::string::npos) << Addresses();
+  EXPECT_NE(Addresses().find("inet 192.168.10.1/24"), std::string::npos) << Addresses();
+}
+
+TEST_F(AddressHelperTest, NetworkdTakesAFileThatComesFirstOrTheChangeIsNotKept) {
+  ScratchTree root("tavik-etc");
+  const std::string state = "run/systemd/netif/links/" + std::to_string(Tva().index);
+  root.Write(state, "# This is private data. Do not parse.\nADMIN_STATE=configured\n"
+                    "NETWORK_FILE=/usr/lib/systemd/network/80-wired.network\n");
+  NamespaceRunner runner(ns_);
+  AddressChangeResult result = ApplyAddressCommand(
+      Static("interface ip set address name=\"tva\" static 192.168.10.1 255.255.255.0 "), Tva(), runner, root.Root());
+  EXPECT_EQ(result.status, AddressChanged) << result.message;
+  EXPECT_NE(ReadTextFile(root.Path("etc/systemd/network/00-tavik-tva.network"))
+                .find("[Match]\nName=tva\n\n[Network]\nAddress=192.168.10.1/24\n"),
+            std::string::npos);
+  EXPECT_NE(std::find(runner.ran.begin(), runner.ran.end(), "networkctl reload"), runner.ran.end());
+
+  root.Write(state, "ADMIN_STATE=configured\nNETWORK_FILE=/etc/systemd/network/00-admin.network\n");
+  result = ApplyAddressCommand(Static("interface ip set address name=\"tva\" static 192.168.10.2 255.255.255.0 "),
+                               Tva(), runner, root.Root());
+  EXPECT_EQ(result.status, AddressNotKept) << result.message;
+  EXPECT_NE(result.message.find("from /etc/systemd/network/00-admin.network, which comes before"), std::string::npos);
+  EXPECT_NE(Addresses().find("inet 192.168.10.2/24"), std::string::npos) << "in effect all the same";
+}
+
+TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationStandIn) {
   std::string runner = "/tmp/tavik_runner_" + std::to_string(getpid());
   std::string record = runner + ".args";
   std::ofstream(runner) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " << record << ".part\n"
@@ -88,45 +211,15 @@ TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationRunner) {
   std::remove(record.c_str());
 }
 
-// The helper over a fake sysfs tree with stand-in nmcli and ip programs first on PATH: it asks
-// NetworkManager about the interface and changes its connection, and touches nothing real.
-class ManagedAdapterTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = "/tmp/tavik_nm_" + std::to_string(getpid());
-    std::string net = dir_ + "/sys/class/net/tvkfake9";
-    ASSERT_TRUE(RunQuietly("mkdir -p " + net + " " + dir_ + "/bin"));
-    std::ofstream(net + "/ifindex") << "9\n";
-    std::ofstream(net + "/ifalias") << "Local Area Connection\n";
-    Script("nmcli", "case \"$*\" in\n"
-                    "  '-g GENERAL.STATE device show tvkfake9') echo '100 (connected)';;\n"
-                    "  '-g GENERAL.CON-UUID device show tvkfake9') echo 'c0ffee-1';;\n"
-                    "  *) echo \"nmcli $*\" >> " + dir_ + "/ran;;\nesac\n");
-    Script("ip", "echo \"ip $*\" >> " + dir_ + "/ran\n");
-  }
-  void TearDown() override { RunQuietly("rm -rf " + dir_); }
-  void Script(const std::string& name, const std::string& body) {
-    std::string path = dir_ + "/bin/" + name;
-    std::ofstream(path) << "#!/bin/sh\n" << body;
-    chmod(path.c_str(), 0700);
-  }
-  int Helper(const std::string& parameters) {
-    std::string env = "TAVIK_SYSFS=" + dir_ + "/sys PATH=" + dir_ + "/bin:$PATH ";
-    int status = std::system((env + ::Helper + " " + Quote(parameters) + " 2>/dev/null").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  std::string dir_;
-};
-
-TEST_F(ManagedAdapterTest, ChangesTheConnectionThatNetworkManagerHasOnTheInterface) {
-  EXPECT_EQ(Helper("interface ip set address name=\"Local Area Connection\" static 192.168.10.2 255.255.255.0 "), 0);
-  EXPECT_EQ(Helper("interface ip set address \"Local Area Connection\" dhcp"), 0);
-  std::ifstream ran(dir_ + "/ran");
-  std::stringstream text;
-  text << ran.rdbuf();
-  EXPECT_EQ(text.str(),
-            "nmcli connection modify c0ffee-1 ipv4.method manual ipv4.addresses 192.168.10.2/24 ipv4.gateway \n"
-            "nmcli connection up c0ffee-1\n"
-            "nmcli connection modify c0ffee-1 ipv4.method auto ipv4.addresses  ipv4.gateway \n"
-            "nmcli connection up c0ffee-1\n");
+TEST(TrustedHelperTest, OnlyRootsOwnUntouchableFilesMayBeRaised) {
+  if (geteuid() != 0) GTEST_SKIP() << "the files a test can make are its user's, not root's";
+  EXPECT_TRUE(IsProtectedRootFile("/usr/bin/env"));
+  ScratchTree scratch("tavik-helper");  // under the world-writable /tmp
+  scratch.Write("tavik-setip", "#!/bin/sh\n");
+  chmod(scratch.Path("tavik-setip").c_str(), 0755);
+  EXPECT_FALSE(IsProtectedRootFile(scratch.Path("tavik-setip")));
+  scratch.Link("env", "/usr/bin/env");
+  EXPECT_FALSE(IsProtectedRootFile(scratch.Path("env"))) << "a link an ordinary user may change";
+  EXPECT_EQ(TrustedHelperPath("env", scratch.Root(), "/usr/bin"), "/usr/bin/env");
+  EXPECT_EQ(TrustedHelperPath("tavik-setip", scratch.Root(), "/usr/bin"), "");
 }

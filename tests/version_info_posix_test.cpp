@@ -13,7 +13,7 @@
 #include <string>
 
 #include "scratch_tree.h"
-#include "sysutil/version_resource.h"
+#include "version_resource.h"
 #include "version_test_support.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "scratch_tree.h"
-#include "sysutil/version_resource.h"
+#include "version_resource.h"
 #include "version_test_support.h"
 
 namespace {

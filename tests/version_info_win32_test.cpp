@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "sysutil/file_version_source.h"
+#include "file_version_source.h"
 #include "version_test_support.h"
 #include "windows_test_support.h"
 

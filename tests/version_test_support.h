@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "sysutil/version_info.h"
-#include "sysutil/version_resource.h"
+#include "version_resource.h"
 
 // The C runtime's ctime line of the file's modification time, line break included.
 inline std::string DateLine(const std::string& path) {

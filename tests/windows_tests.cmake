@@ -2,10 +2,10 @@
 # facility against what Wine (or Windows) really does: sockets on loopback, COM ports, version
 # resources, management queries.
 
-# --- shared base ------------------------------------------------------------------------------------
-tavik_test(sysbase_tests
-  SOURCES system_error_win32_test.cpp
-  LIBS sysbase)
+# --- platform base ----------------------------------------------------------------------------------
+tavik_test(platform_tests
+  SOURCES system_error_win32_test.cpp socket_library_win32_test.cpp
+  LIBS platform)
 
 # --- link library: objects, records, queues, socket links on loopback -------------------------------
 # The link console is found beside the test program's own folder, so that the path holds under Wine too.
@@ -13,7 +13,8 @@ tavik_test(link_tests
   SOURCES link_clock_test.cpp link_keyvalue_test.cpp link_object_test.cpp link_record_test.cpp
           link_queue_test.cpp link_connect_test.cpp link_socket_test.cpp linkconsole_test.cpp
           link_net_test.cpp link_newfile_test.cpp link_socket_win32_test.cpp child_process_win32.cpp
-  LIBS link)
+  LIBS link
+  INTERNALS link)
 add_dependencies(link_tests linkconsole)
 target_compile_definitions(link_tests PRIVATE
   LINKCONSOLE_PATH="$<PATH:RELATIVE_PATH,$<TARGET_FILE:linkconsole>,$<TARGET_FILE_DIR:link_tests>>")
@@ -32,7 +33,8 @@ target_compile_definitions(game_tests PRIVATE
 # The comm API on the pair of joined COM ports that tests/wine_session.sh maps to pseudo-terminals.
 tavik_test(serial_tests
   SOURCES serial_port_win32_test.cpp link_serial_win32_test.cpp com_scan_win32_test.cpp
-  LIBS link sysutil)
+  LIBS link serial sysutil
+  INTERNALS link)
 # --- end of serial ports and COM devices ------------------------------------------------------------
 
 # --- system utilities -------------------------------------------------------------------------------
@@ -58,7 +60,8 @@ tavik_test(sysutil_tests
   SOURCES version_info_test.cpp version_info_win32_test.cpp wmi_query_win32_test.cpp
           host_network_win32_test.cpp adapter_source_win32_test.cpp module_path_win32_test.cpp
           file_status_win32_test.cpp file_replace_win32_test.cpp system_tools_win32_test.cpp ip_setup_test.cpp
-  LIBS appbase sysutil)
+  LIBS appbase sysutil
+  INTERNALS appbase sysutil)
 tavik_embed_version(sysutil_tests FILE_VERSION 1.0.0.3 PRODUCT_VERSION 1.0.0.1 TRANSLATION 0409/04b0
                     PRIVATE_BUILD 1.3)
 add_dependencies(sysutil_tests sysutil_versioned_helper sysutil_plain_helper sysutil_version_fixtures
@@ -75,7 +78,7 @@ tavik_test(probe_platform_tests
   LIBS probelogic)
 
 tavik_test(toolboard_platform_tests
-  SOURCES process_spawn_win32_test.cpp installed_program_win32_test.cpp socket_library_win32_test.cpp
+  SOURCES process_spawn_win32_test.cpp installed_program_win32_test.cpp
   LIBS toolboardlogic)
 add_dependencies(toolboard_platform_tests tavik_recording_helper sysutil_version_fixtures)
 target_compile_definitions(toolboard_platform_tests PRIVATE

@@ -5,7 +5,7 @@
 #include <strings.h>
 
 #include "sysutil/program_search.h"
-#include "sysutil/tavik_path.h"
+#include "platform/tavik_path.h"
 
 namespace {
 

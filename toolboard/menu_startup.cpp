@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "program_launch.h"
-#include "sysutil/module_path.h"
+#include "appbase/module_path.h"
 #include "sysutil/system_tools.h"
 #include "sysutil/version_info.h"
 
@@ -13,8 +13,6 @@ char StartupDirectory[ModulePathSize] = "";
 const char* StationRole = "";
 char TitleText[TitleTextSize] = "";
 char SignalbayPath[SignalbayPathSize] = "";
-int ExitRequested = 0;
-int PlatformCode = 0;
 
 const char* const CommRecorderProgram = "cmltap.exe";
 const char* const WiretraceProgram = "..\\Signalbay\\wiretrace.exe";
@@ -28,7 +26,7 @@ void PrepareMenuStartup(const char* commandLine) {
   CutAfterLastSeparator(StartupDirectory, length);
   ApplyStartupDirArgument(commandLine, StartupDirectory, sizeof StartupDirectory);
   StationRole = DecideStationRole(StartupDirectory);
-  PlatformCode = GetPlatformCode();
+  SetPlatformCode(GetPlatformCode());
 }
 
 void FormatMenuTitle(char* title, size_t size, const char* role) {

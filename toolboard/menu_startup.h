@@ -1,21 +1,20 @@
 // The start-up facts of toolboard: its own path, the directory it treats as its own, the station role
-// that the title names, the title itself, the sibling programs found at start-up and the exit flag.
+// that the title names, the title itself and the sibling programs found at start-up.
 #pragma once
 
 #include <cstddef>
 
-#include "sysutil/startup_directory.h"
+#include "appbase/startup_directory.h"
 
 constexpr size_t TitleTextSize = 200;
 constexpr size_t SignalbayPathSize = 500;
 
-// Process-wide, set once at start-up. PlatformCode (sysutil/system_tools.h) is defined here too.
+// Process-wide, set once at start-up.
 extern char ModulePath[ModulePathSize];
 extern char StartupDirectory[ModulePathSize];
 extern const char* StationRole;  // "Therapist", "Game" or ""
 extern char TitleText[TitleTextSize];
 extern char SignalbayPath[SignalbayPathSize];  // where "Run Signalbay" starts the I/O test tool
-extern int ExitRequested;                      // the event loop runs while this is 0
 
 // The suite's other service programs, in the suite's own notation; relative ones are taken against
 // the current directory.

@@ -8,13 +8,12 @@
 #include <FL/Fl_Scroll.H>
 #include <FL/Fl_Window.H>
 
+#include "netsetup_ui/identity_output.h"
+#include "netsetup_ui/ip_setup_dialog.h"
 #include "program_launch.h"
-#include "report_output.h"
 #include "software_report.h"
-#include "sysutil/identity_box.h"
-#include "sysutil/identity_output.h"
-#include "sysutil/ip_setup_dialog.h"
 #include "sysutil/system_tools.h"
+#include "toolboard_state.h"
 
 namespace {
 
@@ -36,8 +35,8 @@ void OnSignalbay(Fl_Widget* widget, void*) { OwnerOf(widget)->RunSignalbay(); }
 void OnLinkProbe(Fl_Widget* widget, void*) { OwnerOf(widget)->RunCommunicationsTestTool(); }
 void OnRecorder(Fl_Widget* widget, void*) { OwnerOf(widget)->RunCommRecorderConsole(); }
 void OnWiretrace(Fl_Widget* widget, void*) { OwnerOf(widget)->RunWiretrace(); }
-void OnRescan(Fl_Widget*, void*) { ReportPlatformAndPorts(); }
-void OnSoftware(Fl_Widget*, void*) { ReportInstalledSoftware(); }
+void OnRescan(Fl_Widget* widget, void*) { OwnerOf(widget)->RescanSerialPorts(); }
+void OnSoftware(Fl_Widget* widget, void*) { OwnerOf(widget)->ReportSoftware(); }
 void OnFileExplorer(Fl_Widget*, void*) { StartFileExplorer(); }
 void OnDeviceManager(Fl_Widget*, void*) { StartDeviceManager(); }
 void OnDxDiag(Fl_Widget*, void*) { StartDxDiag(); }
@@ -66,7 +65,7 @@ void SetActive(Fl_Widget* widget, bool active) {
 
 }  // namespace
 
-MenuWindow::MenuWindow() {
+MenuWindow::MenuWindow(ToolboardState& state) : state_(state) {
   window_ = new Fl_Window(599, 518, "Tavik Tech Support Menu");
   window_->user_data(this);
   window_->callback(OnExit);
@@ -87,8 +86,8 @@ MenuWindow::MenuWindow() {
   window_->resizable(scroll);
   reportDisplay_ = std::make_unique<OutputReportDisplay>(report_);
   identityField_ = std::make_unique<OutputIdentityField>(identity_);
-  reportOutput.AttachDisplay(reportDisplay_.get());
-  identityBox.AttachField(identityField_.get());
+  state_.report.AttachDisplay(reportDisplay_.get());
+  state_.identity.AttachField(identityField_.get());
 }
 
 // The cable tester's button is created after the recorder's but lies above it.
@@ -116,8 +115,8 @@ void MenuWindow::BuildToolButtons() {
 }
 
 MenuWindow::~MenuWindow() {
-  reportOutput.AttachDisplay(nullptr);
-  identityBox.AttachField(nullptr);
+  state_.report.AttachDisplay(nullptr);
+  state_.identity.AttachField(nullptr);
   delete window_;
 }
 
@@ -139,8 +138,11 @@ void MenuWindow::LaunchAndWait(const char* path) {
 
 void MenuWindow::RequestExit() {
   window_->hide();
-  ExitRequested = 1;
+  exitRequested_ = true;
 }
+
+void MenuWindow::RescanSerialPorts() { ReportPlatformAndPorts(state_); }
+void MenuWindow::ReportSoftware() { ReportInstalledSoftware(state_.report); }
 
 void MenuWindow::RunSignalbay() { LaunchAndWait(SignalbayPath); }
 void MenuWindow::RunCommunicationsTestTool() { LaunchAndWait(LinkProbeProgram); }

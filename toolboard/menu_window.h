@@ -11,12 +11,13 @@ class Fl_Output;
 class Fl_Window;
 class IdentityField;
 class ReportDisplay;
+struct ToolboardState;
 
 class MenuWindow {
  public:
   // Builds the window with its children, hidden, and attaches its output and identity field to the
-  // report output and the identity box.
-  MenuWindow();
+  // state's report output and identity box. Its reports work on the state.
+  explicit MenuWindow(ToolboardState& state);
   ~MenuWindow();
   MenuWindow(const MenuWindow&) = delete;
   MenuWindow& operator=(const MenuWindow&) = delete;
@@ -33,6 +34,12 @@ class MenuWindow {
   void LaunchAndWait(const char* path);
   // Hides the window and ends the event loop: "Done (Exit)", the close box and Escape.
   void RequestExit();
+  // True once the user asked to exit: the event loop runs until then.
+  bool ExitRequested() const { return exitRequested_; }
+
+  // "Rescan serial ports" and "Report installed software".
+  void RescanSerialPorts();
+  void ReportSoftware();
 
   void RunSignalbay();
   void RunCommunicationsTestTool();
@@ -44,6 +51,8 @@ class MenuWindow {
   void BuildReportButtons();
   void BuildToolButtons();
 
+  ToolboardState& state_;
+  bool exitRequested_ = false;
   Fl_Window* window_ = nullptr;
   Fl_Output* report_ = nullptr;
   Fl_Output* identity_ = nullptr;

@@ -1,9 +1,9 @@
 // Sibling programs are found afresh at each start, so a program removed after start-up simply fails to start.
 #include "program_launch.h"
 
+#include "appbase/painted_wait.h"
+#include "platform/tavik_path.h"
 #include "process_spawn.h"
-#include "sysutil/painted_wait.h"
-#include "sysutil/tavik_path.h"
 
 std::string LocateProgramFile(const char* path) { return ProgramPath(TavikPath(path != nullptr ? path : "")); }
 

@@ -1,9 +1,7 @@
 // The output keeps its own copy, so a display attached later still shows the last report.
 #include "report_output.h"
 
-#include "sysutil/text_dump.h"
-
-ReportOutput reportOutput;
+#include "appbase/text_dump.h"
 
 void ReportOutput::Replace(const char* text) {
   text_ = text != nullptr ? text : "";

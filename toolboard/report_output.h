@@ -23,6 +23,3 @@ class ReportOutput {
   std::string text_;
   ReportDisplay* display_ = nullptr;
 };
-
-// The menu window's report output.
-extern ReportOutput reportOutput;

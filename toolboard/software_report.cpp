@@ -4,15 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "appbase/ports_section.h"
 #include "installed_program.h"
-#include "report_output.h"
-#include "sysutil/com_scan.h"
 #include "sysutil/file_status.h"
 #include "sysutil/host_address.h"
-#include "sysutil/identity_box.h"
-#include "sysutil/ports_section.h"
 #include "sysutil/system_tools.h"
 #include "sysutil/version_info.h"
+#include "toolboard_state.h"
 
 const FeedbackGame FeedbackGames[FeedbackGameCount] = {
     {"C:\\Tavik\\Games\\Aquarium.exe", "Aquarium", NotInstalledRow},
@@ -119,23 +117,22 @@ const char* DescribeInstalledProgram(const char* path, const char* name, Missing
   return programRow;
 }
 
-void ReportPlatformAndPorts() {
+void ReportPlatformAndPorts(ToolboardState& state) {
   ReportText report;
   char line[PlatformRowSize];
-  ScanComPorts(MaxComPort, ComPortTable);
-  std::snprintf(line, sizeof line, "Platform: %d (%s) %d-bit OS\n", PlatformCode, GetPlatformName(),
+  ScanComPorts(MaxComPort, state.ports.data());
+  std::snprintf(line, sizeof line, "Platform: %d (%s) %d-bit OS\n", PlatformCode(), GetPlatformName(),
                 Is64BitOs() != 0 ? 64 : 32);
   report.Append(line);
   AppendVersionRow(report, {PlatformRowSize, 14, ": "}, "Tavik (navro)", MainProgramPath);
   AppendVersionRow(report, {PlatformRowSize, 16, ": "}, "   Orb (gamedll)", GameServerPath);
   report.Append(ConfigVersionLine().c_str());
-  report.Append(ComPortSection().c_str());
-  reportOutput.Replace(report.Text());
-  GetHostAddressLine();
-  identityBox.Set(HostAddressLine);
+  report.Append(ComPortSection(state.ports).c_str());
+  state.report.Replace(report.Text());
+  state.identity.Set(GetHostAddressLine());
 }
 
-void ReportInstalledSoftware() {
+void ReportInstalledSoftware(ReportOutput& output) {
   ReportText report;
   AppendSuitePrograms(report);
   for (int i = 0; i < GamesBeforePlayers; ++i) AppendGameRow(report, FeedbackGames[i]);
@@ -143,5 +140,5 @@ void ReportInstalledSoftware() {
                   "c:\\Program Files (x86)\\VideoLan\\VLC\\VLC.exe");
   AppendPlayerRow(report, "MPC-HC", "c:\\Progra~1\\MPC-HC\\mpc-hc.exe", "c:\\Program Files (x86)\\MPC-HC\\mpc-hc.exe");
   AppendGameRow(report, FeedbackGames[FeedbackGameCount - 1]);
-  reportOutput.Replace(report.Text());
+  output.Replace(report.Text());
 }

@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <string>
 
+class ReportOutput;
+struct ToolboardState;
+
 constexpr size_t ReportTextSize = 2000;    // per report, terminator included
 constexpr size_t ProgramRowSize = 520;     // the row of DescribeInstalledProgram, terminator included
 
@@ -18,11 +21,11 @@ enum MissingRowMode {
 // "Rescan serial ports" and start-up: rescans COM1..COM32, replaces the report output with the
 // platform line, the main program's and the game server's build texts, the configuration version
 // and the ports found, and refreshes the identity box.
-void ReportPlatformAndPorts();
+void ReportPlatformAndPorts(ToolboardState& state);
 
 // "Report installed software": replaces the report output with the suite programs, the feedback
 // games and the media players found.
-void ReportInstalledSoftware();
+void ReportInstalledSoftware(ReportOutput& output);
 
 // "<name>  <a.b.c.d or Unk>  <ctime of the modification>" for the program at `path`; for a missing
 // file as `mode` says. The text is process-wide and overwritten by the next call.

@@ -1,45 +1,46 @@
-// Start-up of toolboard in its fixed order, then the event loop until the user asks to exit.
+// Start-up of toolboard in its fixed order, then the event loop until the user asks to exit. The run's
+// state is made here and handed to the window and the reports.
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 
+#include "appbase/painted_wait.h"
+#include "appbase/program_entry.h"
 #include "menu_startup.h"
 #include "menu_window.h"
-#include "socket_library.h"
+#include "platform/socket_library.h"
+#include "netsetup_ui/ip_setup_dialog.h"
 #include "software_report.h"
-#include "sysutil/identity_box.h"
-#include "sysutil/ip_setup_dialog.h"
-#include "sysutil/painted_wait.h"
-#include "toolboard_entry.h"
-#include "windowing/paint_pump.h"
-#include "windowing/program_look.h"
+#include "toolboard_state.h"
+#include "window_platform/paint_pump.h"
+#include "window_platform/program_look.h"
 
 namespace {
 
-void BuildIpSetupDialog(MenuWindow& menu) {
+void BuildIpSetupDialog(MenuWindow& menu, IdentityBox& identity) {
   IpSetupHost host;
   host.hideMainWindow = [&menu] { menu.Hide(); };
   host.showMainWindow = [&menu] { menu.Show(); };
-  host.showHostAddress = [](const char* text) { identityBox.Set(text); };
+  host.showHostAddress = [&identity](const char* text) { identity.Set(text); };
   host.stationRole = StationRole;
   CreateIpSetupDialog(IpSetupLayout::Toolboard, host);  // built hidden
 }
 
 }  // namespace
 
-int ToolboardMain(const char* commandLine) {
+int ProgramMain(const char* commandLine) {
   PrepareMenuStartup(commandLine);
   StartSocketLibrary();
   ApplyProgramLook();
   SetPaintPump(PumpPaintMessages);
-  MenuWindow menu;
-  BuildIpSetupDialog(menu);
+  ToolboardState state;
+  MenuWindow menu(state);
+  BuildIpSetupDialog(menu, state.identity);
   menu.ApplySiblingPrograms(FindSiblingPrograms());
-  ReportPlatformAndPorts();
+  ReportPlatformAndPorts(state);
   FormatMenuTitle(TitleText, sizeof TitleText, StationRole);
   menu.SetTitle(TitleText);
   menu.Show();
-  ExitRequested = 0;
-  while (ExitRequested == 0) Fl::wait();
+  while (!menu.ExitRequested()) Fl::wait();
   menu.Hide();
   TheIpSetupDialog()->Window()->hide();
   StopSocketLibrary();

@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "link/link.h"
-#include "link/link_serial.h"
-#include "link/serial_port.h"
+#include "link_serial.h"
+#include "serial/serial_port.h"
 #include "null_modem.h"
 
 namespace {

@@ -1,7 +1,8 @@
 // Fuzz target: arbitrary bytes cut into TCP reads and datagrams, fed to the stream reassembly and the
 // receive queues of one connection, then everything queued is taken out again.
 #include "link/link.h"
-#include "link/link_queue.h"
+#include "link_queue.h"
+#include "link_transport.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -13,7 +14,7 @@ namespace {
 LinkConnection* Connection() {
   static LinkConnection* link = [] {
     LinkConnection* c = LinkCreate();
-    c->kind = 1;
+    LinkSetTransport(c, &LinkSocketTransport);
     LinkSetClass(c, 0xC0, 0xC7, ClassLatest);
     return c;
   }();

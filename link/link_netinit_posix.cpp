@@ -1,6 +1,0 @@
-// POSIX sockets need no library start-up: the socket calls are part of the C library.
-#include "link/link_netinit.h"
-
-bool LinkNetStartup() { return true; }
-
-void LinkNetCleanup() {}

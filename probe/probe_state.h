@@ -1,0 +1,18 @@
+// What linkprobe's actions share: the pane they write, the settings they re-read, the last port scan and
+// ports report, and the identity box. The program's main routine owns the one state of a run and hands
+// it to the window and to each action; the windowless start-up test uses it alone.
+#pragma once
+
+#include "appbase/identity_box.h"
+#include "device_settings.h"
+#include "output_pane.h"
+#include "ports_report.h"
+#include "sysutil/com_scan.h"
+
+struct ProbeState {
+  OutputPane pane;
+  DeviceSettings settings;
+  ComPortTable ports{};                     // the last port scan
+  char portsReport[PortsReportSize] = "";   // the last ports report: the head of every game test
+  IdentityBox identity;                     // the host address line the main window shows
+};

@@ -1,6 +1,0 @@
-// rename(2) replaces the target atomically.
-#include "sysutil/file_replace.h"
-
-#include <cstdio>
-
-bool ReplaceFileWith(const char* from, const char* to) { return std::rename(from, to) == 0; }

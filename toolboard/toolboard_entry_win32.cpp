@@ -1,6 +1,0 @@
-// The Windows GUI entry point hands over the command line without the program name.
-#include <windows.h>
-
-#include "toolboard_entry.h"
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) { return ToolboardMain(commandLine); }
