@@ -7,7 +7,6 @@
 #include <png.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -64,23 +63,13 @@ inline Picture SideBySide(const Picture& left, const Picture& right) {
 
 // Writes the picture as an 8-bit RGB PNG; false when the file cannot be written.
 inline bool SavePng(const Picture& picture, const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool written = false;
-  if (info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
-    png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width), static_cast<png_uint_32>(picture.height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < picture.height; ++y)
-      png_write_row(png, picture.rgb.data() + static_cast<size_t>(y) * picture.width * 3);
-    png_write_end(png, info);
-    written = true;
-  }
-  png_destroy_write_struct(&png, &info);
-  std::fclose(file);
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(picture.width);
+  image.height = static_cast<png_uint_32>(picture.height);
+  image.format = PNG_FORMAT_RGB;
+  const bool written = png_image_write_to_file(&image, path.c_str(), 0, picture.rgb.data(), 0, nullptr) != 0;
+  png_image_free(&image);
   return written;
 }
 

@@ -11,5 +11,5 @@ target_compile_definitions(wine_gui_tests PRIVATE
   LINKPROBE_PATH="$<TARGET_FILE:linkprobe>" TOOLBOARD_PATH="$<TARGET_FILE:toolboard>"
   TOOLBOARD_PE_FIXTURES="${CMAKE_CURRENT_BINARY_DIR}/version_fixtures"
   TOOLKIT_LEAKS_PATH="${CMAKE_CURRENT_SOURCE_DIR}/toolkit_leaks.supp" TAVIK_VERSION="${PROJECT_VERSION}")
-target_link_libraries(wine_gui_tests PRIVATE testsupport GTest::gtest X11::X11 PNG::PNG util)
+target_link_libraries(wine_gui_tests PRIVATE testsupport link GTest::gtest X11::X11 PNG::PNG util)
 add_dependencies(wine_gui_tests linkprobe toolboard sysutil_version_fixtures)

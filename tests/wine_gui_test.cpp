@@ -8,12 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <X11/XKBlib.h>
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -28,6 +24,7 @@
 #include <vector>
 
 #include "gui_test_support.h"
+#include "scripted_game_computer.h"
 #include "toolboard_test_support.h"
 #include "window_capture.h"
 #include "x_session.h"
@@ -149,26 +146,6 @@ class BellWatch {
  private:
   int eventBase_ = 0;
   Display* display_;
-};
-
-// A game computer that takes the connection and never answers.
-class SilentGameComputer {
- public:
-  SilentGameComputer() : socket_(socket(AF_INET, SOCK_STREAM, 0)) {
-    int on = 1;
-    setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(5510);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    listening_ = bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(socket_, 4) == 0;
-  }
-  ~SilentGameComputer() { close(socket_); }
-  bool Listening() const { return listening_; }
-
- private:
-  int socket_;
-  bool listening_ = false;
 };
 
 // The suite folder C:\Tavik of the session's prefix, with the win64 zip unpacked into it; the Linux
@@ -345,8 +322,9 @@ TEST_F(WineSuite, GameLinkTestAnsweredByGameEchoAndFailingWhenNothingAnswers) {
   kill(echo, SIGKILL);
   Finish(echo);
 
-  std::unique_ptr<SilentGameComputer> silent;
-  ASSERT_TRUE(Eventually([&] { return (silent = std::make_unique<SilentGameComputer>())->Listening(); }))
+  // A game computer that takes the connection and never answers.
+  std::unique_ptr<ScriptedGameComputer> silent;
+  ASSERT_TRUE(Eventually([&] { return (silent = std::make_unique<ScriptedGameComputer>(std::chrono::hours(1)))->listening(); }))
       << "the game link's port stays taken after gameecho.exe ended";
   const auto linuxFailed = test(StartLinux(LINKPROBE_PATH, {}, {linuxDump}), "linux.txt", true);
   const auto wineFailed = test(StartWine("linkprobe.exe", {}, {wineDump}), "wine.txt", true);
