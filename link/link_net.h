@@ -61,6 +61,8 @@ void LinkNetClose(LinkSocket s);
 
 // Socket options and modes: 0 done, else -1 (error in LinkNetLastError).
 int LinkNetSetNonBlocking(LinkSocket s);
+// Lets a port be bound again while an earlier connection on it winds down, never while another socket
+// holds it (SO_REUSEADDR on Linux, SO_EXCLUSIVEADDRUSE on Windows).
 int LinkNetSetReuseAddress(LinkSocket s);
 int LinkNetSetNoDelay(LinkSocket s);
 int LinkNetSetBroadcast(LinkSocket s);

@@ -70,7 +70,9 @@ int LinkNetSetNonBlocking(LinkSocket s) {
   return ioctlsocket(static_cast<SOCKET>(s), FIONBIO, &on) == 0 ? 0 : Fail();
 }
 
-int LinkNetSetReuseAddress(LinkSocket s) { return SetOption(s, SOL_SOCKET, SO_REUSEADDR); }
+// Windows' SO_REUSEADDR would let this socket take a port that another program holds, even a listening
+// one; SO_EXCLUSIVEADDRUSE keeps a port in use failing to bind, as it does on Linux.
+int LinkNetSetReuseAddress(LinkSocket s) { return SetOption(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE); }
 int LinkNetSetNoDelay(LinkSocket s) { return SetOption(s, IPPROTO_TCP, TCP_NODELAY); }
 int LinkNetSetBroadcast(LinkSocket s) { return SetOption(s, SOL_SOCKET, SO_BROADCAST); }
 

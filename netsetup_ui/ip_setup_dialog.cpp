@@ -13,13 +13,15 @@
 #include <FL/fl_ask.H>
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
-#include <thread>
 #include <utility>
 
+#include "appbase/painted_wait.h"
 #include "sysutil/host_address.h"
 #include "sysutil/ip_setup.h"
 #include "sysutil/network_shell.h"
+#include "window_platform/window_handle.h"
 
 namespace {
 
@@ -72,20 +74,24 @@ Fl_Check_Button* RoleButton(const Box& b, const char* label) {
 }
 
 // The system behind the dialog's address change: the toolkit's beep, the host address line, the
-// elevated network shell and the clock.
+// elevated network shell (its consent prompt owned by the dialog) and the clock.
 class DialogSystem : public IpSetupSystem {
  public:
+  explicit DialogSystem(const Fl_Window* dialog) : owner_(WindowHandleNumber(dialog)) {}
   void Beep() override { fl_beep(FL_BEEP_ERROR); }
   std::string RefreshHostAddress() override {
     GetHostAddressLine();
     return ExtractHostAddress();
   }
-  void RunNetworkShell(const std::string& parameters) override { ::RunNetworkShell(parameters); }
+  void RunNetworkShell(const std::string& parameters) override { ::RunNetworkShell(parameters, owner_); }
   long NowSeconds() override {
     auto now = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now).count());
   }
-  void Pause() override { std::this_thread::sleep_for(AddressPollPause); }
+  void Pause() override { PauseKeepingWindowsPainted(AddressPollPause); }
+
+ private:
+  std::uintptr_t owner_;
 };
 
 std::unique_ptr<IpSetupDialog> theDialog;
@@ -198,7 +204,7 @@ void IpSetupDialog::TrySetIpAddress() {
     if (adapterButtons_[i]->value()) request.adapter = i;
   }
   request.table = table_;
-  DialogSystem system;
+  DialogSystem system(window_);
   if (TrySetIpAddressWith(request, system) != IpSetupOutcome::Waited) return;
   output_->value(LastHostAddressLine());
   if (host_.showHostAddress) host_.showHostAddress(LastHostAddressLine());

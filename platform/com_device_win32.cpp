@@ -49,7 +49,9 @@ ComOpenResult ComDeviceOpen(int port) {
 }
 
 ComOpenResult ComDeviceOpenPath(const std::string& devicePath) {
-  HANDLE h = CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  // Overlapped: a pending wait on the port must not hold up the port's other calls (serial_port_win32.cpp).
+  HANDLE h = CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OVERLAPPED, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     int error = static_cast<int>(GetLastError());
     return {ComInvalidHandle, error, error};

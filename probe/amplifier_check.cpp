@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
+#include "appbase/painted_wait.h"
 #include "device_types.h"
 #include "link/link.h"
 #include "probe_state.h"
@@ -215,7 +215,7 @@ int ProbeSerialAmplifier(OutputPane& pane, const DeviceSettings& settings) {
   int total = 0;
   for (int round = 0; round < ProbeRounds; ++round) {
     total += LinkReceive(link, -1, buffer, ProbeBufferSize);
-    std::this_thread::sleep_for(ProbeRoundPause);
+    PauseKeepingWindowsPainted(ProbeRoundPause);
   }
   unsigned errors = link->errorCount;
   LinkRelease(link);

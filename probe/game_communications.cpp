@@ -5,8 +5,9 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <thread>
+#include <string>
 
+#include "appbase/painted_wait.h"
 #include "host_lookup.h"
 #include "link/link.h"
 #include "platform/tavik_path.h"
@@ -82,7 +83,7 @@ int ConnectEthernet(OutputPane& pane, const DeviceSettings& settings) {
     pane.AppendFormat("FAILED to connect to ethernet on %s\n", address);
     return Abandon(14, false);
   }
-  std::this_thread::sleep_for(SettleAfterConnect);
+  PauseKeepingWindowsPainted(SettleAfterConnect);
   if (LinkStatus(GameLink) == 0) {
     pane.Append(
         "FAILURE to connect to game machine\nIs the game menu really running?\nWas there an Windows firewall "
@@ -106,7 +107,13 @@ void StartGameAction(ProbeState& state) {
 
 }  // namespace
 
-void PlayLocalRewardSound() { PlaySoundFileSync(TavikPath(RewardSoundPath).c_str()); }
+void PlayLocalRewardSound() {
+  const std::string path = TavikPath(RewardSoundPath);
+  RunKeepingWindowsPainted([&path] {
+    PlaySoundFileSync(path.c_str());
+    return 0;
+  });
+}
 
 int ConnectToGameComputer(ProbeState& state) {
   const DeviceSettings& settings = state.settings;
@@ -132,7 +139,7 @@ int EchoGameComputer(LinkConnection* link) {
   SendGameRequest(link, buffer, EchoSubcode);
   for (int round = 0; round < EchoRounds; ++round) {
     if (LinkReceive(link, -1, buffer, size) != 0) return 0;
-    std::this_thread::sleep_for(EchoRoundPause);
+    PauseKeepingWindowsPainted(EchoRoundPause);
   }
   return 1;
 }

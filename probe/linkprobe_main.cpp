@@ -6,12 +6,15 @@
 #include <cstring>
 
 #include "amplifier_check.h"
+#include "appbase/painted_wait.h"
 #include "appbase/program_entry.h"
 #include "netsetup_ui/ip_setup_dialog.h"
 #include "ports_report.h"
 #include "probe_startup.h"
 #include "probe_state.h"
 #include "probe_window.h"
+#include "window_platform/paint_pump.h"
+#include "window_platform/program_look.h"
 
 namespace {
 
@@ -31,6 +34,8 @@ int ProgramMain(const char* commandLine) {
   PrepareStartup(commandLine);
   ProbeState state;
   if (std::strstr(commandLine, "STARTUPTEST") != nullptr) return RunStartupTest(state);
+  ApplyProgramLook();
+  SetPaintPump(PumpPaintMessages);
   ReadDeviceSettingsInto(state.settings);
   StationRole = DecideStationRole(StartupDirectory);
   ProbeWindow window(state);

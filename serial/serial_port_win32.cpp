@@ -1,10 +1,13 @@
-// Serial devices on Windows: the communications functions of the file interface on "\\.\COMn".
+// Serial devices on Windows: the communications functions of the file interface on "\\.\COMn", opened
+// for overlapped I/O. Every call that can wait on the port (read, write, the event wait) is started
+// overlapped and waited for in bounded slices: a pending event wait then holds up no other call on the
+// port, every thread notices its stop within a slice, and nothing calls into the port under a lock.
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 #include <mutex>
-#include <utility>
-#include <vector>
 
 #include "serial/serial_device.h"
 #include "platform/com_device.h"
@@ -12,11 +15,38 @@
 
 namespace {
 
-// Bytes per WriteFile call, so that a cancelled background write stops between pieces.
+// Bytes per write request, so that a cancelled background write stops between pieces.
 constexpr DWORD WritePiece = 256;
 // A write that moves no byte for this long (flow control holding it, a peer that reads nothing) gives
 // up with the count sent so far, as on every platform, instead of holding its caller for ever.
 constexpr DWORD WriteStallLimitMs = 3000;
+// A read returns at once by its time-outs; this only bounds a device that ignores them.
+constexpr DWORD ReadLimitMs = 500;
+// How often a waiting thread looks at its stop flag.
+constexpr DWORD WaitSliceMs = 50;
+// How long a cancelled request may take to come back; one that never does keeps its memory for ever.
+constexpr DWORD CancelLimitMs = 1000;
+// The event wait lasts until its event or its stop.
+constexpr DWORD UntilStopped = INFINITE;
+
+// One overlapped request with its own event. The system writes into it until the request completes, so
+// a request that was cancelled and still did not complete is abandoned, never freed.
+class Request {
+ public:
+  Request() { overlapped_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+  ~Request() {
+    if (overlapped_.hEvent) CloseHandle(overlapped_.hEvent);
+  }
+  Request(const Request&) = delete;
+  Request& operator=(const Request&) = delete;
+  OVERLAPPED* get() { return &overlapped_; }
+  bool ready() const { return overlapped_.hEvent != nullptr; }
+
+ private:
+  OVERLAPPED overlapped_{};
+};
+
+enum class Outcome { Done, Failed, Stopped };
 
 class Win32SerialDevice final : public SerialDevice {
  public:
@@ -108,49 +138,51 @@ class Win32SerialDevice final : public SerialDevice {
     DWORD errors = 0;
     COMSTAT stat{};
     if (!ClearCommError(h_, &errors, &stat)) return fail();
+    errors |= errorsSeenByReads_.exchange(0);
     status.errors = errors & (CE_RXOVER | CE_OVERRUN | CE_RXPARITY | CE_FRAME | CE_BREAK);
     status.inQueue = stat.cbInQue;
     status.outQueue = stat.cbOutQue;
     return true;
   }
 
+  // Takes only what has arrived: the time-outs already make a read return at once, but a device that
+  // does not honour them for an overlapped read would otherwise hold it until the read limit.
   int read(uint8_t* buffer, int max) override {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!ClearCommError(h_, &errors, &stat)) return fail(), -1;
+    errorsSeenByReads_ |= errors;  // kept for the next line status, which reports them
+    const DWORD wanted = std::min(static_cast<DWORD>(max), stat.cbInQue);
+    if (wanted == 0) return 0;
+    auto request = std::make_unique<Request>();
     DWORD got = 0;
-    if (!ReadFile(h_, buffer, static_cast<DWORD>(max), &got, nullptr)) return fail(), -1;
+    const BOOL started = request->ready() && ReadFile(h_, buffer, wanted, nullptr, request->get());
+    if (finish(request, started, ReadLimitMs, nullptr, got) == Outcome::Failed) return fail(), -1;
     return static_cast<int>(got);
   }
 
   int write(const uint8_t* bytes, int count, const std::atomic<bool>& cancel) override {
-    Blocked blocked(*this, cancel);
     int done = 0;
     while (done < count && !cancel) {
-      DWORD wrote = 0;
       const DWORD piece = std::min<DWORD>(WritePiece, static_cast<DWORD>(count - done));
-      if (!WriteFile(h_, bytes + done, piece, &wrote, nullptr)) return done > 0 ? done : (fail(), -1);
-      if (wrote == 0) break;  // stalled for the whole limit
+      auto request = std::make_unique<Request>();
+      const BOOL started = request->ready() && WriteFile(h_, bytes + done, piece, nullptr, request->get());
+      DWORD wrote = 0;
+      const Outcome outcome = finish(request, started, WriteStallLimitMs, &cancel, wrote);
       done += static_cast<int>(wrote);
+      if (outcome == Outcome::Failed) return done > 0 ? done : (fail(), -1);
+      if (outcome == Outcome::Stopped || wrote < piece) break;  // stopped, or stalled for the whole limit
     }
     return done;
   }
 
   void waitEvent(uint32_t mask, const std::atomic<bool>& cancel) override {
-    Blocked blocked(*this, cancel);
-    SetCommMask(h_, mask);
-    if (cancel) return;
+    if (!SetCommMask(h_, mask) || cancel) return;
+    auto request = std::make_unique<Request>();
     DWORD happened = 0;
-    WaitCommEvent(h_, &happened, nullptr);
-  }
-
-  // Ends the waits of threads whose cancel flag is set. The handle is synchronous, so the system runs one
-  // call on it at a time: the blocked call is cancelled first, or SetCommMask would wait behind it for
-  // ever. A WaitCommEvent begun after the cleared mask fails at once; waitEvent checks the flag before it.
-  void interrupt() override {
-    std::lock_guard<std::mutex> hold(blockedLock_);
-    for (auto& entry : blocked_) {
-      if (!*entry.first) continue;
-      CancelSynchronousIo(entry.second);
-      SetCommMask(h_, 0);
-    }
+    DWORD ignored = 0;
+    const BOOL started = request->ready() && WaitCommEvent(h_, &happened, request->get());
+    finish(request, started, UntilStopped, &cancel, ignored);
   }
 
   SerialFailure lastFailure() const override {
@@ -159,29 +191,31 @@ class Win32SerialDevice final : public SerialDevice {
   }
 
  private:
-  // Registers the calling thread while it may block, so that interrupt() can reach it.
-  class Blocked {
-   public:
-    Blocked(Win32SerialDevice& device, const std::atomic<bool>& cancel) : device_(device) {
-      HANDLE self = nullptr;
-      DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self, 0, FALSE,
-                      DUPLICATE_SAME_ACCESS);
-      std::lock_guard<std::mutex> hold(device_.blockedLock_);
-      device_.blocked_.emplace_back(&cancel, self);
-      entry_ = self;
+  // Waits for a request that `started` began: until it completes, `limitMs` passes (never for
+  // UntilStopped) or `cancel` is set (checked every slice). A request still pending then is cancelled and
+  // waited for once more; its byte count is in `transferred` either way.
+  Outcome finish(std::unique_ptr<Request>& request, BOOL started, DWORD limitMs, const std::atomic<bool>* cancel,
+                 DWORD& transferred) {
+    transferred = 0;
+    if (!started && (!request->ready() || GetLastError() != ERROR_IO_PENDING)) return Outcome::Failed;
+    HANDLE event = request->get()->hEvent;
+    bool completed = false;
+    for (DWORD waited = 0; !completed && !(cancel && *cancel) && (limitMs == UntilStopped || waited < limitMs);
+         waited += WaitSliceMs) {
+      const DWORD slice = limitMs == UntilStopped ? WaitSliceMs : std::min(WaitSliceMs, limitMs - waited);
+      completed = WaitForSingleObject(event, slice) == WAIT_OBJECT_0;
     }
-    ~Blocked() {
-      std::lock_guard<std::mutex> hold(device_.blockedLock_);
-      auto& list = device_.blocked_;
-      list.erase(std::remove_if(list.begin(), list.end(), [this](const auto& e) { return e.second == entry_; }),
-                 list.end());
-      CloseHandle(entry_);
+    if (!completed) {
+      CancelIoEx(h_, request->get());
+      if (WaitForSingleObject(event, CancelLimitMs) != WAIT_OBJECT_0) {
+        request.release();  // the system may still write into it
+        return Outcome::Stopped;
+      }
     }
-
-   private:
-    Win32SerialDevice& device_;
-    HANDLE entry_ = nullptr;
-  };
+    const BOOL ok = GetOverlappedResult(h_, request->get(), &transferred, FALSE);
+    if (ok) return completed ? Outcome::Done : Outcome::Stopped;
+    return GetLastError() == ERROR_OPERATION_ABORTED ? Outcome::Stopped : Outcome::Failed;
+  }
 
   bool fail() {
     const int error = static_cast<int>(GetLastError());
@@ -194,8 +228,7 @@ class Win32SerialDevice final : public SerialDevice {
   HANDLE h_;
   DCB dcb_{};
   COMMTIMEOUTS saved_{};
-  std::mutex blockedLock_;
-  std::vector<std::pair<const std::atomic<bool>*, HANDLE>> blocked_;
+  std::atomic<DWORD> errorsSeenByReads_{0};
   mutable std::mutex failureLock_;
   SerialFailure failure_;
 };

@@ -66,7 +66,7 @@ std::vector<std::string> ElevatedCommand(const std::string& parameters) {
 
 }  // namespace
 
-void RunNetworkShell(const std::string& parameters) {
+void RunNetworkShell(const std::string& parameters, std::uintptr_t /* pkexec's agent owns its prompt */) {
   std::vector<std::string> words = ElevatedCommand(parameters);
   if (words.empty()) return;
   std::vector<char*> argv;

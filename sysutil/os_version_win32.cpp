@@ -22,10 +22,15 @@ bool QueryOsVersion(OsVersion& version) {
   version.platformId = info.dwPlatformId;
   version.major = info.dwMajorVersion;
   version.minor = info.dwMinorVersion;
+  version.build = info.dwBuildNumber;
   return true;
 }
 
-const char* OwnPlatformName(int platformCode) { return WindowsVersionName(platformCode); }
+const char* OwnPlatformName(int platformCode) {
+  OsVersion version;
+  if (!QueryOsVersion(version)) return WindowsVersionName(platformCode);
+  return WindowsSystemName(platformCode, version.major, version.build);
+}
 
 int OsIs64Bit() {
   if (sizeof(void*) == 8) return 1;

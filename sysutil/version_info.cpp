@@ -76,6 +76,12 @@ const char* WindowsVersionName(int platformCode) {
   return index >= 0 && index <= 2 ? names[index] : "???";
 }
 
+const char* WindowsSystemName(int platformCode, unsigned major, unsigned build) {
+  constexpr unsigned FirstWindows11Build = 22000;
+  if (major == 10) return build >= FirstWindows11Build ? "Windows 11" : "Windows 10";
+  return WindowsVersionName(platformCode);
+}
+
 const char* GetPlatformName() {
   if (platformCodeCache == 0) platformCodeCache = GetPlatformCode();
   return OwnPlatformName(platformCodeCache);

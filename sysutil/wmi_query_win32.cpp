@@ -1,5 +1,6 @@
 // WMI through COM: the locator, a connection to ROOT\CIMV2 and one WQL query at a time, with property
-// values handed back as ANSI text.
+// values handed back as ANSI text. No call waits without a limit: a damaged WMI repository must not
+// freeze the start-up or the amplifier check, it fails them with their usual codes instead.
 #include "sysutil/wmi_query.h"
 
 #include <windows.h>
@@ -11,6 +12,10 @@
 #include <string>
 
 namespace {
+
+// A step of the result set that brings no object in this time fails (code 9). It stays below the five
+// seconds after which Windows takes a window that waits for it for hung.
+constexpr long StepLimitMs = 4000;
 
 // The one query of the process; it owns the four COM objects.
 struct WmiQuery {
@@ -62,7 +67,8 @@ void CopyWide(const wchar_t* wide, char* buffer, std::size_t size) {
 int Step() {
   Release(query.current);
   ULONG returned = 0;
-  if (FAILED(query.resultSet->Next(WBEM_INFINITE, 1, &query.current, &returned))) return 9;
+  const HRESULT hr = query.resultSet->Next(StepLimitMs, 1, &query.current, &returned);
+  if (FAILED(hr) || hr == WBEM_S_TIMEDOUT) return 9;
   return returned == 0 ? -1 : 0;
 }
 
@@ -104,7 +110,10 @@ int WmiOpenQuery(const char* className) {
                               reinterpret_cast<void**>(&query.locator))))
     return FailOpen(3);
   BSTR space = SysAllocString(L"ROOT\\CIMV2");
-  HRESULT hr = query.locator->ConnectServer(space, nullptr, nullptr, nullptr, 0, nullptr, nullptr, &query.services);
+  // Without the flag the connection may wait for ever on a service that does not answer; with it, two
+  // minutes at most (code 4).
+  HRESULT hr = query.locator->ConnectServer(space, nullptr, nullptr, nullptr, WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr,
+                                            nullptr, &query.services);
   SysFreeString(space);
   if (FAILED(hr)) return FailOpen(4);
   if (FAILED(CoSetProxyBlanket(query.services, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,

@@ -1,5 +1,5 @@
 // The two COM ports, joined like a null-modem cable, that the test session offers in
-// TAVIK_TEST_COM_PAIR ("5 6"); tests of real ports skip when it names none.
+// TAVIK_TEST_COM_PAIR ("5 6"), and what they are made of; tests of real ports skip when it names none.
 // Windows tests only: it opens the ports through the comm API.
 #pragma once
 
@@ -25,6 +25,18 @@ inline bool FindComPair(ComPair& pair) {
 }
 
 inline std::string ComDeviceName(int com) { return "\\\\.\\COM" + std::to_string(com); }
+
+// What the session says its pair is made of (TAVIK_TEST_COM_PAIR_KIND): "pty" for two pseudo-terminals
+// joined by socat, which have no modem lines and stall a writer as soon as the peer stops reading. A
+// real cable behaves otherwise, so tests that hold only on such a pair skip where it is not one.
+constexpr const char* kNotPseudoTerminals =
+    "holds only on a pair of joined pseudo-terminals (no modem lines, a writer stalls at once); "
+    "TAVIK_TEST_COM_PAIR_KIND is not \"pty\"";
+
+inline bool ComPairIsPseudoTerminals() {
+  const char* kind = std::getenv("TAVIK_TEST_COM_PAIR_KIND");
+  return kind != nullptr && std::string(kind) == "pty";
+}
 
 constexpr const char* kSharedComPorts =
     "this system lets a second program open a COM port already in use (Wine does): no port can be busy";

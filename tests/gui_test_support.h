@@ -1,14 +1,18 @@
 // Driving a real program under the private X server (x_session.h) with xdotool: the server kept for
 // the whole test program, windows found by name, clicks in a window's own coordinates, the close
-// box's request, and the environment a program under test gets.
+// box's request, what a window shows (black text, whether it repaints an area uncovered), and the
+// environment a program under test gets.
 #pragma once
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -67,6 +71,47 @@ inline void SendCloseRequest(const std::string& window) {
   event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
+  XCloseDisplay(display);
+}
+
+// Whether black (the toolkit's colour of active text) shows inside the given area of `window`, in the
+// window's own coordinates; an inactive label is drawn in a lighter grey. Looks again for up to `seconds`.
+inline bool ShowsBlack(const std::string& window, int x, int y, int w, int h, double seconds = 0) {
+  Display* display = XOpenDisplay(displayName.c_str());
+  if (display == nullptr) return false;
+  bool black = false;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  for (bool first = true; first || (!black && std::chrono::steady_clock::now() < deadline); first = false) {
+    if (XImage* image = XGetImage(display, std::stoul(window), x, y, w, h, AllPlanes, ZPixmap)) {
+      for (int py = 0; py < h && !black; ++py) {
+        for (int px = 0; px < w && !black; ++px) black = XGetPixel(image, px, py) == 0;
+      }
+      XDestroyImage(image);
+    }
+    if (!black) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  XCloseDisplay(display);
+  return black;
+}
+
+// Lays a plain window of another program over an area of `window` and takes it away again, as a
+// window dragged across it would: the area is the program's to draw again.
+inline void CoverAndUncover(const std::string& window, int x, int y, int w, int h) {
+  Display* display = XOpenDisplay(displayName.c_str());
+  ASSERT_NE(display, nullptr);
+  Window child = 0;
+  int rootX = 0, rootY = 0;
+  XTranslateCoordinates(display, std::stoul(window), DefaultRootWindow(display), x, y, &rootX, &rootY, &child);
+  XSetWindowAttributes attributes = {};
+  attributes.override_redirect = True;
+  attributes.background_pixel = WhitePixel(display, DefaultScreen(display));
+  Window cover = XCreateWindow(display, DefaultRootWindow(display), rootX, rootY, w, h, 0, CopyFromParent,
+                               InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+  XMapRaised(display, cover);
+  XSync(display, False);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  XDestroyWindow(display, cover);
+  XSync(display, False);
   XCloseDisplay(display);
 }
 

@@ -1,5 +1,6 @@
-// The socket links on Windows Sockets: the socket library lives exactly as long as the link objects, and
-// a link thread whose select keeps failing still waits its half second and stops when asked.
+// The socket links on Windows Sockets: the socket library lives exactly as long as the link objects, a
+// link's ports are its own, and a link thread whose select keeps failing still waits its half second and
+// stops when asked.
 #include "link/link.h"
 #include "link_net.h"
 #include "link_shared.h"
@@ -7,6 +8,7 @@
 #include "link_test_support.h"
 
 #include <gtest/gtest.h>
+#include <winsock2.h>
 
 #include <chrono>
 #include <thread>
@@ -47,6 +49,25 @@ TEST(WinsockLifetime, StartsWithTheFirstObjectAndEndsWithTheLast) {
   EXPECT_TRUE(SocketsWork()) << "the cycle repeats in one process";
   LinkRelease(own);
   EXPECT_FALSE(SocketsWork());
+}
+
+// Wine binds as Linux does, so only the option itself shows here that Windows will refuse a second
+// program the port: with SO_REUSEADDR Windows would hand it over, even a listening one.
+TEST(LinkPorts, AreBoundForExclusiveUse) {
+  LinkConnection* holder = LinkCreate();  // starts the socket library
+  LinkSocket s = LinkNetSocket(LinkNetStream);
+  ASSERT_NE(s, LinkNetInvalid);
+  ASSERT_EQ(LinkNetSetReuseAddress(s), 0);
+  auto option = [s](int name) {
+    BOOL on = FALSE;
+    int size = sizeof on;
+    getsockopt(static_cast<SOCKET>(s), SOL_SOCKET, name, reinterpret_cast<char*>(&on), &size);
+    return on != FALSE;
+  };
+  EXPECT_TRUE(option(SO_EXCLUSIVEADDRUSE));
+  EXPECT_FALSE(option(SO_REUSEADDR));
+  LinkNetClose(s);
+  LinkRelease(holder);
 }
 
 class FailingSelectTest : public LinkDirectoryTest {};

@@ -2,8 +2,6 @@
 // xdotool, clicked where its buttons are, its pane read through TAVIK_PANE_DUMP.
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -33,7 +31,6 @@ using probetest::Spawn;
 using probetest::WaitForExit;
 using Clock = std::chrono::steady_clock;
 
-using guitest::displayName;
 using guitest::Xdotool;
 using guitest::XServer;
 
@@ -88,24 +85,8 @@ class LinkProbeRun : public ::testing::Test {
     return text;
   }
 
-  // Whether a label drawn in the toolkit's active colour (black) shows inside the given area of the
-  // window; an inactive label is drawn in a lighter grey. Looks again for up to `seconds`.
   bool LabelIsActive(int x, int y, int w, int h, int seconds = 0) {
-    Display* display = XOpenDisplay(displayName.c_str());
-    if (display == nullptr) return false;
-    bool black = false;
-    auto deadline = Clock::now() + std::chrono::seconds(seconds);
-    for (bool first = true; first || (!black && Clock::now() < deadline); first = false) {
-      if (XImage* image = XGetImage(display, std::stoul(window), x, y, w, h, AllPlanes, ZPixmap)) {
-        for (int py = 0; py < h && !black; ++py) {
-          for (int px = 0; px < w && !black; ++px) black = XGetPixel(image, px, py) == 0;
-        }
-        XDestroyImage(image);
-      }
-      if (!black) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    XCloseDisplay(display);
-    return black;
+    return guitest::ShowsBlack(window, x, y, w, h, seconds);
   }
 
   void SendCloseRequest() { guitest::SendCloseRequest(window); }

@@ -1,7 +1,7 @@
 // The Windows starters and the network shell as they reach the system: each starter hands its command
-// text to the command processor and the address change asks the shell to run netsh with "runas". A
-// recording program stands in for the command processor (COMSPEC) and for netsh, so that no tool
-// starts and no network setting changes.
+// text to the command processor and the address change asks the shell to run System32's netsh with
+// "runas". A recording program stands in for the command processor (COMSPEC) and for netsh, so that no
+// tool starts and no network setting changes.
 #include "sysutil/system_tools.h"
 
 #include <gtest/gtest.h>
@@ -117,24 +117,34 @@ TEST_F(SystemToolsWin32, MissingCommandProcessorIsAClearFailure) {
   EXPECT_EQ(TakeLine(), "");
 }
 
-// netsh is looked for beside the running program first, so a stand-in placed there answers for it.
-TEST_F(SystemToolsWin32, NetworkShellRunsNetshWithTheParameterText) {
+// netsh comes from the system folder even where a netsh.exe lies beside the program (which would be
+// found first by its bare name). Under Wine a stand-in takes the system's netsh's place for the test,
+// loaded as the program it is instead of Wine's own netsh.
+TEST_F(SystemToolsWin32, NetworkShellRunsTheSystemsNetshWithTheParameterText) {
   if (!RunsUnderWine()) GTEST_SKIP() << "Windows asks the user before it runs anything with \"runas\"";
   char own[MAX_PATH];
   GetModuleFileNameA(nullptr, own, sizeof own);
-  const std::filesystem::path standIn = std::filesystem::path(own).parent_path() / "netsh.exe";
-  std::filesystem::copy_file(RECORDING_HELPER, standIn, std::filesystem::copy_options::overwrite_existing);
+  const std::filesystem::path planted = std::filesystem::path(own).parent_path() / "netsh.exe";
+  char system[MAX_PATH];
+  ASSERT_GT(GetSystemDirectoryA(system, sizeof system), 0u);
+  const std::filesystem::path systemNetsh = std::filesystem::path(system) / "netsh.exe";
+  const std::filesystem::path saved = std::filesystem::path(system) / "netsh.exe.tavik-saved";
+  std::filesystem::copy_file(RECORDING_HELPER, planted, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::rename(systemNetsh, saved);
+  std::filesystem::copy_file(RECORDING_HELPER, systemNetsh);
   const std::string parameters =
       "interface ip set address name=\"Local Area Connection\" static 192.168.10.1 255.255.255.0 ";
+  const char* const overrides = "Software\\Wine\\DllOverrides";
+  RegSetKeyValueA(HKEY_CURRENT_USER, overrides, "netsh.exe", REG_SZ, "native", sizeof "native");
   RunNetworkShell(parameters);
-  std::string line;
-  for (int wait = 0; wait < 100 && line.empty(); ++wait) {
+  for (int wait = 0; wait < 100 && Content(Record()).empty(); ++wait)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    line = Content(Record());
-  }
-  std::filesystem::remove(standIn);
-  EXPECT_TRUE(EndsWith(line, parameters + "\n")) << line;
-  EXPECT_NE(line.find("netsh"), std::string::npos) << line;
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, overrides, "netsh.exe");
+  const std::string line = Content(Record());
+  std::filesystem::remove(planted);
+  std::filesystem::remove(systemNetsh);
+  std::filesystem::rename(saved, systemNetsh);
+  EXPECT_EQ(line, "\"" + systemNetsh.string() + "\" " + parameters + "\n");
 }
 
 }  // namespace

@@ -170,10 +170,14 @@ TEST_F(ToolboardRun, TestToolRunsToItsEndBeforeTheMenuReactsAgain) {
   ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(tree.Path("tavik/BIN/started")); }));
   EXPECT_EQ(ReadWholeFile(tree.Path("tavik/BIN/started")), "linkprobe\n");
 
-  // While the child runs, a click on the menu changes nothing.
+  // While the child runs, a click on the menu changes nothing, yet the menu still paints: "Done (Exit)",
+  // uncovered meanwhile, is drawn again.
   Click(ReportSoftware);
+  guitest::CoverAndUncover(window, 100, 475, 380, 25);
+  EXPECT_TRUE(guitest::ShowsBlack(window, 110, 478, 360, 19, 3));
   std::this_thread::sleep_for(std::chrono::seconds(1));
   EXPECT_EQ(Shown(), first);
+  EXPECT_FALSE(std::filesystem::exists(tree.Path("tavik/BIN/ended")));
 
   // Once it ends the menu takes events again (the click made meanwhile comes through now).
   tree.Write("tavik/BIN/release", "");

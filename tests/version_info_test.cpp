@@ -32,6 +32,10 @@ TEST(PlatformCode, MapsWindowsVersionsToTheirClasses) {
     EXPECT_STREQ(WindowsVersionName(code), c.name) << code;
   }
   EXPECT_STREQ(WindowsVersionName(0), "???");
+  // Windows 10 and 11 report 10.0 once their manifest lets them: code 110, yet never "Vista".
+  EXPECT_STREQ(WindowsSystemName(110, 10, 19045), "Windows 10");
+  EXPECT_STREQ(WindowsSystemName(110, 10, 22631), "Windows 11");
+  EXPECT_STREQ(WindowsSystemName(110, 6, 6002), "Vista");
 }
 
 TEST(VersionText, PeFixturesOfBothWidthsGiveTheirBuildStringsAndNumbers) {

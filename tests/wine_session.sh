@@ -40,5 +40,5 @@ done
 "$wine_bin/wineserver" -w
 "$wine_bin/wineserver" -p
 "$wine_bin/wine64" wineboot >/dev/null 2>&1
-export TAVIK_TEST_COM_PAIR="5 6"
+export TAVIK_TEST_COM_PAIR="5 6" TAVIK_TEST_COM_PAIR_KIND=pty
 "$@"

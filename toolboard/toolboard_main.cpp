@@ -3,6 +3,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 
+#include "appbase/painted_wait.h"
 #include "appbase/program_entry.h"
 #include "menu_startup.h"
 #include "menu_window.h"
@@ -10,6 +11,8 @@
 #include "netsetup_ui/ip_setup_dialog.h"
 #include "software_report.h"
 #include "toolboard_state.h"
+#include "window_platform/paint_pump.h"
+#include "window_platform/program_look.h"
 
 namespace {
 
@@ -27,6 +30,8 @@ void BuildIpSetupDialog(MenuWindow& menu, IdentityBox& identity) {
 int ProgramMain(const char* commandLine) {
   PrepareMenuStartup(commandLine);
   StartSocketLibrary();
+  ApplyProgramLook();
+  SetPaintPump(PumpPaintMessages);
   ToolboardState state;
   MenuWindow menu(state);
   BuildIpSetupDialog(menu, state.identity);

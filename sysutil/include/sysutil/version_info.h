@@ -15,6 +15,10 @@ const char* GetPlatformName();
 // The Windows name for a platform code: "XP", "Vista", "Windows 7", "Windows 8" or "???".
 const char* WindowsVersionName(int platformCode);
 
+// The name of the running Windows: as WindowsVersionName, except for Windows 10 and 11 (major 10, told
+// apart by the build), which share Vista's code 110 and must not be called Vista.
+const char* WindowsSystemName(int platformCode, unsigned major, unsigned build);
+
 // Nonzero when the operating system is 64-bit.
 int Is64BitOs();
 

@@ -10,8 +10,8 @@
 int WmiOpenQuery(const char* className);
 
 // Reads `property` of result object `index` (0 = first) into `buffer` (cut to fit, always terminated).
-// 0 ok; 1 no query open; 12 no result set; 8 rewind failed; 9 step failed; -1 fewer than index + 1 objects;
-// 11 no current object; 10 reading the property failed.
+// 0 ok; 1 no query open; 12 no result set; 8 rewind failed; 9 step failed (also: no object within the
+// step's time limit); -1 fewer than index + 1 objects; 11 no current object; 10 reading the property failed.
 int WmiReadProperty(const char* property, int index, char* buffer, std::size_t bufferSize);
 
 // Steps to the next result object and reads its "DeviceID" and "Name".

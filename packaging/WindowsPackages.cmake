@@ -1,0 +1,69 @@
+# The Windows programs as a technician gets them: linkprobe.exe and toolboard.exe with the icon and
+# application manifest of packaging/windows/, linkconsole.exe and linkdump.exe beside them, and the
+# packages that carry them into the suite's C:\Tavik\BIN: tavik-service-tools-<version>-<win64|win32>.zip,
+# and the same as an NSIS installer where makensis is found. `cmake --build <dir> --target
+# windows_packages` makes both.
+set(TAVIK_WINDOWS_DIR ${CMAKE_CURRENT_SOURCE_DIR}/windows)
+
+# The icon (resource 1, which the programs load for their windows) and the manifest (resource 1 of
+# type 24, the one Windows reads when it starts the program).
+set(program_rc ${CMAKE_CURRENT_BINARY_DIR}/program.rc)
+file(WRITE ${program_rc}.new
+  "1 ICON \"${TAVIK_WINDOWS_DIR}/tavik.ico\"\n"
+  "1 24 \"${TAVIK_WINDOWS_DIR}/tavik.manifest\"\n")
+configure_file(${program_rc}.new ${program_rc} COPYONLY)
+set_source_files_properties(${program_rc} PROPERTIES
+  OBJECT_DEPENDS "${TAVIK_WINDOWS_DIR}/tavik.ico;${TAVIK_WINDOWS_DIR}/tavik.manifest")
+foreach(program linkprobe toolboard)
+  target_sources(${program} PRIVATE ${program_rc})
+endforeach()
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(package_arch win64)
+else()
+  set(package_arch win32)
+endif()
+set(package_name tavik-service-tools-${PROJECT_VERSION}-${package_arch})
+set(package_stage ${CMAKE_CURRENT_BINARY_DIR}/stage)
+set(package_zip ${CMAKE_BINARY_DIR}/${package_name}.zip)
+set(package_programs linkprobe toolboard linkconsole linkdump)
+set(program_files)
+foreach(program ${package_programs})
+  list(APPEND program_files $<TARGET_FILE:${program}>)
+endforeach()
+
+# A technician's copy carries no debugging information.
+set(package_strip ${CMAKE_COMMAND} -E true)
+if(CMAKE_STRIP)
+  set(package_strip ${CMAKE_STRIP} --strip-debug)
+  foreach(program ${package_programs})
+    list(APPEND package_strip ${package_stage}/BIN/$<TARGET_FILE_NAME:${program}>)
+  endforeach()
+endif()
+
+# The zip holds the folder BIN, to be unpacked into C:\Tavik.
+add_custom_command(OUTPUT ${package_zip}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${package_stage}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${package_stage}/BIN
+  COMMAND ${CMAKE_COMMAND} -E copy ${program_files} ${package_stage}/BIN
+  COMMAND ${package_strip}
+  COMMAND ${CMAKE_COMMAND} -E rm -f ${package_zip}
+  COMMAND ${CMAKE_COMMAND} -E chdir ${package_stage} ${CMAKE_COMMAND} -E tar cf ${package_zip} --format=zip BIN
+  DEPENDS ${package_programs}
+  COMMENT "Packing ${package_name}.zip")
+set(package_outputs ${package_zip})
+
+find_program(TAVIK_MAKENSIS makensis)
+if(TAVIK_MAKENSIS)
+  set(package_setup ${CMAKE_BINARY_DIR}/${package_name}-setup.exe)
+  add_custom_command(OUTPUT ${package_setup}
+    COMMAND ${TAVIK_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DARCH=${package_arch}
+            -DSTAGE=${package_stage} -DICON=${TAVIK_WINDOWS_DIR}/tavik.ico -DOUTFILE=${package_setup}
+            ${TAVIK_WINDOWS_DIR}/tavik-service-tools.nsi
+    DEPENDS ${package_zip} ${TAVIK_WINDOWS_DIR}/tavik-service-tools.nsi
+    COMMENT "Building the installer ${package_name}-setup.exe")
+  list(APPEND package_outputs ${package_setup})
+else()
+  message(STATUS "makensis not found: windows_packages makes the zip only")
+endif()
+add_custom_target(windows_packages DEPENDS ${package_outputs})

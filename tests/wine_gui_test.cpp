@@ -1,0 +1,515 @@
+// linkprobe.exe and toolboard.exe as a technician uses them: under Wine, on the private X server, from
+// the suite folder C:\Tavik of the Wine session's prefix (unpacked from the win64 zip, or installed by
+// the installer), driven with xdotool and read through TAVIK_PANE_DUMP. Where a text does not depend on
+// the platform the Linux program runs in the same scenario, on the same folder, and must show the same.
+// Run by the test command inside tests/wine_session.sh: TAVIK_WINDOWS_BUILD names the 64-bit Windows
+// build folder, TAVIK_WINDOWS_BUILD_X86 the 32-bit one (optional), TAVIK_SCREENSHOTS the folder for the
+// pictures of both programs' windows, Linux on the left and Wine on the right.
+#include <gtest/gtest.h>
+
+#include <X11/XKBlib.h>
+#include <fcntl.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gui_test_support.h"
+#include "scripted_game_computer.h"
+#include "toolboard_test_support.h"
+#include "window_capture.h"
+#include "x_session.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using guitest::Xdotool;
+using probetest::ReadWholeFile;
+using probetest::Spawn;
+using probetest::WaitForExit;
+using toolboardtest::SetModificationTime;
+
+const char* const Wine = "/usr/lib/wine/wine64";  // starts 32-bit programs through wine32 by itself
+const char* const WineServer = "/usr/lib/wine/wineserver";
+
+// Thu Dec 10 12:00:00 2026 UTC: a two-digit day, which Windows' and Linux's ctime write alike.
+constexpr time_t ProgramDate = 1796904000;
+const char* const ProgramDateLine = "Thu Dec 10 12:00:00 2026\n";
+
+const char* const EthernetSettings =
+    "DisplayMode = 2\nInput_Source = C2+\nCommunications_class = Ethernet\nEthernetAddress = 127.0.0.1\n"
+    "EthernetPort = 5510\n";
+
+std::string Getenv(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+bool Eventually(const std::function<bool()>& done, double seconds = 10) {
+  const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+  while (!done()) {
+    if (Clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+std::string WithCrLf(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return out;
+}
+
+// Runs a Wine program (reg, wineboot) with its output dropped; its exit code.
+int RunWineQuietly(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+  const pid_t pid = Spawn(args, env, nullptr, &quiet);
+  posix_spawn_file_actions_destroy(&quiet);
+  return WaitForExit(pid, 120);
+}
+
+// The session's Wine server started again under this program's X server: Wine's desktop process, which
+// every window belongs to, keeps the display it was started with, and the session started it without.
+// Wine then tells programs that they run on Windows 10, as the suite's computers do.
+class WineDesktop : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    ASSERT_FALSE(Getenv("WINEPREFIX").empty()) << "run under tests/wine_session.sh";
+    const std::vector<std::string> env{"WINEPREFIX=" + Getenv("WINEPREFIX"), "HOME=" + Getenv("HOME"),
+                                       "DISPLAY=" + guitest::displayName, "WINEDEBUG=-all",
+                                       "WINEDLLOVERRIDES=mscoree,mshtml=", "PATH=/usr/bin:/bin"};
+    EXPECT_EQ(RunWineQuietly({Wine, "reg", "add", "HKCU\\Software\\Wine", "/v", "Version", "/d", "win10", "/f"}, env),
+              0);
+    for (const char* step : {"-k", "-w"}) WaitForExit(Spawn({WineServer, step}, env), 30);
+    EXPECT_EQ(WaitForExit(Spawn({WineServer, "-p"}, env), 30), 0);
+    EXPECT_EQ(RunWineQuietly({Wine, "wineboot"}, env), 0);
+  }
+  // Before the X server goes: Wine's processes would report the lost display.
+  void TearDown() override {
+    const std::vector<std::string> env{"WINEPREFIX=" + Getenv("WINEPREFIX"), "HOME=" + Getenv("HOME")};
+    RunWineQuietly({WineServer, "-k"}, env);
+    RunWineQuietly({WineServer, "-w"}, env);
+  }
+};
+
+// One Windows build and its packages ("-win64.zip", "-win64-setup.exe").
+struct WindowsBuild {
+  std::string arch;  // "win64" or "win32"
+  fs::path folder;
+  fs::path Package(const std::string& ending) const {
+    return folder / ("tavik-service-tools-" TAVIK_VERSION "-" + arch + ending);
+  }
+};
+
+std::vector<WindowsBuild> Builds() {
+  std::vector<WindowsBuild> builds{{"win64", Getenv("TAVIK_WINDOWS_BUILD")}};
+  if (!Getenv("TAVIK_WINDOWS_BUILD_X86").empty()) builds.push_back({"win32", Getenv("TAVIK_WINDOWS_BUILD_X86")});
+  return builds;
+}
+
+// Rings of the X server's bell (the toolkit's error beep on both systems), heard from its creation on.
+class BellWatch {
+ public:
+  BellWatch() : display_(XkbOpenDisplay(const_cast<char*>(guitest::displayName.c_str()), &eventBase_, nullptr,
+                                        nullptr, nullptr, nullptr)) {
+    if (display_) {
+      XkbSelectEvents(display_, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask);
+      XSync(display_, False);
+    }
+  }
+  ~BellWatch() {
+    if (display_) XCloseDisplay(display_);
+  }
+  bool Rang(double seconds) {
+    return display_ && Eventually([this] {
+             while (XPending(display_) > 0) {
+               XkbEvent event;
+               XNextEvent(display_, &event.core);
+               if (event.type == eventBase_ && event.any.xkb_type == XkbBellNotify) return true;
+             }
+             return false;
+           }, seconds);
+  }
+
+ private:
+  int eventBase_ = 0;
+  Display* display_;
+};
+
+// The suite folder C:\Tavik of the session's prefix, with the win64 zip unpacked into it; the Linux
+// program reads the same folder (and the prefix's COM ports) through TAVIK_ROOT.
+class WineSuite : public ::testing::Test {
+ protected:
+  fs::path prefix = Getenv("WINEPREFIX");
+  fs::path root = prefix / "drive_c" / "Tavik";
+  probetest::ScratchTree host{"tavik-wine-host"};  // the empty system tree the Linux program sees
+  std::vector<pid_t> started;
+
+  void SetUp() override {
+    ASSERT_FALSE(Getenv("WINEPREFIX").empty()) << "run under tests/wine_session.sh";
+    ASSERT_FALSE(Getenv("TAVIK_WINDOWS_BUILD").empty()) << "TAVIK_WINDOWS_BUILD names no Windows build";
+    fs::remove_all(root);
+    Write("PREFERENCES/SETTINGS/DEVS.NIN", "DisplayMode = 2\nInput_Source = C2+\n");
+    WriteConfiguration("Tavik 5.2 demo\n");
+    host.Write("sys/class/tty/.keep", "");
+    host.Write("sys/bus/usb/devices/.keep", "");
+    host.Write("proc/.keep", "");
+    fs::create_directory_symlink(prefix / "dosdevices", root / "dosdevices");
+    Unpack(Builds()[0]);
+  }
+  void TearDown() override {
+    for (pid_t pid : started) WaitForExit(pid, 0.5);
+    fs::remove_all(root);
+  }
+
+  void Write(const std::string& relative, const std::string& text) {
+    fs::create_directories((root / relative).parent_path());
+    std::ofstream(root / relative, std::ios::binary) << text;
+  }
+  // Windows drops the trailing dot of "Tconfig." when it opens the file; Linux keeps it.
+  void WriteConfiguration(const std::string& text) {
+    Write("BIN/Tconfig", text);
+    Write("BIN/Tconfig.", text);
+  }
+  void Unpack(const WindowsBuild& build) {
+    const std::string zip = build.Package(".zip").string();
+    ASSERT_EQ(std::system(("cd '" + root.string() + "' && cmake -E tar xf '" + zip + "'").c_str()), 0) << zip;
+    for (const char* program : {"linkprobe.exe", "toolboard.exe"})
+      SetModificationTime((root / "BIN" / program).string(), ProgramDate);
+  }
+
+  std::vector<std::string> WineEnvironment(std::vector<std::string> extra) {
+    for (const char* keep : {"WINEPREFIX", "HOME"}) extra.push_back(std::string(keep) + "=" + Getenv(keep));
+    extra.push_back("WINEDEBUG=-all");
+    extra.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
+    extra.push_back("TZ=UTC");
+    return guitest::ProgramEnvironment(extra, TOOLKIT_LEAKS_PATH);
+  }
+  std::vector<std::string> LinuxEnvironment(std::vector<std::string> extra) {
+    extra.push_back("TAVIK_ROOT=" + root.string());
+    extra.push_back("TAVIK_SYSFS=" + host.Path("sys"));
+    extra.push_back("TAVIK_PROCFS=" + host.Path("proc"));
+    extra.push_back("TZ=UTC");
+    return guitest::ProgramEnvironment(extra, TOOLKIT_LEAKS_PATH);
+  }
+
+  // Starts a program of C:\Tavik\BIN (or another Windows program by its Linux path) in C:\Tavik\BIN.
+  pid_t StartWine(const std::string& program, std::vector<std::string> arguments, std::vector<std::string> env = {}) {
+    const bool inSuite = program.find('/') == std::string::npos;
+    std::vector<std::string> args{Wine, inSuite ? "C:\\Tavik\\BIN\\" + program : program};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    return Track(Spawn(args, WineEnvironment(env), (root / "BIN").c_str()));
+  }
+  pid_t StartLinux(const std::string& program, std::vector<std::string> arguments, std::vector<std::string> env = {}) {
+    std::vector<std::string> args{program};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    return Track(Spawn(args, LinuxEnvironment(env), (root / "BIN").c_str()));
+  }
+  pid_t Track(pid_t pid) {
+    if (pid > 0) started.push_back(pid);
+    return pid;
+  }
+  int Finish(pid_t pid, double seconds = 15) {
+    started.erase(std::remove(started.begin(), started.end(), pid), started.end());
+    return WaitForExit(pid, seconds);
+  }
+
+  std::string Dump(const std::string& name) const { return ReadWholeFile((root / name).string()); }
+  // Waits until the dump differs from `old` (and is not empty), and returns it.
+  std::string DumpAfter(const std::string& name, const std::string& old, double seconds = 10) {
+    Eventually([&] { const std::string now = Dump(name); return !now.empty() && now != old; }, seconds);
+    return Dump(name);
+  }
+
+  // A window, once the program has drawn the label at (x, y, w, h) in it.
+  std::string DrawnWindow(const std::string& title, int x, int y, int w, int h) {
+    std::string window = guitest::FindVisibleWindow(title);
+    if (!window.empty()) {
+      EXPECT_TRUE(guitest::ShowsBlack(window, x, y, w, h, 10)) << title;
+    }
+    return window;
+  }
+  void SavePicture(const std::string& name, const guitest::Picture& linuxView, const guitest::Picture& wineView) {
+    const std::string folder = Getenv("TAVIK_SCREENSHOTS");
+    if (folder.empty()) return;
+    fs::create_directories(folder);
+    EXPECT_TRUE(guitest::SavePng(guitest::SideBySide(linuxView, wineView), folder + "/" + name));
+  }
+};
+
+// --- linkprobe ------------------------------------------------------------------------------------
+
+constexpr int DoneLabel[] = {240, 463, 100, 19};  // "Done (Exit)"
+
+TEST_F(WineSuite, LinkProbeShowsTheLinuxReportRescansAndEndsWithDone) {
+  struct View {
+    std::string firstReport, rescanned, title;
+    guitest::Picture picture;
+  };
+  auto run = [&](pid_t pid, const std::string& dump) {
+    View view;
+    EXPECT_GT(pid, 0);
+    const std::string window = DrawnWindow("^Tavik Comm Check", DoneLabel[0], DoneLabel[1], DoneLabel[2], DoneLabel[3]);
+    if (window.empty()) return view;
+    view.firstReport = DumpAfter(dump, "");
+    view.title = Xdotool("getwindowname " + window);
+    view.picture = guitest::CaptureWindow(window);
+    WriteConfiguration("Tavik 5.3");
+    guitest::ClickAt(window, 30 + 142, 325 + 15);  // "Rescan ports/Tavik config"
+    view.rescanned = DumpAfter(dump, view.firstReport);
+    WriteConfiguration("Tavik 5.2 demo\n");
+    guitest::ClickAt(window, 100 + 190, 460 + 12);  // "Done (Exit)"
+    EXPECT_EQ(Finish(pid), 0);
+    return view;
+  };
+  const View onLinux = run(StartLinux(LINKPROBE_PATH, {}, {"TAVIK_PANE_DUMP=" + (root / "linux.txt").string()}),
+                                "linux.txt");
+  const View onWine = run(StartWine("linkprobe.exe", {}, {"TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt"}), "wine.txt");
+  EXPECT_EQ(onWine.firstReport.rfind("Version       : Tavik 5.2 demo\n", 0), 0u) << onWine.firstReport;
+  EXPECT_EQ(onWine.firstReport, onLinux.firstReport);
+  EXPECT_EQ(onWine.rescanned.rfind("Version       : Tavik 5.3****", 0), 0u) << onWine.rescanned;
+  EXPECT_EQ(onWine.rescanned, onLinux.rescanned);
+  // The title carries the build text of the program's own version resource and the file's date.
+  EXPECT_EQ(onWine.title, std::string("Tavik Comm Check PB=1.3  ") + ProgramDateLine + "\n");
+  EXPECT_EQ(onLinux.title.rfind("Tavik Comm Check PB=1.3  ", 0), 0u) << onLinux.title;
+  SavePicture("linkprobe.png", onLinux.picture, onWine.picture);
+}
+
+// Against gameecho.exe, then against a game computer that never answers: the ten seconds of echo wait,
+// during which the window still paints.
+TEST_F(WineSuite, GameLinkTestAnsweredByGameEchoAndFailingWhenNothingAnswers) {
+  Write("PREFERENCES/SETTINGS/DEVS.NIN", EthernetSettings);
+  auto test = [&](pid_t pid, const std::string& dump, bool longWait) {
+    EXPECT_GT(pid, 0);
+    const std::string window = DrawnWindow("^Tavik Comm Check", DoneLabel[0], DoneLabel[1], DoneLabel[2], DoneLabel[3]);
+    const std::string report = DumpAfter(dump, "");
+    guitest::ClickAt(window, 30 + 142, 358 + 12);  // "Test  Game Communications"
+    if (longWait) {
+      std::this_thread::sleep_for(std::chrono::seconds(2));
+      guitest::CoverAndUncover(window, 100, 460, 380, 25);
+      EXPECT_TRUE(guitest::ShowsBlack(window, DoneLabel[0], DoneLabel[1], DoneLabel[2], DoneLabel[3], 3))
+          << "the window does not paint during the echo wait";
+      EXPECT_EQ(Dump(dump), report) << "the wait ended early";
+    }
+    const std::string shown = DumpAfter(dump, report, 15);
+    guitest::SendCloseRequest(window);
+    EXPECT_EQ(Finish(pid), 0);
+    return std::make_pair(report, shown);
+  };
+  const std::string linuxDump = "TAVIK_PANE_DUMP=" + (root / "linux.txt").string();
+  const std::string wineDump = "TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt";
+
+  const fs::path gameecho = fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "probe" / "gameecho.exe";
+  const pid_t echo = StartWine(gameecho.string(), {});
+  ASSERT_GT(echo, 0);
+  std::this_thread::sleep_for(std::chrono::seconds(2));  // listening
+  const auto linuxAnswered = test(StartLinux(LINKPROBE_PATH, {}, {linuxDump}), "linux.txt", false);
+  const auto wineAnswered = test(StartWine("linkprobe.exe", {}, {wineDump}), "wine.txt", false);
+  EXPECT_EQ(wineAnswered.second, wineAnswered.first + "Ethernet game communication seems to be working\n");
+  EXPECT_EQ(wineAnswered.second, linuxAnswered.second);
+  kill(echo, SIGKILL);
+  Finish(echo);
+
+  // A game computer that takes the connection and never answers.
+  std::unique_ptr<ScriptedGameComputer> silent;
+  ASSERT_TRUE(Eventually([&] { return (silent = std::make_unique<ScriptedGameComputer>(std::chrono::hours(1)))->listening(); }))
+      << "the game link's port stays taken after gameecho.exe ended";
+  const auto linuxFailed = test(StartLinux(LINKPROBE_PATH, {}, {linuxDump}), "linux.txt", true);
+  const auto wineFailed = test(StartWine("linkprobe.exe", {}, {wineDump}), "wine.txt", true);
+  EXPECT_EQ(wineFailed.second,
+            wineFailed.first + "FAILURE to echo from game machine\nIS the game menu really running?\n");
+  EXPECT_EQ(wineFailed.second, linuxFailed.second);
+}
+
+// No window: the amplifier check's result as the exit code, and its text in ampstatus.txt with the
+// platform's line ends; the 32-bit build as well, which runs as a WOW64 process on 64-bit Windows.
+TEST_F(WineSuite, StartupTestAnswersWithItsExitCodeAndStatusFile) {
+  const fs::path status = root / "BIN" / "ampstatus.txt";
+  const int linuxCode = Finish(StartLinux(LINKPROBE_PATH, {"STARTUPTEST"}));
+  const std::string linuxText = ReadWholeFile(status.string());
+  EXPECT_EQ(linuxCode, 1) << "C2+ configured and no J&J device";
+  EXPECT_NE(linuxText.find("Unable to locate J&J device\n"), std::string::npos) << linuxText;
+  for (const WindowsBuild& build : Builds()) {
+    SCOPED_TRACE(build.arch);
+    Unpack(build);
+    fs::remove(status);
+    EXPECT_EQ(Finish(StartWine("linkprobe.exe", {"STARTUPTEST"})), linuxCode);
+    EXPECT_EQ(ReadWholeFile(status.string()), WithCrLf(linuxText));
+  }
+}
+
+// --- toolboard ------------------------------------------------------------------------------------
+
+// Where the menu's buttons are, in the window's own coordinates (their centres).
+struct Point {
+  int x, y;
+};
+constexpr Point RunTestTool{172, 272};
+constexpr Point ReportSoftware{172, 392};
+constexpr Point TryIpSetup{467, 455};
+constexpr Point DoneExit{290, 487};
+constexpr Point DialogGroup{411, 342};
+constexpr Point DialogTry{299, 455};
+constexpr Point DialogDone{299, 502};
+constexpr int MenuDoneLabel[] = {240, 478, 100, 19};
+
+void Click(const std::string& window, Point at) { guitest::ClickAt(window, at.x, at.y); }
+
+std::string AfterFirstLine(const std::string& text) { return text.substr(text.find('\n') + 1); }
+
+class ToolboardOnWine : public WineSuite {
+ protected:
+  void SetUp() override {
+    WineSuite::SetUp();
+    toolboardtest::InstallFixture("both32.exe", (root / "Games" / "Orb.exe").string(), ProgramDate);
+  }
+  std::string StartMenu(pid_t pid) {
+    EXPECT_GT(pid, 0);
+    return DrawnWindow("^Tavik Tech Support Menu", MenuDoneLabel[0], MenuDoneLabel[1], MenuDoneLabel[2],
+                       MenuDoneLabel[3]);
+  }
+};
+
+// The platform report of both builds (the 32-bit one on 64-bit Windows too), the rest of it as on
+// Linux, and the close box.
+TEST_F(ToolboardOnWine, ReportsThePlatformAndTheSuiteAsLinuxDoes) {
+  const pid_t onLinux = StartLinux(TOOLBOARD_PATH, {}, {"TAVIK_PANE_DUMP=" + (root / "linux.txt").string()});
+  const std::string linuxWindow = StartMenu(onLinux);
+  const std::string linuxReport = DumpAfter("linux.txt", "");
+  const guitest::Picture linuxView = guitest::CaptureWindow(linuxWindow);
+  guitest::SendCloseRequest(linuxWindow);
+  EXPECT_EQ(Finish(onLinux), 0);
+  EXPECT_NE(linuxReport.find(std::string("Orb (gamedll): PB=2.0    SB=beta  ") + ProgramDateLine), std::string::npos)
+      << linuxReport;
+
+  for (const WindowsBuild& build : Builds()) {
+    SCOPED_TRACE(build.arch);
+    Unpack(build);
+    fs::remove(root / "wine.txt");
+    const pid_t onWine = StartWine("toolboard.exe", {}, {"TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt"});
+    const std::string window = StartMenu(onWine);
+    const std::string report = DumpAfter("wine.txt", "");
+    // Windows 10 as the program's manifest lets Wine report it (without it: "112 (Windows 8)").
+    EXPECT_EQ(report.substr(0, report.find('\n') + 1), "Platform: 110 (Windows 10) 64-bit OS\n");
+    EXPECT_EQ(AfterFirstLine(report), AfterFirstLine(linuxReport));
+    EXPECT_EQ(Xdotool("getwindowname " + window), "Tavik Tech Support Menu 2.3 Therapist\n");
+    if (build.arch == "win64") SavePicture("toolboard.png", linuxView, guitest::CaptureWindow(window));
+    guitest::SendCloseRequest(window);
+    EXPECT_EQ(Finish(onWine), 0);
+  }
+}
+
+// "Run Communications Test Tool" starts linkprobe.exe (a stand-in that takes four seconds) and waits for
+// it: the menu takes no click meanwhile, yet keeps painting, and takes clicks again once it has ended.
+// (Wine drops the click made meanwhile, where Windows and Linux hand it over afterwards.)
+TEST_F(ToolboardOnWine, StartedProgramRunsToItsEndWhileTheMenuKeepsPainting) {
+  const fs::path helper = fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "tests" / "tavik_recording_helper.exe";
+  fs::copy_file(helper, root / "BIN" / "linkprobe.exe", fs::copy_options::overwrite_existing);
+  const pid_t pid = StartWine("toolboard.exe", {},
+                              {"TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt", "TAVIK_HELPER_SLEEP=4000",
+                               "TAVIK_HELPER_RECORD=C:\\Tavik\\started.txt"});
+  const std::string window = StartMenu(pid);
+  const std::string first = DumpAfter("wine.txt", "");
+  Click(window, RunTestTool);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  Click(window, ReportSoftware);
+  guitest::CoverAndUncover(window, 100, 475, 380, 25);
+  EXPECT_TRUE(guitest::ShowsBlack(window, MenuDoneLabel[0], MenuDoneLabel[1], MenuDoneLabel[2], MenuDoneLabel[3], 2))
+      << "the menu does not paint while it waits";
+  EXPECT_EQ(Dump("wine.txt"), first);
+  EXPECT_FALSE(fs::exists(root / "started.txt")) << "the stand-in ended early";
+  ASSERT_TRUE(Eventually([&] { return fs::exists(root / "started.txt"); }));
+  EXPECT_EQ(Dump("started.txt"), "linkprobe.exe\r\n");
+  Click(window, ReportSoftware);
+  const std::string software = DumpAfter("wine.txt", first);
+  EXPECT_EQ(software.rfind("Navro not found - must be game\n", 0), 0u) << software;
+  Click(window, DoneExit);
+  EXPECT_EQ(Finish(pid), 0);
+}
+
+// A group number above 254 (with no adapter picked, as Wine offers none) is refused with the error beep
+// and nothing is run: a stand-in in place of the system's netsh would note any start.
+TEST_F(ToolboardOnWine, IpSetupDialogBeepsAtABadGroupNumberAndRunsNothing) {
+  const fs::path netsh = prefix / "drive_c" / "windows" / "system32" / "netsh.exe";
+  const fs::path saved = netsh.string() + ".tavik-saved";
+  fs::rename(netsh, saved);
+  fs::copy_file(fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "tests" / "tavik_recording_helper.exe", netsh);
+  const std::string overrides = "HKCU\\Software\\Wine\\DllOverrides";  // the stand-in, not Wine's own netsh
+  const std::vector<std::string> wineEnv = WineEnvironment({});
+  EXPECT_EQ(RunWineQuietly({Wine, "reg", "add", overrides, "/v", "netsh.exe", "/d", "native", "/f"}, wineEnv), 0);
+  const pid_t pid = StartWine("toolboard.exe", {}, {"TAVIK_HELPER_RECORD=C:\\Tavik\\netsh.txt"});
+  const std::string menu = StartMenu(pid);
+  Click(menu, TryIpSetup);
+  const std::string dialog = guitest::FindVisibleWindow("^IP setup$");
+  ASSERT_FALSE(dialog.empty());
+  Click(dialog, DialogGroup);
+  Xdotool("key --window " + dialog + " ctrl+a");
+  Xdotool("type --window " + dialog + " 300");
+  BellWatch bell;
+  Click(dialog, DialogTry);
+  EXPECT_TRUE(bell.Rang(3)) << "no error beep";
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_FALSE(fs::exists(root / "netsh.txt")) << Dump("netsh.txt");
+  Click(dialog, DialogDone);
+  const std::string again = guitest::FindVisibleWindow("^Tavik Tech Support Menu");
+  ASSERT_FALSE(again.empty());
+  Click(again, DoneExit);
+  EXPECT_EQ(Finish(pid), 0);
+  RunWineQuietly({Wine, "reg", "delete", overrides, "/v", "netsh.exe", "/f"}, wineEnv);
+  fs::remove(netsh);
+  fs::rename(saved, netsh);
+}
+
+// --- the installer --------------------------------------------------------------------------------
+
+// Each build's installer, silently: the programs into C:\Tavik\BIN with their Start-menu entries, the
+// installed linkprobe.exe's start-up test, and an uninstall that leaves only what others put there.
+TEST_F(WineSuite, InstallerInstallsSilentlyAndUninstallsCleanly) {
+  const fs::path menu = prefix / "drive_c" / "ProgramData" / "Microsoft" / "Windows" / "Start Menu" / "Programs" /
+                        "Tavik Service Tools";
+  for (const WindowsBuild& build : Builds()) {
+    SCOPED_TRACE(build.arch);
+    for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe"})
+      fs::remove(root / "BIN" / program);
+    EXPECT_EQ(Finish(StartWine(build.Package("-setup.exe").string(), {"/S"}), 60), 0);
+    for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe",
+                                 "uninstall-service-tools.exe"})
+      EXPECT_TRUE(fs::exists(root / "BIN" / program)) << program;
+    EXPECT_TRUE(fs::exists(menu / "Tavik Comm Check.lnk"));
+    EXPECT_TRUE(fs::exists(menu / "Tavik Tech Support Menu.lnk"));
+
+    EXPECT_EQ(Finish(StartWine("linkprobe.exe", {"STARTUPTEST"})), 1) << "C2+ configured and no J&J device";
+    EXPECT_TRUE(fs::exists(root / "BIN" / "ampstatus.txt"));
+
+    // The uninstaller runs on from a copy of itself: it is done once it has removed itself.
+    EXPECT_EQ(Finish(StartWine("uninstall-service-tools.exe", {"/S"}), 60), 0);
+    EXPECT_TRUE(Eventually([&] { return !fs::exists(root / "BIN" / "uninstall-service-tools.exe"); }, 30));
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(root / "BIN")) left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"Tconfig", "Tconfig.", "ampstatus.txt"}));
+    EXPECT_FALSE(fs::exists(menu));
+    fs::remove(root / "BIN" / "ampstatus.txt");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  ::testing::AddGlobalTestEnvironment(new guitest::XServer);
+  ::testing::AddGlobalTestEnvironment(new WineDesktop);
+  return RUN_ALL_TESTS();
+}
