@@ -1,12 +1,15 @@
 // Socket links end to end on loopback: connecting, reconnecting, the announcement and the poke, message
-// routing by class, and stopping a busy link.
+// routing by class, stopping a busy link, and link threads that neither wait for name lookups nor spin.
 #include "link/link.h"
+#include "link_resolver.h"
 #include "link_socket.h"
 #include "link_wire.h"
 #include "link_socket_support.h"
+#include "test_environment.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -17,9 +20,60 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+using linktest::Loopback;
 using linktest::StatusOf;
 using linktest::UdpEnd;
 using linktest::WaitFor;
+
+// Stands in for slow name servers: a name that begins with "peer" is at 127.0.0.1, any other has no
+// address, and every answer takes lookupDelayMs.
+std::atomic<int> lookupsStarted{0};
+std::atomic<int> lookupDelayMs{500};
+int SlowLookup(const char* name, std::uint32_t* addresses, int, int* found) {
+  lookupsStarted++;
+  std::this_thread::sleep_for(std::chrono::milliseconds(lookupDelayMs.load()));
+  *found = std::strncmp(name, "peer", 4) == 0 ? 1 : 0;
+  addresses[0] = Loopback;
+  return *found == 1 ? 0 : 11001;
+}
+
+// The library's announcement resolver asks the slow name servers while the object lives.
+struct SlowNameServers {
+  explicit SlowNameServers(int delayMs) {
+    lookupDelayMs = delayMs;
+    LinkAnnouncementResolver() = LinkResolver(SlowLookup);
+  }
+  ~SlowNameServers() { LinkAnnouncementResolver() = LinkResolver(); }
+};
+
+TEST(AnnouncementResolverTest, AnswersOnlyFromWhatIsAtHandAndStaysWithinItsBounds) {
+  lookupsStarted = 0;
+  lookupDelayMs = 500;
+  LinkResolverLimits limits;
+  limits.lookupsAtOnce = 2;
+  limits.namesKept = 3;
+  limits.failureLifeMs = 600;
+  LinkResolver resolver(SlowLookup, limits);
+  auto start = Clock::now();
+  EXPECT_EQ(resolver.Check("peer-one", Loopback), LinkNameUnknown);
+  EXPECT_EQ(resolver.Check("PEER-ONE", Loopback), LinkNameUnknown) << "asked once, looked up once";
+  EXPECT_EQ(resolver.Check("nobody", Loopback), LinkNameUnknown);
+  EXPECT_EQ(resolver.Check("peer-two", Loopback), LinkNameUnknown) << "a third lookup at once is not started";
+  EXPECT_EQ(resolver.Check("127.0.0.1", Loopback), LinkNameAtAddress) << "an address needs no lookup";
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(250)) << "asking never waits for a lookup";
+
+  ASSERT_TRUE(WaitFor([&] { return resolver.Check("nobody", Loopback) != LinkNameUnknown; }, 3000));
+  EXPECT_EQ(resolver.Check("nobody", Loopback), LinkNameElsewhere) << "no address is an answer kept too";
+  EXPECT_EQ(resolver.Check("Peer-One", Loopback), LinkNameAtAddress);
+  EXPECT_EQ(resolver.Check("peer-one", Loopback + 1), LinkNameElsewhere);
+  EXPECT_EQ(lookupsStarted, 2);
+  EXPECT_EQ(resolver.Check("peer-two", Loopback), LinkNameUnknown);
+  EXPECT_EQ(resolver.Check("fourth", Loopback), LinkNameUnknown);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(lookupsStarted, 3) << "three names kept: the fourth waits for an answer to expire";
+  EXPECT_TRUE(WaitFor([&] { return resolver.Check("fourth", Loopback) == LinkNameUnknown && lookupsStarted == 4; }, 3000));
+}
 
 class SocketTest : public ::testing::Test {
  protected:
@@ -226,6 +280,42 @@ TEST_F(SocketTest, MatchingAnnouncementIsNotQueued) {
   ASSERT_EQ(sender.SendTo(t, a, sizeof a), 72);
   ASSERT_TRUE(WaitFor([&] { return LinkLoad(client->connectState) == 4; }, 2000));
   EXPECT_EQ(LinkPending(client, 1), 0);
+}
+
+TEST_F(SocketTest, AnnouncementLookupsNeverHoldUpTheLinkThreadOrItsStop) {
+  SlowNameServers names(1000);
+  std::uint8_t a[72] = {237, 1, 72, 0};
+  std::strcpy(reinterpret_cast<char*>(a + 4), "peer-game");
+  UdpEnd sender(linktest::FreeTPort());
+  OpenClient(LinkFlagDatagramOnly);
+  ASSERT_EQ(sender.SendTo(t, a, sizeof a), 72);
+  EXPECT_EQ(Next(client, 1, 500).size(), 72u) << "no answer at hand: not the peer yet, queued at once";
+  auto start = Clock::now();
+  EXPECT_EQ(LinkDisconnect(client), 0);
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(700)) << "the lookup still runs";
+
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+  OpenClient(LinkFlagDatagramOnly);
+  ASSERT_EQ(sender.SendTo(t, a, sizeof a), 72);
+  EXPECT_TRUE(WaitFor([&] { return LinkLoad(client->connectState) == 4; }, 2000)) << "the answer now at hand matches";
+  EXPECT_EQ(LinkPending(client, 1), 0);
+  LinkDisconnect(client);
+}
+
+TEST_F(SocketTest, ServerWhoseListeningSocketStoppedListeningDoesNotSpin) {
+  OpenServer(LinkFlagNoAnnounce);
+  // A bound socket that does not listen, as a failed listen leaves it: Linux reports it hung up at once.
+  LinkSocket listening = LinkLoad(server->tcpSocket);
+  LinkSocket idle = LinkNetSocket(LinkNetStream);
+  ASSERT_EQ(LinkNetBind(idle, LinkNetAddress{Loopback, 0}), 0);
+  LinkStore(server->tcpSocket, idle);
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  double before = ProcessorSeconds();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_LT(ProcessorSeconds() - before, 0.2) << "a spinning link thread uses the whole second";
+  LinkRelease(server); // closes the idle socket with the link
+  server = LinkCreate();
+  LinkNetClose(listening);
 }
 
 TEST_F(SocketTest, DatagramOnlyClientNeverConnects) {
