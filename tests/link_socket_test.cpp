@@ -48,6 +48,7 @@ struct SlowNameServers {
 };
 
 TEST(AnnouncementResolverTest, AnswersOnlyFromWhatIsAtHandAndStaysWithinItsBounds) {
+  linktest::SocketsReady sockets;
   lookupsStarted = 0;
   lookupDelayMs = 500;
   LinkResolverLimits limits;

@@ -69,8 +69,10 @@ int main(int argc, char** argv) {
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   linkprograms::ProcessFigures after = linkprograms::Figures();
   std::printf("connect/disconnect cycles: %d of %d connected (%d pairs, %.0f s); before, half-way, after: "
-              "descriptors %d, %d, %d; threads %d, %d, %d; resident memory %.1f, %.1f, %.1f MiB\n",
+              "descriptors %d, %d, %d; threads %d, %d, %d; resident memory %.1f, %.1f, %.1f MiB; heap in use %.0f, "
+              "%.0f, %.0f KiB\n",
               connected.load(), cycles, pairs, seconds, before.descriptors, half.descriptors, after.descriptors,
-              before.threads, half.threads, after.threads, before.residentMiB, half.residentMiB, after.residentMiB);
+              before.threads, half.threads, after.threads, before.residentMiB, half.residentMiB, after.residentMiB,
+              before.heapInUseKiB, half.heapInUseKiB, after.heapInUseKiB);
   return connected == cycles && after.descriptors <= before.descriptors && after.threads <= before.threads ? 0 : 1;
 }

@@ -1,6 +1,6 @@
 // Soak run: a hostile peer against a client link and a server link on loopback, at full speed. Each
 // link's TCP connection carries random bytes, frames with every bad length and valid frames in between,
-// and is dropped every few seconds; a datagram flood brings valid frames, random bytes, bad lengths,
+// and is dropped every 5 s (the client link's peer stops listening for a second then); a datagram flood brings valid frames, random bytes, bad lengths,
 // pokes and announcements with random names. Half-way both links are disconnected and opened again.
 // Prints one line per link (valid frames and their order, errors, processor time of the link thread
 // during and after the flood, the time the mid-flood disconnect took) and one for the process's memory.
@@ -121,14 +121,20 @@ void FloodConnection(LinkSocket s, std::mt19937& random, std::uint32_t& valid, s
   LinkNetClose(s);
 }
 
-// Plays the server that the client link connects to; `valid` counts the valid frames sent.
-void HostileServer(int port, std::atomic<std::uint32_t>& sent) {
-  std::mt19937 random(1);
-  std::uint32_t valid = 0, badTurn = 0;
+LinkSocket Listen(int port) {
   LinkSocket listener = LinkNetSocket(LinkNetStream);
   LinkNetSetReuseAddress(listener);
   LinkNetBind(listener, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)});
   LinkNetListen(listener);
+  return listener;
+}
+
+// Plays the server that the client link connects to; between connections it stops listening for a
+// second, so that the client link spends that time unconnected, when announcements count.
+void HostileServer(int port, std::atomic<std::uint32_t>& sent) {
+  std::mt19937 random(1);
+  std::uint32_t valid = 0, badTurn = 0;
+  LinkSocket listener = Listen(port);
   while (running) {
     LinkNetSet read;
     LinkNetSetClear(&read);
@@ -136,8 +142,12 @@ void HostileServer(int port, std::atomic<std::uint32_t>& sent) {
     if (LinkNetSelect(&read, nullptr, 100000) <= 0) continue;
     LinkNetAddress peer;
     LinkSocket s = LinkNetAccept(listener, &peer);
-    if (s != LinkNetInvalid) FloodConnection(s, random, valid, badTurn);
+    if (s == LinkNetInvalid) continue;
+    FloodConnection(s, random, valid, badTurn);
     sent = valid;
+    LinkNetClose(listener);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    listener = Listen(port);
   }
   LinkNetClose(listener);
 }
@@ -159,7 +169,7 @@ void HostileClient(int port, std::atomic<std::uint32_t>& sent) {
 }
 
 // Datagrams to both links' UDP ports at full speed; each link's valid datagrams are numbered apart.
-void DatagramFlood(const int (&ports)[2], std::atomic<std::uint32_t> (&sent)[2]) {
+void DatagramFlood(const int (&ports)[2], std::atomic<std::uint32_t> (&sent)[2], std::atomic<std::uint32_t>& names) {
   std::mt19937 random(3);
   std::uint32_t valid[2] = {0, 0}, badTurn = 0;
   const Bytes poke{239, 0, 8, 0, 0, 0, 0, 0};
@@ -168,6 +178,7 @@ void DatagramFlood(const int (&ports)[2], std::atomic<std::uint32_t> (&sent)[2])
     for (int i = 0; i < 2; i++) {
       std::uint32_t kind = random() % 8;
       Bytes d = kind == 0 ? Announcement(random) : kind == 1 ? poke : HostilePiece(random, DatagramCode, valid[i], badTurn);
+      if (kind == 0 && i == 0) names++;
       LinkNetSendTo(s, d.data(), static_cast<int>(d.size()), LinkNetAddress{Loopback, static_cast<std::uint16_t>(ports[i])});
       sent[i] = valid[i];
     }
@@ -254,12 +265,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   linkprograms::ProcessFigures start = linkprograms::Figures();
-  std::atomic<std::uint32_t> streamToClient{0}, streamToServer{0}, datagrams[2] = {{0}, {0}};
+  std::atomic<std::uint32_t> streamToClient{0}, streamToServer{0}, datagrams[2] = {{0}, {0}}, names{0};
   const int datagramPorts[2] = {clientPort, serverPort + 1};
   std::vector<std::thread> threads;
   threads.emplace_back(HostileServer, clientPort, std::ref(streamToClient));
   threads.emplace_back(HostileClient, serverPort, std::ref(streamToServer));
-  threads.emplace_back(DatagramFlood, std::cref(datagramPorts), std::ref(datagrams));
+  threads.emplace_back(DatagramFlood, std::cref(datagramPorts), std::ref(datagrams), std::ref(names));
   for (LinkUnderTest* l : {&client, &server})
     threads.emplace_back(Consume, l->link, std::ref(l->taking), std::ref(l->receipts));
 
@@ -292,8 +303,10 @@ int main(int argc, char** argv) {
     i++;
   }
   std::printf("hostile peer, process: resident memory %.1f MiB at the start, %.1f MiB at most, %.1f MiB at the end; "
-              "threads %d at the start, %d at the end; announced names looked up %d\n",
-              start.residentMiB, peakMiB, end.residentMiB, start.threads, end.threads, lookups.load());
+              "heap in use %.0f KiB at the start, %.0f KiB at the end; threads %d at the start, %d at the end; %u "
+              "announcements of random names sent to the client link, %d of their names looked up\n",
+              start.residentMiB, peakMiB, end.residentMiB, start.heapInUseKiB, end.heapInUseKiB, start.threads,
+              end.threads, names.load(), lookups.load());
   LinkRelease(client.link);
   LinkRelease(server.link);
   return client.receipts.outOfOrder + server.receipts.outOfOrder == 0 && client.opened == 0 && server.opened == 0 ? 0 : 1;
