@@ -19,15 +19,6 @@ constexpr int AddressesKept = 8;
 
 enum class Phase { Free, LookingUp, Answered };
 
-struct Entry {
-  Phase phase = Phase::Free;
-  char name[NameSize] = {};
-  bool hasAddress = false;
-  std::uint32_t addresses[AddressesKept] = {};
-  int found = 0;
-  std::uint32_t answeredAt = 0;
-};
-
 bool SameName(const char* a, const char* b) {
   for (; *a && *b; a++, b++)
     if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) return false;
@@ -35,6 +26,21 @@ bool SameName(const char* a, const char* b) {
 }
 
 } // namespace
+
+struct LinkResolver::Entry {
+  Phase phase = Phase::Free;
+  char name[NameSize] = {};
+  bool answered = false; // an answer is at hand, perhaps expired
+  bool hasAddress = false;
+  std::uint32_t addresses[AddressesKept] = {};
+  int found = 0;
+  std::uint32_t answeredAt = 0;
+
+  LinkNameVerdict Verdict(std::uint32_t address) const {
+    const std::uint32_t* end = addresses + found;
+    return std::find<const std::uint32_t*>(addresses, end, address) != end ? LinkNameAtAddress : LinkNameElsewhere;
+  }
+};
 
 struct LinkResolver::State {
   std::mutex lock;
@@ -82,6 +88,7 @@ void LinkResolver::LookUp(std::shared_ptr<State> state, int index) {
   std::lock_guard<std::mutex> hold(state->lock);
   Entry& entry = state->entries[static_cast<size_t>(index)];
   entry.phase = Phase::Answered;
+  entry.answered = true;
   entry.hasAddress = hasAddress;
   entry.found = hasAddress ? std::min(found, AddressesKept) : 0;
   std::copy(addresses, addresses + entry.found, entry.addresses);
@@ -103,26 +110,31 @@ LinkNameVerdict LinkResolver::Check(const char* name, std::uint32_t address) {
   std::lock_guard<std::mutex> hold(state_->lock);
   std::uint32_t now = LinkMilliseconds();
   Entry* entry = state_->Find(name);
-  if (entry != nullptr && state_->Fresh(*entry, now)) {
-    const std::uint32_t* end = entry->addresses + entry->found;
-    return std::find<const std::uint32_t*>(entry->addresses, end, address) != end ? LinkNameAtAddress
-                                                                                  : LinkNameElsewhere;
-  }
-  if (entry != nullptr && entry->phase == Phase::LookingUp) return LinkNameUnknown;
-  if (state_->running >= state_->limits.lookupsAtOnce) return LinkNameUnknown;
-  if (entry == nullptr) entry = state_->Room(now);
-  if (entry == nullptr) return LinkNameUnknown;
+  if (entry != nullptr && state_->Fresh(*entry, now)) return entry->Verdict(address);
+  if (entry == nullptr || entry->phase == Phase::Answered) entry = StartLookUp(name, entry, now);
+  // An expired answer still decides while its name is looked up again, so that a known peer's
+  // announcement is not taken for a stranger's each time its answer expires.
+  return entry != nullptr && entry->answered ? entry->Verdict(address) : LinkNameUnknown;
+}
 
-  std::strcpy(entry->name, name);
+LinkResolver::Entry* LinkResolver::StartLookUp(const char* name, Entry* entry, std::uint32_t now) {
+  if (state_->running >= state_->limits.lookupsAtOnce) return nullptr;
+  if (entry == nullptr) {
+    entry = state_->Room(now);
+    if (entry == nullptr) return nullptr;
+    *entry = Entry();
+    std::strcpy(entry->name, name);
+  }
   entry->phase = Phase::LookingUp;
   state_->running++;
   try {
     std::thread(LookUp, state_, static_cast<int>(entry - state_->entries.data())).detach();
   } catch (...) {
-    entry->phase = Phase::Free;
+    *entry = Entry(); // no thread to be had: the name is asked about again at its next announcement
     state_->running--;
+    return nullptr;
   }
-  return LinkNameUnknown;
+  return entry;
 }
 
 LinkResolver& LinkAnnouncementResolver() {

@@ -35,13 +35,18 @@ class LinkResolver {
   explicit LinkResolver(Lookup lookup = LinkNetResolve, LinkResolverLimits limits = LinkResolverLimits());
 
   // Never waits for a lookup. A name written as an address is decided at once; another name by its kept
-  // answer (compared ignoring case). Without an answer the name is looked up in the background when
-  // fewer than lookupsAtOnce lookups run and a place to keep it is free (or holds an answer whose time
-  // is up), and LinkNameUnknown is returned.
+  // answer (compared ignoring case). A name without an answer, or whose answer has expired, is looked up
+  // in the background when fewer than lookupsAtOnce lookups run and a place to keep it is free (or holds
+  // an answer whose time is up); meanwhile an expired answer still decides, and a name without one is
+  // LinkNameUnknown.
   LinkNameVerdict Check(const char* name, std::uint32_t address);
 
  private:
+  struct Entry;
   struct State;
+  // Starts looking up `name` in its own entry, whose answer has expired, or (entry null) in a place of its
+  // own: the entry, or null when no lookup starts (enough run already, no place, no thread to be had).
+  Entry* StartLookUp(const char* name, Entry* entry, std::uint32_t now);
   // On a thread of its own: looks up the name of entry `index` and keeps the answer.
   static void LookUp(std::shared_ptr<State> state, int index);
   std::shared_ptr<State> state_;
