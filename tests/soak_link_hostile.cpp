@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <random>
 #include <thread>
 #include <vector>
@@ -206,11 +207,15 @@ void Take(const std::uint8_t* m, int n, Receipts& r) {
   (stream ? r.stream : r.datagram)++;
 }
 
-// Takes everything that arrives, as an application would, while `taking` is set.
-void Consume(LinkConnection* link, std::atomic<bool>& taking, Receipts& r) {
+// Takes everything that arrives, as an application would; `use` keeps it out of a restart.
+void Consume(LinkConnection* link, std::mutex& use, Receipts& r) {
   std::uint8_t m[LinkReceiveBufferSize];
   while (running) {
-    int n = taking ? LinkReceive(link, -1, m, sizeof m) : 0;
+    int n = 0;
+    {
+      std::lock_guard<std::mutex> hold(use);
+      n = LinkReceive(link, -1, m, sizeof m);
+    }
     if (n > 0) Take(m, n, r);
     else std::this_thread::yield();
   }
@@ -229,7 +234,7 @@ struct LinkUnderTest {
   LinkConnection* link;
   int port;
   int flags;
-  std::atomic<bool> taking{true};
+  std::mutex use; // an application does not receive on a link while it opens the link again
   Receipts receipts;
   double threadCpu = 0;       // during the flood, over both openings
   double idleCpu = 0;         // in the seconds after the flood
@@ -239,13 +244,12 @@ struct LinkUnderTest {
   void Open() { opened = LinkConnect(link, "ethernet", "127.0.0.1", port, flags); }
   // Disconnects in the middle of the flood and opens again.
   void Restart() {
-    taking = false;
+    std::lock_guard<std::mutex> hold(use);
     threadCpu += LinkThreadCpu(link);
     auto start = Clock::now();
     LinkDisconnect(link);
     disconnectMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     Open();
-    taking = true;
   }
 };
 
@@ -272,7 +276,7 @@ int main(int argc, char** argv) {
   threads.emplace_back(HostileClient, serverPort, std::ref(streamToServer));
   threads.emplace_back(DatagramFlood, std::cref(datagramPorts), std::ref(datagrams), std::ref(names));
   for (LinkUnderTest* l : {&client, &server})
-    threads.emplace_back(Consume, l->link, std::ref(l->taking), std::ref(l->receipts));
+    threads.emplace_back(Consume, l->link, std::ref(l->use), std::ref(l->receipts));
 
   double peakMiB = start.residentMiB;
   for (int s = 0; s < seconds; s++) {
@@ -290,6 +294,8 @@ int main(int argc, char** argv) {
   client.idleCpu = LinkThreadCpu(client.link) - idleFrom[0];
   server.idleCpu = LinkThreadCpu(server.link) - idleFrom[1];
   linkprograms::ProcessFigures end = linkprograms::Figures();
+  // errorCount is the link thread's to write while it runs.
+  for (LinkUnderTest* l : {&client, &server}) LinkDisconnect(l->link);
 
   std::uint32_t sentStream[2] = {streamToClient.load(), streamToServer.load()};
   int i = 0;
