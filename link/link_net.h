@@ -97,5 +97,9 @@ int LinkNetHostName(char* name, int size);
 // *found, or the resolver's error code in Winsock numbering.
 int LinkNetResolve(const char* name, uint32_t* addresses, int max, int* found);
 
+// The address that a text such as "192.168.0.10" writes in numbers, found without asking any name
+// server: 0, or -1 when the text is not an IPv4 address.
+int LinkNetParseAddress(const char* text, uint32_t* address);
+
 // Dotted text of an address in network order, into a buffer of at least 16 characters.
 void LinkNetAddressText(uint32_t address, char* text, int size);

@@ -178,6 +178,18 @@ int LinkNetResolve(const char* name, uint32_t* addresses, int max, int* found) {
   return 0;
 }
 
+int LinkNetParseAddress(const char* text, uint32_t* address) {
+  addrinfo hints;
+  std::memset(&hints, 0, sizeof hints);
+  hints.ai_family = AF_INET;
+  hints.ai_flags = AI_NUMERICHOST;
+  addrinfo* results = nullptr;
+  if (getaddrinfo(text, nullptr, &hints, &results) != 0) return -1;
+  *address = reinterpret_cast<sockaddr_in*>(results->ai_addr)->sin_addr.s_addr;
+  freeaddrinfo(results);
+  return 0;
+}
+
 void LinkNetAddressText(uint32_t address, char* text, int size) {
   in_addr a;
   a.s_addr = address;

@@ -71,7 +71,7 @@ int OldestSlot(const LinkQueue& queue) {
 int DropMalformed(LinkConnection* link, std::uint32_t field, int held) {
   std::lock_guard<std::mutex> hold(LinkQueueLock());
   link->errorCount++;
-  LinkRecordEvent(link, LinkDirectionReceive, LinkEventMessageDropped, field, 0, static_cast<std::uint32_t>(held));
+  LinkRecordEvent(link, LinkDirectionReceive, LinkEventMessageMalformed, field, 0, static_cast<std::uint32_t>(held));
   return 1;
 }
 

@@ -12,8 +12,9 @@ constexpr int LinkStreamQueue = 0;
 constexpr int LinkDatagramQueue = 1;
 
 // Queues the message at the start of rxBuffer, `length` bytes of which were received: 0 queued or
-// replaced, 1 dropped (queue full, or a length field below 8, above 1600 or above the bytes held; every
-// drop is counted in errorCount). Takes the queue lock.
+// replaced, 1 dropped: its queue full (recorded as MessageDropped) or the message malformed, a length
+// field below 8, above 1600 or above the bytes held (MessageMalformed); every drop is counted in
+// errorCount. Takes the queue lock.
 int LinkEnqueue(LinkConnection* link, int length, int queue, const char* source);
 // The same for a message held elsewhere (the link threads read datagrams into a buffer of their own).
 int LinkEnqueueMessage(LinkConnection* link, const std::uint8_t* message, int length, int queue,

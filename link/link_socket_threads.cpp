@@ -7,6 +7,7 @@
 #include "link_locks.h"
 #include "link_queue.h"
 #include "link_record.h"
+#include "link_resolver.h"
 #include "link_shared.h"
 #include "link_socket_fields.h"
 #include "link_wire.h"
@@ -56,10 +57,12 @@ void ThreadStart(LinkConnection* link, bool server) {
   LinkStore(link->threadRunning, 1);
 }
 
-// A select that fails returns at once, and some failures last (the network down, a socket library shut
-// down under the link): the thread lets the rest of the select's time-out pass before it tries again, so
-// that it never spins, and still sees a stop request within that time.
-void WaitOutFailedSelect(LinkConnection* link, std::uint32_t selectStart) {
+// A select that fails returns at once, and so does one over a listening socket whose listen failed (a
+// bound socket that does not listen reads as hung up); both states can last (the network down, a socket
+// library shut down under the link, the port taken by another listener). After such a failure the thread
+// lets the rest of the select's time-out pass before it tries again, so that it never spins, and still
+// sees a stop request within that time.
+void WaitOutFailedPass(LinkConnection* link, std::uint32_t selectStart) {
   while (LinkLoad(link->runFlag) != 0 && LinkMilliseconds() - selectStart < SelectWaitUs / 1000)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
@@ -184,17 +187,15 @@ bool ClientTcpReceive(LinkConnection* link, ClientPass& pass) {
   return ReplaceTcpSocket(link);
 }
 
-// An announcement names the client's peer by name, or by a name that resolves to the peer's address.
+// An announcement names the client's peer by name, or by a name that resolves to the peer's address. The
+// thread never waits for a lookup: a name whose answer is not at hand does not match yet, and the server's
+// next announcement, a second later, finds the answer.
 bool AnnouncesPeer(LinkConnection* link, const std::uint8_t* message, int length) {
   char name[AnnouncementNameSize + 1] = {};
   if (length > 4) std::memcpy(name, message + 4, static_cast<size_t>(std::min(AnnouncementNameSize, length - 4)));
   if (name[0] == '\0') return false;
   if (EqualsIgnoringCase(name, link->peerName)) return true;
-  std::uint32_t addresses[8];
-  int found = 0;
-  if (LinkNetResolve(name, addresses, 8, &found) != 0) return false;
-  LinkNetAddress peer = LinkAddressOf(link->tcpPeer);
-  return std::find(addresses, addresses + found, peer.address) != addresses + found;
+  return LinkAnnouncementResolver().Check(name, LinkAddressOf(link->tcpPeer).address) == LinkNameAtAddress;
 }
 
 void ClientDatagram(LinkConnection* link, const std::uint8_t* message, int n) {
@@ -354,31 +355,33 @@ void ServerAccepted(LinkConnection* link, LinkSocket s, LinkNetAddress peer) {
   LinkStore(link->connectState, LinkConnectStateAccepted);
 }
 
-void ServerAcceptFailed(LinkConnection* link) {
+// Returns accept's error.
+int ServerAcceptFailed(LinkConnection* link) {
   int error = LinkNetLastError();
   LinkDebugPrint("S accept error: %d\n", error);
   Record(link, LinkEventServerAcceptError, AsWord(error), 0, 0);
   LinkSocket conn = LinkLoad(link->connSocket);
-  if (conn == 0) return;
+  if (conn == 0) return error;
   ServerDropConnection(link);
   Record(link, LinkEventTcpSocketClosed, 3, link->isServer, conn);
   link->announceCount = 0;
   LinkDebugPrint("S disconnect on accept\n");
   Record(link, LinkEventServerAcceptDropped, AsWord(error), 0, 0);
   ListenOn(link, LinkListenAgain);
+  return error;
 }
 
-void ServerAccept(LinkConnection* link, bool poke) {
+// Returns 0 when a connection was accepted, else accept's error.
+int ServerAccept(LinkConnection* link, bool poke) {
   LinkStore(link->connValid, 0);
   LinkNetAddress peer{0, 0};
   LinkSocket s = LinkNetAccept(LinkLoad(link->tcpSocket), &peer);
   int answer = s == LinkNetInvalid ? -1 : static_cast<int>(s);
   LinkDebugPrint("S accept answer: %d\n", answer);
   Record(link, LinkEventServerAcceptResult, AsWord(answer), poke ? 1 : 0, 0);
-  if (s != LinkNetInvalid)
-    ServerAccepted(link, s, peer);
-  else
-    ServerAcceptFailed(link);
+  if (s == LinkNetInvalid) return ServerAcceptFailed(link);
+  ServerAccepted(link, s, peer);
+  return 0;
 }
 
 } // namespace
@@ -436,7 +439,7 @@ void LinkClientThread(LinkConnection* link) {
     if (rc < 0) {
       LinkDebugPrint("C error : %d\n", LinkNetLastError());
       Record(link, LinkEventClientSelectError, AsWord(LinkNetLastError()), 0, 0);
-      WaitOutFailedSelect(link, selectStart);
+      WaitOutFailedPass(link, selectStart);
       continue;
     }
     if (rc == 0) {
@@ -484,7 +487,7 @@ void LinkServerThread(LinkConnection* link) {
     if (LinkLoad(link->runFlag) == 0) break;
     if (rc < 0) {
       ServerSelectError(link);
-      WaitOutFailedSelect(link, selectStart);
+      WaitOutFailedPass(link, selectStart);
       continue;
     }
     if (rc == 0) {
@@ -498,7 +501,11 @@ void LinkServerThread(LinkConnection* link) {
     if (conn != 0 && LinkNetSetReady(&read, conn) && LinkLoad(link->connSocket) == conn) ServerTcpReceive(link);
     int datagram = LinkNetSetReady(&read, udp) ? ServerUdpReceive(link) : 0;
     if (datagram < 0) continue;
-    if (LinkNetSetReady(&read, tcp) || datagram == 1) ServerAccept(link, datagram == 1);
+    bool listenerReady = LinkNetSetReady(&read, tcp);
+    if (!listenerReady && datagram != 1) continue;
+    // Nothing pending after a poke fails harmlessly; any other failure would repeat at once.
+    int error = ServerAccept(link, datagram == 1);
+    if (error != 0 && (listenerReady || error != LinkErrWouldBlock)) WaitOutFailedPass(link, selectStart);
   }
   LinkStore(link->threadRunning, 0);
 }

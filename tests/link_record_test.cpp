@@ -3,8 +3,10 @@
 
 #include "link/link.h"
 #include "link_object.h"
+#include "link_queue.h"
 #include "link_test_support.h"
 #include "link_transport.h"
+#include "link_wire.h"
 
 #include <cstring>
 #include <thread>
@@ -277,6 +279,28 @@ TEST_F(LinkRecordTest, DisconnectOfASerialLinkRecordsItsCloseAndClosesTheFiles) 
   LinkRecordEvent(socket, LinkDirectionTransmit, 42, 0, 0, 0);
   EXPECT_EQ(LinkDisconnect(socket), 0);
   EXPECT_EQ(ReadFile("cmlCTX20.bin").size(), 40u);
+}
+
+TEST_F(LinkRecordTest, MalformedMessageAndFullQueueAreRecordedApart) {
+  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
+  LinkConnection* link = Opened();
+  std::uint8_t m[8] = {130, 0, 6, 0, 0, 0, 0, 0}; // a length field of 6 cannot frame a message
+  EXPECT_EQ(LinkEnqueueMessage(link, m, sizeof m, LinkStreamQueue, "test"), 1);
+  m[2] = 8;
+  for (std::uint32_t seq = 1; seq <= 97; ++seq) {
+    LinkPutU32(m + 4, seq);
+    LinkEnqueueMessage(link, m, sizeof m, LinkStreamQueue, "test");
+  }
+  EXPECT_EQ(link->errorCount, 2u);
+  LinkCloseRecords(link);
+  std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.bin");
+  EventRecord malformed = EventAt(bytes, 0);
+  EXPECT_EQ(malformed.code, 31u);
+  EXPECT_EQ(malformed.a, 6u);
+  EXPECT_EQ(malformed.c, 8u);
+  EventRecord full = EventAt(bytes, bytes.size() / LinkRecordSize - 1);
+  EXPECT_EQ(full.code, 21u);
+  EXPECT_EQ(full.b, 97u);
 }
 
 TEST_F(LinkRecordTest, DebugLinesNameTheRecordFiles) {

@@ -1,25 +1,95 @@
 // Socket links end to end on loopback: connecting, reconnecting, the announcement and the poke, message
-// routing by class, and stopping a busy link.
+// routing by class, stopping a busy link, and link threads that neither wait for name lookups nor spin.
 #include "link/link.h"
+#include "link_resolver.h"
 #include "link_socket.h"
 #include "link_wire.h"
 #include "link_socket_support.h"
+#include "test_environment.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
+using linktest::Loopback;
 using linktest::StatusOf;
 using linktest::UdpEnd;
 using linktest::WaitFor;
+
+// Stands in for name servers that answer only while the test lets them: a name that begins with "peer"
+// is at 127.0.0.1, any other has no address. A lookup that waited while a link thread or its stop waited
+// for it would hang the test.
+std::mutex namesLock;
+std::condition_variable namesChanged;
+bool namesAnswer = true;
+int lookupsStarted = 0, lookupsAnswered = 0;
+
+int HeldLookup(const char* name, std::uint32_t* addresses, int, int* found) {
+  std::unique_lock<std::mutex> hold(namesLock);
+  lookupsStarted++;
+  namesChanged.wait(hold, [] { return namesAnswer; });
+  lookupsAnswered++;
+  *found = std::strncmp(name, "peer", 4) == 0 ? 1 : 0;
+  addresses[0] = Loopback;
+  return *found == 1 ? 0 : 11001;
+}
+
+void LetNamesAnswer(bool answer) {
+  std::lock_guard<std::mutex> hold(namesLock);
+  namesAnswer = answer;
+  namesChanged.notify_all();
+}
+
+int Lookups(const int& count) {
+  std::lock_guard<std::mutex> hold(namesLock);
+  return count;
+}
+
+// The library's announcement resolver asks the held name servers while the object lives.
+struct HeldNameServers {
+  HeldNameServers() {
+    LetNamesAnswer(false);
+    LinkAnnouncementResolver() = LinkResolver(HeldLookup);
+  }
+  ~HeldNameServers() {
+    LinkAnnouncementResolver() = LinkResolver();
+    LetNamesAnswer(true);
+  }
+};
+
+TEST(AnnouncementResolverTest, LooksUpTwoNamesAtOnceAndDecidesOnlyFromAnswersAtHand) {
+  linktest::SocketsReady sockets;
+  LinkResolverLimits limits;
+  limits.answerLifeMs = 0; // a name with an address is looked up again whenever it is asked about
+  LinkResolver resolver(HeldLookup, limits);
+  LetNamesAnswer(false);
+  int started = Lookups(lookupsStarted), answered = Lookups(lookupsAnswered);
+  for (const char* name : {"peer-one", "PEER-ONE", "nobody", "peer-two"})
+    EXPECT_EQ(resolver.Check(name, Loopback), LinkNameUnknown) << name;
+  EXPECT_EQ(resolver.Check("127.0.0.1", Loopback), LinkNameAtAddress) << "an address needs no lookup";
+
+  LetNamesAnswer(true);
+  ASSERT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 2; }, 3000));
+  EXPECT_EQ(Lookups(lookupsStarted), started + 2) << "PEER-ONE is peer-one, and peer-two found two running";
+  EXPECT_EQ(resolver.Check("nobody", Loopback), LinkNameElsewhere) << "no address is an answer kept too";
+  LetNamesAnswer(false);
+  // Expired at once, the answer still decides while the name is looked up again (once a lookup is free).
+  EXPECT_TRUE(WaitFor([&] { return resolver.Check("Peer-One", Loopback) == LinkNameAtAddress; }, 3000));
+  EXPECT_EQ(resolver.Check("peer-one", Loopback + 1), LinkNameElsewhere);
+  EXPECT_EQ(resolver.Check("peer-two", Loopback), LinkNameUnknown) << "looked up only now";
+  LetNamesAnswer(true);
+}
 
 class SocketTest : public ::testing::Test {
  protected:
@@ -226,6 +296,43 @@ TEST_F(SocketTest, MatchingAnnouncementIsNotQueued) {
   ASSERT_EQ(sender.SendTo(t, a, sizeof a), 72);
   ASSERT_TRUE(WaitFor([&] { return LinkLoad(client->connectState) == 4; }, 2000));
   EXPECT_EQ(LinkPending(client, 1), 0);
+}
+
+TEST_F(SocketTest, AnnouncementLookupsNeverHoldUpTheLinkThreadOrItsStop) {
+  HeldNameServers names;
+  std::uint8_t a[72] = {237, 1, 72, 0};
+  std::strcpy(reinterpret_cast<char*>(a + 4), "peer-game");
+  UdpEnd sender(linktest::FreeTPort());
+  OpenClient(LinkFlagDatagramOnly);
+  int answered = Lookups(lookupsAnswered);
+  ASSERT_EQ(sender.SendTo(t, a, sizeof a), 72);
+  EXPECT_EQ(Next(client, 1).size(), 72u) << "no answer at hand: not the peer yet, queued at once";
+  EXPECT_EQ(LinkDisconnect(client), 0);
+  EXPECT_EQ(Lookups(lookupsAnswered), answered) << "the stop ended while the lookup still waits";
+
+  LetNamesAnswer(true);
+  ASSERT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 1; }, 3000));
+  OpenClient(LinkFlagDatagramOnly);
+  ASSERT_EQ(sender.SendTo(t, a, sizeof a), 72);
+  EXPECT_TRUE(WaitFor([&] { return LinkLoad(client->connectState) == 4; }, 2000)) << "the answer now at hand matches";
+  EXPECT_EQ(LinkPending(client, 1), 0);
+  LinkDisconnect(client);
+}
+
+TEST_F(SocketTest, ServerWhoseListeningSocketStoppedListeningDoesNotSpin) {
+  OpenServer(LinkFlagNoAnnounce);
+  // A bound socket that does not listen, as a failed listen leaves it: Linux reports it hung up at once.
+  LinkSocket listening = LinkLoad(server->tcpSocket);
+  LinkSocket idle = LinkNetSocket(LinkNetStream);
+  ASSERT_EQ(LinkNetBind(idle, LinkNetAddress{Loopback, 0}), 0);
+  LinkStore(server->tcpSocket, idle);
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  double before = ProcessorSeconds();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  EXPECT_LT(ProcessorSeconds() - before, 0.2) << "a spinning link thread uses the whole second";
+  LinkRelease(server); // closes the idle socket with the link
+  server = LinkCreate();
+  LinkNetClose(listening);
 }
 
 TEST_F(SocketTest, DatagramOnlyClientNeverConnects) {

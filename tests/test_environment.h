@@ -1,5 +1,5 @@
 // The test process's surroundings, the platform's way: environment settings (with a scoped setting that
-// puts the old value back) and the path of its own program file.
+// puts the old value back), the path of its own program file and the processor time it has used.
 #pragma once
 
 #include <cstdlib>
@@ -10,6 +10,9 @@ void ClearEnvironmentValue(const char* name);
 
 // The full path of the running test program, as the system reports it.
 std::string OwnProgramPath();
+
+// The processor time all threads of the test process have used so far, in seconds.
+double ProcessorSeconds();
 
 // Sets an environment variable for the lifetime of the object, restoring the old value after.
 class ScopedEnv {

@@ -1,5 +1,5 @@
 // The test process's surroundings on Windows: the C runtime's _putenv_s (an empty value removes the
-// name) and GetModuleFileNameA.
+// name), GetModuleFileNameA and GetProcessTimes.
 #include "test_environment.h"
 
 #include <stdlib.h>
@@ -13,4 +13,11 @@ std::string OwnProgramPath() {
   char path[MAX_PATH];
   DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
   return std::string(path, length);
+}
+
+double ProcessorSeconds() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  auto hundredNs = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+  return static_cast<double>(hundredNs(kernel) + hundredNs(user)) / 1e7;
 }

@@ -15,8 +15,7 @@
   X(QueuedDatagram, 1, "message queued in the datagram queue", "first word", "sequence", "second word")          \
   X(LatestReplaced, 20, "a latest-only message replaced its queued twin", "slot", "twin's sequence",             \
     "twin's second word")                                                                                        \
-  X(MessageDropped, 21, "message dropped: malformed, or its queue full", "length field (0: queue full)",        \
-    "sequence (0: malformed)", "bytes held (0: queue full)")                                                    \
+  X(MessageDropped, 21, "message dropped: its queue full", "-", "sequence", "-")                                 \
   X(ClientStreamWaiting, 22, "client stream: the rest of a message has not arrived", "first word",             \
     "bytes received", "bytes held")                                                                              \
   X(ServerStreamWaiting, 23, "server stream: the rest of a message has not arrived", "first word",             \
@@ -34,6 +33,8 @@
   X(ServerStreamCut, 29, "server stream: a message cut off the front, more bytes held", "first word",          \
     "bytes received", "bytes held")                                                                              \
   X(Unqueued, 30, "LinkReceive handed out a message", "first word", "sequence", "second word")                   \
+  X(MessageMalformed, 31, "malformed message dropped: fewer than 8 bytes, or a length field below 8, above "   \
+    "1600 or above the bytes held", "length field (0: fewer than 8 bytes)", "-", "bytes held")                  \
   X(DatagramSent, 41, "datagram sent (transmit)", "first word", "sequence", "second word")                       \
   X(StreamSent, 42, "message sent on the TCP connection (transmit)", "first word", "sequence", "second word")    \
   X(AnnouncementSent, 43, "server announcement sent (transmit)", "first word", "-", "second word")               \

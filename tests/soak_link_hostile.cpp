@@ -1,0 +1,319 @@
+// Soak run: a hostile peer against a client link and a server link on loopback, at full speed. Each
+// link's TCP connection carries random bytes, frames with every bad length and valid frames in between,
+// and is dropped every 5 s (the client link's peer stops listening for a second then); a datagram flood brings valid frames, random bytes, bad lengths,
+// pokes and announcements with random names. Half-way both links are disconnected and opened again.
+// Prints one line per link (valid frames and their order, errors, processor time of the link thread
+// during and after the flood, the time the mid-flood disconnect took) and one for the process's memory.
+// Announced names go to a stand-in for slow name servers (every answer takes 2 s and finds no address),
+// so that no lookup leaves this machine and the link threads meet the worst resolver there is.
+// Usage: soak_link_hostile [seconds]
+#include "link/link.h"
+#include "link_net.h"
+#include "link_programs_support.h"
+#include "link_resolver.h"
+#include "link_wire.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using linkprograms::Loopback;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int StreamCode = 150;   // valid stream frames
+constexpr int DatagramCode = 165; // valid datagram frames (a datagram class from the start)
+constexpr std::uint32_t Magic = 0x5A17C0DEu;
+constexpr auto ConnectionLife = std::chrono::seconds(5);
+
+std::atomic<bool> running{true};
+std::atomic<int> lookups{0};
+
+int NoAddressAfterTwoSeconds(const char*, std::uint32_t*, int, int* found) {
+  lookups++;
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  *found = 0;
+  return 11001;
+}
+
+// A valid frame: magic, the sequence number inverted, then the sequence number itself.
+Bytes ValidFrame(int code, std::uint32_t seq) {
+  Bytes m(16);
+  m[0] = static_cast<std::uint8_t>(code);
+  LinkPutU16(m.data() + 2, 16);
+  LinkPutU32(m.data() + 4, Magic);
+  LinkPutU32(m.data() + 8, ~seq);
+  LinkPutU32(m.data() + 12, seq);
+  return m;
+}
+
+bool IsValidFrame(const std::uint8_t* m, int n, int code) {
+  return n == 16 && m[0] == code && LinkGetU32(m + 4) == Magic && LinkGetU32(m + 8) == ~LinkGetU32(m + 12);
+}
+
+// Length fields no receiver can use, taken in turn: below 8, then above 1600.
+std::uint16_t NextBadLength(std::uint32_t& turn) {
+  std::uint32_t t = turn++ % (8 + 65535 - 1600);
+  return static_cast<std::uint16_t>(t < 8 ? t : 1601 + (t - 8));
+}
+
+// The next piece of hostile stream or datagram traffic; valid frames are numbered by `valid`.
+Bytes HostilePiece(std::mt19937& random, int validCode, std::uint32_t& valid, std::uint32_t& badTurn) {
+  switch (random() % 4) {
+    case 0: {
+      Bytes junk(1 + random() % 200);
+      for (auto& b : junk) b = static_cast<std::uint8_t>(random());
+      return junk;
+    }
+    case 1: {
+      Bytes bad(8 + random() % 40, 0);
+      bad[0] = static_cast<std::uint8_t>(128 + random() % 128);
+      LinkPutU16(bad.data() + 2, NextBadLength(badTurn));
+      return bad;
+    }
+    default: return ValidFrame(validCode, ++valid);
+  }
+}
+
+Bytes Announcement(std::mt19937& random) {
+  static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789-";
+  Bytes a(72, 0);
+  a[0] = 237;
+  a[1] = static_cast<std::uint8_t>(random());
+  LinkPutU16(a.data() + 2, 72);
+  int length = 1 + static_cast<int>(random() % 64);
+  for (int i = 0; i < length; i++) a[4 + static_cast<size_t>(i)] = static_cast<std::uint8_t>(letters[random() % 37]);
+  return a;
+}
+
+// Sends every byte unless the connection fails, the deadline passes or the run ends.
+bool SendAll(LinkSocket s, const Bytes& bytes, Clock::time_point deadline) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    if (!running || Clock::now() > deadline) return false;
+    int n = LinkNetSend(s, bytes.data() + done, static_cast<int>(bytes.size() - done));
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && LinkNetLastError() != LinkErrWouldBlock) return false;
+    LinkNetSet writable;
+    LinkNetSetClear(&writable);
+    LinkNetSetAdd(&writable, s);
+    LinkNetSelect(nullptr, &writable, 50000);
+  }
+  return true;
+}
+
+void FloodConnection(LinkSocket s, std::mt19937& random, std::uint32_t& valid, std::uint32_t& badTurn) {
+  LinkNetSetNonBlocking(s);
+  auto deadline = Clock::now() + ConnectionLife;
+  while (SendAll(s, HostilePiece(random, StreamCode, valid, badTurn), deadline)) {
+  }
+  LinkNetClose(s);
+}
+
+LinkSocket Listen(int port) {
+  LinkSocket listener = LinkNetSocket(LinkNetStream);
+  LinkNetSetReuseAddress(listener);
+  LinkNetBind(listener, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)});
+  LinkNetListen(listener);
+  return listener;
+}
+
+// Plays the server that the client link connects to; between connections it stops listening for a
+// second, so that the client link spends that time unconnected, when announcements count.
+void HostileServer(int port, std::atomic<std::uint32_t>& sent) {
+  std::mt19937 random(1);
+  std::uint32_t valid = 0, badTurn = 0;
+  LinkSocket listener = Listen(port);
+  while (running) {
+    LinkNetSet read;
+    LinkNetSetClear(&read);
+    LinkNetSetAdd(&read, listener);
+    if (LinkNetSelect(&read, nullptr, 100000) <= 0) continue;
+    LinkNetAddress peer;
+    LinkSocket s = LinkNetAccept(listener, &peer);
+    if (s == LinkNetInvalid) continue;
+    FloodConnection(s, random, valid, badTurn);
+    sent = valid;
+    LinkNetClose(listener);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    listener = Listen(port);
+  }
+  LinkNetClose(listener);
+}
+
+// Plays a client of the server link.
+void HostileClient(int port, std::atomic<std::uint32_t>& sent) {
+  std::mt19937 random(2);
+  std::uint32_t valid = 0, badTurn = 0;
+  while (running) {
+    LinkSocket s = LinkNetSocket(LinkNetStream);
+    if (LinkNetConnect(s, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)}) == 0) {
+      FloodConnection(s, random, valid, badTurn);
+      sent = valid;
+    } else {
+      LinkNetClose(s);
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  }
+}
+
+// Datagrams to both links' UDP ports at full speed; each link's valid datagrams are numbered apart.
+void DatagramFlood(const int (&ports)[2], std::atomic<std::uint32_t> (&sent)[2], std::atomic<std::uint32_t>& names) {
+  std::mt19937 random(3);
+  std::uint32_t valid[2] = {0, 0}, badTurn = 0;
+  const Bytes poke{239, 0, 8, 0, 0, 0, 0, 0};
+  LinkSocket s = LinkNetSocket(LinkNetDatagram);
+  while (running) {
+    for (int i = 0; i < 2; i++) {
+      std::uint32_t kind = random() % 8;
+      Bytes d = kind == 0 ? Announcement(random) : kind == 1 ? poke : HostilePiece(random, DatagramCode, valid[i], badTurn);
+      if (kind == 0 && i == 0) names++;
+      LinkNetSendTo(s, d.data(), static_cast<int>(d.size()), LinkNetAddress{Loopback, static_cast<std::uint16_t>(ports[i])});
+      sent[i] = valid[i];
+    }
+  }
+  LinkNetClose(s);
+}
+
+struct Receipts {
+  std::uint32_t stream = 0, datagram = 0;            // valid frames taken
+  std::uint32_t lastStream = 0, lastDatagram = 0;    // their last sequence numbers
+  std::uint32_t outOfOrder = 0;                      // a valid frame not after the one before it
+  std::uint32_t other = 0;                           // anything else that framed as a message
+};
+
+void Take(const std::uint8_t* m, int n, Receipts& r) {
+  bool stream = IsValidFrame(m, n, StreamCode);
+  if (!stream && !IsValidFrame(m, n, DatagramCode)) {
+    r.other++;
+    return;
+  }
+  std::uint32_t seq = LinkGetU32(m + 12);
+  std::uint32_t& last = stream ? r.lastStream : r.lastDatagram;
+  if (seq <= last) r.outOfOrder++;
+  last = seq;
+  (stream ? r.stream : r.datagram)++;
+}
+
+// Takes everything that arrives, as an application would; `use` keeps it out of a restart.
+void Consume(LinkConnection* link, std::mutex& use, Receipts& r) {
+  std::uint8_t m[LinkReceiveBufferSize];
+  while (running) {
+    int n = 0;
+    {
+      std::lock_guard<std::mutex> hold(use);
+      n = LinkReceive(link, -1, m, sizeof m);
+    }
+    if (n > 0) Take(m, n, r);
+    else std::this_thread::yield();
+  }
+}
+
+double LinkThreadCpu(LinkConnection* link) {
+  auto* thread = reinterpret_cast<std::thread*>(link->thread);
+  return thread != nullptr ? linkprograms::ThreadCpuSeconds(*thread) : 0;
+}
+
+struct LinkUnderTest {
+  LinkUnderTest(const char* role, int tPort, int connectFlags)
+      : name(role), link(LinkCreate()), port(tPort), flags(connectFlags) {}
+
+  const char* name;
+  LinkConnection* link;
+  int port;
+  int flags;
+  std::mutex use; // an application does not receive on a link while it opens the link again
+  Receipts receipts;
+  double threadCpu = 0;       // during the flood, over both openings
+  double idleCpu = 0;         // in the seconds after the flood
+  double disconnectMs = 0;
+  int opened = -1;
+
+  void Open() { opened = LinkConnect(link, "ethernet", "127.0.0.1", port, flags); }
+  // Disconnects in the middle of the flood and opens again.
+  void Restart() {
+    std::lock_guard<std::mutex> hold(use);
+    threadCpu += LinkThreadCpu(link);
+    auto start = Clock::now();
+    LinkDisconnect(link);
+    disconnectMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    Open();
+  }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+  int seconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 60;
+  LinkAnnouncementResolver() = LinkResolver(NoAddressAfterTwoSeconds);
+  int clientPort = linkprograms::FreePort();
+  int serverPort = linkprograms::FreePort(clientPort + 4);
+  LinkUnderTest client("client", clientPort, 0);
+  LinkUnderTest server("server", serverPort, LinkFlagServer);
+  client.Open();
+  server.Open();
+  if (client.opened != 0 || server.opened != 0) {
+    std::printf("hostile peer: the links did not open (%d, %d)\n", client.opened, server.opened);
+    return 1;
+  }
+  linkprograms::ProcessFigures start = linkprograms::Figures();
+  std::atomic<std::uint32_t> streamToClient{0}, streamToServer{0}, datagrams[2] = {{0}, {0}}, names{0};
+  const int datagramPorts[2] = {clientPort, serverPort + 1};
+  std::vector<std::thread> threads;
+  threads.emplace_back(HostileServer, clientPort, std::ref(streamToClient));
+  threads.emplace_back(HostileClient, serverPort, std::ref(streamToServer));
+  threads.emplace_back(DatagramFlood, std::cref(datagramPorts), std::ref(datagrams), std::ref(names));
+  for (LinkUnderTest* l : {&client, &server})
+    threads.emplace_back(Consume, l->link, std::ref(l->use), std::ref(l->receipts));
+
+  double peakMiB = start.residentMiB;
+  for (int s = 0; s < seconds; s++) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    peakMiB = std::max(peakMiB, linkprograms::Figures().residentMiB);
+    if (s == seconds / 2 - 1)
+      for (LinkUnderTest* l : {&client, &server}) l->Restart();
+  }
+  for (LinkUnderTest* l : {&client, &server}) l->threadCpu += LinkThreadCpu(l->link);
+  running = false;
+  for (auto& t : threads) t.join();
+  // After the flood the threads go back to one select per half second.
+  double idleFrom[2] = {LinkThreadCpu(client.link), LinkThreadCpu(server.link)};
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  client.idleCpu = LinkThreadCpu(client.link) - idleFrom[0];
+  server.idleCpu = LinkThreadCpu(server.link) - idleFrom[1];
+  linkprograms::ProcessFigures end = linkprograms::Figures();
+  // errorCount is the link thread's to write while it runs.
+  for (LinkUnderTest* l : {&client, &server}) LinkDisconnect(l->link);
+
+  std::uint32_t sentStream[2] = {streamToClient.load(), streamToServer.load()};
+  int i = 0;
+  for (LinkUnderTest* l : {&client, &server}) {
+    const Receipts& r = l->receipts;
+    std::printf("hostile peer, %s link, %d s: valid stream frames %u of %u arrived, valid datagrams %u of %u, "
+                "%u out of order; %u other messages framed; errorCount %u; link thread %.2f s of processor time "
+                "during the flood, %.3f s in the 2 s after; disconnect mid-flood %.0f ms, opened again: %d\n",
+                l->name, seconds, r.stream, sentStream[i], r.datagram, datagrams[i].load(), r.outOfOrder, r.other,
+                l->link->errorCount, l->threadCpu, l->idleCpu, l->disconnectMs, l->opened);
+    i++;
+  }
+  std::printf("hostile peer, process: resident memory %.1f MiB at the start, %.1f MiB at most, %.1f MiB at the end; "
+              "heap in use %.0f KiB at the start, %.0f KiB at the end; threads %d at the start, %d at the end; %u "
+              "announcements of random names sent to the client link, %d of their names looked up\n",
+              start.residentMiB, peakMiB, end.residentMiB, start.heapInUseKiB, end.heapInUseKiB, start.threads,
+              end.threads, names.load(), lookups.load());
+  LinkRelease(client.link);
+  LinkRelease(server.link);
+  return client.receipts.outOfOrder + server.receipts.outOfOrder == 0 && client.opened == 0 && server.opened == 0 ? 0 : 1;
+}
