@@ -205,7 +205,8 @@ class Win32SerialDevice final : public SerialDevice {
   // Waits for a request that `started` began: until it completes, `limitMs` passes (never for
   // UntilStopped) or `cancel` is set (checked every slice). A request still pending then is cancelled and
   // waited for once more; its byte count is in `transferred` either way. One that does not come back even
-  // then is released from `request` (left null) and reported stopped with nothing moved.
+  // then is released from `request` (left null) and reported stopped with nothing moved. A failed wait
+  // is the request's failure: retrying it would only spin.
   Outcome finish(std::unique_ptr<Request>& request, BOOL started, DWORD limitMs, const std::atomic<bool>* cancel,
                  DWORD& transferred) {
     transferred = 0;
@@ -215,7 +216,14 @@ class Win32SerialDevice final : public SerialDevice {
     for (DWORD waited = 0; !completed && !(cancel && *cancel) && (limitMs == UntilStopped || waited < limitMs);
          waited += WaitSliceMs) {
       const DWORD slice = limitMs == UntilStopped ? WaitSliceMs : std::min(WaitSliceMs, limitMs - waited);
-      completed = WaitForSingleObject(event, slice) == WAIT_OBJECT_0;
+      const DWORD waitResult = WaitForSingleObject(event, slice);
+      if (waitResult == WAIT_FAILED) {
+        const DWORD error = GetLastError();
+        CancelIoEx(h_, request->get());
+        SetLastError(error);  // the failure reported is the wait's
+        return abandon(request, Outcome::Failed);
+      }
+      completed = waitResult == WAIT_OBJECT_0;
     }
     if (!completed) {
       CancelIoEx(h_, request->get());
