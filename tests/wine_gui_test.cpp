@@ -17,7 +17,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -32,7 +31,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using guitest::Eventually;
 using guitest::Xdotool;
 using probetest::ReadWholeFile;
 using probetest::Spawn;
@@ -53,15 +52,6 @@ const char* const EthernetSettings =
 std::string Getenv(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
-}
-
-bool Eventually(const std::function<bool()>& done, double seconds = 10) {
-  const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return true;
 }
 
 std::string WithCrLf(const std::string& text) {
