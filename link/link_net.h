@@ -61,8 +61,10 @@ void LinkNetClose(LinkSocket s);
 
 // Socket options and modes: 0 done, else -1 (error in LinkNetLastError).
 int LinkNetSetNonBlocking(LinkSocket s);
-// Lets a port be bound again while an earlier connection on it winds down, never while another socket
-// holds it (SO_REUSEADDR on Linux, SO_EXCLUSIVEADDRUSE on Windows).
+// The system's address-reuse option. Linux (SO_REUSEADDR): a TCP port can be bound again while an earlier
+// connection on it winds down, but a UDP port is shared with any other socket that set the option too.
+// Windows (SO_EXCLUSIVEADDRUSE): no other socket can take the port, but binding a listener's port again
+// may be refused while a connection accepted on it is still active.
 int LinkNetSetReuseAddress(LinkSocket s);
 int LinkNetSetNoDelay(LinkSocket s);
 int LinkNetSetBroadcast(LinkSocket s);

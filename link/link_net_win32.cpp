@@ -71,7 +71,8 @@ int LinkNetSetNonBlocking(LinkSocket s) {
 }
 
 // Windows' SO_REUSEADDR would let this socket take a port that another program holds, even a listening
-// one; SO_EXCLUSIVEADDRUSE keeps a port in use failing to bind, as it does on Linux.
+// one. SO_EXCLUSIVEADDRUSE keeps every other socket off the port; in exchange, a listener bound again on
+// the same port may be refused while a connection it accepted before is still active.
 int LinkNetSetReuseAddress(LinkSocket s) { return SetOption(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE); }
 int LinkNetSetNoDelay(LinkSocket s) { return SetOption(s, IPPROTO_TCP, TCP_NODELAY); }
 int LinkNetSetBroadcast(LinkSocket s) { return SetOption(s, SOL_SOCKET, SO_BROADCAST); }

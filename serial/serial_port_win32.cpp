@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "serial/serial_device.h"
 #include "platform/com_device.h"
@@ -29,11 +30,15 @@ constexpr DWORD CancelLimitMs = 1000;
 // The event wait lasts until its event or its stop.
 constexpr DWORD UntilStopped = INFINITE;
 
-// One overlapped request with its own event. The system writes into it until the request completes, so
-// a request that was cancelled and still did not complete is abandoned, never freed.
+// One overlapped request with its own event and with the memory the system reads or writes for it (the
+// bytes moved, the event mask). The system uses all of it until the request completes, so a request that
+// was cancelled and still did not complete is abandoned whole, never freed, and the caller's memory is
+// never handed to the system.
 class Request {
  public:
-  Request() { overlapped_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+  explicit Request(DWORD dataSize = 0) : data_(dataSize) {
+    overlapped_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  }
   ~Request() {
     if (overlapped_.hEvent) CloseHandle(overlapped_.hEvent);
   }
@@ -41,9 +46,13 @@ class Request {
   Request& operator=(const Request&) = delete;
   OVERLAPPED* get() { return &overlapped_; }
   bool ready() const { return overlapped_.hEvent != nullptr; }
+  uint8_t* data() { return data_.data(); }
+  DWORD* eventMask() { return &eventMask_; }
 
  private:
   OVERLAPPED overlapped_{};
+  std::vector<uint8_t> data_;
+  DWORD eventMask_ = 0;
 };
 
 enum class Outcome { Done, Failed, Stopped };
@@ -154,10 +163,12 @@ class Win32SerialDevice final : public SerialDevice {
     errorsSeenByReads_ |= errors;  // kept for the next line status, which reports them
     const DWORD wanted = std::min(static_cast<DWORD>(max), stat.cbInQue);
     if (wanted == 0) return 0;
-    auto request = std::make_unique<Request>();
+    auto request = std::make_unique<Request>(wanted);
     DWORD got = 0;
-    const BOOL started = request->ready() && ReadFile(h_, buffer, wanted, nullptr, request->get());
-    if (finish(request, started, ReadLimitMs, nullptr, got) == Outcome::Failed) return fail(), -1;
+    const BOOL started = request->ready() && ReadFile(h_, request->data(), wanted, nullptr, request->get());
+    const Outcome outcome = finish(request, started, ReadLimitMs, nullptr, got);
+    if (outcome == Outcome::Failed) return fail(), -1;
+    if (request) std::copy(request->data(), request->data() + got, buffer);  // an abandoned one got nothing
     return static_cast<int>(got);
   }
 
@@ -165,8 +176,9 @@ class Win32SerialDevice final : public SerialDevice {
     int done = 0;
     while (done < count && !cancel) {
       const DWORD piece = std::min<DWORD>(WritePiece, static_cast<DWORD>(count - done));
-      auto request = std::make_unique<Request>();
-      const BOOL started = request->ready() && WriteFile(h_, bytes + done, piece, nullptr, request->get());
+      auto request = std::make_unique<Request>(piece);
+      std::copy(bytes + done, bytes + done + piece, request->data());
+      const BOOL started = request->ready() && WriteFile(h_, request->data(), piece, nullptr, request->get());
       DWORD wrote = 0;
       const Outcome outcome = finish(request, started, WriteStallLimitMs, &cancel, wrote);
       done += static_cast<int>(wrote);
@@ -179,9 +191,8 @@ class Win32SerialDevice final : public SerialDevice {
   void waitEvent(uint32_t mask, const std::atomic<bool>& cancel) override {
     if (!SetCommMask(h_, mask) || cancel) return;
     auto request = std::make_unique<Request>();
-    DWORD happened = 0;
     DWORD ignored = 0;
-    const BOOL started = request->ready() && WaitCommEvent(h_, &happened, request->get());
+    const BOOL started = request->ready() && WaitCommEvent(h_, request->eventMask(), request->get());
     finish(request, started, UntilStopped, &cancel, ignored);
   }
 
@@ -193,7 +204,9 @@ class Win32SerialDevice final : public SerialDevice {
  private:
   // Waits for a request that `started` began: until it completes, `limitMs` passes (never for
   // UntilStopped) or `cancel` is set (checked every slice). A request still pending then is cancelled and
-  // waited for once more; its byte count is in `transferred` either way.
+  // waited for once more; its byte count is in `transferred` either way. One that does not come back even
+  // then is released from `request` (left null) and reported stopped with nothing moved. A failed wait
+  // is the request's failure: retrying it would only spin.
   Outcome finish(std::unique_ptr<Request>& request, BOOL started, DWORD limitMs, const std::atomic<bool>* cancel,
                  DWORD& transferred) {
     transferred = 0;
@@ -203,18 +216,28 @@ class Win32SerialDevice final : public SerialDevice {
     for (DWORD waited = 0; !completed && !(cancel && *cancel) && (limitMs == UntilStopped || waited < limitMs);
          waited += WaitSliceMs) {
       const DWORD slice = limitMs == UntilStopped ? WaitSliceMs : std::min(WaitSliceMs, limitMs - waited);
-      completed = WaitForSingleObject(event, slice) == WAIT_OBJECT_0;
+      const DWORD waitResult = WaitForSingleObject(event, slice);
+      if (waitResult == WAIT_FAILED) {
+        const DWORD error = GetLastError();
+        CancelIoEx(h_, request->get());
+        SetLastError(error);  // the failure reported is the wait's
+        return abandon(request, Outcome::Failed);
+      }
+      completed = waitResult == WAIT_OBJECT_0;
     }
     if (!completed) {
       CancelIoEx(h_, request->get());
-      if (WaitForSingleObject(event, CancelLimitMs) != WAIT_OBJECT_0) {
-        request.release();  // the system may still write into it
-        return Outcome::Stopped;
-      }
+      if (WaitForSingleObject(event, CancelLimitMs) != WAIT_OBJECT_0) return abandon(request, Outcome::Stopped);
     }
     const BOOL ok = GetOverlappedResult(h_, request->get(), &transferred, FALSE);
     if (ok) return completed ? Outcome::Done : Outcome::Stopped;
     return GetLastError() == ERROR_OPERATION_ABORTED ? Outcome::Stopped : Outcome::Failed;
+  }
+
+  // Leaves a request that may still be pending to the system, with all the memory it uses.
+  static Outcome abandon(std::unique_ptr<Request>& request, Outcome outcome) {
+    request.release();
+    return outcome;
   }
 
   bool fail() {

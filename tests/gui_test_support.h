@@ -1,7 +1,7 @@
 // Driving a real program under the private X server (x_session.h) with xdotool: the server kept for
 // the whole test program, windows found by name, clicks in a window's own coordinates, the close
-// box's request, what a window shows (black text, whether it repaints an area uncovered), and the
-// environment a program under test gets.
+// box's request, what a window shows (black text, whether it repaints an area uncovered), waiting until
+// a condition holds, and the environment a program under test gets.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <string>
@@ -35,6 +36,16 @@ class XServer : public ::testing::Environment {
  private:
   std::unique_ptr<probetest::PrivateXServer> server_;
 };
+
+// Asks `done` again every 50 ms until it holds, for up to `seconds`; whether it came to hold.
+inline bool Eventually(const std::function<bool()>& done, double seconds = 10) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
 
 // Runs an xdotool command on the private display and returns what it printed.
 inline std::string Xdotool(const std::string& arguments) {

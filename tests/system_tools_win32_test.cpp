@@ -117,6 +117,21 @@ TEST_F(SystemToolsWin32, MissingCommandProcessorIsAClearFailure) {
   EXPECT_EQ(TakeLine(), "");
 }
 
+// Puts the system's netsh back, with Wine's own in charge of it, however the test ends (a copy that
+// throws, an assertion that returns early): the prefix outlives the test program.
+struct NetshRestore {
+  std::filesystem::path systemNetsh, saved, planted;
+  const char* overrides;
+  ~NetshRestore() {
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, overrides, "netsh.exe");
+    std::error_code ignored;
+    std::filesystem::remove(planted, ignored);
+    if (!std::filesystem::exists(saved, ignored)) return;
+    std::filesystem::remove(systemNetsh, ignored);
+    std::filesystem::rename(saved, systemNetsh, ignored);
+  }
+};
+
 // netsh comes from the system folder even where a netsh.exe lies beside the program (which would be
 // found first by its bare name). Under Wine a stand-in takes the system's netsh's place for the test,
 // loaded as the program it is instead of Wine's own netsh.
@@ -128,22 +143,18 @@ TEST_F(SystemToolsWin32, NetworkShellRunsTheSystemsNetshWithTheParameterText) {
   char system[MAX_PATH];
   ASSERT_GT(GetSystemDirectoryA(system, sizeof system), 0u);
   const std::filesystem::path systemNetsh = std::filesystem::path(system) / "netsh.exe";
-  const std::filesystem::path saved = std::filesystem::path(system) / "netsh.exe.tavik-saved";
+  const NetshRestore restore{systemNetsh, std::filesystem::path(system) / "netsh.exe.tavik-saved", planted,
+                             "Software\\Wine\\DllOverrides"};
   std::filesystem::copy_file(RECORDING_HELPER, planted, std::filesystem::copy_options::overwrite_existing);
-  std::filesystem::rename(systemNetsh, saved);
+  std::filesystem::rename(systemNetsh, restore.saved);
   std::filesystem::copy_file(RECORDING_HELPER, systemNetsh);
   const std::string parameters =
       "interface ip set address name=\"Local Area Connection\" static 192.168.10.1 255.255.255.0 ";
-  const char* const overrides = "Software\\Wine\\DllOverrides";
-  RegSetKeyValueA(HKEY_CURRENT_USER, overrides, "netsh.exe", REG_SZ, "native", sizeof "native");
+  RegSetKeyValueA(HKEY_CURRENT_USER, restore.overrides, "netsh.exe", REG_SZ, "native", sizeof "native");
   RunNetworkShell(parameters);
   for (int wait = 0; wait < 100 && Content(Record()).empty(); ++wait)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  RegDeleteKeyValueA(HKEY_CURRENT_USER, overrides, "netsh.exe");
   const std::string line = Content(Record());
-  std::filesystem::remove(planted);
-  std::filesystem::remove(systemNetsh);
-  std::filesystem::rename(saved, systemNetsh);
   EXPECT_EQ(line, "\"" + systemNetsh.string() + "\" " + parameters + "\n");
 }
 

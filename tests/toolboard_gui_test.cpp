@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,22 +19,12 @@
 
 namespace {
 
+using guitest::Eventually;
 using guitest::Xdotool;
 using probetest::FakePort;
 using probetest::Spawn;
 using probetest::WaitForExit;
 using namespace toolboardtest;
-using Clock = std::chrono::steady_clock;
-
-// Waits up to ten seconds for `done`.
-bool Eventually(const std::function<bool()>& done) {
-  auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return true;
-}
 
 // Where the menu's buttons are, in the window's own coordinates (their centres).
 struct Point {

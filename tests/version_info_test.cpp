@@ -36,6 +36,8 @@ TEST(PlatformCode, MapsWindowsVersionsToTheirClasses) {
   EXPECT_STREQ(WindowsSystemName(110, 10, 19045), "Windows 10");
   EXPECT_STREQ(WindowsSystemName(110, 10, 22631), "Windows 11");
   EXPECT_STREQ(WindowsSystemName(110, 6, 6002), "Vista");
+  // Windows 8.1 (build 9600) reports 6.2, as the manifest leaves it out, and keeps a true name.
+  EXPECT_STREQ(WindowsSystemName(PlatformCodeForVersion(2, 6, 2), 6, 9600), "Windows 8");
 }
 
 TEST(VersionText, PeFixturesOfBothWidthsGiveTheirBuildStringsAndNumbers) {

@@ -17,7 +17,6 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -32,7 +31,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using guitest::Eventually;
 using guitest::Xdotool;
 using probetest::ReadWholeFile;
 using probetest::Spawn;
@@ -53,15 +52,6 @@ const char* const EthernetSettings =
 std::string Getenv(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
-}
-
-bool Eventually(const std::function<bool()>& done, double seconds = 10) {
-  const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return true;
 }
 
 std::string WithCrLf(const std::string& text) {
@@ -439,15 +429,30 @@ TEST_F(ToolboardOnWine, StartedProgramRunsToItsEndWhileTheMenuKeepsPainting) {
   EXPECT_EQ(Finish(pid), 0);
 }
 
+// Puts Wine's own netsh back in the prefix, and in charge, however the test ends (a copy that throws,
+// an assertion that returns early): the prefix serves the tests that follow.
+struct NetshRestore {
+  fs::path netsh, saved;
+  std::string overrides;
+  std::vector<std::string> wineEnv;
+  ~NetshRestore() {
+    RunWineQuietly({Wine, "reg", "delete", overrides, "/v", "netsh.exe", "/f"}, wineEnv);
+    std::error_code ignored;
+    if (!fs::exists(saved, ignored)) return;
+    fs::remove(netsh, ignored);
+    fs::rename(saved, netsh, ignored);
+  }
+};
+
 // A group number above 254 (with no adapter picked, as Wine offers none) is refused with the error beep
 // and nothing is run: a stand-in in place of the system's netsh would note any start.
 TEST_F(ToolboardOnWine, IpSetupDialogBeepsAtABadGroupNumberAndRunsNothing) {
   const fs::path netsh = prefix / "drive_c" / "windows" / "system32" / "netsh.exe";
-  const fs::path saved = netsh.string() + ".tavik-saved";
-  fs::rename(netsh, saved);
-  fs::copy_file(fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "tests" / "tavik_recording_helper.exe", netsh);
   const std::string overrides = "HKCU\\Software\\Wine\\DllOverrides";  // the stand-in, not Wine's own netsh
-  const std::vector<std::string> wineEnv = WineEnvironment({});
+  const NetshRestore restore{netsh, netsh.string() + ".tavik-saved", overrides, WineEnvironment({})};
+  fs::rename(netsh, restore.saved);
+  fs::copy_file(fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "tests" / "tavik_recording_helper.exe", netsh);
+  const std::vector<std::string>& wineEnv = restore.wineEnv;
   EXPECT_EQ(RunWineQuietly({Wine, "reg", "add", overrides, "/v", "netsh.exe", "/d", "native", "/f"}, wineEnv), 0);
   const pid_t pid = StartWine("toolboard.exe", {}, {"TAVIK_HELPER_RECORD=C:\\Tavik\\netsh.txt"});
   const std::string menu = StartMenu(pid);
@@ -467,9 +472,6 @@ TEST_F(ToolboardOnWine, IpSetupDialogBeepsAtABadGroupNumberAndRunsNothing) {
   ASSERT_FALSE(again.empty());
   Click(again, DoneExit);
   EXPECT_EQ(Finish(pid), 0);
-  RunWineQuietly({Wine, "reg", "delete", overrides, "/v", "netsh.exe", "/f"}, wineEnv);
-  fs::remove(netsh);
-  fs::rename(saved, netsh);
 }
 
 // --- the installer --------------------------------------------------------------------------------
