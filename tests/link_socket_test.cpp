@@ -88,6 +88,18 @@ TEST(AnnouncementResolverTest, LooksUpTwoNamesAtOnceAndDecidesOnlyFromAnswersAtH
   EXPECT_TRUE(WaitFor([&] { return resolver.Check("Peer-One", Loopback) == LinkNameAtAddress; }, 3000));
   EXPECT_EQ(resolver.Check("peer-one", Loopback + 1), LinkNameElsewhere);
   EXPECT_EQ(resolver.Check("peer-two", Loopback), LinkNameUnknown) << "looked up only now";
+
+  // With both lookups held busy (peer-one's and a stranger's), peer-two's expired answer still decides.
+  LetNamesAnswer(true);
+  ASSERT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 4; }, 3000));
+  LetNamesAnswer(false);
+  started = Lookups(lookupsStarted);
+  ASSERT_TRUE(WaitFor([&] {
+    resolver.Check("peer-one", Loopback);
+    resolver.Check("stranger", Loopback);
+    return Lookups(lookupsStarted) == started + 2;
+  }, 3000));
+  EXPECT_EQ(resolver.Check("peer-two", Loopback), LinkNameAtAddress);
   LetNamesAnswer(true);
 }
 
