@@ -6,6 +6,8 @@
 // during and after the flood, the time the mid-flood disconnect took) and one for the process's memory.
 // Announced names go to a stand-in for slow name servers (every answer takes 2 s and finds no address),
 // so that no lookup leaves this machine and the link threads meet the worst resolver there is.
+// Exits with 1 when a valid frame arrives out of order, a link does not open again, a link took no valid
+// stream frame or no valid datagram, or threads beyond the resolver's running lookups were left behind.
 // Usage: soak_link_hostile [seconds]
 #include "link/link.h"
 #include "link_net.h"
@@ -257,7 +259,8 @@ struct LinkUnderTest {
 
 int main(int argc, char** argv) {
   int seconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 60;
-  LinkAnnouncementResolver() = LinkResolver(NoAddressAfterTwoSeconds);
+  const LinkResolverLimits limits;
+  LinkAnnouncementResolver() = LinkResolver(NoAddressAfterTwoSeconds, limits);
   int clientPort = linkprograms::FreePort();
   int serverPort = linkprograms::FreePort(clientPort + 4);
   LinkUnderTest client("client", clientPort, 0);
@@ -315,5 +318,11 @@ int main(int argc, char** argv) {
               end.threads, names.load(), lookups.load());
   LinkRelease(client.link);
   LinkRelease(server.link);
-  return client.receipts.outOfOrder + server.receipts.outOfOrder == 0 && client.opened == 0 && server.opened == 0 ? 0 : 1;
+  bool ordered = client.receipts.outOfOrder + server.receipts.outOfOrder == 0;
+  bool reopened = client.opened == 0 && server.opened == 0;
+  bool received = true;
+  for (LinkUnderTest* l : {&client, &server}) received = received && l->receipts.stream > 0 && l->receipts.datagram > 0;
+  // Lookups still running after the flood may hold a thread each; any thread more was left behind.
+  bool threadsBounded = end.threads <= start.threads + limits.lookupsAtOnce;
+  return ordered && reopened && received && threadsBounded ? 0 : 1;
 }
