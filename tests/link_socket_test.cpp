@@ -42,7 +42,7 @@ int HeldLookup(const char* name, std::uint32_t* addresses, int, int* found) {
   lookupsAnswered++;
   *found = std::strncmp(name, "peer", 4) == 0 ? 1 : 0;
   addresses[0] = Loopback;
-  return *found == 1 ? 0 : 11001;
+  return *found == 1 ? 0 : LinkErrHostNotFound;
 }
 
 void LetNamesAnswer(bool answer) {
