@@ -101,6 +101,7 @@ TEST(AnnouncementResolverTest, LooksUpTwoNamesAtOnceAndDecidesOnlyFromAnswersAtH
   }, 3000));
   EXPECT_EQ(resolver.Check("peer-two", Loopback), LinkNameAtAddress);
   LetNamesAnswer(true);
+  EXPECT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 6; }, 3000)) << "none left for the next test";
 }
 
 class SocketTest : public ::testing::Test {
