@@ -19,6 +19,7 @@ constexpr int LinkErrNotSocket = 10038;
 constexpr int LinkErrNetDown = 10050;
 constexpr int LinkErrIsConnected = 10056;
 constexpr int LinkErrNotConnected = 10057;
+constexpr int LinkErrHostNotFound = 11001;
 
 // An IPv4 endpoint: address in network byte order, port in host byte order.
 struct LinkNetAddress {

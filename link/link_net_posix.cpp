@@ -28,7 +28,7 @@ int Fail() {
 
 int ResolverError(int code) {
   switch (code) {
-    case EAI_NONAME: return 11001;
+    case EAI_NONAME: return LinkErrHostNotFound;
     case EAI_AGAIN: return 11002;
     case EAI_FAIL: return 11003;
 #ifdef EAI_NODATA

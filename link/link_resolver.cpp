@@ -111,7 +111,10 @@ LinkNameVerdict LinkResolver::Check(const char* name, std::uint32_t address) {
   std::uint32_t now = LinkMilliseconds();
   Entry* entry = state_->Find(name);
   if (entry != nullptr && state_->Fresh(*entry, now)) return entry->Verdict(address);
-  if (entry == nullptr || entry->phase == Phase::Answered) entry = StartLookUp(name, entry, now);
+  if (entry == nullptr || entry->phase == Phase::Answered) {
+    Entry* started = StartLookUp(name, entry, now);
+    if (entry == nullptr) entry = started;
+  }
   // An expired answer still decides while its name is looked up again, so that a known peer's
   // announcement is not taken for a stranger's each time its answer expires.
   return entry != nullptr && entry->answered ? entry->Verdict(address) : LinkNameUnknown;
@@ -119,7 +122,8 @@ LinkNameVerdict LinkResolver::Check(const char* name, std::uint32_t address) {
 
 LinkResolver::Entry* LinkResolver::StartLookUp(const char* name, Entry* entry, std::uint32_t now) {
   if (state_->running >= state_->limits.lookupsAtOnce) return nullptr;
-  if (entry == nullptr) {
+  bool isNew = entry == nullptr;
+  if (isNew) {
     entry = state_->Room(now);
     if (entry == nullptr) return nullptr;
     *entry = Entry();
@@ -130,7 +134,12 @@ LinkResolver::Entry* LinkResolver::StartLookUp(const char* name, Entry* entry, s
   try {
     std::thread(LookUp, state_, static_cast<int>(entry - state_->entries.data())).detach();
   } catch (...) {
-    *entry = Entry(); // no thread to be had: the name is asked about again at its next announcement
+    // No thread to be had: the name is asked about again at its next announcement, and an answer at
+    // hand stays, expired, to decide meanwhile.
+    if (isNew)
+      *entry = Entry();
+    else
+      entry->phase = Phase::Answered;
     state_->running--;
     return nullptr;
   }

@@ -43,13 +43,13 @@ class RecordFileReader {
   // (ReadProblem::Damaged, or NotRecordFile when no whole record came before them).
   ReadProblem Finish(std::string* message);
 
+  // The path the reader was made with, as given (folders included).
   const std::string& Path() const { return path_; }
   // The file's name without folders.
   const std::string& FileName() const { return fileName_; }
   // True when the name has the link's form; Name() then says what it holds.
   bool NameKnown() const { return nameKnown_; }
   const LinkRecordName& Name() const { return name_; }
-  bool Traffic() const { return traffic_; }
 
  private:
   ReadProblem TakeRecords(std::vector<DumpRecord>* records, std::string* message);

@@ -31,13 +31,28 @@ int RecordTimeline::Earliest(std::uint32_t from) const {
   return best;
 }
 
+// The first record is one that no other first record precedes by less than half the clock's range, so
+// that files whose first records straddle a wrap start from the one before it, whichever file is listed
+// first. Only when each one is preceded by another (first records spread over the whole range) is the
+// earliest seen from the first file's first record taken.
+int RecordTimeline::First() const {
+  int listedFirst = -1;
+  for (std::size_t file = 0; file < waiting_.size(); ++file) {
+    if (waiting_[file].empty()) continue;
+    if (listedFirst < 0) listedFirst = static_cast<int>(file);
+    std::uint32_t clock = waiting_[file].front().Clock();
+    bool preceded = false;
+    for (const std::deque<DumpRecord>& other : waiting_)
+      preceded = preceded || (!other.empty() && static_cast<std::int32_t>(other.front().Clock() - clock) < 0);
+    if (!preceded) return static_cast<int>(file);
+  }
+  return listedFirst < 0 ? -1 : Earliest(waiting_[static_cast<std::size_t>(listedFirst)].front().Clock());
+}
+
 std::vector<PlacedRecord> RecordTimeline::Take() {
   std::vector<PlacedRecord> placed;
   if (!started_) {
-    // The first record is the earliest of the first records, seen from any one of them.
-    int first = -1;
-    for (std::size_t file = 0; file < waiting_.size() && first < 0; ++file)
-      if (!waiting_[file].empty()) first = Earliest(waiting_[file].front().Clock());
+    int first = First();
     if (first < 0) return placed;
     started_ = true;
     lastClock_ = waiting_[static_cast<std::size_t>(first)].front().Clock();

@@ -37,6 +37,8 @@ class RecordTimeline {
  private:
   // The file whose waiting record comes next after the clock reading `from`, or -1 when none waits.
   int Earliest(std::uint32_t from) const;
+  // The file whose first record starts the time line, or -1 when none waits.
+  int First() const;
 
   std::vector<std::deque<DumpRecord>> waiting_;
   bool started_ = false;

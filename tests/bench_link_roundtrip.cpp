@@ -27,8 +27,9 @@ bool CanBind(int type, int port) {
   return ok;
 }
 
-int FreePort() {
-  for (int port = 41000;; port += 2)
+// The first port from `from` on whose TCP port and UDP port pair nothing is bound.
+int FreePort(int from = 41000) {
+  for (int port = from;; port += 2)
     if (CanBind(LinkNetStream, port) && CanBind(LinkNetDatagram, port) && CanBind(LinkNetDatagram, port + 1))
       return port;
 }
@@ -92,11 +93,16 @@ bool Exchange(LinkSocket s, unsigned char* bytes, bool sendFirst) {
   return Transfer(s, bytes, sendFirst) && Transfer(s, bytes, !sendFirst);
 }
 
+// The round trips' times, or none when the echo cannot listen on `port`.
 std::vector<double> TcpRoundTrips(int port, int rounds, Waiting waiting) {
   LinkSocket listener = LinkNetSocket(LinkNetStream);
   LinkNetSetReuseAddress(listener);
-  LinkNetBind(listener, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)});
-  LinkNetListen(listener);
+  if (LinkNetBind(listener, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)}) != 0 ||
+      LinkNetListen(listener) != 0) {
+    std::printf("bare TCP echo: cannot listen on port %d (error %d)\n", port, LinkNetLastError());
+    LinkNetClose(listener);
+    return {};
+  }
   std::thread echo([&] {
     LinkNetAddress peer;
     LinkSocket s = LinkNetAccept(listener, &peer);
@@ -138,8 +144,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   double linkMedian = Median(LinkRoundTrips(client, server, rounds));
-  double blockingMedian = Median(TcpRoundTrips(FreePort() + 2, rounds, Waiting::Blocking));
-  double pollingMedian = Median(TcpRoundTrips(FreePort() + 4, rounds, Waiting::Polling));
+  int blockingPort = FreePort(port + 2);
+  std::vector<double> blocking = TcpRoundTrips(blockingPort, rounds, Waiting::Blocking);
+  std::vector<double> polling = TcpRoundTrips(FreePort(blockingPort + 2), rounds, Waiting::Polling);
+  if (blocking.empty() || polling.empty()) {
+    LinkRelease(client);
+    LinkRelease(server);
+    return 1;
+  }
+  double blockingMedian = Median(blocking), pollingMedian = Median(polling);
   std::printf("round trip of 8 bytes, median of %d: link %.1f us, bare TCP echo blocking %.1f us (link/blocking "
               "%.2f), polling %.1f us (link/polling %.2f)\n",
               rounds, linkMedian, blockingMedian, linkMedian / blockingMedian, pollingMedian,

@@ -2,6 +2,7 @@
 #include "link_record.h"
 
 #include "link/link.h"
+#include "link/link_events.h"
 #include "link_object.h"
 #include "link_queue.h"
 #include "link_test_support.h"
@@ -295,11 +296,11 @@ TEST_F(LinkRecordTest, MalformedMessageAndFullQueueAreRecordedApart) {
   LinkCloseRecords(link);
   std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.bin");
   EventRecord malformed = EventAt(bytes, 0);
-  EXPECT_EQ(malformed.code, 31u);
+  EXPECT_EQ(malformed.code, std::uint32_t{LinkEventMessageMalformed});
   EXPECT_EQ(malformed.a, 6u);
   EXPECT_EQ(malformed.c, 8u);
   EventRecord full = EventAt(bytes, bytes.size() / LinkRecordSize - 1);
-  EXPECT_EQ(full.code, 21u);
+  EXPECT_EQ(full.code, std::uint32_t{LinkEventMessageDropped});
   EXPECT_EQ(full.b, 97u);
 }
 

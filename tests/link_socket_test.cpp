@@ -42,7 +42,7 @@ int HeldLookup(const char* name, std::uint32_t* addresses, int, int* found) {
   lookupsAnswered++;
   *found = std::strncmp(name, "peer", 4) == 0 ? 1 : 0;
   addresses[0] = Loopback;
-  return *found == 1 ? 0 : 11001;
+  return *found == 1 ? 0 : LinkErrHostNotFound;
 }
 
 void LetNamesAnswer(bool answer) {
@@ -88,7 +88,20 @@ TEST(AnnouncementResolverTest, LooksUpTwoNamesAtOnceAndDecidesOnlyFromAnswersAtH
   EXPECT_TRUE(WaitFor([&] { return resolver.Check("Peer-One", Loopback) == LinkNameAtAddress; }, 3000));
   EXPECT_EQ(resolver.Check("peer-one", Loopback + 1), LinkNameElsewhere);
   EXPECT_EQ(resolver.Check("peer-two", Loopback), LinkNameUnknown) << "looked up only now";
+
+  // With both lookups held busy (peer-one's and a stranger's), peer-two's expired answer still decides.
   LetNamesAnswer(true);
+  ASSERT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 4; }, 3000));
+  LetNamesAnswer(false);
+  started = Lookups(lookupsStarted);
+  ASSERT_TRUE(WaitFor([&] {
+    resolver.Check("peer-one", Loopback);
+    resolver.Check("stranger", Loopback);
+    return Lookups(lookupsStarted) == started + 2;
+  }, 3000));
+  EXPECT_EQ(resolver.Check("peer-two", Loopback), LinkNameAtAddress);
+  LetNamesAnswer(true);
+  EXPECT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 6; }, 3000)) << "none left for the next test";
 }
 
 class SocketTest : public ::testing::Test {

@@ -120,6 +120,17 @@ TEST_F(LinkDumpTest, WrappedClockIsUnwrappedAcrossFiles) {
 
   ASSERT_EQ(Dump({"--raw-time", "cmlSTX20.bin"}), LinkDumpOk);
   EXPECT_EQ(out_.substr(0, 14), "4294967168 tx ");
+
+  // Named first, the file whose first record follows the wrap still starts after the other's.
+  WriteRecords("cmlSTX20.bin", {Event(LinkEventStreamSent, 0x00000010u), Event(LinkEventDatagramSent, 0x00000100u)});
+  WriteRecords("cmlSRX10.bin", {Event(LinkEventQueuedDatagram, 0xFFFFFFF0u), Event(LinkEventUnqueued, 0x00000020u)});
+  ASSERT_EQ(Dump({"cmlSTX20.bin", "cmlSRX10.bin"}), LinkDumpOk) << err_;
+  times.clear();
+  std::istringstream wrapped(out_);
+  for (std::string line; std::getline(wrapped, line);) times.push_back(line.substr(0, 18));
+  EXPECT_EQ(times, (std::vector<std::string>{"   0.000000 rx SRX", "   0.000032 tx STX", "   0.000048 rx SRX",
+                                             "   0.000272 tx STX"}))
+      << out_;
 }
 
 TEST_F(LinkDumpTest, BadInputIsToldWithItsExitCodeAfterTheRecordsBeforeIt) {

@@ -6,6 +6,8 @@
 // during and after the flood, the time the mid-flood disconnect took) and one for the process's memory.
 // Announced names go to a stand-in for slow name servers (every answer takes 2 s and finds no address),
 // so that no lookup leaves this machine and the link threads meet the worst resolver there is.
+// Exits with 1 when a valid frame arrives out of order, a link does not open again, a link took no valid
+// stream frame or no valid datagram, or threads beyond the resolver's running lookups were left behind.
 // Usage: soak_link_hostile [seconds]
 #include "link/link.h"
 #include "link_net.h"
@@ -42,7 +44,7 @@ int NoAddressAfterTwoSeconds(const char*, std::uint32_t*, int, int* found) {
   lookups++;
   std::this_thread::sleep_for(std::chrono::seconds(2));
   *found = 0;
-  return 11001;
+  return LinkErrHostNotFound;
 }
 
 // A valid frame: magic, the sequence number inverted, then the sequence number itself.
@@ -60,10 +62,10 @@ bool IsValidFrame(const std::uint8_t* m, int n, int code) {
   return n == 16 && m[0] == code && LinkGetU32(m + 4) == Magic && LinkGetU32(m + 8) == ~LinkGetU32(m + 12);
 }
 
-// Length fields no receiver can use, taken in turn: below 8, then above 1600.
+// Length fields no receiver can use, taken in turn: below the header's size, then above the longest message.
 std::uint16_t NextBadLength(std::uint32_t& turn) {
-  std::uint32_t t = turn++ % (8 + 65535 - 1600);
-  return static_cast<std::uint16_t>(t < 8 ? t : 1601 + (t - 8));
+  std::uint32_t t = turn++ % (LinkHeaderSize + 65535 - LinkMaxMessageLength);
+  return static_cast<std::uint16_t>(t < LinkHeaderSize ? t : LinkMaxMessageLength + 1 + (t - LinkHeaderSize));
 }
 
 // The next piece of hostile stream or datagram traffic; valid frames are numbered by `valid`.
@@ -87,7 +89,7 @@ Bytes HostilePiece(std::mt19937& random, int validCode, std::uint32_t& valid, st
 Bytes Announcement(std::mt19937& random) {
   static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789-";
   Bytes a(72, 0);
-  a[0] = 237;
+  a[0] = LinkAnnounceCode;
   a[1] = static_cast<std::uint8_t>(random());
   LinkPutU16(a.data() + 2, 72);
   int length = 1 + static_cast<int>(random() % 64);
@@ -173,7 +175,7 @@ void HostileClient(int port, std::atomic<std::uint32_t>& sent) {
 void DatagramFlood(const int (&ports)[2], std::atomic<std::uint32_t> (&sent)[2], std::atomic<std::uint32_t>& names) {
   std::mt19937 random(3);
   std::uint32_t valid[2] = {0, 0}, badTurn = 0;
-  const Bytes poke{239, 0, 8, 0, 0, 0, 0, 0};
+  const Bytes poke{LinkPokeCode, 0, LinkHeaderSize, 0, 0, 0, 0, 0};
   LinkSocket s = LinkNetSocket(LinkNetDatagram);
   while (running) {
     for (int i = 0; i < 2; i++) {
@@ -257,7 +259,8 @@ struct LinkUnderTest {
 
 int main(int argc, char** argv) {
   int seconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 60;
-  LinkAnnouncementResolver() = LinkResolver(NoAddressAfterTwoSeconds);
+  const LinkResolverLimits limits;
+  LinkAnnouncementResolver() = LinkResolver(NoAddressAfterTwoSeconds, limits);
   int clientPort = linkprograms::FreePort();
   int serverPort = linkprograms::FreePort(clientPort + 4);
   LinkUnderTest client("client", clientPort, 0);
@@ -315,5 +318,11 @@ int main(int argc, char** argv) {
               end.threads, names.load(), lookups.load());
   LinkRelease(client.link);
   LinkRelease(server.link);
-  return client.receipts.outOfOrder + server.receipts.outOfOrder == 0 && client.opened == 0 && server.opened == 0 ? 0 : 1;
+  bool ordered = client.receipts.outOfOrder + server.receipts.outOfOrder == 0;
+  bool reopened = client.opened == 0 && server.opened == 0;
+  bool received = true;
+  for (LinkUnderTest* l : {&client, &server}) received = received && l->receipts.stream > 0 && l->receipts.datagram > 0;
+  // Lookups still running after the flood may hold a thread each; any thread more was left behind.
+  bool threadsBounded = end.threads <= start.threads + limits.lookupsAtOnce;
+  return ordered && reopened && received && threadsBounded ? 0 : 1;
 }
