@@ -26,17 +26,6 @@ using probetest::Spawn;
 using probetest::WaitForExit;
 using namespace toolboardtest;
 
-// Where the menu's buttons are, in the window's own coordinates (their centres).
-struct Point {
-  int x, y;
-};
-constexpr Point RunTestTool{172, 272};
-constexpr Point RescanPorts{172, 362};
-constexpr Point ReportSoftware{172, 392};
-constexpr Point TryIpSetup{467, 455};
-constexpr Point DoneExit{290, 487};
-constexpr Point DialogDone{299, 502};
-
 // Waits for linkprobe's stand-in to be released (by the file "release"), at most thirty seconds.
 const char* const StandIn =
     "echo \"$0\" > started\n"

@@ -25,6 +25,20 @@ constexpr time_t SecondDate = 1796722205;
 inline const char* const FirstDateLine = "Mon Dec  7 12:00:00 2026\n";
 inline const char* const SecondDateLine = "Tue Dec  8 09:30:05 2026\n";
 
+// Where the menu's and the IP set-up dialog's buttons are, in the window's own coordinates (their
+// centres): the same on Linux and under Wine.
+struct Point {
+  int x, y;
+};
+constexpr Point RunTestTool{172, 272};
+constexpr Point RescanPorts{172, 362};
+constexpr Point ReportSoftware{172, 392};
+constexpr Point TryIpSetup{467, 455};
+constexpr Point DoneExit{290, 487};
+constexpr Point DialogGroup{411, 342};
+constexpr Point DialogTry{299, 455};
+constexpr Point DialogDone{299, 502};
+
 // Makes the local time UTC while it lives, so dates read the same on every machine.
 class UtcTime {
  public:

@@ -342,17 +342,9 @@ TEST_F(WineSuite, StartupTestAnswersWithItsExitCodeAndStatusFile) {
 
 // --- toolboard ------------------------------------------------------------------------------------
 
-// Where the menu's buttons are, in the window's own coordinates (their centres).
-struct Point {
-  int x, y;
-};
-constexpr Point RunTestTool{172, 272};
-constexpr Point ReportSoftware{172, 392};
-constexpr Point TryIpSetup{467, 455};
-constexpr Point DoneExit{290, 487};
-constexpr Point DialogGroup{411, 342};
-constexpr Point DialogTry{299, 455};
-constexpr Point DialogDone{299, 502};
+using namespace toolboardtest;
+
+// The menu's "Done (Exit)" label (left, top, width, height), for pictures of the menu.
 constexpr int MenuDoneLabel[] = {240, 478, 100, 19};
 
 void Click(const std::string& window, Point at) { guitest::ClickAt(window, at.x, at.y); }
