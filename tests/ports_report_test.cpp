@@ -125,6 +125,10 @@ TEST_F(PortsReportTest, VersionLineWithoutLineFeedRunsIntoThePortHead) {
   tree.Write("tavik/BIN/Tconfig", "5.4\n");  // the file's name on Windows, which drops the trailing dot
   BuildPortsReport(state);
   EXPECT_EQ(std::string(state.portsReport), "Version       : 5.4\n" + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
+
+  tree.Remove("tavik/BIN/Tconfig");
+  EXPECT_TRUE(probetest::EndsDespiteFifos({tree.Path("tavik/BIN/Tconfig.")}, [&] { BuildPortsReport(state); }));
+  EXPECT_EQ(std::string(state.portsReport), std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
 }
 
 TEST_F(PortsReportTest, OverlongVersionLineIsCut) {
