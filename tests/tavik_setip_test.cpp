@@ -353,6 +353,33 @@ TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationStandIn) {
   std::remove(record.c_str());
 }
 
+// What the dialog cannot show reaches the system's log under the program's own name: no trusted helper,
+// the password not given at pkexec's prompt, the helper's refusal (which the helper logs as well).
+TEST_F(AddressHelperTest, NetworkShellLogsWhatTheDialogCannotShow) {
+  const std::string program = "netsetup_tests", runner = "/tmp/tavik_runner_" + std::to_string(getpid());
+  auto run = [](const std::string& parameters, std::size_t reports) {
+    return CaptureSystemLog([&]() -> int {
+      RunNetworkShell(parameters);
+      for (;;) pause();  // until the reports have come
+    }, reports);
+  };
+  CapturedLog log = run(StaticText, 1);
+  EXPECT_TRUE(log.Has(program, "tavik-setip must be installed in")) << log.lines.size();
+
+  setenv("TAVIK_ELEVATION_RUNNER", runner.c_str(), 1);
+  std::ofstream(runner) << "#!/bin/sh\nexit 126\n";
+  chmod(runner.c_str(), 0700);
+  log = run(StaticText, 1);
+  EXPECT_TRUE(log.Has(program, "the administrator's password was not given")) << log.lines.size();
+
+  std::ofstream(runner) << "#!/bin/sh\nexec ip netns exec " << ns_ << " \"$@\"\n";
+  log = run("interface ip set address name=\"Local Area Network\" static 192.168.10.2 255.255.255.0 ", 2);
+  unsetenv("TAVIK_ELEVATION_RUNNER");
+  std::remove(runner.c_str());
+  EXPECT_TRUE(log.Has(program, "tavik-setip refused the request (status 1)"));
+  EXPECT_TRUE(log.Has("tavik-setip", "no network adapter that the IP set-up dialog lists is named"));
+}
+
 TEST(TrustedHelperTest, OnlyRootsOwnUntouchableFilesMayBeRaised) {
   if (geteuid() != 0) GTEST_SKIP() << "the files a test can make are its user's, not root's";
   EXPECT_TRUE(IsProtectedRootFile("/usr/bin/env"));
