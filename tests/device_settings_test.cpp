@@ -6,7 +6,6 @@
 
 #include "device_settings.h"
 #include "device_types.h"
-#include "probe_test_support.h"
 #include "suite_tree.h"
 
 namespace {
@@ -50,14 +49,6 @@ TEST_F(DeviceSettingsTest, MissingFilesLeaveDefaults) {
   EXPECT_EQ(settings.commClass, 1);
   EXPECT_EQ(settings.displayMode, 0);
   EXPECT_EQ(settings.procompProtocol, 0);
-}
-
-TEST_F(DeviceSettingsTest, FifosInPlaceOfTheFilesAreSkippedWithoutWaiting) {
-  tree.Write(BinDevs, "ProComp = COM7\n");
-  tree.Dir("PREFERENCES/SETTINGS");
-  EXPECT_TRUE(probetest::EndsDespiteFifos({tree.Path(PrefsDevs), tree.Path(PrefsOpts)},
-                                          [&] { ReadDeviceSettingsInto(settings); }));
-  EXPECT_EQ(settings.amplifierPort, 7) << "the copy in BIN, as when the preferences hold none";
 }
 
 TEST_F(DeviceSettingsTest, ReadsATypicalTherapistFile) {

@@ -60,8 +60,9 @@ std::vector<std::string> Cidrs(const std::string& listing) {
 }
 
 // Runs ip and sysctl inside the namespace and records every command; `failIpCall` makes that ip call (in
-// the order they come, from 0) fail without running, and with `ipStaysDown` every one after it. It answers for the services' programs (networkctl, nmcli)
-// without running them, and a DHCP server's lease comes with "dhclient -1".
+// the order they come, from 0) fail without running, and with `ipStaysDown` every one after it. It
+// answers for the services' programs (networkctl, nmcli) without running them, and a DHCP server's lease
+// comes with "dhclient -1".
 class NamespaceRunner : public CommandRunner {
  public:
   explicit NamespaceRunner(std::string ns) : ns_(std::move(ns)) {}
@@ -71,7 +72,8 @@ class NamespaceRunner : public CommandRunner {
       const int call = ipCalls++;
       if (call == failIpCall || (ipStaysDown && call > failIpCall)) return 1;
     }
-    if (argv[0] == "dhclient" && argv[1] == "-1") return InNamespace({"ip", "address", "add", lease, "dev", "tva", "valid_lft", "600", "preferred_lft", "600"}, nullptr);
+    if (argv[0] == "dhclient" && argv[1] == "-1")
+      return InNamespace({"ip", "address", "add", lease, "dev", "tva", "valid_lft", "600", "preferred_lft", "600"}, nullptr);
     return argv[0] == "ip" || argv[0] == "sysctl" ? InNamespace(argv, output) : 0;
   }
   bool Installed(const std::string&) override { return true; }
