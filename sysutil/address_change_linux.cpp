@@ -116,7 +116,8 @@ class AddressChange {
     if (!ReadAddresses(device_, runner_, now))
       return Result(AddressLost, reason + "; putting the old address of " + device_ + " (" + old +
                                      ") back, ip could not list its addresses: it may not be back");
-    if (SameAddresses(now, old_)) return Result(AddressRestored, reason + "; the old address of " + device_ + " was put back (" + old + ")");
+    if (SameAddresses(now, old_))
+      return Result(AddressRestored, reason + "; the old address of " + device_ + " was put back (" + old + ")");
     return Result(AddressLost, reason + "; the old address of " + device_ + " (" + old +
                                    ") could not be put back: it has " + Listed(now));
   }

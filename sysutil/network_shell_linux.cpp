@@ -37,13 +37,20 @@ struct RunEnding {
 // How a run that did not end in a change ended, by the exit status of pkexec (which is the helper's once
 // the helper has run). The helper reports its own reasons under its own name.
 constexpr RunEnding RunEndings[] = {
-    {AddressBadParameters, SystemLogLevel::Warning, "tavik-setip refused the request (status 1): nothing was changed"},
-    {AddressUnchanged, SystemLogLevel::Error, "tavik-setip could not change the address (status 2): it stays as it was"},
-    {AddressRestored, SystemLogLevel::Error, "tavik-setip could not change the address (status 3): the old one was put back"},
-    {AddressLost, SystemLogLevel::Error, "tavik-setip could not change the address nor put the old one back (status 4)"},
-    {AddressNotKept, SystemLogLevel::Warning, "tavik-setip changed the address, but it will not be kept for the next start (status 5)"},
-    {PkexecDismissed, SystemLogLevel::Warning, "the administrator's password was not given: the address stays as it is"},
-    {PkexecRefused, SystemLogLevel::Error, "pkexec refused to run tavik-setip (not authorised, or the authentication failed): the address stays as it is"},
+    {AddressBadParameters, SystemLogLevel::Warning,
+     "tavik-setip refused the request (status 1): nothing was changed"},
+    {AddressUnchanged, SystemLogLevel::Error,
+     "tavik-setip could not change the address (status 2): it stays as it was"},
+    {AddressRestored, SystemLogLevel::Error,
+     "tavik-setip could not change the address (status 3): the old one was put back"},
+    {AddressLost, SystemLogLevel::Error,
+     "tavik-setip could not change the address nor put the old one back (status 4)"},
+    {AddressNotKept, SystemLogLevel::Warning,
+     "tavik-setip changed the address, but it will not be kept for the next start (status 5)"},
+    {PkexecDismissed, SystemLogLevel::Warning,
+     "the administrator's password was not given: the address stays as it is"},
+    {PkexecRefused, SystemLogLevel::Error,
+     "pkexec refused to run tavik-setip (not authorised, or the authentication failed): the address stays as it is"},
 };
 
 // The message goes where a terminal shows it and where the system keeps it.

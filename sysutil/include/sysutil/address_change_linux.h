@@ -35,7 +35,8 @@ bool IsPlainDeviceName(const std::string& device);
 
 // Where the system's configuration lives for this run of the helper: "/" when it runs in the system's
 // network namespace, whose interfaces the configuration services keep; empty in any other (a container's,
-// a test's); the stand-in that a test of this build names (see elevation_stand_in.h).
+// a test's); in a build with its tests, run from its build folder, the folder that TAVIK_SETIP_CONFIG_ROOT
+// names.
 std::string HelperConfigurationRoot();
 
 // Applies `command` to `target`. `configRoot` is where the system's configuration lives ("/"); empty
