@@ -294,6 +294,7 @@ const LinuxInterface* FindOfferedInterface(const std::vector<LinuxInterface>& in
   for (const LinuxInterface& i : interfaces) adapters.push_back({i.friendlyName, i.index});
   NetworkAdapterEntry table[NetworkAdapterCount];
   FillNetworkAdapterTable(adapters, {}, table);
+  why = "no network adapter that the IP set-up dialog lists is named \"" + name + "\"";
   for (int i = 0; i < NetworkAdapterCount && table[i].interfaceIndex != 0; ++i) {
     if (name != table[i].name) continue;
     if (i >= IpSetupAdapterButtons) {
@@ -308,7 +309,6 @@ const LinuxInterface* FindOfferedInterface(const std::vector<LinuxInterface>& in
     }
     return nullptr;
   }
-  why = "no network adapter that the IP set-up dialog lists is named \"" + name + "\"";
   return nullptr;
 }
 

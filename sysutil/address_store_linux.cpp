@@ -39,6 +39,20 @@ bool TakeOver(int fd, const struct stat& old, const std::string& replaced) {
   return got >= 0 && fsetxattr(fd, AccessListAttribute, list.data(), static_cast<std::size_t>(got), 0) == 0;
 }
 
+// Writes `content` to a new file beside `target` and renames it over the target; the new file takes the
+// replaced one's rights (`old`), or 0644 when there was none.
+bool ReplaceWhole(const std::string& target, const std::string& content, const struct stat* old) {
+  std::string temporary = target + ".tavik-XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) return false;
+  bool written = (old ? TakeOver(fd, *old, target) : fchmod(fd, ConfigurationFileMode) == 0) &&
+                 write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size()) && fsync(fd) == 0;
+  written = close(fd) == 0 && written;
+  if (written && rename(temporary.c_str(), target.c_str()) == 0) return true;
+  unlink(temporary.c_str());
+  return false;
+}
+
 // Makes the missing folders of `folder`, each 0755.
 bool MakeFolders(const std::string& folder) {
   struct stat st;
@@ -130,20 +144,11 @@ bool ConfigurationFiles::Write(const std::string& path, const std::string& conte
             ", which tavik-setip does not rewrite; change the address there by hand";
     return false;
   }
-  error = "cannot write " + path;
-  if (!MakeFolders(fs::path(target).parent_path().string())) return false;
   const std::string before = existed ? Read(path) : "";
-  std::string temporary = target + ".tavik-XXXXXX";
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) return false;
-  bool written = (existed ? TakeOver(fd, old, target) : fchmod(fd, ConfigurationFileMode) == 0) &&
-                 write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size()) && fsync(fd) == 0;
-  written = close(fd) == 0 && written;
-  if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
-    unlink(temporary.c_str());
+  if (!MakeFolders(fs::path(target).parent_path().string()) || !ReplaceWhole(target, content, existed ? &old : nullptr)) {
+    error = "cannot write " + path;
     return false;
   }
-  error.clear();
   auto seen = std::find_if(previous_.begin(), previous_.end(), [&](const auto& p) { return p.first == path; });
   if (seen == previous_.end()) previous_.emplace_back(path, existed ? std::optional<std::string>(before) : std::nullopt);
   return true;
