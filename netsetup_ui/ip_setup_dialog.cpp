@@ -19,8 +19,8 @@
 
 #include "appbase/painted_wait.h"
 #include "sysutil/host_address.h"
-#include "sysutil/ip_setup.h"
-#include "sysutil/network_shell.h"
+#include "netsetup/ip_setup.h"
+#include "netsetup/network_shell.h"
 #include "window_platform/window_handle.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "sysutil/network_adapters.h"
+#include "netsetup/network_adapters.h"
 
 namespace {
 

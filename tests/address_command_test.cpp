@@ -1,7 +1,7 @@
 // The address helper's reading of the parameter text, the adapters it takes, and the commands it runs,
 // through nmcli or ip: the new address before the old one goes, and the old one back when the change fails.
-#include "sysutil/address_change_linux.h"
-#include "sysutil/address_command.h"
+#include "setip/address_change_linux.h"
+#include "netsetup/address_command.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // "Try Setting Address" without the dialog: the checks and beeps, the network shell's parameter texts
 // and the wait for the new address, over a fake system with a fake clock.
-#include "sysutil/ip_setup.h"
+#include "netsetup/ip_setup.h"
 
 #include <gtest/gtest.h>
 

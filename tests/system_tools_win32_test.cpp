@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "scratch_tree.h"
-#include "sysutil/network_shell.h"
+#include "netsetup/network_shell.h"
 #include "windows_test_support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "sysutil/address_command.h"
+#include "netsetup/address_command.h"
 #include "address_store_linux.h"
 
 namespace {

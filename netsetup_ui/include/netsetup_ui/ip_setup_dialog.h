@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "sysutil/network_adapters.h"
+#include "netsetup/network_adapters.h"
 
 class Fl_Button;
 class Fl_Check_Button;

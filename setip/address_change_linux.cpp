@@ -1,7 +1,7 @@
 // The address change: through NetworkManager's connection profile when NetworkManager manages the
 // interface, else with ip (and dhclient or systemd-networkd's own client for DHCP), the configuration of
 // systemd-networkd or ifupdown rewritten to match.
-#include "sysutil/address_change_linux.h"
+#include "setip/address_change_linux.h"
 
 #include <sys/stat.h>
 
@@ -9,8 +9,8 @@
 #include <sstream>
 
 #include "address_store_linux.h"
-#include "elevation_stand_in.h"
-#include "sysutil/ip_setup.h"
+#include "netsetup/elevation_stand_in.h"
+#include "netsetup/ip_setup.h"
 
 namespace {
 

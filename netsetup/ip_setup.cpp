@@ -1,9 +1,9 @@
 // The checks, parameter texts and address wait of "Try Setting Address".
-#include "sysutil/ip_setup.h"
+#include "netsetup/ip_setup.h"
 
 #include <cstdlib>
 
-#include "sysutil/address_command.h"
+#include "netsetup/address_command.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "sysutil/address_command.h"
-#include "sysutil/command_runner_linux.h"
+#include "netsetup/address_command.h"
+#include "setip/command_runner_linux.h"
 
 enum class NetworkConfigurator { None, NetworkManager, Networkd, Ifupdown };
 

@@ -1,5 +1,5 @@
 // The adapter listing: the name filters, the address rows and the labels of NetworkAdapterTable.
-#include "sysutil/network_adapters.h"
+#include "netsetup/network_adapters.h"
 
 #include <cstdio>
 #include <cstring>

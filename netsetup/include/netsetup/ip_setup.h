@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "sysutil/network_adapters.h"
+#include "netsetup/network_adapters.h"
 
 constexpr int IpSetupAdapterButtons = 6;
 constexpr std::size_t NetshParameterLimit = 250;

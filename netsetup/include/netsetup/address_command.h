@@ -16,6 +16,15 @@ constexpr int TherapistHost = 1;
 constexpr int ClientHost = 2;
 constexpr int DialogPrefixLength = 24;
 
+// The address helper's exit statuses, which the network shell reports; its message says the same in
+// words.
+constexpr int AddressChanged = 0;        // the new address is in place (and kept, unless none keeps any)
+constexpr int AddressBadParameters = 1;  // nothing was done
+constexpr int AddressUnchanged = 2;      // the change failed before the old address was touched
+constexpr int AddressRestored = 3;       // the change failed half-way; the old address was put back
+constexpr int AddressLost = 4;           // the change failed and the old address could not be put back
+constexpr int AddressNotKept = 5;        // the new address is in place, but will not survive a restart
+
 struct AddressCommand {
   std::string adapterName;
   bool dhcp = false;

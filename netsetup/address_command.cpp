@@ -1,5 +1,5 @@
 // Reading and checking the network shell's parameter text for the address helper.
-#include "sysutil/address_command.h"
+#include "netsetup/address_command.h"
 
 #include <algorithm>
 #include <cctype>
