@@ -21,9 +21,6 @@ enum class NetworkConfigurator { None, NetworkManager, Networkd, Ifupdown };
 NetworkConfigurator DetectNetworkConfigurator(const std::string& device, unsigned index, CommandRunner& runner,
                                               const std::string& configRoot);
 
-// The service's name as a technician knows it.
-const char* NetworkConfiguratorName(NetworkConfigurator configurator);
-
 // Configuration files changed by one address change, with what they held before, so that a change that
 // fails can be taken back. Files are replaced whole (a new file renamed over the old one), and the new
 // file takes the old one's owner, group, mode and access list (the system.posix_acl_access attribute).
