@@ -214,7 +214,7 @@ class NamespaceListingTest : public NetNamespaceTest {
     }
     setenv("TAVIK_SYSFS", sysfs.c_str(), 1);
     std::string labels;
-    if (NetworkAdapterEntry* table = ListNetworkAdapters()) {
+    if (const NetworkAdapterEntry* table = ListNetworkAdapters()) {
       for (int i = 0; i < NetworkAdapterCount && table[i].state != AdapterNone; ++i) {
         labels += std::string(table[i].label) + (table[i].wired ? " [wired]\n" : "\n");
       }
