@@ -94,8 +94,6 @@ class DialogSystem : public IpSetupSystem {
   std::uintptr_t owner_;
 };
 
-std::unique_ptr<IpSetupDialog> theDialog;
-
 }  // namespace
 
 IpSetupDialog::IpSetupDialog(IpSetupLayout layout, IpSetupHost host) : host_(std::move(host)) {
@@ -214,23 +212,4 @@ void IpSetupDialog::Close() {
   window_->hide();
   if (host_.showMainWindow) host_.showMainWindow();
   if (host_.showHostAddress) host_.showHostAddress(LastHostAddressLine());
-}
-
-void CreateIpSetupDialog(IpSetupLayout layout, IpSetupHost host) {
-  theDialog = std::make_unique<IpSetupDialog>(layout, std::move(host));
-  theDialog->Window()->hide();
-}
-
-IpSetupDialog* TheIpSetupDialog() { return theDialog.get(); }
-
-void RunIpSetupDialog() {
-  if (theDialog) theDialog->Run();
-}
-
-void TrySetIpAddress() {
-  if (theDialog) theDialog->TrySetIpAddress();
-}
-
-void CloseIpSetupDialog() {
-  if (theDialog) theDialog->Close();
 }
