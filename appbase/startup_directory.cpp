@@ -5,6 +5,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "appbase/module_path.h"
+#include "sysutil/version_info.h"
+
+char ModulePath[ModulePathSize] = "";
+char StartupDirectory[ModulePathSize] = "";
+char TitleText[TitleTextSize] = "";
+const char* StationRole = "";
+int PlatformCode = 0;
+
 namespace {
 
 const char* const StartupDirKey = "STARTUPDIR=";
@@ -31,4 +40,12 @@ const char* DecideStationRole(const char* directory) {
   if (std::strstr(upper, "\\BIN") != nullptr) return "Therapist";
   if (std::strstr(upper, "GAMES") != nullptr) return "Game";
   return "";
+}
+
+void PrepareProgramStartup(const char* commandLine) {
+  size_t length = GetModulePath(ModulePath, sizeof ModulePath);
+  std::snprintf(StartupDirectory, sizeof StartupDirectory, "%s", ModulePath);
+  CutAfterLastSeparator(StartupDirectory, length);
+  ApplyStartupDirArgument(commandLine, StartupDirectory, sizeof StartupDirectory);
+  PlatformCode = GetPlatformCode();
 }

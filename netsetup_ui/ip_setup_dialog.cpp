@@ -19,8 +19,8 @@
 
 #include "appbase/painted_wait.h"
 #include "sysutil/host_address.h"
-#include "sysutil/ip_setup.h"
-#include "sysutil/network_shell.h"
+#include "netsetup/ip_setup.h"
+#include "netsetup/network_shell.h"
 #include "window_platform/window_handle.h"
 
 namespace {
@@ -93,8 +93,6 @@ class DialogSystem : public IpSetupSystem {
  private:
   std::uintptr_t owner_;
 };
-
-std::unique_ptr<IpSetupDialog> theDialog;
 
 }  // namespace
 
@@ -214,23 +212,4 @@ void IpSetupDialog::Close() {
   window_->hide();
   if (host_.showMainWindow) host_.showMainWindow();
   if (host_.showHostAddress) host_.showHostAddress(LastHostAddressLine());
-}
-
-void CreateIpSetupDialog(IpSetupLayout layout, IpSetupHost host) {
-  theDialog = std::make_unique<IpSetupDialog>(layout, std::move(host));
-  theDialog->Window()->hide();
-}
-
-IpSetupDialog* TheIpSetupDialog() { return theDialog.get(); }
-
-void RunIpSetupDialog() {
-  if (theDialog) theDialog->Run();
-}
-
-void TrySetIpAddress() {
-  if (theDialog) theDialog->TrySetIpAddress();
-}
-
-void CloseIpSetupDialog() {
-  if (theDialog) theDialog->Close();
 }

@@ -15,8 +15,6 @@
 #include "probe_state.h"
 #include "sysutil/wmi_query.h"
 
-PnpDeviceList pnpDevices;
-
 namespace {
 
 const char* const StatusFileName = "ampstatus.txt";
@@ -24,30 +22,46 @@ constexpr int ProbeRounds = 40;
 constexpr auto ProbeRoundPause = std::chrono::milliseconds(250);
 constexpr int ProbeBufferSize = 1600;
 
-// One check: what it reads, where it writes, and what it found.
+// A device's USB identifiers as they stand in its DeviceID; no product: any device of the vendor.
+struct UsbIds {
+  const char* vendor;
+  const char* product;
+};
+
+constexpr UsbIds TtusbIds{"VID_0403", "PID_FF20"};
+constexpr UsbIds JJIds{"VID_0EA9", nullptr};
+constexpr UsbIds AtlantisIds{"VID_0AC2", nullptr};
+constexpr UsbIds EsiProIds{"VID_1167", nullptr};
+constexpr UsbIds WizIds{"VID_0403", "PID_E958"};
+constexpr UsbIds Q20Ids{"VID_0C72", "PID_000C"};
+// An esiPro whose DeviceID carries this product runs with the wrong drivers.
+const char* const EsiProWrongDriverProduct = "PID_110";
+
+// One check: what it reads, where it writes, the devices it looks among, and what it found.
 struct Check {
   OutputPane& pane;
   const DeviceSettings& settings;
   const ComPortTable& ports;
+  PnpDeviceList& devices;
   bool found = false;
   bool unhandled = true;
 };
 
-void AddPnpDevice(const char* deviceId, const char* name) {
+void AddPnpDevice(PnpDeviceList& devices, const char* deviceId, const char* name) {
   auto entry = std::make_unique<PnpDeviceEntry>();
   entry->deviceId = deviceId;
   entry->name = name;
   PnpDeviceEntry* added = entry.get();
-  if (pnpDevices.tail == nullptr) {
-    pnpDevices.head = std::move(entry);
+  if (devices.tail == nullptr) {
+    devices.head = std::move(entry);
   } else {
-    pnpDevices.tail->next = std::move(entry);
+    devices.tail->next = std::move(entry);
   }
-  pnpDevices.tail = added;
-  ++pnpDevices.count;
+  devices.tail = added;
+  ++devices.count;
 }
 
-void FillPnpDeviceList(OutputPane& pane) {
+void FillPnpDeviceList(PnpDeviceList& devices, OutputPane& pane) {
   int opened = WmiOpenQuery("Win32_PNPEntity");
   if (opened != 0) {
     pane.AppendFormat("Unable to query devices : %d\n", opened);
@@ -61,13 +75,13 @@ void FillPnpDeviceList(OutputPane& pane) {
       pane.AppendFormat("Error querying devices : %d\n", result);
       break;
     }
-    AddPnpDevice(deviceId, name);
+    AddPnpDevice(devices, deviceId, name);
   }
   WmiClose();
 }
 
-const PnpDeviceEntry* Find(Check& check, const char* vendor, const char* product = nullptr) {
-  return FindPnpDevice(check.pane, vendor, product);
+const PnpDeviceEntry* Find(Check& check, const UsbIds& ids) {
+  return FindPnpDevice(check.devices, check.pane, ids.vendor, ids.product);
 }
 
 // "COM%d specified is not a valid com port\n" when the configured port was not found; true when it was.
@@ -95,16 +109,16 @@ void CheckProSb(Check& check) {
 }
 
 void CheckTtusb(Check& check) {
-  if (Find(check, "VID_0403", "PID_FF20") == nullptr) return;
+  if (Find(check, TtusbIds) == nullptr) return;
   check.pane.Append("Looks like a TTUSB is plugged in\n");
   check.found = true;
   check.unhandled = false;
 }
 
 // The families that only look for one device: found, or the "Unable to locate" text.
-void CheckPresence(Check& check, const char* vendor, const char* product, const char* missingText) {
+void CheckPresence(Check& check, const UsbIds& ids, const char* missingText) {
   check.unhandled = false;
-  if (Find(check, vendor, product) != nullptr) {
+  if (Find(check, ids) != nullptr) {
     check.found = true;
   } else {
     check.pane.Append(missingText);
@@ -112,9 +126,9 @@ void CheckPresence(Check& check, const char* vendor, const char* product, const 
 }
 
 // Families with a virtual COM port: presence, then the configured port, then the device's real port.
-void CheckWithPorts(Check& check, const char* vendor, const char* product, const char* missingText) {
+void CheckWithPorts(Check& check, const UsbIds& ids, const char* missingText) {
   check.unhandled = false;
-  const PnpDeviceEntry* device = Find(check, vendor, product);
+  const PnpDeviceEntry* device = Find(check, ids);
   if (device != nullptr) {
     check.found = true;
   } else {
@@ -126,10 +140,10 @@ void CheckWithPorts(Check& check, const char* vendor, const char* product, const
 
 void CheckEsiPro(Check& check) {
   check.unhandled = false;
-  const PnpDeviceEntry* device = Find(check, "VID_1167");
+  const PnpDeviceEntry* device = Find(check, EsiProIds);
   if (device == nullptr) {
     check.pane.Append("Unable to locate esiPro/A200/A400\n");
-  } else if (device->deviceId.find("PID_110") != std::string::npos) {
+  } else if (device->deviceId.find(EsiProWrongDriverProduct) != std::string::npos) {
     check.pane.Append("Hmmm... looks like the esiPro/A200/A400 drivers not correct\n");
   } else {
     check.found = true;
@@ -145,55 +159,54 @@ void CheckFamily(Check& check) {
         CheckTtusb(check);
       }
       break;
-    case FamilyJJ: CheckPresence(check, "VID_0EA9", nullptr, "Unable to locate J&J device\n"); break;
-    case FamilyAtlantis:
-      CheckWithPorts(check, "VID_0AC2", nullptr, "Unable to locate Atlantis/Discovery device\n");
-      break;
+    case FamilyJJ: CheckPresence(check, JJIds, "Unable to locate J&J device\n"); break;
+    case FamilyAtlantis: CheckWithPorts(check, AtlantisIds, "Unable to locate Atlantis/Discovery device\n"); break;
     case FamilyEsiPro: CheckEsiPro(check); break;
-    case FamilyWiz: CheckWithPorts(check, "VID_0403", "PID_E958", "Unable to locate *-Wiz device\n"); break;
-    case FamilyQ20: CheckPresence(check, "VID_0C72", nullptr, "Unable to locate PCAN-USB/Q20\n"); break;
+    case FamilyWiz: CheckWithPorts(check, WizIds, "Unable to locate *-Wiz device\n"); break;
+    // Any device of the Q20's vendor will do here; only the other-amplifiers pass asks for its product.
+    case FamilyQ20: CheckPresence(check, {Q20Ids.vendor, nullptr}, "Unable to locate PCAN-USB/Q20\n"); break;
     default: break;
   }
 }
 
 struct OtherAmplifier {
-  const char* vendor;
-  const char* product;
+  UsbIds ids;
   const char* text;
 };
 
 const OtherAmplifier OtherAmplifiers[] = {
-    {"VID_0403", "PID_FF20", "TTUSB found\n"},
-    {"VID_0EA9", nullptr, "J&J amplifier found\n"},
-    {"VID_0AC2", nullptr, "Atlantis/Discovery found\n"},
-    {"VID_1167", nullptr, "esiPro/A400/A200 found\n"},
-    {"VID_0403", "PID_E958", "*-Wiz device found\n"},
-    {"VID_0C72", "PID_000C", "PCAN-USB Q20 device found\n"},
+    {TtusbIds, "TTUSB found\n"},
+    {JJIds, "J&J amplifier found\n"},
+    {AtlantisIds, "Atlantis/Discovery found\n"},
+    {EsiProIds, "esiPro/A400/A200 found\n"},
+    {WizIds, "*-Wiz device found\n"},
+    {Q20Ids, "PCAN-USB Q20 device found\n"},
 };
 
 void CheckOtherAmplifiers(Check& check) {
   check.pane.Append("Checking other amplifiers\n");
   for (const OtherAmplifier& other : OtherAmplifiers)
-    if (Find(check, other.vendor, other.product) != nullptr) check.pane.Append(other.text);
+    if (Find(check, other.ids) != nullptr) check.pane.Append(other.text);
 }
 
 }  // namespace
 
-void ClearPnpDeviceList() {
+void ClearPnpDeviceList(PnpDeviceList& devices) {
   // Unlinked one by one, so that a long list never recurses through its owners.
-  std::unique_ptr<PnpDeviceEntry> entry = std::move(pnpDevices.head);
+  std::unique_ptr<PnpDeviceEntry> entry = std::move(devices.head);
   while (entry) entry = std::move(entry->next);
-  pnpDevices.tail = nullptr;
-  pnpDevices.count = 0;
+  devices.tail = nullptr;
+  devices.count = 0;
 }
 
-const PnpDeviceEntry* FindPnpDevice(OutputPane& pane, const char* vendor, const char* product) {
+const PnpDeviceEntry* FindPnpDevice(PnpDeviceList& devices, OutputPane& pane, const char* vendor,
+                                    const char* product) {
   if (vendor == nullptr) {
-    ClearPnpDeviceList();
+    ClearPnpDeviceList(devices);
     return nullptr;
   }
-  if (pnpDevices.head == nullptr) FillPnpDeviceList(pane);
-  for (const PnpDeviceEntry* entry = pnpDevices.head.get(); entry != nullptr; entry = entry->next.get()) {
+  if (devices.head == nullptr) FillPnpDeviceList(devices, pane);
+  for (const PnpDeviceEntry* entry = devices.head.get(); entry != nullptr; entry = entry->next.get()) {
     const std::string& id = entry->deviceId;
     if (id.find(vendor) != std::string::npos && (product == nullptr || id.find(product) != std::string::npos))
       return entry;
@@ -234,14 +247,14 @@ int TestConfiguredAmplifier(ProbeState& state, int interactive) {
     state.pane.Append(
         "These tests are just to confirm something is there!  Actual 'testing' must be\nperformed with the "
         "Amplifier/Encoder Test in Tavik->Tools\n");
-  Check check{state.pane, state.settings, state.ports};
+  Check check{state.pane, state.settings, state.ports, state.pnpDevices};
   state.pane.AppendFormat("\nExamining %s\n", state.settings.inputSource);
   CheckFamily(check);
   if (!check.found) CheckOtherAmplifiers(check);
   if (check.unhandled) state.pane.AppendFormat("Unhandled device : %s\n", state.settings.inputSource);
   state.pane.Append("\nDone\n");
   if (interactive) state.pane.Refresh();
-  ClearPnpDeviceList();
+  ClearPnpDeviceList(state.pnpDevices);
   return check.found ? AmplifierFound : AmplifierNotFound;
 }
 

@@ -20,14 +20,12 @@ struct PnpDeviceEntry {
 };
 
 // The Plug-and-Play devices of the running check in the order the query delivered them; filled by
-// the check's first lookup and emptied at its end.
+// the check's first lookup and emptied at its end. The run's state (ProbeState) holds it.
 struct PnpDeviceList {
   std::unique_ptr<PnpDeviceEntry> head;
   PnpDeviceEntry* tail = nullptr;
   int count = 0;
 };
-
-extern PnpDeviceList pnpDevices;
 
 // 0 when the configured amplifier was found, 1 when it was not.
 constexpr int AmplifierFound = 0;
@@ -41,10 +39,12 @@ int TestConfiguredAmplifier(ProbeState& state, int interactive);
 // the current directory when the amplifier was not found. Returns the check's result.
 int RunStartupTest(ProbeState& state);
 
-// The first device whose DeviceID contains `vendor` and, when given, `product` (case-sensitive), or
-// null. Fills the list on first use; reports query failures in the pane. A null vendor empties the list.
-const PnpDeviceEntry* FindPnpDevice(OutputPane& pane, const char* vendor, const char* product = nullptr);
-void ClearPnpDeviceList();
+// The first device of `devices` whose DeviceID contains `vendor` and, when given, `product`
+// (case-sensitive), or null. Fills the list on first use; reports query failures in the pane. A null
+// vendor empties the list.
+const PnpDeviceEntry* FindPnpDevice(PnpDeviceList& devices, OutputPane& pane, const char* vendor,
+                                    const char* product = nullptr);
+void ClearPnpDeviceList(PnpDeviceList& devices);
 
 // Listens 40 x 250 ms in raw mode on the configured amplifier port at 19200 baud (ProComp protocol
 // option 1) or 38400, and appends what came. Returns the number of bytes received, or -1 when the

@@ -4,6 +4,7 @@
 #include <FL/Fl_Window.H>
 
 #include <cstring>
+#include <memory>
 
 #include "amplifier_check.h"
 #include "appbase/painted_wait.h"
@@ -19,13 +20,16 @@
 namespace {
 
 // The IP set-up dialog, built hidden; while it is open the main window is hidden.
-void BuildIpSetupDialog(ProbeWindow& window, IdentityBox& identity) {
+std::unique_ptr<IpSetupDialog> BuildIpSetupDialog(ProbeWindow& window, IdentityBox& identity) {
   IpSetupHost host;
   host.hideMainWindow = [&window] { window.Hide(); };
   host.showMainWindow = [&window] { window.Show(); };
   host.showHostAddress = [&identity](const char* text) { identity.Set(text); };
   host.stationRole = StationRole;
-  CreateIpSetupDialog(IpSetupLayout::Probe, host);
+  auto dialog = std::make_unique<IpSetupDialog>(IpSetupLayout::Probe, host);
+  dialog->Window()->hide();
+  window.SetIpSetupDialog(dialog.get());
+  return dialog;
 }
 
 }  // namespace
@@ -39,13 +43,13 @@ int ProgramMain(const char* commandLine) {
   ReadDeviceSettingsInto(state.settings);
   StationRole = DecideStationRole(StartupDirectory);
   ProbeWindow window(state);
-  BuildIpSetupDialog(window, state.identity);
+  std::unique_ptr<IpSetupDialog> dialog = BuildIpSetupDialog(window, state.identity);
   window.SetTitle(TitleText);
   ScanPortsAndConfig(state);
   window.SetGameSoundActive(state.settings.displayMode == 2);
   window.Show();
   while (!window.ExitRequested()) Fl::wait();
   window.Hide();
-  TheIpSetupDialog()->Window()->hide();
+  dialog->Window()->hide();
   return 0;
 }

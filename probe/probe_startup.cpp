@@ -2,35 +2,14 @@
 #include "probe_startup.h"
 
 #include <cstdio>
-#include <cstring>
 
-#include "appbase/module_path.h"
-#include "sysutil/system_tools.h"
 #include "sysutil/version_info.h"
-
-char ModulePath[ModulePathSize] = "";
-char StartupDirectory[ModulePathSize] = "";
-char TitleText[TitleTextSize] = "";
-const char* StationRole = "";
-
-namespace {
-
-// Copies `text` into `target` of `size` characters, cutting what does not fit.
-void CopyCut(char* target, size_t size, const char* text) {
-  std::snprintf(target, size, "%s", text);
-}
-
-}  // namespace
 
 void FormatTitleText(char* title, size_t size, const char* versionText) {
   std::snprintf(title, size, "Tavik Comm Check %s", versionText);
 }
 
 void PrepareStartup(const char* commandLine) {
-  size_t length = GetModulePath(ModulePath, sizeof ModulePath);
+  PrepareProgramStartup(commandLine);
   FormatTitleText(TitleText, sizeof TitleText, GetFileVersionText(BuildStringsWithDate, ModulePath));
-  CopyCut(StartupDirectory, sizeof StartupDirectory, ModulePath);
-  CutAfterLastSeparator(StartupDirectory, length);
-  ApplyStartupDirArgument(commandLine, StartupDirectory, sizeof StartupDirectory);
-  SetPlatformCode(GetPlatformCode());
 }

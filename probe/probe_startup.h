@@ -6,16 +6,8 @@
 
 #include "appbase/startup_directory.h"
 
-constexpr size_t TitleTextSize = 200;
-
-// Process-wide, set once at start-up.
-extern char ModulePath[ModulePathSize];
-extern char StartupDirectory[ModulePathSize];
-extern char TitleText[TitleTextSize];
-extern const char* StationRole;   // "Therapist", "Game" or ""
-
 // "Tavik Comm Check %s" with the version text, cut to fit.
 void FormatTitleText(char* title, size_t size, const char* versionText);
 
-// Module path, title, start directory (with a STARTUPDIR= override) and platform code, in that order.
+// The program's start-up facts (appbase/startup_directory.h), then the title.
 void PrepareStartup(const char* commandLine);

@@ -1,8 +1,9 @@
 // What linkprobe's actions share: the pane they write, the settings they re-read, the last port scan and
-// ports report, and the identity box. The program's main routine owns the one state of a run and hands
+// ports report, the identity box, and the devices the amplifier check looks among. The program's main routine owns the one state of a run and hands
 // it to the window and to each action; the windowless start-up test uses it alone.
 #pragma once
 
+#include "amplifier_check.h"
 #include "appbase/identity_box.h"
 #include "device_settings.h"
 #include "output_pane.h"
@@ -15,4 +16,5 @@ struct ProbeState {
   ComPortTable ports{};                     // the last port scan
   char portsReport[PortsReportSize] = "";   // the last ports report: the head of every game test
   IdentityBox identity;                     // the host address line the main window shows
+  PnpDeviceList pnpDevices;                 // the amplifier check's devices, empty between checks
 };

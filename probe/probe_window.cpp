@@ -14,6 +14,7 @@
 #include "netsetup_ui/identity_output.h"
 #include "netsetup_ui/ip_setup_dialog.h"
 #include "probe_state.h"
+#include "appbase/startup_directory.h"
 #include "sysutil/system_tools.h"
 
 namespace {
@@ -54,10 +55,10 @@ void OnLocalSound(Fl_Widget* widget, void*) { OwnerOf(widget)->PlayLocalSound();
 void OnGameSound(Fl_Widget* widget, void*) { OwnerOf(widget)->SendGameSound(); }
 void OnGameTest(Fl_Widget* widget, void*) { OwnerOf(widget)->TestGameLink(); }
 void OnAmplifierTest(Fl_Widget* widget, void*) { OwnerOf(widget)->TestAmplifier(); }
-void OnIpSetup(Fl_Widget*, void*) { RunIpSetupDialog(); }
-void OnDeviceManager(Fl_Widget*, void*) { StartDeviceManager(); }
-void OnNetworkConnections(Fl_Widget*, void*) { StartNetworkConnections(); }
-void OnCommandPrompt(Fl_Widget*, void*) { StartCommandPrompt(); }
+void OnIpSetup(Fl_Widget* widget, void*) { OwnerOf(widget)->RunIpSetupDialog(); }
+void OnDeviceManager(Fl_Widget*, void*) { StartDeviceManager(PlatformCode); }
+void OnNetworkConnections(Fl_Widget*, void*) { StartNetworkConnections(PlatformCode); }
+void OnCommandPrompt(Fl_Widget*, void*) { StartCommandPrompt(PlatformCode); }
 
 Fl_Button* AddButton(int x, int y, int w, int h, const char* label, Fl_Color colour = FL_BACKGROUND_COLOR) {
   Fl_Button* button = new Fl_Button(x, y, w, h, label);
@@ -130,3 +131,7 @@ void ProbeWindow::PlayLocalSound() { PlayLocalRewardSound(); }
 void ProbeWindow::SendGameSound() { SendRewardSoundCommand(state_); }
 void ProbeWindow::TestGameLink() { TestGameCommunications(state_); }
 void ProbeWindow::TestAmplifier() { TestConfiguredAmplifier(state_, 1); }
+
+void ProbeWindow::RunIpSetupDialog() {
+  if (ipSetupDialog_) ipSetupDialog_->Run();
+}

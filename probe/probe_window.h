@@ -7,6 +7,7 @@ class Fl_Button;
 class Fl_Output;
 class Fl_Text_Display;
 class Fl_Window;
+class IpSetupDialog;
 class PaneDisplay;
 class IdentityField;
 struct ProbeState;
@@ -21,6 +22,8 @@ class ProbeWindow {
   ProbeWindow& operator=(const ProbeWindow&) = delete;
 
   void SetTitle(const char* title);
+  // The dialog that "Try setting IP address" runs; none until it is set.
+  void SetIpSetupDialog(IpSetupDialog* dialog) { ipSetupDialog_ = dialog; }
   // Greys out (or not) "Sound Test (game computer)"; the state is kept for the whole run.
   void SetGameSoundActive(bool active);
   void Show();
@@ -38,6 +41,7 @@ class ProbeWindow {
   void SendGameSound();
   void TestGameLink();
   void TestAmplifier();
+  void RunIpSetupDialog();
 
  private:
   void BuildButtons();
@@ -48,6 +52,7 @@ class ProbeWindow {
   Fl_Text_Display* display_ = nullptr;
   Fl_Output* identity_ = nullptr;
   Fl_Button* gameSoundButton_ = nullptr;
+  IpSetupDialog* ipSetupDialog_ = nullptr;
   std::unique_ptr<PaneDisplay> paneDisplay_;
   std::unique_ptr<IdentityField> identityField_;
 };

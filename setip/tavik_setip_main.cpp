@@ -10,7 +10,7 @@
 #include <cstdio>
 
 #include "platform/system_log.h"
-#include "sysutil/address_change_linux.h"
+#include "setip/address_change_linux.h"
 
 namespace {
 

@@ -8,33 +8,6 @@ namespace {
 
 constexpr int LastOldFamilyCode = 100;
 
-int knownPlatformCode = 0;
-
-struct WindowsCommands {
-  const char* oldFamily;
-  const char* ntFamily;
-};
-
-WindowsCommands CommandsOf(SystemTool tool) {
-  switch (tool) {
-    case SystemTool::NetworkConnections:
-      return {"C:\\WINDOWS\\CONTROL.EXE netcpl.cpl", "start /B C:\\Windows\\System32\\ncpa.cpl"};
-    case SystemTool::DeviceManager:
-      return {"C:\\WINDOWS\\CONTROL.EXE Sysdm.cpl, System,1", "start devmgmt.msc"};
-    case SystemTool::CommandPrompt:
-      return {"start command.com", "start cmd.exe"};
-    case SystemTool::SystemInformation:
-      return {"start msinfo32", "start msinfo32.exe"};
-    case SystemTool::FileExplorer:
-      return {"c:\\Windows\\Explorer.exe /e,c:", "%SYSTEMROOT%\\explorer.exe /e,c:"};
-    case SystemTool::ControlPanel:
-      return {"start control panel", "start control panel"};
-    case SystemTool::DxDiag:
-      break;
-  }
-  return {"", "start dxdiag.exe"};
-}
-
 const char* const OldFamilyDxDiag[] = {
     "C:\\windows\\system32\\dxdiag.exe",
     "C:\\windows\\system\\dxdiag.exe",
@@ -48,68 +21,65 @@ struct DesktopCandidate {
   const char* alsoNeeds;
 };
 
-struct DesktopTool {
+// One tool: its Windows commands by family, and on Linux what it is called and the desktop programs that
+// stand for it, in the order they are preferred.
+struct ToolEntry {
+  SystemTool tool;
+  const char* oldFamily;  // empty for the graphics diagnostics, which the old family looks for (OldFamilyDxDiag)
+  const char* ntFamily;
   const char* description;
   std::vector<DesktopCandidate> candidates;
 };
 
-const DesktopTool& DesktopToolOf(SystemTool tool) {
-  static const DesktopTool network{"network settings tool",
-                                   {{"nm-connection-editor", "", ""},
-                                    {"gnome-control-center", "network", ""},
-                                    {"kcmshell6", "kcm_networkmanagement", ""},
-                                    {"kcmshell5", "kcm_networkmanagement", ""},
-                                    {"cinnamon-settings", "network", ""}}};
-  static const DesktopTool devices{"device list",
-                                   {{"lshw-gtk", "", ""},
-                                    {"hardinfo2", "", ""},
-                                    {"hardinfo", "", ""},
-                                    {"kinfocenter", "", ""}}};
-  static const DesktopTool terminal{"terminal",
-                                    {{"x-terminal-emulator", "", ""},
-                                     {"gnome-terminal", "", ""},
-                                     {"konsole", "", ""},
-                                     {"xfce4-terminal", "", ""},
-                                     {"mate-terminal", "", ""},
-                                     {"lxterminal", "", ""},
-                                     {"xterm", "", ""}}};
-  static const DesktopTool information{"system information tool",
-                                       {{"hardinfo2", "", ""},
-                                        {"hardinfo", "", ""},
-                                        {"kinfocenter", "", ""},
-                                        {"gnome-control-center", "info-overview", ""}}};
-  static const DesktopTool files{"file manager",
-                                 {{"xdg-open", "/", ""},
-                                  {"nautilus", "/", ""},
-                                  {"dolphin", "/", ""},
-                                  {"thunar", "/", ""},
-                                  {"pcmanfm", "/", ""},
-                                  {"caja", "/", ""},
-                                  {"nemo", "/", ""}}};
-  static const DesktopTool panel{"control panel",
-                                 {{"gnome-control-center", "", ""},
-                                  {"systemsettings", "", ""},
-                                  {"systemsettings5", "", ""},
-                                  {"xfce4-settings-manager", "", ""},
-                                  {"mate-control-center", "", ""},
-                                  {"cinnamon-settings", "", ""},
-                                  {"lxqt-config", "", ""}}};
-  static const DesktopTool graphics{"graphics diagnostics tool",
-                                    {{"nvidia-settings", "", ""},
-                                     {"hardinfo2", "", ""},
-                                     {"hardinfo", "", ""},
-                                     {"kinfocenter", "", ""},
-                                     {"xterm", "-hold -e glxinfo -B", "glxinfo"}}};
-  switch (tool) {
-    case SystemTool::NetworkConnections: return network;
-    case SystemTool::DeviceManager: return devices;
-    case SystemTool::CommandPrompt: return terminal;
-    case SystemTool::SystemInformation: return information;
-    case SystemTool::FileExplorer: return files;
-    case SystemTool::ControlPanel: return panel;
-    case SystemTool::DxDiag: break;
+const ToolEntry Tools[] = {
+    {SystemTool::NetworkConnections, "C:\\WINDOWS\\CONTROL.EXE netcpl.cpl", "start /B C:\\Windows\\System32\\ncpa.cpl",
+     "network settings tool",
+     {{"nm-connection-editor", "", ""},
+      {"gnome-control-center", "network", ""},
+      {"kcmshell6", "kcm_networkmanagement", ""},
+      {"kcmshell5", "kcm_networkmanagement", ""},
+      {"cinnamon-settings", "network", ""}}},
+    {SystemTool::DeviceManager, "C:\\WINDOWS\\CONTROL.EXE Sysdm.cpl, System,1", "start devmgmt.msc", "device list",
+     {{"lshw-gtk", "", ""}, {"hardinfo2", "", ""}, {"hardinfo", "", ""}, {"kinfocenter", "", ""}}},
+    {SystemTool::CommandPrompt, "start command.com", "start cmd.exe", "terminal",
+     {{"x-terminal-emulator", "", ""},
+      {"gnome-terminal", "", ""},
+      {"konsole", "", ""},
+      {"xfce4-terminal", "", ""},
+      {"mate-terminal", "", ""},
+      {"lxterminal", "", ""},
+      {"xterm", "", ""}}},
+    {SystemTool::SystemInformation, "start msinfo32", "start msinfo32.exe", "system information tool",
+     {{"hardinfo2", "", ""}, {"hardinfo", "", ""}, {"kinfocenter", "", ""}, {"gnome-control-center", "info-overview", ""}}},
+    {SystemTool::FileExplorer, "c:\\Windows\\Explorer.exe /e,c:", "%SYSTEMROOT%\\explorer.exe /e,c:", "file manager",
+     {{"xdg-open", "/", ""},
+      {"nautilus", "/", ""},
+      {"dolphin", "/", ""},
+      {"thunar", "/", ""},
+      {"pcmanfm", "/", ""},
+      {"caja", "/", ""},
+      {"nemo", "/", ""}}},
+    {SystemTool::ControlPanel, "start control panel", "start control panel", "control panel",
+     {{"gnome-control-center", "", ""},
+      {"systemsettings", "", ""},
+      {"systemsettings5", "", ""},
+      {"xfce4-settings-manager", "", ""},
+      {"mate-control-center", "", ""},
+      {"cinnamon-settings", "", ""},
+      {"lxqt-config", "", ""}}},
+    {SystemTool::DxDiag, "", "start dxdiag.exe", "graphics diagnostics tool",
+     {{"nvidia-settings", "", ""},
+      {"hardinfo2", "", ""},
+      {"hardinfo", "", ""},
+      {"kinfocenter", "", ""},
+      {"xterm", "-hold -e glxinfo -B", "glxinfo"}}},
+};
+
+const ToolEntry& EntryOf(SystemTool tool) {
+  for (const ToolEntry& entry : Tools) {
+    if (entry.tool == tool) return entry;
   }
-  return graphics;
+  return Tools[0];
 }
 
 // A word for the command processor: single-quoted, with any single quote spelled out.
@@ -121,16 +91,13 @@ std::string Quoted(const std::string& word) {
 
 }  // namespace
 
-void SetPlatformCode(int code) { knownPlatformCode = code; }
-int PlatformCode() { return knownPlatformCode; }
-
-int StartNetworkConnections() { return StartSystemTool(SystemTool::NetworkConnections); }
-int StartDeviceManager() { return StartSystemTool(SystemTool::DeviceManager); }
-int StartCommandPrompt() { return StartSystemTool(SystemTool::CommandPrompt); }
-int StartSystemInformation() { return StartSystemTool(SystemTool::SystemInformation); }
-int StartFileExplorer() { return StartSystemTool(SystemTool::FileExplorer); }
-int StartControlPanel() { return StartSystemTool(SystemTool::ControlPanel); }
-int StartDxDiag() { return StartSystemTool(SystemTool::DxDiag); }
+int StartNetworkConnections(int platformCode) { return StartSystemTool(SystemTool::NetworkConnections, platformCode); }
+int StartDeviceManager(int platformCode) { return StartSystemTool(SystemTool::DeviceManager, platformCode); }
+int StartCommandPrompt(int platformCode) { return StartSystemTool(SystemTool::CommandPrompt, platformCode); }
+int StartSystemInformation(int platformCode) { return StartSystemTool(SystemTool::SystemInformation, platformCode); }
+int StartFileExplorer(int platformCode) { return StartSystemTool(SystemTool::FileExplorer, platformCode); }
+int StartControlPanel(int platformCode) { return StartSystemTool(SystemTool::ControlPanel, platformCode); }
+int StartDxDiag(int platformCode) { return StartSystemTool(SystemTool::DxDiag, platformCode); }
 
 std::string WindowsToolCommand(SystemTool tool, int platformCode,
                                const std::function<bool(const char* path)>& exists) {
@@ -141,12 +108,12 @@ std::string WindowsToolCommand(SystemTool tool, int platformCode,
     }
     return "";
   }
-  WindowsCommands commands = CommandsOf(tool);
-  return oldFamily ? commands.oldFamily : commands.ntFamily;
+  const ToolEntry& entry = EntryOf(tool);
+  return oldFamily ? entry.oldFamily : entry.ntFamily;
 }
 
 std::string DesktopToolCommand(SystemTool tool, const std::function<std::string(const std::string&)>& findProgram) {
-  for (const DesktopCandidate& candidate : DesktopToolOf(tool).candidates) {
+  for (const DesktopCandidate& candidate : EntryOf(tool).candidates) {
     std::string path = findProgram(candidate.program);
     if (path.empty() || (*candidate.alsoNeeds && findProgram(candidate.alsoNeeds).empty())) continue;
     std::string command = Quoted(path);
@@ -157,7 +124,7 @@ std::string DesktopToolCommand(SystemTool tool, const std::function<std::string(
 }
 
 std::string MissingDesktopToolMessage(SystemTool tool) {
-  const DesktopTool& desktop = DesktopToolOf(tool);
+  const ToolEntry& desktop = EntryOf(tool);
   std::string text = "No " + std::string(desktop.description) + " is installed (looked for";
   const char* separator = " ";
   for (const DesktopCandidate& candidate : desktop.candidates) {

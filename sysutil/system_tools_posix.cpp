@@ -7,7 +7,7 @@
 #include "sysutil/program_search.h"
 #include "sysutil/system_tools.h"
 
-int StartSystemTool(SystemTool tool) {
+int StartSystemTool(SystemTool tool, int /* the desktop's tools are the same on every system */) {
   std::string command = DesktopToolCommand(tool, FindProgram);
   if (command.empty()) {
     const std::string message = MissingDesktopToolMessage(tool);

@@ -10,9 +10,9 @@
 #include "os_version.h"
 #include "platform/tavik_path.h"
 
-char VersionText[VersionTextSize];
-
 namespace {
+
+char VersionText[VersionTextSize];
 
 // Filled by the first GetPlatformName; GetPlatformCode answers from it once it is set.
 int platformCodeCache = 0;

@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "sysutil/network_adapters.h"
+#include "netsetup/network_adapters.h"
 
 namespace {
 
@@ -41,8 +41,8 @@ TEST(AdapterSourceWin32, AdaptersAndAddressRowsAreReadAndFitTogether) {
 TEST(AdapterSourceWin32, ListingHoldsOnlyFilteredAdaptersWithOrderlyLabels) {
   std::vector<AdapterRecord> adapters;
   ASSERT_TRUE(ReadAdapterRecords(adapters));
-  NetworkAdapterEntry* table = ListNetworkAdapters();
-  ASSERT_EQ(table, NetworkAdapterTable);
+  const NetworkAdapterEntry* table = ListNetworkAdapters();
+  ASSERT_EQ(table, LastNetworkAdapterTable());
   int listed = 0;
   for (const AdapterRecord& adapter : adapters) {
     bool wired = false;

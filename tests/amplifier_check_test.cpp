@@ -34,8 +34,8 @@ class AmplifierCheck : public ProbeTreeTest {
   // Runs the windowless form of the check and expects the list emptied afterwards.
   int Check() {
     int result = TestConfiguredAmplifier(state, 0);
-    EXPECT_EQ(pnpDevices.count, 0);
-    EXPECT_EQ(pnpDevices.head, nullptr);
+    EXPECT_EQ(state.pnpDevices.count, 0);
+    EXPECT_EQ(state.pnpDevices.head, nullptr);
     return result;
   }
 };
@@ -45,7 +45,7 @@ TEST_F(AmplifierCheck, TtusbPluggedInIsFoundAndTheInteractiveFormIntroducesItsel
   AddUsb("1-2", "0403", "ff20", "TTUSB");
   EXPECT_EQ(TestConfiguredAmplifier(state, 1), AmplifierFound);
   EXPECT_EQ(Pane(), std::string(Introduction) + "\nExamining TTUSB\nLooks like a TTUSB is plugged in\n\nDone\n");
-  EXPECT_EQ(pnpDevices.count, 0);
+  EXPECT_EQ(state.pnpDevices.count, 0);
 }
 
 TEST_F(AmplifierCheck, TtusbMissingIsUnhandledAfterTheOtherAmplifiersPass) {
@@ -131,19 +131,19 @@ TEST_F(AmplifierCheck, FamiliesWithoutACheckStayUnhandled) {
 TEST_F(AmplifierCheck, LookupsTakeTheFirstMatchOfOneQueryPerCheck) {
   AddUsb("1-1", "0403", "6001", "first");
   AddUsb("1-2", "0403", "ff20", "second");
-  const PnpDeviceEntry* any = FindPnpDevice(state.pane, "VID_0403");
+  const PnpDeviceEntry* any = FindPnpDevice(state.pnpDevices, state.pane, "VID_0403");
   ASSERT_NE(any, nullptr);
   EXPECT_EQ(any->name, "first");
-  const PnpDeviceEntry* ttusb = FindPnpDevice(state.pane, "VID_0403", "PID_FF20");
+  const PnpDeviceEntry* ttusb = FindPnpDevice(state.pnpDevices, state.pane, "VID_0403", "PID_FF20");
   ASSERT_NE(ttusb, nullptr);
   EXPECT_EQ(ttusb->name, "second");
-  EXPECT_EQ(FindPnpDevice(state.pane, "vid_0403"), nullptr);  // the tests are case-sensitive
+  EXPECT_EQ(FindPnpDevice(state.pnpDevices, state.pane, "vid_0403"), nullptr);  // the tests are case-sensitive
   // One query per check: a device plugged in meanwhile is seen by the next check only.
   AddUsb("1-3", "0ea9", "0001", "late");
-  EXPECT_EQ(FindPnpDevice(state.pane, "VID_0EA9"), nullptr);
-  EXPECT_EQ(pnpDevices.count, 2);
-  EXPECT_EQ(FindPnpDevice(state.pane, nullptr), nullptr);
-  EXPECT_EQ(pnpDevices.count, 0);
+  EXPECT_EQ(FindPnpDevice(state.pnpDevices, state.pane, "VID_0EA9"), nullptr);
+  EXPECT_EQ(state.pnpDevices.count, 2);
+  EXPECT_EQ(FindPnpDevice(state.pnpDevices, state.pane, nullptr), nullptr);
+  EXPECT_EQ(state.pnpDevices.count, 0);
 }
 
 TEST_F(AmplifierCheck, ProSbOnAMissingPortIsUnhandled) {
@@ -222,8 +222,8 @@ TEST_F(ProSbProbe, SilenceAt38400MeansNotFoundButHandled) {
   StartEncoder(0);
   EXPECT_EQ(RunStartupTest(state), AmplifierNotFound);
   planter.join();
-  EXPECT_EQ(pnpDevices.count, 0);
-  EXPECT_EQ(pnpDevices.head, nullptr);
+  EXPECT_EQ(state.pnpDevices.count, 0);
+  EXPECT_EQ(state.pnpDevices.head, nullptr);
   EXPECT_EQ(baudSeen, 38400u);
   EXPECT_EQ(Pane(), std::string("\nExamining ProSB\nReceived 0 characters with 0 errors from the ProSB\n") +
                         ProSbAdvice + "Checking other amplifiers\n\nDone\n");

@@ -24,19 +24,20 @@ std::string DateLine(const std::string& path) {
 
 TEST(InstalledProgramWin32, RowsOfPresentAndMissingPrograms) {
   const std::string present = Fixture("full64.exe");
+  InstalledPrograms programs;
   // Every path is the machine's own: the row describes exactly the file named.
   EXPECT_EQ(InstalledProgramFile(present.c_str()), present);
-  const char* row = DescribeInstalledProgram(present.c_str(), "VLC", NoRow);
+  const char* row = programs.Describe(present.c_str(), "VLC", NoRow);
   ASSERT_NE(row, nullptr);
   EXPECT_EQ(std::string(row), "VLC  1.0.0.3  " + DateLine(present));
   const std::string bare = Fixture("noversion32.exe");
-  EXPECT_EQ(std::string(DescribeInstalledProgram(bare.c_str(), "MPC-HC", NotInstalledRow)),
+  EXPECT_EQ(std::string(programs.Describe(bare.c_str(), "MPC-HC", NotInstalledRow)),
             "MPC-HC  Unk  " + DateLine(bare));
 
   const char* missing = "C:\\no such folder\\VLC.exe";
-  EXPECT_EQ(DescribeInstalledProgram(missing, "VLC", NoRow), nullptr);
-  EXPECT_STREQ(DescribeInstalledProgram(missing, "VLC", EmptyRow), "");
-  EXPECT_STREQ(DescribeInstalledProgram(missing, "VLC", NotInstalledRow), "VLC is not installed\n");
+  EXPECT_EQ(programs.Describe(missing, "VLC", NoRow), nullptr);
+  EXPECT_STREQ(programs.Describe(missing, "VLC", EmptyRow), "");
+  EXPECT_STREQ(programs.Describe(missing, "VLC", NotInstalledRow), "VLC is not installed\n");
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 #include "installed_program.h"
 #include "software_report.h"
 #include "sysutil/host_address.h"
-#include "sysutil/system_tools.h"
+#include "appbase/startup_directory.h"
 #include "sysutil/version_info.h"
 #include "toolboard_state.h"
 #include "toolboard_test_support.h"
@@ -62,20 +62,17 @@ class SoftwareReportTest : public ::testing::Test {
   ScopedEnv dumpEnv{"TAVIK_PANE_DUMP", tree.Path("report.txt")};
   UtcTime utc;
   ToolboardState state;
+  InstalledPrograms programs{FakeLocator};
 
   void SetUp() override {
     tree.Write("sys/class/tty/.keep", "");  // no machine ports: only the linked ones count
     tree.Write("tavik/.keep", "");
     SetHostNetworkSource(&FakeNetwork);
-    SetProgramLocator(FakeLocator);
     playerPlaces = {{VlcFirst, tree.Path("opt/vlc")}, {VlcSecond, tree.Path("flatpak/vlc")},
                     {MpcFirst, tree.Path("opt/mpv")}, {MpcSecond, tree.Path("flatpak/mpv")}};
-    SetPlatformCode(111);
+    PlatformCode = 111;
   }
-  void TearDown() override {
-    SetHostNetworkSource(nullptr);
-    SetProgramLocator(nullptr);
-  }
+  void TearDown() override { SetHostNetworkSource(nullptr); }
 
   void Install(const std::string& fixture, const std::string& relative, time_t when = FirstDate) {
     InstallFixture(fixture, tree.Path(relative), when);
@@ -155,7 +152,7 @@ TEST_F(SoftwareReportTest, TherapistWithIdenticalGameServersGamesAndPlayers) {
   Install("full64.exe", "opt/vlc", SecondDate);
   Install("sbonly32.exe", "flatpak/mpv");
 
-  ReportInstalledSoftware(state.report);
+  ReportInstalledSoftware(state.report, programs);
   EXPECT_EQ(Shown(), std::string("Tavik (navro)    : PB=1.3  ") + FirstDateLine +
                          "Orb (gamedll)     : PB=2.0    SB=beta  " + FirstDateLine +
                          "Aquarium  65535.0.1.65535  " + FirstDateLine +
@@ -172,19 +169,19 @@ TEST_F(SoftwareReportTest, GameServerCopiesThatDifferAreFlagged) {
   const std::string head = std::string("Tavik (navro)    : PB=1.3  ") + FirstDateLine +
                            "Orb (gamedll)     : PB=2.0    SB=beta  " + FirstDateLine;
   const std::string tail = NoGamesBeforePlayers + NoPlayers + NoLastGame;
-  ReportInstalledSoftware(state.report);
+  ReportInstalledSoftware(state.report, programs);
   EXPECT_EQ(Shown(), head + tail);
 
   SetModificationTime(tree.Path("tavik/BIN/Orb.exe"), SecondDate);  // same build strings, another date
-  ReportInstalledSoftware(state.report);
+  ReportInstalledSoftware(state.report, programs);
   EXPECT_EQ(Shown(), head + "***GAMEDLL VERSIONS DIFFER***\n" + tail);
 
   Install("sbonly32.exe", "tavik/BIN/Orb.exe");  // another build, the same date
-  ReportInstalledSoftware(state.report);
+  ReportInstalledSoftware(state.report, programs);
   EXPECT_EQ(Shown(), head + "***GAMEDLL VERSIONS DIFFER***\n" + tail);
 
   tree.Remove("tavik/BIN/Orb.exe");  // no copy at all
-  ReportInstalledSoftware(state.report);
+  ReportInstalledSoftware(state.report, programs);
   EXPECT_EQ(Shown(), head + "***GAMEDLL VERSIONS DIFFER***\n" + tail);
 }
 
@@ -193,16 +190,16 @@ TEST_F(SoftwareReportTest, GameComputerNeverComparesTheGameServers) {
   Install("sbonly32.exe", "tavik/BIN/Orb.exe", SecondDate);
   const std::string expected = std::string("Navro not found - must be game\nOrb (gamedll)     : PB=2.0    SB=beta  ") +
                                FirstDateLine + NoGamesBeforePlayers + NoPlayers + NoLastGame;
-  ReportInstalledSoftware(state.report);
+  ReportInstalledSoftware(state.report, programs);
   EXPECT_EQ(Shown(), expected);
 
   // A main program without build strings counts as missing too.
   Install("nostrings64.exe", "tavik/BIN/navro.exe");
-  ReportInstalledSoftware(state.report);
+  ReportInstalledSoftware(state.report, programs);
   EXPECT_EQ(Shown(), expected);
 
   tree.Remove("tavik/Games/Orb.exe");
-  ReportInstalledSoftware(state.report);
+  ReportInstalledSoftware(state.report, programs);
   EXPECT_EQ(Shown(), "Navro not found - must be game\nOrb (gamedll)     : Unk" + NoGamesBeforePlayers + NoPlayers +
                          NoLastGame);
 }
@@ -212,37 +209,37 @@ TEST_F(SoftwareReportTest, MediaPlayersFromTheirFirstPlaceElseTheSecond) {
   Install("full64.exe", "opt/vlc");
   Install("sbonly64.exe", "flatpak/vlc", SecondDate);  // both places: the first wins
   Install("both64.exe", "flatpak/mpv", SecondDate);     // only the second place
-  ReportInstalledSoftware(state.report);
+  ReportInstalledSoftware(state.report, programs);
   EXPECT_EQ(Shown(), head + "VLC  1.0.0.3  " + FirstDateLine + "MPC-HC  5.6.7.8  " + SecondDateLine + NoLastGame);
 
   tree.Remove("opt/vlc");
   tree.Remove("flatpak/mpv");
-  ReportInstalledSoftware(state.report);
+  ReportInstalledSoftware(state.report, programs);
   EXPECT_EQ(Shown(), head + "VLC  65535.0.1.65535  " + SecondDateLine + "MPC-HC is not installed\n" + NoLastGame);
 
   tree.Remove("flatpak/vlc");
-  ReportInstalledSoftware(state.report);
+  ReportInstalledSoftware(state.report, programs);
   EXPECT_EQ(Shown(), head + NoPlayers + NoLastGame);
 }
 
 TEST_F(SoftwareReportTest, ProgramRowInItsThreeModes) {
   Install("full32.exe", "tavik/Games/Present.exe", SecondDate);
-  EXPECT_STREQ(DescribeInstalledProgram("C:\\Tavik\\Games\\Present.exe", "Present", NoRow),
+  EXPECT_STREQ(programs.Describe("C:\\Tavik\\Games\\Present.exe", "Present", NoRow),
                (std::string("Present  1.0.0.3  ") + SecondDateLine).c_str());
   Install("noversion32.exe", "tavik/Games/Bare.exe");
-  EXPECT_STREQ(DescribeInstalledProgram("C:\\Tavik\\Games\\Bare.exe", "Bare", NotInstalledRow),
+  EXPECT_STREQ(programs.Describe("C:\\Tavik\\Games\\Bare.exe", "Bare", NotInstalledRow),
                (std::string("Bare  Unk  ") + FirstDateLine).c_str());
 
   const char* missing = "C:\\Tavik\\Games\\Missing.exe";
-  EXPECT_STREQ(DescribeInstalledProgram(missing, "Missing", NotInstalledRow), "Missing is not installed\n");
-  EXPECT_STREQ(DescribeInstalledProgram(missing, "Missing", EmptyRow), "");
-  EXPECT_EQ(DescribeInstalledProgram(missing, "Missing", NoRow), nullptr);
-  EXPECT_STREQ(DescribeInstalledProgram("C:\\Other\\Prog.exe", "Elsewhere", NotInstalledRow),
+  EXPECT_STREQ(programs.Describe(missing, "Missing", NotInstalledRow), "Missing is not installed\n");
+  EXPECT_STREQ(programs.Describe(missing, "Missing", EmptyRow), "");
+  EXPECT_EQ(programs.Describe(missing, "Missing", NoRow), nullptr);
+  EXPECT_STREQ(programs.Describe("C:\\Other\\Prog.exe", "Elsewhere", NotInstalledRow),
                "Elsewhere is not installed\n");
 
   // An overlong name is cut at the row's size.
   const std::string longName(600, 'n');
-  EXPECT_EQ(std::string(DescribeInstalledProgram(missing, longName.c_str(), NotInstalledRow)),
+  EXPECT_EQ(std::string(programs.Describe(missing, longName.c_str(), NotInstalledRow)),
             std::string(ProgramRowSize - 1, 'n'));
 }
 

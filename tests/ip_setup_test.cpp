@@ -1,11 +1,13 @@
 // "Try Setting Address" without the dialog: the checks and beeps, the network shell's parameter texts
-// and the wait for the new address, over a fake system with a fake clock.
-#include "sysutil/ip_setup.h"
+// and the wait for the new address, over a fake system with a fake clock; and every text it can send
+// read back by the address helper's parser.
+#include "netsetup/ip_setup.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <deque>
+#include <set>
 
 namespace {
 
@@ -157,4 +159,50 @@ TEST(NetshParametersTest, RolePicksTheTextAndTheOldAddress) {
   EXPECT_EQ(NetshParameters(IpRole::Client, 30, "Eth", old), "");
   EXPECT_EQ(NetshParameters(IpRole::Therapist, 30, "Eth", old),
             "interface ip set address name=\"Eth\" static 192.168.30.1 255.255.255.0 ");
+}
+
+// Every text the dialog hands to the network shell reads back, in the address helper's parser, as the
+// change the dialog meant; a text the dialog builds but never sends, the parser refuses.
+TEST_F(TrySetIpAddressTest, TheHelperReadsWhatTheDialogMeantAndRefusesWhatItNeverSends) {
+  const std::string longest(NetshParameterLimit - StaticAddressText("", LastAddressGroup, TherapistHost).size(), 'E');
+  const std::string names[] = {"Local Area Connection", "Ethernet 2", "Wi-Fi wlan0", "eth0", "name=Eth",
+                               "B\xc3\xbcro LAN", "Ethernet \"2\"", "a\"b\"c", "Line\nbreak", "Tab\tname", "Esc\x1b",
+                               "Del\x7f", "", longest, longest + "E"};
+  std::set<std::string> sent;
+  std::vector<std::string> readButNeverSent;
+  for (IpRole role : {IpRole::Client, IpRole::Therapist, IpRole::Dhcp}) {
+    for (int group = FirstAddressGroup - 1; group <= LastAddressGroup + 1; ++group) {
+      const std::string groupText = std::to_string(group);
+      for (const std::string& name : names) {
+        std::strcpy(table_[0].name, name.c_str());
+        request_ = {groupText.c_str(), role, 0, table_};
+        FakeSystem system;
+        system.addresses = {"10.1.1.1", "10.2.2.2"};
+        const bool wasSent = TrySetIpAddressWith(request_, system) == IpSetupOutcome::Waited;
+        std::string oldAddress = "10.1.1.1";
+        const std::string text = NetshParameters(role, group, name, oldAddress);
+        AddressCommand read;
+        std::string error;
+        const bool wasRead = ParseAddressCommand(text, read, error);
+        SCOPED_TRACE(text);
+        if (!wasSent) {
+          if (wasRead) readButNeverSent.push_back(text);
+          continue;
+        }
+        ASSERT_EQ(system.commands, std::vector<std::string>{text});
+        sent.insert(text);
+        ASSERT_TRUE(wasRead) << error;
+        EXPECT_EQ(read.adapterName, name);
+        EXPECT_EQ(read.dhcp, role == IpRole::Dhcp);
+        if (role == IpRole::Dhcp) continue;
+        const std::uint8_t meant[4] = {192, 168, static_cast<std::uint8_t>(group),
+                                       static_cast<std::uint8_t>(role == IpRole::Client ? ClientHost : TherapistHost)};
+        EXPECT_EQ(DottedQuad(read.address), DottedQuad(meant));
+        EXPECT_EQ(read.prefixLength, DialogPrefixLength);
+      }
+    }
+  }
+  // A DHCP text does not name the group: the one refused with a bad group is sent with a good one.
+  for (const std::string& text : readButNeverSent) EXPECT_EQ(sent.count(text), 1u) << text;
+  EXPECT_GE(sent.size(), 6u * (2 * (LastAddressGroup + 1) + 1)) << "the six short quotable names, in every group";
 }

@@ -1,6 +1,6 @@
 // The adapter listing: the name filters and labels of the table, the interfaces of a sysfs tree, and a
 // real listing inside a network namespace.
-#include "sysutil/network_adapters.h"
+#include "netsetup/network_adapters.h"
 
 #include <fcntl.h>
 #include <sched.h>
@@ -12,7 +12,7 @@
 #include <fstream>
 
 #include "netns_fixture.h"
-#include "sysutil/network_interfaces_linux.h"
+#include "netsetup/network_interfaces_linux.h"
 
 namespace fs = std::filesystem;
 
@@ -214,7 +214,7 @@ class NamespaceListingTest : public NetNamespaceTest {
     }
     setenv("TAVIK_SYSFS", sysfs.c_str(), 1);
     std::string labels;
-    if (NetworkAdapterEntry* table = ListNetworkAdapters()) {
+    if (const NetworkAdapterEntry* table = ListNetworkAdapters()) {
       for (int i = 0; i < NetworkAdapterCount && table[i].state != AdapterNone; ++i) {
         labels += std::string(table[i].label) + (table[i].wired ? " [wired]\n" : "\n");
       }

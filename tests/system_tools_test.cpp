@@ -94,7 +94,7 @@ TEST(StartSystemToolTest, ReportsWhenNoToolIsInstalled) {
   std::string savedPath = getenv("PATH");
   setenv("PATH", "/nonexistent", 1);
   testing::internal::CaptureStderr();
-  int result = StartDxDiag();
+  int result = StartDxDiag(0);
   std::string said = testing::internal::GetCapturedStderr();
   setenv("PATH", savedPath.c_str(), 1);
   if (said.empty()) GTEST_SKIP() << "a graphics diagnostics tool is installed in a system folder";

@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "scratch_tree.h"
-#include "sysutil/network_shell.h"
+#include "netsetup/network_shell.h"
 #include "windows_test_support.h"
 
 namespace {
@@ -39,7 +39,6 @@ class SystemToolsWin32 : public ::testing::Test {
   ~SystemToolsWin32() override {
     _putenv_s("COMSPEC", savedComspec_.c_str());
     _putenv_s("TAVIK_HELPER_RECORD", "");
-    SetPlatformCode(0);
   }
 
   std::string Record() const { return tree_.Path("record.txt"); }
@@ -59,7 +58,7 @@ class SystemToolsWin32 : public ::testing::Test {
 };
 
 struct Starter {
-  int (*start)();
+  int (*start)(int platformCode);
   SystemTool tool;
 };
 
@@ -72,35 +71,31 @@ const Starter Starters[] = {
 TEST_F(SystemToolsWin32, EachStarterHandsItsFamilysCommandToTheCommandProcessor) {
   auto never = [](const char*) { return false; };
   for (int code : {111, 101, 8, 0}) {
-    SetPlatformCode(code);
     for (const Starter& starter : Starters) {
       const std::string command = WindowsToolCommand(starter.tool, code, never);
       SCOPED_TRACE(std::to_string(code) + ": " + command);
-      EXPECT_EQ(starter.start(), 37) << "the command processor's result comes back";
+      EXPECT_EQ(starter.start(code), 37) << "the command processor's result comes back";
       EXPECT_TRUE(EndsWith(TakeLine(), "/c " + command));
     }
   }
-  SetPlatformCode(111);
-  StartCommandPrompt();
+  StartCommandPrompt(111);
   EXPECT_TRUE(EndsWith(TakeLine(), "/c start cmd.exe"));
-  StartNetworkConnections();
+  StartNetworkConnections(111);
   EXPECT_TRUE(EndsWith(TakeLine(), "/c start /B C:\\Windows\\System32\\ncpa.cpl"));
-  StartDxDiag();
+  StartDxDiag(111);
   EXPECT_TRUE(EndsWith(TakeLine(), "/c start dxdiag.exe"));
-  SetPlatformCode(8);
-  StartDeviceManager();
+  StartDeviceManager(8);
   EXPECT_TRUE(EndsWith(TakeLine(), "/c C:\\WINDOWS\\CONTROL.EXE Sysdm.cpl, System,1"));
 }
 
 TEST_F(SystemToolsWin32, OldFamilyGraphicsDiagnosticsRunsTheFirstFileThatExists) {
-  SetPlatformCode(8);
   const char* const places[] = {"C:\\windows\\system32\\dxdiag.exe", "C:\\windows\\system\\dxdiag.exe",
                                 "C:\\program files\\directx\\setup\\dxdiag.exe"};
   const char* first = nullptr;
   for (const char* place : places) {
     if (!first && _access(place, 0) == 0) first = place;
   }
-  const int result = StartDxDiag();
+  const int result = StartDxDiag(8);
   if (first) {
     EXPECT_EQ(result, 37);
     EXPECT_TRUE(EndsWith(TakeLine(), std::string("/c ") + first));
@@ -111,9 +106,8 @@ TEST_F(SystemToolsWin32, OldFamilyGraphicsDiagnosticsRunsTheFirstFileThatExists)
 }
 
 TEST_F(SystemToolsWin32, MissingCommandProcessorIsAClearFailure) {
-  SetPlatformCode(111);
   _putenv_s("COMSPEC", tree_.Path("missing.exe").c_str());
-  EXPECT_EQ(StartCommandPrompt(), -1);
+  EXPECT_EQ(StartCommandPrompt(111), -1);
   EXPECT_EQ(TakeLine(), "");
 }
 

@@ -19,9 +19,9 @@
 #include "netns_fixture.h"
 #include "scratch_tree.h"
 #include "system_log_capture.h"
-#include "sysutil/address_change_linux.h"
-#include "sysutil/network_shell.h"
-#include "sysutil/trusted_helper.h"
+#include "setip/address_change_linux.h"
+#include "netsetup/network_shell.h"
+#include "netsetup/trusted_helper.h"
 
 namespace {
 

@@ -69,8 +69,8 @@ tavik_test(sysutil_tests
   SOURCES version_info_test.cpp version_info_win32_test.cpp wmi_query_win32_test.cpp
           host_network_win32_test.cpp adapter_source_win32_test.cpp module_path_win32_test.cpp
           file_status_win32_test.cpp file_replace_win32_test.cpp system_tools_win32_test.cpp ip_setup_test.cpp
-  LIBS appbase sysutil
-  INTERNALS appbase sysutil)
+  LIBS appbase sysutil netsetup
+  INTERNALS appbase sysutil netsetup)
 tavik_embed_version(sysutil_tests FILE_VERSION 1.0.0.3 PRODUCT_VERSION 1.0.0.1 TRANSLATION 0409/04b0
                     PRIVATE_BUILD 1.3)
 add_dependencies(sysutil_tests sysutil_versioned_helper sysutil_plain_helper sysutil_version_fixtures

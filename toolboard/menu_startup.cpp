@@ -4,14 +4,7 @@
 #include <cstdio>
 
 #include "program_launch.h"
-#include "appbase/module_path.h"
-#include "sysutil/system_tools.h"
-#include "sysutil/version_info.h"
 
-char ModulePath[ModulePathSize] = "";
-char StartupDirectory[ModulePathSize] = "";
-const char* StationRole = "";
-char TitleText[TitleTextSize] = "";
 char SignalbayPath[SignalbayPathSize] = "";
 
 const char* const CommRecorderProgram = "cmltap.exe";
@@ -21,12 +14,8 @@ const char* const SignalbayNearProgram = "..\\Signalbay\\Quillon.exe";
 const char* const SignalbayInstalledProgram = "c:\\Tavik\\Signalbay\\Quillon.exe";
 
 void PrepareMenuStartup(const char* commandLine) {
-  size_t length = GetModulePath(ModulePath, sizeof ModulePath);
-  std::snprintf(StartupDirectory, sizeof StartupDirectory, "%s", ModulePath);
-  CutAfterLastSeparator(StartupDirectory, length);
-  ApplyStartupDirArgument(commandLine, StartupDirectory, sizeof StartupDirectory);
+  PrepareProgramStartup(commandLine);
   StationRole = DecideStationRole(StartupDirectory);
-  SetPlatformCode(GetPlatformCode());
 }
 
 void FormatMenuTitle(char* title, size_t size, const char* role) {

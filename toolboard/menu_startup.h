@@ -6,14 +6,9 @@
 
 #include "appbase/startup_directory.h"
 
-constexpr size_t TitleTextSize = 200;
 constexpr size_t SignalbayPathSize = 500;
 
-// Process-wide, set once at start-up.
-extern char ModulePath[ModulePathSize];
-extern char StartupDirectory[ModulePathSize];
-extern const char* StationRole;  // "Therapist", "Game" or ""
-extern char TitleText[TitleTextSize];
+// Process-wide, set once at start-up, beside the program's facts (appbase/startup_directory.h).
 extern char SignalbayPath[SignalbayPathSize];  // where "Run Signalbay" starts the I/O test tool
 
 // The suite's other service programs, in the suite's own notation; relative ones are taken against
@@ -24,8 +19,7 @@ extern const char* const LinkProbeProgram;         // "linkprobe.exe"
 extern const char* const SignalbayNearProgram;     // "..\Signalbay\Quillon.exe"
 extern const char* const SignalbayInstalledProgram;  // "c:\Tavik\Signalbay\Quillon.exe"
 
-// Module path, start directory (with a STARTUPDIR= override), station role and platform code, in
-// that order.
+// The program's start-up facts (appbase/startup_directory.h), then the station role.
 void PrepareMenuStartup(const char* commandLine);
 
 // "Tavik Tech Support Menu 2.3 %s" with the role, cut to fit; an empty role leaves a closing blank.

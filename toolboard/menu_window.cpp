@@ -12,6 +12,7 @@
 #include "netsetup_ui/ip_setup_dialog.h"
 #include "program_launch.h"
 #include "software_report.h"
+#include "appbase/startup_directory.h"
 #include "sysutil/system_tools.h"
 #include "toolboard_state.h"
 
@@ -37,14 +38,14 @@ void OnRecorder(Fl_Widget* widget, void*) { OwnerOf(widget)->RunCommRecorderCons
 void OnWiretrace(Fl_Widget* widget, void*) { OwnerOf(widget)->RunWiretrace(); }
 void OnRescan(Fl_Widget* widget, void*) { OwnerOf(widget)->RescanSerialPorts(); }
 void OnSoftware(Fl_Widget* widget, void*) { OwnerOf(widget)->ReportSoftware(); }
-void OnFileExplorer(Fl_Widget*, void*) { StartFileExplorer(); }
-void OnDeviceManager(Fl_Widget*, void*) { StartDeviceManager(); }
-void OnDxDiag(Fl_Widget*, void*) { StartDxDiag(); }
-void OnControlPanel(Fl_Widget*, void*) { StartControlPanel(); }
-void OnSystemInformation(Fl_Widget*, void*) { StartSystemInformation(); }
-void OnNetworkConnections(Fl_Widget*, void*) { StartNetworkConnections(); }
-void OnCommandPrompt(Fl_Widget*, void*) { StartCommandPrompt(); }
-void OnIpSetup(Fl_Widget*, void*) { RunIpSetupDialog(); }
+void OnFileExplorer(Fl_Widget*, void*) { StartFileExplorer(PlatformCode); }
+void OnDeviceManager(Fl_Widget*, void*) { StartDeviceManager(PlatformCode); }
+void OnDxDiag(Fl_Widget*, void*) { StartDxDiag(PlatformCode); }
+void OnControlPanel(Fl_Widget*, void*) { StartControlPanel(PlatformCode); }
+void OnSystemInformation(Fl_Widget*, void*) { StartSystemInformation(PlatformCode); }
+void OnNetworkConnections(Fl_Widget*, void*) { StartNetworkConnections(PlatformCode); }
+void OnCommandPrompt(Fl_Widget*, void*) { StartCommandPrompt(PlatformCode); }
+void OnIpSetup(Fl_Widget* widget, void*) { OwnerOf(widget)->RunIpSetupDialog(); }
 void OnExit(Fl_Widget* widget, void*) { OwnerOf(widget)->RequestExit(); }
 
 Fl_Button* AddButton(int x, int y, int w, int h, const char* label, Fl_Callback* action,
@@ -143,6 +144,10 @@ void MenuWindow::RequestExit() {
 
 void MenuWindow::RescanSerialPorts() { ReportPlatformAndPorts(state_); }
 void MenuWindow::ReportSoftware() { ReportInstalledSoftware(state_.report); }
+
+void MenuWindow::RunIpSetupDialog() {
+  if (ipSetupDialog_) ipSetupDialog_->Run();
+}
 
 void MenuWindow::RunSignalbay() { LaunchAndWait(SignalbayPath); }
 void MenuWindow::RunCommunicationsTestTool() { LaunchAndWait(LinkProbeProgram); }

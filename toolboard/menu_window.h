@@ -7,6 +7,7 @@
 #include "menu_startup.h"
 
 class Fl_Button;
+class IpSetupDialog;
 class Fl_Output;
 class Fl_Window;
 class IdentityField;
@@ -26,6 +27,8 @@ class MenuWindow {
   // Communications Test Tool", created greyed out, when linkprobe is there).
   void ApplySiblingPrograms(const SiblingPrograms& found);
   void SetTitle(const char* title);
+  // The dialog that "Try setting IP address" runs; none until it is set.
+  void SetIpSetupDialog(IpSetupDialog* dialog) { ipSetupDialog_ = dialog; }
   void Show();
   void Hide();
   Fl_Window* Window() const { return window_; }
@@ -40,6 +43,7 @@ class MenuWindow {
   // "Rescan serial ports" and "Report installed software".
   void RescanSerialPorts();
   void ReportSoftware();
+  void RunIpSetupDialog();
 
   void RunSignalbay();
   void RunCommunicationsTestTool();
@@ -54,6 +58,7 @@ class MenuWindow {
   ToolboardState& state_;
   bool exitRequested_ = false;
   Fl_Window* window_ = nullptr;
+  IpSetupDialog* ipSetupDialog_ = nullptr;
   Fl_Output* report_ = nullptr;
   Fl_Output* identity_ = nullptr;
   Fl_Button* signalbayButton_ = nullptr;

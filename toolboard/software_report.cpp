@@ -8,7 +8,7 @@
 #include "installed_program.h"
 #include "sysutil/file_status.h"
 #include "sysutil/host_address.h"
-#include "sysutil/system_tools.h"
+#include "appbase/startup_directory.h"
 #include "sysutil/version_info.h"
 #include "toolboard_state.h"
 
@@ -31,10 +31,6 @@ constexpr size_t PlatformRowSize = 260;
 constexpr size_t SoftwareRowSize = 300;
 constexpr int GamesBeforePlayers = 5;
 
-ProgramLocator programLocator = nullptr;
-
-char programRow[ProgramRowSize];
-
 // A report of at most ReportTextSize - 1 characters; pieces that do not fit are cut.
 class ReportText {
  public:
@@ -47,10 +43,6 @@ class ReportText {
  private:
   char text_[ReportTextSize] = "";
 };
-
-std::string LocateProgram(const char* path) {
-  return programLocator != nullptr ? programLocator(path) : InstalledProgramFile(path);
-}
 
 // "<name padded to width><separator><build text>" in a row buffer of rowSize characters.
 struct VersionRowForm {
@@ -68,14 +60,15 @@ void AppendVersionRow(ReportText& report, const VersionRowForm& form, const char
 }
 
 // A media player's row: its first path, else its second (or the not-installed row).
-void AppendPlayerRow(ReportText& report, const char* name, const char* firstPath, const char* secondPath) {
-  const char* row = DescribeInstalledProgram(firstPath, name, NoRow);
-  if (row == nullptr) row = DescribeInstalledProgram(secondPath, name, NotInstalledRow);
+void AppendPlayerRow(ReportText& report, InstalledPrograms& programs, const char* name, const char* firstPath,
+                     const char* secondPath) {
+  const char* row = programs.Describe(firstPath, name, NoRow);
+  if (row == nullptr) row = programs.Describe(secondPath, name, NotInstalledRow);
   report.Append(row);
 }
 
-void AppendGameRow(ReportText& report, const FeedbackGame& game) {
-  report.Append(DescribeInstalledProgram(game.path, game.name, game.mode));
+void AppendGameRow(ReportText& report, InstalledPrograms& programs, const FeedbackGame& game) {
+  report.Append(programs.Describe(game.path, game.name, game.mode));
 }
 
 // The suite's main program and its game server; the copy of the game server in the program folder
@@ -98,30 +91,28 @@ void AppendSuitePrograms(ReportText& report) {
 
 }  // namespace
 
-void SetProgramLocator(ProgramLocator locator) { programLocator = locator; }
-
-const char* DescribeInstalledProgram(const char* path, const char* name, MissingRowMode mode) {
-  std::string file = LocateProgram(path);
+const char* InstalledPrograms::Describe(const char* path, const char* name, MissingRowMode mode) {
+  std::string file = locate_(path);
   std::string date;
   if (file.empty() || !FileModificationText(file, date)) {
     if (mode == NoRow) return nullptr;
     if (mode == EmptyRow) {
-      programRow[0] = '\0';
+      row_[0] = '\0';
     } else {
-      std::snprintf(programRow, sizeof programRow, "%s is not installed\n", name);
+      std::snprintf(row_, sizeof row_, "%s is not installed\n", name);
     }
-    return programRow;
+    return row_;
   }
-  std::snprintf(programRow, sizeof programRow, "%s  %s  %s", name, GetFileVersionText(FileVersionNumber, file.c_str()),
+  std::snprintf(row_, sizeof row_, "%s  %s  %s", name, GetFileVersionText(FileVersionNumber, file.c_str()),
                 date.c_str());
-  return programRow;
+  return row_;
 }
 
 void ReportPlatformAndPorts(ToolboardState& state) {
   ReportText report;
   char line[PlatformRowSize];
   ScanComPorts(MaxComPort, state.ports.data());
-  std::snprintf(line, sizeof line, "Platform: %d (%s) %d-bit OS\n", PlatformCode(), GetPlatformName(),
+  std::snprintf(line, sizeof line, "Platform: %d (%s) %d-bit OS\n", PlatformCode, GetPlatformName(),
                 Is64BitOs() != 0 ? 64 : 32);
   report.Append(line);
   AppendVersionRow(report, {PlatformRowSize, 14, ": "}, "Tavik (navro)", MainProgramPath);
@@ -132,13 +123,14 @@ void ReportPlatformAndPorts(ToolboardState& state) {
   state.identity.Set(GetHostAddressLine());
 }
 
-void ReportInstalledSoftware(ReportOutput& output) {
+void ReportInstalledSoftware(ReportOutput& output, InstalledPrograms programs) {
   ReportText report;
   AppendSuitePrograms(report);
-  for (int i = 0; i < GamesBeforePlayers; ++i) AppendGameRow(report, FeedbackGames[i]);
-  AppendPlayerRow(report, "VLC", "c:\\Progra~1\\VideoLan\\VLC\\VLC.exe",
+  for (int i = 0; i < GamesBeforePlayers; ++i) AppendGameRow(report, programs, FeedbackGames[i]);
+  AppendPlayerRow(report, programs, "VLC", "c:\\Progra~1\\VideoLan\\VLC\\VLC.exe",
                   "c:\\Program Files (x86)\\VideoLan\\VLC\\VLC.exe");
-  AppendPlayerRow(report, "MPC-HC", "c:\\Progra~1\\MPC-HC\\mpc-hc.exe", "c:\\Program Files (x86)\\MPC-HC\\mpc-hc.exe");
-  AppendGameRow(report, FeedbackGames[FeedbackGameCount - 1]);
+  AppendPlayerRow(report, programs, "MPC-HC", "c:\\Progra~1\\MPC-HC\\mpc-hc.exe",
+                  "c:\\Program Files (x86)\\MPC-HC\\mpc-hc.exe");
+  AppendGameRow(report, programs, FeedbackGames[FeedbackGameCount - 1]);
   output.Replace(report.Text());
 }

@@ -5,13 +5,15 @@
 #include <cstddef>
 #include <string>
 
+#include "installed_program.h"
+
 class ReportOutput;
 struct ToolboardState;
 
 constexpr size_t ReportTextSize = 2000;    // per report, terminator included
-constexpr size_t ProgramRowSize = 520;     // the row of DescribeInstalledProgram, terminator included
+constexpr size_t ProgramRowSize = 520;     // a row of InstalledPrograms::Describe, terminator included
 
-// What DescribeInstalledProgram gives for a program whose file is missing.
+// What InstalledPrograms::Describe gives for a program whose file is missing.
 enum MissingRowMode {
   NotInstalledRow = 0,  // "<name> is not installed\n"
   EmptyRow = 1,         // the empty text
@@ -23,13 +25,27 @@ enum MissingRowMode {
 // and the ports found, and refreshes the identity box.
 void ReportPlatformAndPorts(ToolboardState& state);
 
-// "Report installed software": replaces the report output with the suite programs, the feedback
-// games and the media players found.
-void ReportInstalledSoftware(ReportOutput& output);
+// Where a program path of the report lies on this machine (empty when nowhere). The system's own
+// (installed_program.h) is the default; tests put in their own.
+using ProgramLocator = std::string (*)(const char* path);
 
-// "<name>  <a.b.c.d or Unk>  <ctime of the modification>" for the program at `path`; for a missing
-// file as `mode` says. The text is process-wide and overwritten by the next call.
-const char* DescribeInstalledProgram(const char* path, const char* name, MissingRowMode mode);
+// The rows of the software report, and where their programs are looked for.
+class InstalledPrograms {
+ public:
+  explicit InstalledPrograms(ProgramLocator locate = InstalledProgramFile) : locate_(locate) {}
+
+  // "<name>  <a.b.c.d or Unk>  <ctime of the modification>" for the program at `path`; for a missing
+  // file as `mode` says. The text is kept here until the next call.
+  const char* Describe(const char* path, const char* name, MissingRowMode mode);
+
+ private:
+  ProgramLocator locate_;
+  char row_[ProgramRowSize] = "";
+};
+
+// "Report installed software": replaces the report output with the suite programs, the feedback
+// games and the media players found, each looked for by `programs`.
+void ReportInstalledSoftware(ReportOutput& output, InstalledPrograms programs = InstalledPrograms());
 
 // One feedback game that the product lists in the software report.
 struct FeedbackGame {
@@ -40,8 +56,3 @@ struct FeedbackGame {
 constexpr int FeedbackGameCount = 6;
 // The first five come before the media players, the last one after them.
 extern const FeedbackGame FeedbackGames[FeedbackGameCount];
-
-// Where a program path of the report lies on this machine (empty when nowhere). The system's own
-// (installed_program.h) is the default; tests put in their own.
-using ProgramLocator = std::string (*)(const char* path);
-void SetProgramLocator(ProgramLocator locator);  // nullptr restores the system's own

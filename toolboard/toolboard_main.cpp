@@ -3,6 +3,8 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 
+#include <memory>
+
 #include "appbase/painted_wait.h"
 #include "appbase/program_entry.h"
 #include "menu_startup.h"
@@ -16,13 +18,16 @@
 
 namespace {
 
-void BuildIpSetupDialog(MenuWindow& menu, IdentityBox& identity) {
+std::unique_ptr<IpSetupDialog> BuildIpSetupDialog(MenuWindow& menu, IdentityBox& identity) {
   IpSetupHost host;
   host.hideMainWindow = [&menu] { menu.Hide(); };
   host.showMainWindow = [&menu] { menu.Show(); };
   host.showHostAddress = [&identity](const char* text) { identity.Set(text); };
   host.stationRole = StationRole;
-  CreateIpSetupDialog(IpSetupLayout::Toolboard, host);  // built hidden
+  auto dialog = std::make_unique<IpSetupDialog>(IpSetupLayout::Toolboard, host);
+  dialog->Window()->hide();  // built hidden
+  menu.SetIpSetupDialog(dialog.get());
+  return dialog;
 }
 
 }  // namespace
@@ -34,7 +39,7 @@ int ProgramMain(const char* commandLine) {
   SetPaintPump(PumpPaintMessages);
   ToolboardState state;
   MenuWindow menu(state);
-  BuildIpSetupDialog(menu, state.identity);
+  std::unique_ptr<IpSetupDialog> dialog = BuildIpSetupDialog(menu, state.identity);
   menu.ApplySiblingPrograms(FindSiblingPrograms());
   ReportPlatformAndPorts(state);
   FormatMenuTitle(TitleText, sizeof TitleText, StationRole);
@@ -42,7 +47,7 @@ int ProgramMain(const char* commandLine) {
   menu.Show();
   while (!menu.ExitRequested()) Fl::wait();
   menu.Hide();
-  TheIpSetupDialog()->Window()->hide();
+  dialog->Window()->hide();
   StopSocketLibrary();
   return 0;
 }

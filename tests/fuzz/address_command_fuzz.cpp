@@ -1,13 +1,13 @@
 // Fuzz target for the address helper's parameter parser: any text the helper may be handed (it runs as
 // root) is either refused with a reason or read into one of the commands the IP set-up dialog builds, and
-// a command it accepts reads back the same from a parameter text built for it. The same bytes, read
+// a command it accepts reads back the same from the dialog's parameter text for it. The same bytes, read
 // as ifupdown's interfaces file, have the interface's stanzas commented out and nothing else changed.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
-#include "sysutil/address_command.h"
+#include "netsetup/address_command.h"
 #include "address_store_linux.h"
 
 namespace {
@@ -54,15 +54,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (unsigned char c : command.adapterName) Check(c >= 0x20 && c != 0x7f && c != '"');
   std::string rebuilt;
   if (command.dhcp) {
-    rebuilt = "interface ip set address name=\"" + command.adapterName + "\" dhcp";
+    rebuilt = DhcpAddressText(command.adapterName);
   } else {
     Check(command.prefixLength == DialogPrefixLength && command.address[0] == 192 && command.address[1] == 168);
     Check(command.address[2] <= LastAddressGroup);
     Check(command.address[3] == TherapistHost || command.address[3] == ClientHost);
-    rebuilt = "interface ip set address name=\"" + command.adapterName + "\" static " + DottedQuad(command.address) +
-              " 255.255.255.0 ";
+    rebuilt = StaticAddressText(command.adapterName, command.address[2], command.address[3]);
   }
   AddressCommand again;
+  // A name that fits a text the helper was handed may still make the dialog's own text too long.
+  if (rebuilt.size() > NetshParameterLimit) return 0;
   Check(ParseAddressCommand(rebuilt, again, error));
   Check(SameCommand(command, again));
   return 0;

@@ -1,11 +1,12 @@
 // The IP set-up dialog: pick a wired adapter and a role (game client, therapist or DHCP) and have the
-// address set. Built once, hidden, at start-up; the main window's "Try setting IP address" runs it.
+// address set. Each program builds one, hidden, at start-up; its main window's "Try setting IP address"
+// runs it.
 #pragma once
 
 #include <functional>
 #include <string>
 
-#include "sysutil/network_adapters.h"
+#include "netsetup/network_adapters.h"
 
 class Fl_Button;
 class Fl_Check_Button;
@@ -60,11 +61,3 @@ class IpSetupDialog {
   Fl_Output* output_ = nullptr;
   const NetworkAdapterEntry* table_ = nullptr;  // the last listing, nullptr until one succeeded
 };
-
-// The program's one dialog, owned here: built at start-up (hidden), used by the main window's button.
-// The operations below do nothing before CreateIpSetupDialog.
-void CreateIpSetupDialog(IpSetupLayout layout, IpSetupHost host);
-IpSetupDialog* TheIpSetupDialog();
-void RunIpSetupDialog();
-void TrySetIpAddress();
-void CloseIpSetupDialog();

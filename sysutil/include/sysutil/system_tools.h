@@ -5,21 +5,16 @@
 #include <functional>
 #include <string>
 
-// The program's platform code, kept here: each program sets it once at start-up from GetPlatformCode().
-// The Windows starters pick their command by PlatformCode() <= 100 (the old family, or a failed version
-// query); the desktop starters of Linux do not need it. 0 until set.
-void SetPlatformCode(int code);
-int PlatformCode();
-
 // The seven starters. Each starts its tool and returns the command processor's result, which no
-// caller needs; they show nothing.
-int StartNetworkConnections();
-int StartDeviceManager();
-int StartCommandPrompt();
-int StartSystemInformation();
-int StartFileExplorer();
-int StartControlPanel();
-int StartDxDiag();
+// caller needs; they show nothing. On Windows the command is chosen by the program's platform code:
+// at most 100 is the old family (or a failed version query). The desktop starters of Linux ignore it.
+int StartNetworkConnections(int platformCode);
+int StartDeviceManager(int platformCode);
+int StartCommandPrompt(int platformCode);
+int StartSystemInformation(int platformCode);
+int StartFileExplorer(int platformCode);
+int StartControlPanel(int platformCode);
+int StartDxDiag(int platformCode);
 
 enum class SystemTool {
   NetworkConnections,
@@ -31,8 +26,8 @@ enum class SystemTool {
   DxDiag,
 };
 
-// Starts a tool the platform's way (the platform file).
-int StartSystemTool(SystemTool tool);
+// Starts a tool the platform's way (the platform file) and returns the command processor's result.
+int StartSystemTool(SystemTool tool, int platformCode);
 
 // The Windows command line of a tool for a platform code; `exists` tests a file for the old family's
 // search of the graphics diagnostics. Empty when there is nothing to run.

@@ -30,8 +30,6 @@ enum VersionTextKind {
 // Size of VersionText, terminator included.
 constexpr int VersionTextSize = 300;
 
-// The text built by the last GetFileVersionText call; the next call overwrites it.
-extern char VersionText[VersionTextSize];
-
-// Describes the program file at `path` (a Windows path under C:\Tavik or a native path). Returns VersionText.
+// Describes the program file at `path` (a Windows path under C:\Tavik or a native path) in the
+// process-wide VersionText, which only this writes, and returns it; the next call overwrites it.
 const char* GetFileVersionText(VersionTextKind kind, const char* path);

@@ -1,6 +1,6 @@
 // A build with its tests honours the stand-ins while its program runs from inside the build folder
 // (TAVIK_BUILD_FOLDER, compiled in), and hands the pkexec stand-in that build's own helper.
-#include "elevation_stand_in.h"
+#include "netsetup/elevation_stand_in.h"
 
 #include <unistd.h>
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sysutil/network_adapters.h"
+#include "netsetup/network_adapters.h"
 
 struct LinuxInterface {
   std::string device;        // the kernel's name, e.g. "eth0"

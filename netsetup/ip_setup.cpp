@@ -1,19 +1,14 @@
-// The checks, parameter texts and address wait of "Try Setting Address".
-#include "sysutil/ip_setup.h"
+// The checks, the choice of parameter text and the address wait of "Try Setting Address".
+#include "netsetup/ip_setup.h"
 
 #include <cstdlib>
 
-#include "sysutil/address_command.h"
+#include "netsetup/address_command.h"
 
 namespace {
 
 constexpr int WaitSeconds = 10;
 constexpr std::size_t OldAddressLimit = 100;
-
-std::string StaticParameters(const std::string& adapterName, int group, int host) {
-  return "interface ip set address name=\"" + adapterName + "\" static 192.168." + std::to_string(group) +
-         "." + std::to_string(host) + " 255.255.255.0 ";
-}
 
 void WaitForNewAddress(const std::string& oldAddress, IpSetupSystem& system) {
   long deadline = system.NowSeconds() + WaitSeconds;
@@ -26,22 +21,15 @@ void WaitForNewAddress(const std::string& oldAddress, IpSetupSystem& system) {
 
 }  // namespace
 
-bool IsQuotableAdapterName(const char* name) {
-  for (const unsigned char* c = reinterpret_cast<const unsigned char*>(name); *c; ++c) {
-    if (*c == '"' || *c < 0x20 || *c == 0x7f) return false;
-  }
-  return true;
-}
-
 std::string NetshParameters(IpRole role, int group, const std::string& adapterName, std::string& oldAddress) {
   if (role == IpRole::Client) {
-    return oldAddress == "192.168.10.2" ? "" : StaticParameters(adapterName, group, ClientHost);
+    return oldAddress == "192.168.10.2" ? "" : StaticAddressText(adapterName, group, ClientHost);
   }
   if (role != IpRole::Therapist) {
     oldAddress = "127.0.0.2";
-    return "interface ip set address \"" + adapterName + "\" dhcp";
+    return DhcpAddressText(adapterName);
   }
-  return oldAddress == "192.168.10.1" ? "" : StaticParameters(adapterName, group, TherapistHost);
+  return oldAddress == "192.168.10.1" ? "" : StaticAddressText(adapterName, group, TherapistHost);
 }
 
 IpSetupOutcome TrySetIpAddressWith(const IpSetupRequest& request, IpSetupSystem& system) {

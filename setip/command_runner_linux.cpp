@@ -1,5 +1,5 @@
 // The address helper's programs, started by posix_spawn from their fixed paths with a fixed environment.
-#include "sysutil/command_runner_linux.h"
+#include "setip/command_runner_linux.h"
 
 #include <fcntl.h>
 #include <spawn.h>

@@ -1,21 +1,52 @@
-// Reading and checking the network shell's parameter text for the address helper.
-#include "sysutil/address_command.h"
+// The network shell's parameter text: built for the IP set-up dialog, read and checked for the address
+// helper.
+#include "netsetup/address_command.h"
 
 #include <algorithm>
 #include <cctype>
-#include <strings.h>
+#include <vector>
 
 namespace {
 
 const std::uint8_t DialogMask[4] = {255, 255, 255, 0};
+const std::string NameTag = "name=";
 
-bool SameWord(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
+char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
-bool HasControlCharacter(const std::string& text) {
-  for (unsigned char c : text) {
-    if (c < 0x20 || c == 0x7f) return true;
+// Whether `text` begins with `prefix`, ignoring case as the network shell does.
+bool StartsWithWord(const std::string& text, const std::string& prefix) {
+  return text.size() >= prefix.size() &&
+         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) { return Lower(a) == Lower(b); });
+}
+
+bool SameWord(const std::string& word, const std::string& expected) {
+  return word.size() == expected.size() && StartsWithWord(word, expected);
+}
+
+// Splits the text at blanks outside double quotes; the quotes stay in their words, so that the name can
+// be told apart from a tag or a quote inside it. False when a quote is left open.
+bool SplitWords(const std::string& text, std::vector<std::string>& words) {
+  std::string word;
+  bool quoted = false;
+  for (char c : text) {
+    if (c == ' ' && !quoted) {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+      continue;
+    }
+    if (c == '"') quoted = !quoted;
+    word += c;
   }
-  return false;
+  if (!word.empty()) words.push_back(word);
+  return !quoted;
+}
+
+// The adapter name in its word: an optional "name=" tag, then the name quoted whole or without quotes.
+bool ReadAdapterName(std::string word, std::string& name) {
+  if (StartsWithWord(word, NameTag)) word.erase(0, NameTag.size());
+  if (word.size() >= 2 && word.front() == '"' && word.back() == '"') word = word.substr(1, word.size() - 2);
+  name = word;
+  return IsQuotableAdapterName(name);
 }
 
 // Only what the dialog sets: host 1 or 2 of a network 192.168.GROUP.0/24.
@@ -44,25 +75,19 @@ bool CheckStaticAddress(AddressCommand& out, const std::string& addressText, con
 
 }  // namespace
 
-bool SplitParameterText(const std::string& text, std::vector<std::string>& words) {
-  words.clear();
-  std::string word;
-  bool inWord = false, quoted = false;
-  for (char c : text) {
-    if (c == '"') {
-      quoted = !quoted;
-      inWord = true;
-    } else if (c == ' ' && !quoted) {
-      if (inWord) words.push_back(word);
-      word.clear();
-      inWord = false;
-    } else {
-      word += c;
-      inWord = true;
-    }
-  }
-  if (inWord) words.push_back(word);
-  return !quoted;
+bool IsQuotableAdapterName(const std::string& name) {
+  return !name.empty() && std::none_of(name.begin(), name.end(), [](unsigned char c) {
+    return c == '"' || c < 0x20 || c == 0x7f;
+  });
+}
+
+std::string StaticAddressText(const std::string& adapterName, int group, int host) {
+  return "interface ip set address " + NameTag + "\"" + adapterName + "\" static 192.168." + std::to_string(group) +
+         "." + std::to_string(host) + " " + DottedQuad(DialogMask) + " ";
+}
+
+std::string DhcpAddressText(const std::string& adapterName) {
+  return "interface ip set address \"" + adapterName + "\" dhcp";
 }
 
 bool ParseDottedQuad(const std::string& text, std::uint8_t out[4]) {
@@ -90,8 +115,12 @@ std::string DottedQuad(const std::uint8_t a[4]) {
 }
 
 bool ParseAddressCommand(const std::string& text, AddressCommand& out, std::string& error) {
+  if (text.size() > NetshParameterLimit) {
+    error = "longer than the " + std::to_string(NetshParameterLimit) + " characters the IP set-up dialog sends";
+    return false;
+  }
   std::vector<std::string> words;
-  if (!SplitParameterText(text, words)) {
+  if (!SplitWords(text, words)) {
     error = "unbalanced double quote";
     return false;
   }
@@ -105,9 +134,8 @@ bool ParseAddressCommand(const std::string& text, AddressCommand& out, std::stri
     return false;
   }
   out = AddressCommand();
-  out.adapterName = strncasecmp(words[4].c_str(), "name=", 5) == 0 ? words[4].substr(5) : words[4];
-  if (out.adapterName.empty() || HasControlCharacter(out.adapterName)) {
-    error = "adapter name missing or not printable";
+  if (!ReadAdapterName(words[4], out.adapterName)) {
+    error = "adapter name missing, not printable, or with a double quote inside it";
     return false;
   }
   out.dhcp = isDhcp;

@@ -7,17 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "sysutil/address_command.h"
-#include "sysutil/command_runner_linux.h"
-#include "sysutil/network_interfaces_linux.h"
-
-// The helper's exit statuses; its message says the same in words.
-constexpr int AddressChanged = 0;        // the new address is in place (and kept, unless none keeps any)
-constexpr int AddressBadParameters = 1;  // nothing was done
-constexpr int AddressUnchanged = 2;      // the change failed before the old address was touched
-constexpr int AddressRestored = 3;       // the change failed half-way; the old address was put back
-constexpr int AddressLost = 4;           // the change failed and the old address could not be put back
-constexpr int AddressNotKept = 5;        // the new address is in place, but will not survive a restart
+#include "netsetup/address_command.h"
+#include "setip/command_runner_linux.h"
+#include "netsetup/network_interfaces_linux.h"
 
 struct AddressChangeResult {
   int status = AddressChanged;

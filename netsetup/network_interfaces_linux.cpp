@@ -1,6 +1,6 @@
 // Reads the interfaces of /sys/class/net (or the tree under $TAVIK_SYSFS) and names them as the adapter
 // listing expects.
-#include "sysutil/network_interfaces_linux.h"
+#include "netsetup/network_interfaces_linux.h"
 
 #include <algorithm>
 #include <cstdlib>

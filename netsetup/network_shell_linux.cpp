@@ -2,7 +2,7 @@
 // helper that root alone can have installed is ever run that way. The child is reaped by a detached
 // thread, because the caller does not wait for it; how it ended goes to the standard error and to the
 // system's log, since the dialog shows only the address.
-#include "sysutil/network_shell.h"
+#include "netsetup/network_shell.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
-#include "elevation_stand_in.h"
+#include "netsetup/elevation_stand_in.h"
 #include "platform/system_log.h"
-#include "sysutil/address_change_linux.h"
-#include "sysutil/trusted_helper.h"
+#include "netsetup/address_command.h"
+#include "netsetup/trusted_helper.h"
 
 extern char** environ;
 

@@ -1,7 +1,7 @@
 // The address change: through NetworkManager's connection profile when NetworkManager manages the
 // interface, else with ip (and dhclient or systemd-networkd's own client for DHCP), the configuration of
 // systemd-networkd or ifupdown rewritten to match.
-#include "sysutil/address_change_linux.h"
+#include "setip/address_change_linux.h"
 
 #include <sys/stat.h>
 
@@ -9,13 +9,44 @@
 #include <sstream>
 
 #include "address_store_linux.h"
-#include "elevation_stand_in.h"
-#include "sysutil/ip_setup.h"
+#include "netsetup/elevation_stand_in.h"
+#include "netsetup/ip_setup.h"
 
 namespace {
 
 constexpr int LeaseWaitMilliseconds = 60000;
 constexpr int LeasePollMilliseconds = 500;
+
+// What each service that configures an interface takes part in a change.
+struct ConfiguratorRole {
+  NetworkConfigurator configurator;
+  const char* name;  // as a technician knows it
+  // Writes the change into the service's configuration; nullptr where the helper keeps nothing for it.
+  bool (*store)(const AddressCommand& command, const std::string& device, unsigned index, ConfigurationFiles& files,
+                std::string& error);
+  CommandLine reload;        // makes the service read its configuration again; empty when it needs nothing
+  bool ownsDhcpClient;       // it runs the interface's DHCP client, so the helper starts and stops none
+  bool throughProfile;       // the whole change goes through the service's connection profile
+};
+
+bool StoreForIfupdown(const AddressCommand& command, const std::string& device, unsigned /* ifupdown names it */,
+                      ConfigurationFiles& files, std::string& error) {
+  return StoreIfupdownAddress(command, device, files, error);
+}
+
+const ConfiguratorRole ConfiguratorRoles[] = {
+    {NetworkConfigurator::None, "no network configuration service", nullptr, {}, false, false},
+    {NetworkConfigurator::NetworkManager, "NetworkManager", nullptr, {}, true, true},
+    {NetworkConfigurator::Networkd, "systemd-networkd", StoreNetworkdAddress, {"networkctl", "reload"}, true, false},
+    {NetworkConfigurator::Ifupdown, "ifupdown", StoreForIfupdown, {}, false, false},
+};
+
+const ConfiguratorRole& RoleOf(NetworkConfigurator configurator) {
+  for (const ConfiguratorRole& role : ConfiguratorRoles) {
+    if (role.configurator == configurator) return role;
+  }
+  return ConfiguratorRoles[0];
+}
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
@@ -73,18 +104,21 @@ class AddressChange {
                 const std::string& configRoot)
       : command_(command), device_(target.device), index_(target.index), runner_(runner), files_(configRoot),
         inSystemNamespace_(!configRoot.empty()),
-        configurator_(configRoot.empty() ? NetworkConfigurator::None
-                                         : DetectNetworkConfigurator(device_, index_, runner, configRoot)) {}
+        configurator_(RoleOf(configRoot.empty() ? NetworkConfigurator::None
+                                                : DetectNetworkConfigurator(device_, index_, runner, configRoot))) {}
 
   AddressChangeResult Apply() {
     if (!ReadAddresses(device_, runner_, old_))
       return Result(AddressUnchanged, "ip could not list the addresses of " + device_ + "; nothing was changed");
-    if (configurator_ == NetworkConfigurator::NetworkManager) return WithNetworkManager();
+    if (configurator_.throughProfile) return WithNetworkManager();
     return command_.dhcp ? StartDhcp() : SetStatic();
   }
 
  private:
   int Run(const CommandLine& argv) { return runner_.Run(argv, nullptr); }
+  void Reload() {
+    if (!configurator_.reload.empty()) Run(configurator_.reload);
+  }
   int AddAddress(const std::string& cidr) { return Run({"ip", "address", "add", cidr, "broadcast", "+", "dev", device_}); }
 
   AddressChangeResult Result(int status, const std::string& message) const { return {status, message}; }
@@ -102,7 +136,7 @@ class AddressChange {
   // Puts the old configuration and exactly the old addresses back after a failure half-way.
   AddressChangeResult PutBack(const std::string& reason) {
     files_.Restore();
-    if (configurator_ == NetworkConfigurator::Networkd) Run({"networkctl", "reload"});
+    Reload();
     if (dhcpClientStarted_) Run({"dhclient", "-x", "-pf", PidFile(), device_});
     std::vector<InterfaceAddress> now;
     if (!ReadAddresses(device_, runner_, now)) now = added_;  // at least what this change put there
@@ -125,25 +159,23 @@ class AddressChange {
   // Writes the change into the configuration of the service that configures the interface. A change
   // that cannot be written whole leaves the configuration as it was.
   bool Store(std::string& error) {
-    bool stored = true;
-    if (configurator_ == NetworkConfigurator::Networkd) stored = StoreNetworkdAddress(command_, device_, index_, files_, error);
-    if (configurator_ == NetworkConfigurator::Ifupdown) stored = StoreIfupdownAddress(command_, device_, files_, error);
+    const bool stored = !configurator_.store || configurator_.store(command_, device_, index_, files_, error);
     if (!stored) files_.Restore();
     return stored;
   }
 
   // How the change lasts, appended to a success.
   AddressChangeResult Done(const std::string& what, bool stored, const std::string& storeError) const {
-    if (inSystemNamespace_ && configurator_ == NetworkConfigurator::None)
+    if (inSystemNamespace_ && !configurator_.store)
       return Result(AddressChanged, what + "; no network configuration service configures " + device_ +
                                         ", so it lasts until the next start");
     if (!inSystemNamespace_)
       return Result(AddressChanged, what + "; " + device_ + " is outside the system's network namespace, where no "
                                         "configuration service keeps it, so it lasts until the next start");
     if (!stored)
-      return Result(AddressNotKept, what + ", but " + NetworkConfiguratorName(configurator_) +
+      return Result(AddressNotKept, what + ", but " + configurator_.name +
                                         " will not keep it for the next start: " + storeError);
-    return Result(AddressChanged, what + "; " + NetworkConfiguratorName(configurator_) + " keeps it for the next start");
+    return Result(AddressChanged, what + "; " + configurator_.name + " keeps it for the next start");
   }
 
   // A change whose new address is `kept` ends here: done when the interface shows exactly that address,
@@ -165,7 +197,7 @@ class AddressChange {
 
   // A DHCP client that ifupdown (or an earlier change) started would renew its lease over ours.
   void StopDhcpClient() {
-    if (configurator_ == NetworkConfigurator::Networkd || !files_.Exists("/run/dhclient." + device_ + ".pid")) return;
+    if (configurator_.ownsDhcpClient || !files_.Exists("/run/dhclient." + device_ + ".pid")) return;
     if (runner_.Installed("dhclient")) Run({"dhclient", "-x", "-pf", PidFile(), device_});
   }
 
@@ -186,7 +218,7 @@ class AddressChange {
     Run({"ip", "link", "set", "dev", device_, "up"});
     std::string storeError;
     const bool stored = Store(storeError);
-    if (stored && configurator_ == NetworkConfigurator::Networkd) Run({"networkctl", "reload"});
+    if (stored) Reload();
     StopDhcpClient();
     RemoveOldAddresses(cidr);
     return Settle(cidr, true, device_ + " now has " + cidr, stored, storeError);
@@ -200,12 +232,12 @@ class AddressChange {
       const bool stored = Store(storeError);
       return Done(device_ + " already takes its address from DHCP (" + Listed(old_) + ")", stored, storeError);
     }
-    const bool networkd = configurator_ == NetworkConfigurator::Networkd;
-    if (!networkd && !runner_.Installed("dhclient")) return Unchanged("no DHCP client (dhclient) is installed");
+    const bool ownClient = configurator_.ownsDhcpClient;
+    if (!ownClient && !runner_.Installed("dhclient")) return Unchanged("no DHCP client (dhclient) is installed");
     const bool stored = Store(storeError);
-    if (networkd) {
+    if (ownClient) {
       if (!stored) return Unchanged(storeError);
-      Run({"networkctl", "reload"});
+      Reload();
     } else {
       Run({"ip", "link", "set", "dev", device_, "up"});
       // dhclient -1 stays in front until it has a lease, then leaves a client running in the background.
@@ -280,7 +312,7 @@ class AddressChange {
   CommandRunner& runner_;
   ConfigurationFiles files_;
   const bool inSystemNamespace_;
-  const NetworkConfigurator configurator_;
+  const ConfiguratorRole& configurator_;
   std::vector<InterfaceAddress> old_;    // what the interface had before
   std::vector<InterfaceAddress> added_;  // what this change put there
   bool dhcpClientStarted_ = false;       // a dhclient of this change runs in the background

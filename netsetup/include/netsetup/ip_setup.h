@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "sysutil/network_adapters.h"
+#include "netsetup/address_command.h"
+#include "netsetup/network_adapters.h"
 
 constexpr int IpSetupAdapterButtons = 6;
-constexpr std::size_t NetshParameterLimit = 250;
 
 enum class IpRole { None, Client, Therapist, Dhcp };
 
@@ -44,6 +44,3 @@ IpSetupOutcome TrySetIpAddressWith(const IpSetupRequest& request, IpSetupSystem&
 // The network shell's parameter text for the role, empty when the computer already has the role's
 // address in group 10. For DHCP `oldAddress` becomes "127.0.0.2", so any real address ends the wait.
 std::string NetshParameters(IpRole role, int group, const std::string& adapterName, std::string& oldAddress);
-
-// An adapter name can go between double quotes only when it holds no double quote and no control character.
-bool IsQuotableAdapterName(const char* name);

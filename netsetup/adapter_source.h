@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "sysutil/network_adapters.h"
+#include "netsetup/network_adapters.h"
 
 // The adapters in the system's order; false when the list cannot be read.
 bool ReadAdapterRecords(std::vector<AdapterRecord>& out);

@@ -24,11 +24,12 @@ enum NetworkAdapterState : std::uint8_t {
   AdapterWithoutAddress = 2,
 };
 
-// The table of the last listing; ListNetworkAdapters clears and refills it.
-extern NetworkAdapterEntry NetworkAdapterTable[NetworkAdapterCount];
+// The process-wide NetworkAdapterTable, which only ListNetworkAdapters writes: it clears and refills the
+// table and returns it, or nullptr when the system's lists cannot be read.
+const NetworkAdapterEntry* ListNetworkAdapters();
 
-// Refreshes NetworkAdapterTable and returns it; nullptr when the system's lists cannot be read.
-NetworkAdapterEntry* ListNetworkAdapters();
+// The table as the last listing left it (cleared when that listing failed).
+const NetworkAdapterEntry* LastNetworkAdapterTable();
 
 // One adapter as the system lists it, in the system's order.
 struct AdapterRecord {

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "sysutil/network_interfaces_linux.h"
+#include "netsetup/network_interfaces_linux.h"
 
 namespace {
 

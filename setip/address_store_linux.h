@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "sysutil/address_command.h"
-#include "sysutil/command_runner_linux.h"
+#include "netsetup/address_command.h"
+#include "setip/command_runner_linux.h"
 
 enum class NetworkConfigurator { None, NetworkManager, Networkd, Ifupdown };
 
@@ -20,9 +20,6 @@ enum class NetworkConfigurator { None, NetworkManager, Networkd, Ifupdown };
 // inet" stanza; else None.
 NetworkConfigurator DetectNetworkConfigurator(const std::string& device, unsigned index, CommandRunner& runner,
                                               const std::string& configRoot);
-
-// The service's name as a technician knows it.
-const char* NetworkConfiguratorName(NetworkConfigurator configurator);
 
 // Configuration files changed by one address change, with what they held before, so that a change that
 // fails can be taken back. Files are replaced whole (a new file renamed over the old one), and the new

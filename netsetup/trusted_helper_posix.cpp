@@ -1,6 +1,6 @@
 // The protection test on the file and every folder above it, on the real path (folders resolved), so that
 // no link or folder an ordinary user controls can swap what root runs.
-#include "sysutil/trusted_helper.h"
+#include "netsetup/trusted_helper.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -98,16 +98,6 @@ NetworkConfigurator DetectNetworkConfigurator(const std::string& device, unsigne
   return NetworkConfigurator::None;
 }
 
-const char* NetworkConfiguratorName(NetworkConfigurator configurator) {
-  switch (configurator) {
-    case NetworkConfigurator::NetworkManager: return "NetworkManager";
-    case NetworkConfigurator::Networkd: return "systemd-networkd";
-    case NetworkConfigurator::Ifupdown: return "ifupdown";
-    case NetworkConfigurator::None: break;
-  }
-  return "no network configuration service";
-}
-
 std::string ConfigurationFiles::Under(const std::string& path) const {
   if (root_.empty() || root_ == "/") return path;
   return root_ + path;

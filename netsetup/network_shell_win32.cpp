@@ -3,7 +3,7 @@
 // first, which ordinary users can write to, and whatever netsh.exe lay there would run elevated. A netsh
 // that cannot be started (the consent prompt refused among other reasons) is told on the standard error
 // and in the Application event log, since the dialog shows only the address.
-#include "sysutil/network_shell.h"
+#include "netsetup/network_shell.h"
 
 #include <windows.h>
 #include <shellapi.h>

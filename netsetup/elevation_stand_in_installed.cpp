@@ -1,5 +1,5 @@
 // A build without its tests (the one that is installed) knows no stand-ins.
-#include "elevation_stand_in.h"
+#include "netsetup/elevation_stand_in.h"
 
 bool FindElevationStandIn(ElevationStandIn&) { return false; }
 

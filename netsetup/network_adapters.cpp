@@ -1,14 +1,14 @@
 // The adapter listing: the name filters, the address rows and the labels of NetworkAdapterTable.
-#include "sysutil/network_adapters.h"
+#include "netsetup/network_adapters.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "adapter_source.h"
 
-NetworkAdapterEntry NetworkAdapterTable[NetworkAdapterCount];
-
 namespace {
+
+NetworkAdapterEntry NetworkAdapterTable[NetworkAdapterCount];
 
 // The friendly name as the 8-bit text the table holds (the system's conversion stops at 300).
 constexpr std::size_t ConvertedNameLimit = 300;
@@ -81,7 +81,7 @@ void FillNetworkAdapterTable(const std::vector<AdapterRecord>& adapters,
   }
 }
 
-NetworkAdapterEntry* ListNetworkAdapters() {
+const NetworkAdapterEntry* ListNetworkAdapters() {
   std::memset(NetworkAdapterTable, 0, sizeof NetworkAdapterTable);
   std::vector<AdapterRecord> adapters;
   std::vector<AddressRecord> addresses;
@@ -89,3 +89,5 @@ NetworkAdapterEntry* ListNetworkAdapters() {
   FillNetworkAdapterTable(adapters, addresses, NetworkAdapterTable);
   return NetworkAdapterTable;
 }
+
+const NetworkAdapterEntry* LastNetworkAdapterTable() { return NetworkAdapterTable; }
