@@ -12,7 +12,7 @@
 #include "link/link.h"
 #include "platform/tavik_path.h"
 #include "probe_state.h"
-#include "sound_player.h"
+#include "sound/sound_player.h"
 
 LinkConnection* GameLink = nullptr;
 char ResolverErrorText[ResolverErrorTextSize] = "";

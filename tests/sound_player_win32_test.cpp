@@ -1,6 +1,6 @@
 // The local reward sound through the system's wave player: it returns when the sound is over, and a
 // computer without a sound device, or a missing file, makes it return quietly instead of hanging.
-#include "sound_player.h"
+#include "sound/sound_player.h"
 
 #include <gtest/gtest.h>
 

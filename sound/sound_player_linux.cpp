@@ -1,6 +1,6 @@
 // Linux: the file is decoded with libsndfile and played on ALSA's "default" device; the drain at the end
 // makes the call return only when the last frame has been heard.
-#include "sound_player.h"
+#include "sound/sound_player.h"
 
 #include <alsa/asoundlib.h>
 #include <sndfile.h>

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "game_echo.h"
+#include "gameecho/game_echo.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // The stand-in game computer's serving loop over the link library.
-#include "game_echo.h"
+#include "gameecho/game_echo.h"
 
 #include <chrono>
 #include <cstdint>
 #include <string>
 
 #include "link/link.h"
-#include "sound_player.h"
+#include "sound/sound_player.h"
 #include "platform/tavik_path.h"
 
 namespace {
