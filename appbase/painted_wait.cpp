@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <future>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -29,7 +30,12 @@ int RunKeepingWindowsPainted(const std::function<int()>& work) {
   if (installedPump == nullptr) return work();
   std::packaged_task<int()> task(work);
   std::future<int> result = task.get_future();
-  std::thread helper(std::move(task));
+  std::thread helper;
+  try {
+    helper = std::thread(std::move(task));
+  } catch (const std::system_error&) {
+    return work();  // no thread to be had: the plain wait, with the windows unpainted meanwhile
+  }
   while (result.wait_for(PaintPumpInterval) != std::future_status::ready) installedPump();
   helper.join();
   return result.get();

@@ -30,8 +30,7 @@ bool SameName(const char* a, const char* b) {
 struct LinkResolver::Entry {
   Phase phase = Phase::Free;
   char name[NameSize] = {};
-  bool answered = false; // an answer is at hand, perhaps expired
-  bool hasAddress = false;
+  bool hasAddress = false; // addresses are at hand, perhaps expired
   std::uint32_t addresses[AddressesKept] = {};
   int found = 0;
   std::uint32_t answeredAt = 0;
@@ -49,9 +48,17 @@ struct LinkResolver::State {
   std::vector<Entry> entries;
   int running = 0;
 
+  // Addresses found within their life. A lookup that found none is never fresh: the name may have come
+  // up since (a computer started, its name registered), so it is asked again at its next announcement.
   bool Fresh(const Entry& e, std::uint32_t now) const {
-    std::uint32_t life = e.hasAddress ? limits.answerLifeMs : limits.failureLifeMs;
-    return e.phase == Phase::Answered && now - e.answeredAt < life;
+    return e.phase == Phase::Answered && e.hasAddress && now - e.answeredAt < limits.answerLifeMs;
+  }
+
+  // Whether the answer at hand decides for a name heard at `heardAt`: fresh addresses, or a lookup that
+  // found none and ended no earlier than the name was heard.
+  bool Decides(const Entry& e, std::uint32_t heardAt, std::uint32_t now) const {
+    return Fresh(e, now) || (e.phase == Phase::Answered && !e.hasAddress &&
+                             static_cast<std::int32_t>(e.answeredAt - heardAt) >= 0);
   }
 
   Entry* Find(const char* name) {
@@ -88,7 +95,6 @@ void LinkResolver::LookUp(std::shared_ptr<State> state, int index) {
   std::lock_guard<std::mutex> hold(state->lock);
   Entry& entry = state->entries[static_cast<size_t>(index)];
   entry.phase = Phase::Answered;
-  entry.answered = true;
   entry.hasAddress = hasAddress;
   entry.found = hasAddress ? std::min(found, AddressesKept) : 0;
   std::copy(addresses, addresses + entry.found, entry.addresses);
@@ -102,7 +108,7 @@ LinkResolver::LinkResolver(Lookup lookup, LinkResolverLimits limits) : state_(st
   state_->entries.resize(static_cast<size_t>(std::max(limits.namesKept, 1)));
 }
 
-LinkNameVerdict LinkResolver::Check(const char* name, std::uint32_t address) {
+LinkNameVerdict LinkResolver::Check(const char* name, std::uint32_t address, std::uint32_t heardAt) {
   std::uint32_t numeric = 0;
   if (LinkNetParseAddress(name, &numeric) == 0) return numeric == address ? LinkNameAtAddress : LinkNameElsewhere;
   if (std::strlen(name) >= static_cast<size_t>(NameSize)) return LinkNameElsewhere;
@@ -110,14 +116,14 @@ LinkNameVerdict LinkResolver::Check(const char* name, std::uint32_t address) {
   std::lock_guard<std::mutex> hold(state_->lock);
   std::uint32_t now = LinkMilliseconds();
   Entry* entry = state_->Find(name);
-  if (entry != nullptr && state_->Fresh(*entry, now)) return entry->Verdict(address);
+  if (entry != nullptr && state_->Decides(*entry, heardAt, now)) return entry->Verdict(address);
   if (entry == nullptr || entry->phase == Phase::Answered) {
     Entry* started = StartLookUp(name, entry, now);
     if (entry == nullptr) entry = started;
   }
-  // An expired answer still decides while its name is looked up again, so that a known peer's
-  // announcement is not taken for a stranger's each time its answer expires.
-  return entry != nullptr && entry->answered ? entry->Verdict(address) : LinkNameUnknown;
+  // Expired addresses still decide while their name is looked up again, so that a known peer's
+  // announcement does not wait for a name server each time its answer expires.
+  return entry != nullptr && entry->hasAddress ? entry->Verdict(address) : LinkNameUnknown;
 }
 
 LinkResolver::Entry* LinkResolver::StartLookUp(const char* name, Entry* entry, std::uint32_t now) {

@@ -4,16 +4,15 @@
 #include "link_socket_threads.h"
 
 #include "link/link_events.h"
+#include "link_announcements.h"
 #include "link_locks.h"
 #include "link_queue.h"
 #include "link_record.h"
-#include "link_resolver.h"
 #include "link_shared.h"
 #include "link_socket_fields.h"
 #include "link_wire.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -21,8 +20,10 @@
 namespace {
 
 constexpr int SelectWaitUs = 500000;
+constexpr std::uint32_t SelectWaitMs = SelectWaitUs / 1000;
+// How often a client looks whether the answers its waiting announcements wait for have come.
+constexpr std::uint32_t AnswerLookInMs = 50;
 constexpr int AnnouncementSize = 72;
-constexpr int AnnouncementNameSize = 64;
 constexpr int AnnouncementsAtFirstPace = 20;
 constexpr std::uint32_t FirstAnnouncePaceMs = 1000;
 constexpr std::uint32_t LaterAnnouncePaceMs = 5000;
@@ -34,12 +35,6 @@ void Record(LinkConnection* link, int code, std::uint32_t a, std::uint32_t b, st
 std::uint32_t AsWord(int value) { return static_cast<std::uint32_t>(value); }
 
 void AddressText(LinkNetAddress a, char (&text)[16]) { LinkNetAddressText(a.address, text, sizeof text); }
-
-bool EqualsIgnoringCase(const char* a, const char* b) {
-  for (; *a && *b; a++, b++)
-    if (std::toupper(static_cast<unsigned char>(*a)) != std::toupper(static_cast<unsigned char>(*b))) return false;
-  return *a == *b;
-}
 
 // Common start of both threads: report the local ends of the sockets, then announce the thread running.
 void ThreadStart(LinkConnection* link, bool server) {
@@ -63,7 +58,7 @@ void ThreadStart(LinkConnection* link, bool server) {
 // lets the rest of the select's time-out pass before it tries again, so that it never spins, and still
 // sees a stop request within that time.
 void WaitOutFailedPass(LinkConnection* link, std::uint32_t selectStart) {
-  while (LinkLoad(link->runFlag) != 0 && LinkMilliseconds() - selectStart < SelectWaitUs / 1000)
+  while (LinkLoad(link->runFlag) != 0 && LinkMilliseconds() - selectStart < SelectWaitMs)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
@@ -187,37 +182,21 @@ bool ClientTcpReceive(LinkConnection* link, ClientPass& pass) {
   return ReplaceTcpSocket(link);
 }
 
-// An announcement names the client's peer by name, or by a name that resolves to the peer's address. The
-// thread never waits for a lookup: a name whose answer is not at hand does not match yet, and the server's
-// next announcement, a second later, finds the answer.
-bool AnnouncesPeer(LinkConnection* link, const std::uint8_t* message, int length) {
-  char name[AnnouncementNameSize + 1] = {};
-  if (length > 4) std::memcpy(name, message + 4, static_cast<size_t>(std::min(AnnouncementNameSize, length - 4)));
-  if (name[0] == '\0') return false;
-  if (EqualsIgnoringCase(name, link->peerName)) return true;
-  return LinkAnnouncementResolver().Check(name, LinkAddressOf(link->tcpPeer).address) == LinkNameAtAddress;
-}
-
-void ClientDatagram(LinkConnection* link, const std::uint8_t* message, int n) {
+void ClientDatagram(LinkConnection* link, LinkAnnouncementReader& announcements, const std::uint8_t* message,
+                    int n) {
   bool connected = LinkLoad(link->status) != 0;
   int code = message[LinkOffsetCode];
   if (code == LinkPokeCode) {
     if (!connected) LinkStore(link->connectState, LinkConnectStateAgain);
   } else if (code == LinkAnnounceCode) {
-    if (connected || link->noAnnounce) return;
-    if (AnnouncesPeer(link, message, n)) {
-      LinkStore(link->connectState, LinkConnectStateAgain);
-      Record(link, LinkEventClientAnnouncementMatched, AsWord(n), 0, 0);
-    } else {
-      LinkEnqueueMessage(link, message, n, LinkDatagramQueue, "udpsocket");
-    }
+    if (!connected && !link->noAnnounce) announcements.Take(link, message, n);
   } else {
     LinkEnqueueMessage(link, message, n, LinkDatagramQueue, "udpsocket");
   }
 }
 
 // False when the datagram was empty: the next pass starts at once.
-bool ClientUdpReceive(LinkConnection* link, ClientPass& pass) {
+bool ClientUdpReceive(LinkConnection* link, ClientPass& pass, LinkAnnouncementReader& announcements) {
   LinkDebugPrint("C udp message received\n");
   std::uint8_t message[LinkReceiveBufferSize];
   int n = LinkNetReceiveFrom(LinkLoad(link->udpSocket), message, sizeof message);
@@ -225,7 +204,7 @@ bool ClientUdpReceive(LinkConnection* link, ClientPass& pass) {
   Record(link, LinkEventClientUdpReceived, AsWord(n), 0, 0);
   if (n < 0) return true;
   if (n == 0) return false;
-  ClientDatagram(link, message, n);
+  ClientDatagram(link, announcements, message, n);
   if (LinkLoad(link->status) == 0) pass.quiet = true;
   return true;
 }
@@ -240,6 +219,21 @@ void ClientWritable(LinkConnection* link, const ClientPass& pass) {
   LinkStore(link->connectState, LinkConnectStateWritable);
   LinkStore(link->status, LinkStatusWritable);
   Record(link, LinkEventClientWritable, AsWord(pass.lastResult), 0, 0);
+}
+
+// The client pass's select. While announcements wait it also wakes every AnswerLookInMs to decide those
+// whose answer came, yet it ends only at activity or after the whole wait, so that the connect attempts
+// keep their pace of one per quiet half second.
+int ClientSelect(LinkConnection* link, LinkAnnouncementReader& announcements, LinkNetSet* read,
+                 LinkNetSet* write) {
+  std::uint32_t start = LinkMilliseconds();
+  for (;;) {
+    announcements.DecideWaiting(link, false);
+    std::uint32_t left = SelectWaitMs - std::min(LinkMilliseconds() - start, SelectWaitMs);
+    bool lookIn = announcements.Waiting() && left > AnswerLookInMs;
+    int rc = LinkNetSelect(read, write, static_cast<int>(lookIn ? AnswerLookInMs : left) * 1000);
+    if (rc != 0 || !lookIn || LinkLoad(link->runFlag) == 0) return rc;
+  }
 }
 
 bool WantsConnect(LinkConnection* link) {
@@ -282,7 +276,7 @@ void BuildAnnouncement(LinkConnection* link, std::uint8_t* a) {
   std::memset(a, 0, AnnouncementSize);
   a[LinkOffsetCode] = LinkAnnounceCode;
   LinkPutU16(a + LinkOffsetLength, AnnouncementSize);
-  std::memcpy(a + 4, link->hostName, strnlen(link->hostName, AnnouncementNameSize));
+  std::memcpy(a + LinkAnnouncementNameOffset, link->hostName, strnlen(link->hostName, LinkAnnouncementNameSize));
 }
 
 void MaybeAnnounce(LinkConnection* link, std::uint8_t* announcement) {
@@ -292,7 +286,8 @@ void MaybeAnnounce(LinkConnection* link, std::uint8_t* announcement) {
   if (now - link->lastAnnounce <= pace) return;
   if (link->announceCount < AnnouncementsAtFirstPace) link->announceCount++;
   link->lastAnnounce = now;
-  if (announcement[LinkOffsetCode] != LinkAnnounceCode || announcement[3] != 0 || announcement[4] == 0)
+  if (announcement[LinkOffsetCode] != LinkAnnounceCode || announcement[3] != 0 ||
+      announcement[LinkAnnouncementNameOffset] == 0)
     BuildAnnouncement(link, announcement);
   announcement[LinkOffsetSubcode]++;
   LinkNetSendTo(LinkLoad(link->udpSocket), announcement, AnnouncementSize, LinkUdpPeer(link));
@@ -419,6 +414,7 @@ void LinkClientThread(LinkConnection* link) {
   LinkStore(link->connectState, LinkConnectStateWanted);
   LinkStore(link->status, LinkStatusNotConnected);
   ClientPass pass;
+  LinkAnnouncementReader announcements;
   while (LinkLoad(link->runFlag) != 0) {
     if (WantsConnect(link) && pass.quiet && ConnectAtTop(link, pass)) continue;
     LinkSocket tcp = LinkLoad(link->tcpSocket);
@@ -433,7 +429,7 @@ void LinkClientThread(LinkConnection* link) {
     if (!pass.quiet) TraceAndRecord(link, 0, &read, &write, writeUsed, "C before", LinkEventClientSelectBefore);
 
     std::uint32_t selectStart = LinkMilliseconds();
-    int rc = LinkNetSelect(&read, writeUsed ? &write : nullptr, SelectWaitUs);
+    int rc = ClientSelect(link, announcements, &read, writeUsed ? &write : nullptr);
     pass.lastResult = rc;
     if (LinkLoad(link->runFlag) == 0) break;
     if (rc < 0) {
@@ -452,13 +448,15 @@ void LinkClientThread(LinkConnection* link) {
     TraceAndRecord(link, rc, &readyRead, &readyWrite, writeUsed, "C after", LinkEventClientSelectAfter);
     if (LinkNetSetReady(&read, tcp) && !link->datagramOnly && LinkLoad(link->status) != 0 &&
         !ClientTcpReceive(link, pass)) {
+      announcements.DecideWaiting(link, true);
       LinkStore(link->threadRunning, 0);
       return;
     }
-    if (LinkNetSetReady(&read, LinkLoad(link->udpSocket)) && !ClientUdpReceive(link, pass)) continue;
+    if (LinkNetSetReady(&read, LinkLoad(link->udpSocket)) && !ClientUdpReceive(link, pass, announcements)) continue;
     if (writeUsed && !link->datagramOnly && LinkNetSetReady(&write, tcp) && LinkLoad(link->tcpSocket) == tcp)
       ClientWritable(link, pass);
   }
+  announcements.DecideWaiting(link, true);
   LinkStore(link->threadRunning, 0);
 }
 

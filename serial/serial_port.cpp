@@ -159,12 +159,9 @@ void RunBackgroundWrite(SerialPortState* port) {
   const int count = static_cast<int>(port->writeBuffer.size());
   const int written = port->device->write(port->writeBuffer.data(), count, port->writeCancel);
   port->bytesWritten = std::max(written, 0);
-  if (written < 0) {
-    KeepFailure(port->device->lastFailure());
-    port->writeStatus = SerialPortIoFailed;
-  } else {
-    port->writeStatus = 0;
-  }
+  // A write stopped by the port's close has no failure of its own to keep.
+  if (written < count && !port->writeCancel) KeepFailure(port->device->lastFailure());
+  port->writeStatus = written < count ? SerialPortIoFailed : 0;
 }
 
 void RunWatch(SerialPortState* port) {
@@ -327,8 +324,9 @@ int SerialPortWrite(int index, const void* bytes, int count) {
   if (port->writeStatus == SerialPortBusy) return SerialPortBusy;
   if (Module().defaults.backgroundWrites) return StartBackgroundWrite(*port, bytes, count);
   static const std::atomic<bool> never{false};
+  // All bytes or a failure: a write that stopped short has cut the peer's message.
   const int written = port->device->write(static_cast<const uint8_t*>(bytes), count, never);
-  if (written < 0) {
+  if (written < count) {
     KeepFailure(port->device->lastFailure());
     return SerialPortIoFailed;
   }

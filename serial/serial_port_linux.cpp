@@ -21,7 +21,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A write makes no progress for this long (flow control holding it) before it reports a short count.
+// A write makes no progress for this long (flow control holding it, a peer that reads nothing) before it
+// gives up.
 constexpr auto WriteStallLimit = std::chrono::seconds(3);
 constexpr int WatchPollMs = 20;
 
@@ -143,11 +144,14 @@ class PosixSerialDevice final : public SerialDevice {
         continue;
       }
       if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        if (done > 0) return done;
         fail();
-        return -1;
+        return done > 0 ? done : -1;
       }
-      if (Clock::now() - progress > WriteStallLimit) break;
+      if (Clock::now() - progress > WriteStallLimit) {
+        errno = ETIMEDOUT;
+        fail();
+        break;
+      }
       pollfd p{fd_, POLLOUT, 0};
       poll(&p, 1, WatchPollMs);
     }

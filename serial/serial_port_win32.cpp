@@ -19,8 +19,13 @@ namespace {
 // Bytes per write request, so that a cancelled background write stops between pieces.
 constexpr DWORD WritePiece = 256;
 // A write that moves no byte for this long (flow control holding it, a peer that reads nothing) gives
-// up with the count sent so far, as on every platform, instead of holding its caller for ever.
+// up, as on every platform, instead of holding its caller for ever. A slow line (110 baud moves 256
+// bytes in 23 s) or a flow-control pause keeps the write going as long as bytes move.
 constexpr DWORD WriteStallLimitMs = 3000;
+// Each write request ends after this long with what it moved, so that a stall is measured to within it.
+constexpr DWORD WriteRequestMs = 250;
+// How long a write request may overrun its time-out before it is cancelled (a device that ignores it).
+constexpr DWORD WriteRequestLimitMs = 2 * WriteRequestMs;
 // A read returns at once by its time-outs; this only bounds a device that ignores them.
 constexpr DWORD ReadLimitMs = 500;
 // How often a waiting thread looks at its stop flag.
@@ -68,7 +73,7 @@ class Win32SerialDevice final : public SerialDevice {
   bool setImmediateReads() override {
     COMMTIMEOUTS t{};
     t.ReadIntervalTimeout = MAXDWORD;  // with both read totals 0: return at once with what has arrived
-    t.WriteTotalTimeoutConstant = WriteStallLimitMs;  // per piece: a piece that moves nothing ends the write
+    t.WriteTotalTimeoutConstant = WriteRequestMs;  // per request: the write loop watches for progress
     return SetCommTimeouts(h_, &t) ? true : fail();
   }
 
@@ -174,16 +179,24 @@ class Win32SerialDevice final : public SerialDevice {
 
   int write(const uint8_t* bytes, int count, const std::atomic<bool>& cancel) override {
     int done = 0;
+    ULONGLONG lastMoved = GetTickCount64();
     while (done < count && !cancel) {
       const DWORD piece = std::min<DWORD>(WritePiece, static_cast<DWORD>(count - done));
       auto request = std::make_unique<Request>(piece);
       std::copy(bytes + done, bytes + done + piece, request->data());
       const BOOL started = request->ready() && WriteFile(h_, request->data(), piece, nullptr, request->get());
       DWORD wrote = 0;
-      const Outcome outcome = finish(request, started, WriteStallLimitMs, &cancel, wrote);
+      const Outcome outcome = finish(request, started, WriteRequestLimitMs, &cancel, wrote);
       done += static_cast<int>(wrote);
-      if (outcome == Outcome::Failed) return done > 0 ? done : (fail(), -1);
-      if (outcome == Outcome::Stopped || wrote < piece) break;  // stopped, or stalled for the whole limit
+      if (outcome == Outcome::Failed) return fail(), done > 0 ? done : -1;
+      // A request that did not even come back when cancelled may still send its piece: none follows it.
+      if (request && wrote > 0) {
+        lastMoved = GetTickCount64();
+      } else if (!request || GetTickCount64() - lastMoved >= WriteStallLimitMs) {
+        SetLastError(ERROR_TIMEOUT);
+        fail();
+        break;
+      }
     }
     return done;
   }
@@ -229,7 +242,9 @@ class Win32SerialDevice final : public SerialDevice {
       CancelIoEx(h_, request->get());
       if (WaitForSingleObject(event, CancelLimitMs) != WAIT_OBJECT_0) return abandon(request, Outcome::Stopped);
     }
-    const BOOL ok = GetOverlappedResult(h_, request->get(), &transferred, FALSE);
+    // A request ended by its time-out has moved what it could: Windows reports it as a success, Wine as
+    // the time-out error, both with the count.
+    const bool ok = GetOverlappedResult(h_, request->get(), &transferred, FALSE) || GetLastError() == ERROR_TIMEOUT;
     if (ok) return completed ? Outcome::Done : Outcome::Stopped;
     return GetLastError() == ERROR_OPERATION_ABORTED ? Outcome::Stopped : Outcome::Failed;
   }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -28,11 +29,11 @@ using linktest::UdpEnd;
 using linktest::WaitFor;
 
 // Stands in for name servers that answer only while the test lets them: a name that begins with "peer"
-// is at 127.0.0.1, any other has no address. A lookup that waited while a link thread or its stop waited
-// for it would hang the test.
+// is at 127.0.0.1 (while peers are known), any other has no address. A lookup that waited while a link
+// thread or its stop waited for it would hang the test.
 std::mutex namesLock;
 std::condition_variable namesChanged;
-bool namesAnswer = true;
+bool namesAnswer = true, peersKnown = true;
 int lookupsStarted = 0, lookupsAnswered = 0;
 
 int HeldLookup(const char* name, std::uint32_t* addresses, int, int* found) {
@@ -40,14 +41,15 @@ int HeldLookup(const char* name, std::uint32_t* addresses, int, int* found) {
   lookupsStarted++;
   namesChanged.wait(hold, [] { return namesAnswer; });
   lookupsAnswered++;
-  *found = std::strncmp(name, "peer", 4) == 0 ? 1 : 0;
+  *found = peersKnown && std::strncmp(name, "peer", 4) == 0 ? 1 : 0;
   addresses[0] = Loopback;
   return *found == 1 ? 0 : LinkErrHostNotFound;
 }
 
-void LetNamesAnswer(bool answer) {
+void LetNamesAnswer(bool answer, bool knowPeers = true) {
   std::lock_guard<std::mutex> hold(namesLock);
   namesAnswer = answer;
+  peersKnown = knowPeers;
   namesChanged.notify_all();
 }
 
@@ -75,33 +77,38 @@ TEST(AnnouncementResolverTest, LooksUpTwoNamesAtOnceAndDecidesOnlyFromAnswersAtH
   LinkResolver resolver(HeldLookup, limits);
   LetNamesAnswer(false);
   int started = Lookups(lookupsStarted), answered = Lookups(lookupsAnswered);
+  std::uint32_t heard = LinkMilliseconds();
   for (const char* name : {"peer-one", "PEER-ONE", "nobody", "peer-two"})
-    EXPECT_EQ(resolver.Check(name, Loopback), LinkNameUnknown) << name;
-  EXPECT_EQ(resolver.Check("127.0.0.1", Loopback), LinkNameAtAddress) << "an address needs no lookup";
+    EXPECT_EQ(resolver.Check(name, Loopback, heard), LinkNameUnknown) << name;
+  EXPECT_EQ(resolver.Check("127.0.0.1", Loopback, heard), LinkNameAtAddress) << "an address needs no lookup";
 
   LetNamesAnswer(true);
   ASSERT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 2; }, 3000));
   EXPECT_EQ(Lookups(lookupsStarted), started + 2) << "PEER-ONE is peer-one, and peer-two found two running";
-  EXPECT_EQ(resolver.Check("nobody", Loopback), LinkNameElsewhere) << "no address is an answer kept too";
+  EXPECT_EQ(resolver.Check("nobody", Loopback, heard), LinkNameElsewhere) << "no address, for what was heard before";
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::uint32_t heardAgain = LinkMilliseconds();
+  EXPECT_EQ(resolver.Check("nobody", Loopback, heardAgain), LinkNameUnknown) << "heard since: asked again";
+  EXPECT_TRUE(WaitFor([&] { return resolver.Check("nobody", Loopback, heardAgain) == LinkNameElsewhere; }, 3000));
   LetNamesAnswer(false);
   // Expired at once, the answer still decides while the name is looked up again (once a lookup is free).
-  EXPECT_TRUE(WaitFor([&] { return resolver.Check("Peer-One", Loopback) == LinkNameAtAddress; }, 3000));
-  EXPECT_EQ(resolver.Check("peer-one", Loopback + 1), LinkNameElsewhere);
-  EXPECT_EQ(resolver.Check("peer-two", Loopback), LinkNameUnknown) << "looked up only now";
+  EXPECT_TRUE(WaitFor([&] { return resolver.Check("Peer-One", Loopback, heard) == LinkNameAtAddress; }, 3000));
+  EXPECT_EQ(resolver.Check("peer-one", Loopback + 1, heard), LinkNameElsewhere);
+  EXPECT_EQ(resolver.Check("peer-two", Loopback, heard), LinkNameUnknown) << "looked up only now";
 
   // With both lookups held busy (peer-one's and a stranger's), peer-two's expired answer still decides.
   LetNamesAnswer(true);
-  ASSERT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 4; }, 3000));
+  ASSERT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 5; }, 3000));
   LetNamesAnswer(false);
   started = Lookups(lookupsStarted);
   ASSERT_TRUE(WaitFor([&] {
-    resolver.Check("peer-one", Loopback);
-    resolver.Check("stranger", Loopback);
+    resolver.Check("peer-one", Loopback, heard);
+    resolver.Check("stranger", Loopback, heard);
     return Lookups(lookupsStarted) == started + 2;
   }, 3000));
-  EXPECT_EQ(resolver.Check("peer-two", Loopback), LinkNameAtAddress);
+  EXPECT_EQ(resolver.Check("peer-two", Loopback, heard), LinkNameAtAddress);
   LetNamesAnswer(true);
-  EXPECT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 6; }, 3000)) << "none left for the next test";
+  EXPECT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 7; }, 3000)) << "none left for the next test";
 }
 
 class SocketTest : public ::testing::Test {
@@ -138,6 +145,22 @@ class SocketTest : public ::testing::Test {
     WaitFor([&] { return (n = LinkReceive(link, selector, m.data(), 1600)) != 0; }, milliseconds);
     m.resize(static_cast<size_t>(n));
     return m;
+  }
+
+  // Sends a server's announcement of `name` to the client's datagram port.
+  int Announce(UdpEnd& sender, const char* name) {
+    std::uint8_t a[72] = {LinkAnnounceCode, 1, 72, 0};
+    std::strncpy(reinterpret_cast<char*>(a + 4), name, 64);
+    return sender.SendTo(t, a, sizeof a);
+  }
+
+  // The names of the announcements in the client's datagram queue, which this empties, in sorted order.
+  std::vector<std::string> QueuedNames() {
+    std::vector<std::string> names;
+    for (auto m = Next(client, 1, 0); m.size() == 72; m = Next(client, 1, 0))
+      names.emplace_back(reinterpret_cast<const char*>(m.data() + 4));
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   int t = 0;
@@ -286,47 +309,73 @@ TEST_F(SocketTest, NoAnnounceServerStaysQuiet) {
 }
 
 TEST_F(SocketTest, ForeignAnnouncementIsQueuedUnlessAnnouncementsAreOff) {
-  std::uint8_t a[72] = {237, 1, 72, 0};
-  std::strcpy(reinterpret_cast<char*>(a + 4), "no-such-host.invalid");
   UdpEnd sender(linktest::FreeTPort());
   OpenClient(LinkFlagDatagramOnly);
-  ASSERT_EQ(sender.SendTo(t, a, sizeof a), 72);
+  ASSERT_EQ(Announce(sender, "no-such-host.invalid"), 72);
   auto m = Next(client, 1);
   ASSERT_EQ(m.size(), 72u) << "a name that is not the peer's is an ordinary datagram";
   LinkDisconnect(client);
 
   OpenClient(LinkFlagDatagramOnly | LinkFlagNoAnnounce);
-  ASSERT_EQ(sender.SendTo(t, a, sizeof a), 72);
+  ASSERT_EQ(Announce(sender, "no-such-host.invalid"), 72);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(LinkPending(client, 1), 0) << "neither matched nor queued";
 }
 
 TEST_F(SocketTest, MatchingAnnouncementIsNotQueued) {
-  std::uint8_t a[72] = {237, 1, 72, 0};
-  std::strcpy(reinterpret_cast<char*>(a + 4), "127.0.0.1");
   UdpEnd sender(linktest::FreeTPort());
   OpenClient(LinkFlagDatagramOnly);
-  ASSERT_EQ(sender.SendTo(t, a, sizeof a), 72);
+  ASSERT_EQ(Announce(sender, "127.0.0.1"), 72);
   ASSERT_TRUE(WaitFor([&] { return LinkLoad(client->connectState) == 4; }, 2000));
   EXPECT_EQ(LinkPending(client, 1), 0);
 }
 
+// The peer's announcement waits for its name's answer, however it comes late: after the lookups of two
+// strangers' names held both places, and after an earlier lookup of the name found nothing.
+TEST_F(SocketTest, PeerAnnouncementWaitsForItsNamesAnswerAndIsNeverQueued) {
+  HeldNameServers names;
+  UdpEnd sender(linktest::FreeTPort());
+  OpenClient(LinkFlagDatagramOnly);
+  int started = Lookups(lookupsStarted);
+  for (const char* name : {"stranger-one", "stranger-two", "peer-game"}) ASSERT_EQ(Announce(sender, name), 72);
+  ASSERT_TRUE(WaitFor([&] { return Lookups(lookupsStarted) == started + 2; }, 2000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(LinkPending(client, 1), 0) << "all three wait for their names' answers";
+  LetNamesAnswer(true);
+  EXPECT_TRUE(WaitFor([&] { return LinkLoad(client->connectState) == 4; }, 2000)) << "the peer's, once looked up";
+  EXPECT_EQ(QueuedNames(), (std::vector<std::string>{"stranger-one", "stranger-two"}));
+
+  LetNamesAnswer(true, false);
+  ASSERT_EQ(Announce(sender, "peer-late"), 72);
+  EXPECT_EQ(Next(client, 1).size(), 72u) << "the name has no address yet";
+  LinkDisconnect(client);
+  LetNamesAnswer(true, true);
+  OpenClient(LinkFlagDatagramOnly);
+  ASSERT_EQ(Announce(sender, "peer-late"), 72);
+  EXPECT_TRUE(WaitFor([&] { return LinkLoad(client->connectState) == 4; }, 2000)) << "asked again, and found";
+  EXPECT_EQ(LinkPending(client, 1), 0);
+}
+
+// A name server that never answers: the announcement waits its time and is then taken for a stranger's,
+// and a stop neither waits for the lookup nor loses the announcement waiting at the time.
 TEST_F(SocketTest, AnnouncementLookupsNeverHoldUpTheLinkThreadOrItsStop) {
   HeldNameServers names;
-  std::uint8_t a[72] = {237, 1, 72, 0};
-  std::strcpy(reinterpret_cast<char*>(a + 4), "peer-game");
   UdpEnd sender(linktest::FreeTPort());
   OpenClient(LinkFlagDatagramOnly);
   int answered = Lookups(lookupsAnswered);
-  ASSERT_EQ(sender.SendTo(t, a, sizeof a), 72);
-  EXPECT_EQ(Next(client, 1).size(), 72u) << "no answer at hand: not the peer yet, queued at once";
+  ASSERT_EQ(Announce(sender, "peer-game"), 72);
+  EXPECT_EQ(Next(client, 1, 3000).size(), 72u) << "no answer within the wait";
+  EXPECT_EQ(LinkLoad(client->connectState), 1);
+  ASSERT_EQ(Announce(sender, "peer-game"), 72);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(LinkDisconnect(client), 0);
+  EXPECT_EQ(QueuedNames(), std::vector<std::string>{"peer-game"}) << "the waiting one, decided at the stop";
   EXPECT_EQ(Lookups(lookupsAnswered), answered) << "the stop ended while the lookup still waits";
 
   LetNamesAnswer(true);
   ASSERT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 1; }, 3000));
   OpenClient(LinkFlagDatagramOnly);
-  ASSERT_EQ(sender.SendTo(t, a, sizeof a), 72);
+  ASSERT_EQ(Announce(sender, "peer-game"), 72);
   EXPECT_TRUE(WaitFor([&] { return LinkLoad(client->connectState) == 4; }, 2000)) << "the answer now at hand matches";
   EXPECT_EQ(LinkPending(client, 1), 0);
   LinkDisconnect(client);

@@ -129,6 +129,16 @@ TEST_F(SerialPtyTest, ImmediateReadsPendingByteAndDataMask) {
   EXPECT_EQ(SerialPortInQueue(2), 0);
 }
 
+// A peer that reads nothing: once no byte has moved for 3 s the write gives up, whole or not at all.
+TEST_F(SerialPtyTest, WriteThatStallsFailsWithTheTimeOut) {
+  ASSERT_EQ(SerialPortOpen(2, 4000, 4000), 0);
+  const auto flood = Pattern(1 << 20, 3);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(SerialPortWrite(2, flood.data(), static_cast<int>(flood.size())), SerialPortIoFailed);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(SerialPortLastError(nullptr, 0), 1460);  // the time-out, in the platform's numbering
+}
+
 TEST_F(SerialPtyTest, LinesWithoutModemSignalsReadOffAndFlagsFollowLetters) {
   ASSERT_EQ(SerialPortOpen(2, 400, 400), 0);
   EXPECT_EQ(SerialPortCts(2), 0);

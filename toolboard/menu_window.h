@@ -33,7 +33,8 @@ class MenuWindow {
   void Hide();
   Fl_Window* Window() const { return window_; }
 
-  // Runs the program at `path` to its end, processing no events meanwhile, then redraws the window.
+  // Runs the program at `path` to its end, then redraws the window. Meanwhile the window is kept painted,
+  // and clicks and keys wait until the program has ended.
   void LaunchAndWait(const char* path);
   // Hides the window and ends the event loop: "Done (Exit)", the close box and Escape.
   void RequestExit();

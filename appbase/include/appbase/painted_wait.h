@@ -18,7 +18,8 @@ void SetPaintPump(PaintPump pump);
 void PauseKeepingWindowsPainted(std::chrono::milliseconds pause);
 
 // Runs `work` to its end and returns its result. With a pump installed it runs on a helper thread while
-// this thread pumps; `work` must then not touch the windows.
+// this thread pumps; `work` must then not touch the windows. When no thread can be started it runs here,
+// unpumped, as without a pump.
 int RunKeepingWindowsPainted(const std::function<int()>& work);
 
 constexpr std::chrono::milliseconds PaintPumpInterval{50};

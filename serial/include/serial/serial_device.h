@@ -78,7 +78,9 @@ class SerialDevice {
   virtual bool lineStatus(SerialLineStatus& status) = 0;
   // Bytes waiting now, at most max; 0 when none. -1 on failure.
   virtual int read(uint8_t* buffer, int max) = 0;
-  // Writes all bytes unless the line stalls or cancel is set; returns the count written, -1 on failure.
+  // Writes all bytes unless cancel is set, the write fails or the line moves no byte for the stall limit
+  // (3 s). Returns the count written; one that stops short for a failure or a stall (a time-out, 1460)
+  // describes it in lastFailure(). -1 on a failure before any byte moved.
   virtual int write(const uint8_t* bytes, int count, const std::atomic<bool>& cancel) = 0;
   // Returns when one of the mask's events happens, or soon after cancel is set.
   virtual void waitEvent(uint32_t mask, const std::atomic<bool>& cancel) = 0;
