@@ -10,6 +10,7 @@
 #include "appbase/program_entry.h"
 #include "netsetup_ui/ip_setup_dialog.h"
 #include "ports_report.h"
+#include "probe_report.h"
 #include "probe_startup.h"
 #include "probe_state.h"
 #include "probe_window.h"
@@ -34,6 +35,7 @@ int ProgramMain(const char* commandLine) {
   PrepareStartup(commandLine);
   ProbeState state;
   if (std::strstr(commandLine, "STARTUPTEST") != nullptr) return RunStartupTest(state);
+  if (HasCommandWord(commandLine, ReportWord)) return RunReport(state);
   ApplyProgramLook();
   SetPaintPump(PumpPaintMessages);
   ReadDeviceSettingsInto(state.settings);

@@ -17,5 +17,8 @@ extern const char* StationRole;   // "Therapist", "Game" or ""
 // "Tavik Comm Check %s" with the version text, cut to fit.
 void FormatTitleText(char* title, size_t size, const char* versionText);
 
+// True when `word` stands in `commandLine` on its own, between blanks or at either end.
+bool HasCommandWord(const char* commandLine, const char* word);
+
 // Module path, title, start directory (with a STARTUPDIR= override) and platform code, in that order.
 void PrepareStartup(const char* commandLine);
