@@ -16,7 +16,9 @@ Tavik Comm Check (linkprobe) checks the configured amplifier, tests the link to
 the game computer by echo, reports the serial ports, the suite's configuration
 version, processor, memory and address, and sets the computer's IPv4 address
 for the two-computer network. Run with STARTUPTEST it checks the amplifier
-without a window and answers with its exit code.
+without a window and answers with its exit code; run with REPORT it writes the
+window's findings and both tests to the standard output, the exit code telling
+which test failed.
 
 Tavik Tech Support Menu (toolboard) starts the suite's service programs and the
 desktop's own tools and reports the installed suite programs and media players.

@@ -75,7 +75,8 @@ set(linkprobe_description [[
     version, the processor, memory and address, and sets the computer's IPv4 address for the
     two-computer network. Its texts are meant to be read out to a technician over the phone.</p>
     <p>Started with STARTUPTEST it checks the amplifier without a window and answers with its exit
-    code.</p>]])
+    code. Started with REPORT it writes what the window shows and the results of both tests as text,
+    for a technician on the phone or a remote-management tool.</p>]])
 set(toolboard_summary "Start the Tavik service programs and report the installed software")
 set(toolboard_description [[
     <p>Tavik Tech Support Menu is the technician's launch pad on a computer of a Tavik EEG

@@ -27,6 +27,9 @@ struct PnpDeviceList {
   int count = 0;
 };
 
+// The button that runs the interactive check, as the window and the windowless report name it.
+constexpr const char* AmplifierTestLabel = "Test Configured Amplifier";
+
 // 0 when the configured amplifier was found, 1 when it was not.
 constexpr int AmplifierFound = 0;
 constexpr int AmplifierNotFound = 1;

@@ -144,13 +144,14 @@ int EchoGameComputer(LinkConnection* link) {
   return 1;
 }
 
-void TestGameCommunications(ProbeState& state) {
+bool TestGameCommunications(ProbeState& state) {
   StartGameAction(state);
   if (ConnectToGameComputer(state) != 0) {
     state.pane.Refresh();
-    return;
+    return false;
   }
-  if (EchoGameComputer(GameLink) == 0) {
+  const bool answered = EchoGameComputer(GameLink) == 0;
+  if (answered) {
     state.pane.Append(state.settings.commClass != 0 ? "Ethernet game communication seems to be working\n"
                                                     : "Serial game communication seems to be working\n");
   } else {
@@ -158,6 +159,7 @@ void TestGameCommunications(ProbeState& state) {
   }
   ReleaseGameLink(true);
   state.pane.Refresh();
+  return answered;
 }
 
 void SendRewardSoundCommand(ProbeState& state) {

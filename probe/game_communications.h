@@ -10,6 +10,9 @@ struct ProbeState;
 constexpr std::size_t GameMessageBufferSize = 1600;
 constexpr std::size_t ResolverErrorTextSize = 1024;
 
+// The button that runs TestGameCommunications, as the window and the windowless report name it.
+constexpr const char* GameTestLabel = "Test  Game Communications";
+
 // The link of the action running now; none between actions.
 extern LinkConnection* GameLink;
 // The system's words for the last failed address lookup.
@@ -20,7 +23,8 @@ void PlayLocalRewardSound();
 // "Sound Test (game computer)": asks the game computer to play its reward sound.
 void SendRewardSoundCommand(ProbeState& state);
 // "Test  Game Communications": connects, sends an echo request and waits up to 10 seconds for any answer.
-void TestGameCommunications(ProbeState& state);
+// True when the game computer answered, the pane then saying that game communication seems to be working.
+bool TestGameCommunications(ProbeState& state);
 
 // Opens GameLink as the state's device settings say, on a port the last scan found. 0: connected, and the caller releases it. Otherwise the
 // failure code, with its text in the pane and the link already released:

@@ -11,6 +11,7 @@
 #include "appbase/program_entry.h"
 #include "netsetup_ui/ip_setup_dialog.h"
 #include "ports_report.h"
+#include "probe_report.h"
 #include "probe_startup.h"
 #include "probe_state.h"
 #include "probe_window.h"
@@ -38,6 +39,7 @@ int ProgramMain(const char* commandLine) {
   PrepareStartup(commandLine);
   ProbeState state;
   if (std::strstr(commandLine, "STARTUPTEST") != nullptr) return RunStartupTest(state);
+  if (HasCommandWord(commandLine, ReportWord)) return RunReport(state);
   ApplyProgramLook();
   SetPaintPump(PumpPaintMessages);
   ReadDeviceSettingsInto(state.settings);

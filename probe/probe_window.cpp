@@ -90,8 +90,8 @@ void ProbeWindow::BuildButtons() {
   gameSoundButton_ = AddButton(30, 296, 285, 25, "Sound Test (game computer)");
   gameSoundButton_->callback(OnGameSound);
   AddButton(30, 325, 285, 30, "Rescan ports/Tavik config")->callback(OnRescan);
-  AddButton(30, 358, 285, 25, "Test  Game Communications")->callback(OnGameTest);
-  AddButton(30, 386, 285, 25, "Test Configured Amplifier")->callback(OnAmplifierTest);
+  AddButton(30, 358, 285, 25, GameTestLabel)->callback(OnGameTest);
+  AddButton(30, 386, 285, 25, AmplifierTestLabel)->callback(OnAmplifierTest);
   AddButton(340, 380, 255, 30, "Try setting IP address", 133)->callback(OnIpSetup);
   AddButton(410, 240, 145, 35, "Start Device Manager", 175)->callback(OnDeviceManager);
   Fl_Button* network = AddButton(410, 285, 145, 35, "Start Network Connections", 229);

@@ -3,9 +3,6 @@
 #include "amplifier_check.h"
 
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -15,13 +12,9 @@
 #include "probe_tree_support.h"
 #include "serial_test_support.h"
 
-extern char** environ;
-
 namespace {
 
-const char* const Introduction =
-    "These tests are just to confirm something is there!  Actual 'testing' must be\nperformed with the "
-    "Amplifier/Encoder Test in Tavik->Tools\n";
+using probetest::Introduction;
 const char* const ProSbAdvice =
     "You should receive characters with few errors if the ProComp was ON\nYou shouldn't receive characters if "
     "it was OFF\n  (maybe the wrong channel?)\n";
@@ -235,23 +228,7 @@ TEST_F(ProSbProbe, SilenceAt38400MeansNotFoundButHandled) {
 // linkprobe STARTUPTEST in the tree, without any display: its exit code.
 class StartupTest : public AmplifierCheck {
  protected:
-  int RunLinkProbe() {
-    std::vector<std::string> env = {"TAVIK_ROOT=" + tree.Path("tavik"), "TAVIK_SYSFS=" + tree.Path("sys"),
-                                    "TAVIK_PROCFS=" + tree.Path("proc"), "PATH=/usr/bin:/bin"};
-    for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
-      if (const char* value = std::getenv(keep)) env.push_back(std::string(keep) + "=" + value);
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    char program[] = LINKPROBE_PATH;
-    char argument[] = "STARTUPTEST";
-    char* argv[] = {program, argument, nullptr};
-    pid_t pid;
-    if (posix_spawn(&pid, program, nullptr, nullptr, argv, envp.data()) != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
+  int RunLinkProbe() { return ProbeTreeTest::RunLinkProbe("STARTUPTEST"); }
 };
 
 TEST_F(StartupTest, AmplifierPresentExitsZeroAndLeavesNoStatusFile) {

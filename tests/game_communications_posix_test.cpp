@@ -1,6 +1,6 @@
 // The game link's Linux-only tests: serial game ports over pseudo-terminals and a simulated null-modem
 // cable (with the port devices of a fake sysfs tree), the resolver's own words, and gameecho stopped by a
-// signal. Each test runs in a network namespace of its own (see in_network_namespace.sh), as the shared
+// signal, and linkprobe REPORT run as a user runs it. Each test runs in a network namespace of its own (see in_network_namespace.sh), as the shared
 // ones do, so that all may listen on the game link's fixed port side by side.
 #include "game_communications.h"
 
@@ -22,8 +22,10 @@
 #include <thread>
 #include <vector>
 
+#include "amplifier_check.h"
 #include "link/link.h"
 #include "null_modem.h"
+#include "ports_report.h"
 #include "probe_tree_support.h"
 #include "serial_test_support.h"
 
@@ -181,6 +183,44 @@ TEST_F(GameTreeTest, SerialGameComputerThatAnswersWorks) {
   LinkRelease(game);
   null_modem::Uninstall();
   EXPECT_EQ(Pane(), "ports report\nSerial game communication seems to be working\n");
+}
+
+// Without a display, against gameecho and the TTUSB of the fake tree: the start-up's report as the window
+// shows it, then the two tests under their buttons' names; each test that fails sets its bit.
+TEST_F(GameTreeTest, ReportWritesTheWindowsFindingsInOrderAndFailedTestsAsBits) {
+  WriteDevs("DisplayMode = 2\nCommunications_class = Ethernet\nEthernetAddress = 127.0.0.1\nInput_Source = TTUSB\n");
+  tree.Write("tavik/BIN/Tconfig.", "Tavik 5.2 demo\n");
+  AddUsb("1-2", "0403", "ff20", "TTUSB");
+  ScanPortsAndConfig(state);
+  const std::string startup = state.identity.Text() + "\n" + Pane();
+  ASSERT_EQ(startup.find("Version       : Tavik 5.2 demo"), startup.find('\n') + 1) << startup;
+  const std::string report = tree.Path("report.txt");
+  auto reported = [&] { return probetest::ReadWholeFile(report); };
+
+  GameEchoProcess echo(tree.Path("tavik"));
+  ASSERT_TRUE(echo.WaitFor("listening on port 5510")) << echo.output();
+  EXPECT_EQ(RunLinkProbe("REPORT", report), 0);
+  EXPECT_TRUE(echo.WaitFor("Message 224/4")) << echo.output();
+  const std::string text = reported();
+  EXPECT_EQ(text.rfind("Tavik Comm Check ", 0), 0u) << text;
+  EXPECT_EQ(text.substr(text.find('\n') + 1),
+            startup + "\n--- Test  Game Communications ---\nEthernet game communication seems to be working\n" +
+                "\n--- Test Configured Amplifier ---\n" + probetest::Introduction +
+                "\nExamining TTUSB\nLooks like a TTUSB is plugged in\n\nDone\n");
+
+  tree.Remove("sys/bus/usb/devices/1-2/idVendor");
+  EXPECT_EQ(RunLinkProbe("REPORT", report), 2);
+  EXPECT_NE(reported().find("seems to be working\n\n--- Test Configured Amplifier ---\n"), std::string::npos) << reported();
+  EXPECT_NE(reported().find("Unhandled device : TTUSB\n"), std::string::npos) << reported();
+
+  EXPECT_EQ(echo.Stop(), 0);
+  EXPECT_EQ(RunLinkProbe("REPORT", report), 3);
+  EXPECT_NE(reported().find("--- Test  Game Communications ---\nFAILURE to connect to game machine\n"),
+            std::string::npos) << reported();
+
+  tree.Write("sys/bus/usb/devices/1-2/idVendor", "0403\n");
+  EXPECT_EQ(RunLinkProbe("REPORT", report), 1);
+  EXPECT_NE(reported().find("Looks like a TTUSB is plugged in\n"), std::string::npos) << reported();
 }
 
 }  // namespace

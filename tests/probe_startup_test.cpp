@@ -51,6 +51,15 @@ TEST(StartupDirectoryTest, StartupDirArgumentTakesTheRestOfTheLine) {
   EXPECT_EQ(std::string(cut), std::string(ModulePathSize - 1, 'd'));
 }
 
+TEST(CommandWordTest, OnlyAWordOfItsOwnCounts) {
+  EXPECT_TRUE(HasCommandWord("REPORT", "REPORT"));
+  EXPECT_TRUE(HasCommandWord("-x\tREPORT STARTUPDIR=C:\\Tavik\\", "REPORT"));
+  EXPECT_TRUE(HasCommandWord("REPORTS REPORT", "REPORT"));   // found after a longer word
+  EXPECT_FALSE(HasCommandWord("STARTUPDIR=C:\\REPORT\\", "REPORT"));
+  EXPECT_FALSE(HasCommandWord("REPORTS report", "REPORT"));
+  EXPECT_FALSE(HasCommandWord("", "REPORT"));
+}
+
 TEST(TitleTextTest, FilledAndCutAtItsLimit) {
   char title[TitleTextSize];
   FormatTitleText(title, sizeof title, "PB=1.3  Mon Dec  7 12:00:00 2026\n");

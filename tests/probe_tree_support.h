@@ -1,9 +1,12 @@
 // A suite installation for the linkprobe action tests: a scratch tree that TAVIK_ROOT, TAVIK_SYSFS and
 // TAVIK_PROCFS point at and that is the current directory, settings files, USB devices and COM links,
-// and the program's state, fresh for each test.
+// the program's state, fresh for each test, and linkprobe itself (LINKPROBE_PATH) run on the tree.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -14,6 +17,16 @@
 
 #include "probe_state.h"
 #include "probe_test_support.h"
+#include "x_session.h"
+
+namespace probetest {
+
+// The opening of the amplifier check that its button runs.
+inline const char* const Introduction =
+    "These tests are just to confirm something is there!  Actual 'testing' must be\nperformed with the "
+    "Amplifier/Encoder Test in Tavik->Tools\n";
+
+}  // namespace probetest
 
 class ProbeTreeTest : public ::testing::Test {
  protected:
@@ -54,6 +67,21 @@ class ProbeTreeTest : public ::testing::Test {
   }
 
   std::string Pane() const { return state.pane.Text(); }
+
+  // linkprobe with `word` in the tree, as a user starts it without any display, its standard output in
+  // the file `output`: its exit code.
+  int RunLinkProbe(const std::string& word, const std::string& output = "/dev/null") {
+    std::vector<std::string> env = {"TAVIK_ROOT=" + tree.Path("tavik"), "TAVIK_SYSFS=" + tree.Path("sys"),
+                                    "TAVIK_PROCFS=" + tree.Path("proc"), "PATH=/usr/bin:/bin"};
+    for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+      if (const char* value = std::getenv(keep)) env.push_back(std::string(keep) + "=" + value);
+    posix_spawn_file_actions_t toOutput;
+    posix_spawn_file_actions_init(&toOutput);
+    posix_spawn_file_actions_addopen(&toOutput, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const pid_t pid = probetest::Spawn({LINKPROBE_PATH, word}, env, tree.Root().c_str(), &toOutput);
+    posix_spawn_file_actions_destroy(&toOutput);
+    return pid > 0 ? probetest::WaitForExit(pid, 60) : -1;
+  }
 
  private:
   std::vector<std::unique_ptr<probetest::ScopedEnv>> env_;

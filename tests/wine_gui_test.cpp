@@ -198,17 +198,30 @@ class WineSuite : public ::testing::Test {
     return guitest::ProgramEnvironment(extra, TOOLKIT_LEAKS_PATH);
   }
 
-  // Starts a program of C:\Tavik\BIN (or another Windows program by its Linux path) in C:\Tavik\BIN.
-  pid_t StartWine(const std::string& program, std::vector<std::string> arguments, std::vector<std::string> env = {}) {
+  // Starts a program of C:\Tavik\BIN (or another Windows program by its Linux path) in C:\Tavik\BIN;
+  // `actions` may redirect its standard files.
+  pid_t StartWine(const std::string& program, std::vector<std::string> arguments, std::vector<std::string> env = {},
+                  posix_spawn_file_actions_t* actions = nullptr) {
     const bool inSuite = program.find('/') == std::string::npos;
     std::vector<std::string> args{Wine, inSuite ? "C:\\Tavik\\BIN\\" + program : program};
     args.insert(args.end(), arguments.begin(), arguments.end());
-    return Track(Spawn(args, WineEnvironment(env), (root / "BIN").c_str()));
+    return Track(Spawn(args, WineEnvironment(env), (root / "BIN").c_str(), actions));
   }
-  pid_t StartLinux(const std::string& program, std::vector<std::string> arguments, std::vector<std::string> env = {}) {
+  pid_t StartLinux(const std::string& program, std::vector<std::string> arguments, std::vector<std::string> env = {},
+                   posix_spawn_file_actions_t* actions = nullptr) {
     std::vector<std::string> args{program};
     args.insert(args.end(), arguments.begin(), arguments.end());
-    return Track(Spawn(args, LinuxEnvironment(env), (root / "BIN").c_str()));
+    return Track(Spawn(args, LinuxEnvironment(env), (root / "BIN").c_str(), actions));
+  }
+  // linkprobe REPORT under Wine or on Linux, its standard output to `output`: the exit code.
+  int RunReport(bool onWine, const fs::path& output) {
+    posix_spawn_file_actions_t toFile;
+    posix_spawn_file_actions_init(&toFile);
+    posix_spawn_file_actions_addopen(&toFile, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const pid_t pid = onWine ? StartWine("linkprobe.exe", {"REPORT"}, {}, &toFile)
+                             : StartLinux(LINKPROBE_PATH, {"REPORT"}, {}, &toFile);
+    posix_spawn_file_actions_destroy(&toFile);
+    return Finish(pid, 30);
   }
   pid_t Track(pid_t pid) {
     if (pid > 0) started.push_back(pid);
@@ -341,6 +354,21 @@ TEST_F(WineSuite, StartupTestAnswersWithItsExitCodeAndStatusFile) {
     EXPECT_EQ(Finish(StartWine("linkprobe.exe", {"STARTUPTEST"})), linuxCode);
     EXPECT_EQ(ReadWholeFile(status.string()), WithCrLf(linuxText));
   }
+}
+
+// REPORT with no game computer and no J&J device: both bits; the Windows program's text, in
+// linkprobe-report.txt and on its redirected standard output, is the Linux program's standard output
+// below the title line (whose date the two systems' ctime writes differently).
+TEST_F(WineSuite, ReportAnswersWithBothBitsAndTheLinuxTextInItsFile) {
+  Write("PREFERENCES/SETTINGS/DEVS.NIN", EthernetSettings);
+  EXPECT_EQ(RunReport(false, root / "linux.txt"), 3);
+  EXPECT_EQ(RunReport(true, root / "wine.txt"), 3);
+  auto belowTitle = [](const std::string& text) { return text.substr(text.find('\n') + 1); };
+  const std::string linuxText = Dump("linux.txt");
+  EXPECT_NE(linuxText.find("--- Test Configured Amplifier ---\n"), std::string::npos) << linuxText;
+  const std::string wineFile = Dump("BIN/linkprobe-report.txt");
+  EXPECT_EQ(belowTitle(wineFile), WithCrLf(belowTitle(linuxText)));
+  EXPECT_EQ(Dump("wine.txt"), wineFile);
 }
 
 // --- toolboard ------------------------------------------------------------------------------------
