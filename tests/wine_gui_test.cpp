@@ -475,10 +475,10 @@ TEST_F(WineSuite, InstallerInstallsSilentlyAndUninstallsCleanly) {
                         "Tavik Service Tools";
   for (const WindowsBuild& build : Builds()) {
     SCOPED_TRACE(build.arch);
-    for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe"})
+    for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe", "linkping.exe"})
       fs::remove(root / "BIN" / program);
     EXPECT_EQ(Finish(StartWine(build.Package("-setup.exe").string(), {"/S"}), 60), 0);
-    for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe",
+    for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe", "linkping.exe",
                                  "uninstall-service-tools.exe"})
       EXPECT_TRUE(fs::exists(root / "BIN" / program)) << program;
     EXPECT_TRUE(fs::exists(menu / "Tavik Comm Check.lnk"));
