@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "platform/regular_file.h"
 #include "platform/tavik_path.h"
 
 namespace {
@@ -13,7 +14,7 @@ constexpr int ConfigLineSize = 260;  // the first line is read up to 259 charact
 }  // namespace
 
 std::string ConfigVersionLine() {
-  FILE* file = std::fopen(TavikPath(ConfigVersionPath).c_str(), "r");
+  FILE* file = OpenRegularFile(TavikPath(ConfigVersionPath));
   if (file == nullptr) return "";
   char line[ConfigLineSize];
   if (std::fgets(line, sizeof line, file) == nullptr) line[0] = '\0';

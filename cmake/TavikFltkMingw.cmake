@@ -1,12 +1,14 @@
 # The window toolkit for a MinGW-w64 build, as the target tavik_toolkit, from TAVIK_FLTK:
-# - an FLTK 1.3.8 source archive (.tar.gz): its checksum is checked when the build is configured, and its
-#   core library (nothing else: no images, OpenGL, forms, fluid or demos) is compiled once per build
-#   folder with this build's own toolchain file;
+# - an FLTK 1.3.8 source archive (.tar.gz), by default the one in third_party/: its checksum is checked
+#   when the build is configured, and its core library (nothing else: no images, OpenGL, forms, fluid or
+#   demos) is compiled once per build folder with this build's own toolchain file;
 # - or the folder of an FLTK 1.3 installed for MinGW-w64 (include/FL/Fl.H and lib/libfltk.a).
 include(ExternalProject)
 
-# The released fltk-1.3.8-source.tar.gz; any other file is refused before anything is unpacked.
-set(TAVIK_FLTK_ARCHIVE_SHA256 135b5e713676126fc569aebd4e073c02146e00ef1eafc01aac2ab599641c877b)
+# The released fltk-1.3.8-source.tar.gz, whose checksum third_party/ keeps beside it; any other file is
+# refused before anything is unpacked, wherever TAVIK_FLTK finds it.
+file(STRINGS ${PROJECT_SOURCE_DIR}/third_party/fltk-1.3.8-source.tar.gz.sha256 archive_sum_line LIMIT_COUNT 1)
+string(REGEX MATCH "^[0-9a-f]+" TAVIK_FLTK_ARCHIVE_SHA256 "${archive_sum_line}")
 
 add_library(tavik_toolkit INTERFACE)
 # FLTK 1.3's headers pick their Windows side by WIN32, which a strict -std=c++17 does not define.

@@ -1,8 +1,12 @@
 # The window toolkit (FLTK 1.3) as one target, tavik_toolkit, for every window class and program.
-# FindFLTK finds it on Linux from Debian's package and on Windows from an installed FLTK (FLTK_DIR);
-# a MinGW-w64 build takes it from TAVIK_FLTK instead when that names an archive or installation.
-set(TAVIK_FLTK "" CACHE STRING
-    "MinGW-w64 builds: an FLTK 1.3.8 source archive, or the folder of an FLTK installed for MinGW-w64")
+# FindFLTK finds it on Linux from Debian's package. A Windows build takes it from TAVIK_FLTK: by default
+# the FLTK source archive in third_party/, or another copy of that archive, or the folder of an FLTK
+# installed for MinGW-w64; set empty, FindFLTK finds an installed FLTK there too (FLTK_DIR).
+if(WIN32)
+  set(tavik_fltk_default ${PROJECT_SOURCE_DIR}/third_party/fltk-1.3.8-source.tar.gz)
+endif()
+set(TAVIK_FLTK "${tavik_fltk_default}" CACHE STRING
+    "Windows builds: the FLTK 1.3.8 source archive, or the folder of an FLTK installed for MinGW-w64")
 if(WIN32 AND TAVIK_FLTK)
   include(${CMAKE_CURRENT_LIST_DIR}/TavikFltkMingw.cmake)
   return()

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "appbase/painted_wait.h"
+#include "appbase/whole_file.h"
 #include "device_types.h"
 #include "link/link.h"
 #include "probe_state.h"
@@ -251,9 +252,8 @@ int RunStartupTest(ProbeState& state) {
   std::remove(StatusFileName);
   int result = TestConfiguredAmplifier(state, 0);
   if (result == AmplifierFound) return result;
-  if (std::FILE* file = std::fopen(StatusFileName, "w")) {
-    std::fputs(state.pane.Text(), file);
-    std::fclose(file);
-  }
+  // Written whole and renamed into place: a link planted under the name in a shared folder is replaced,
+  // not followed.
+  WriteWholeFile(StatusFileName, state.pane.Text(), FileTextMode::Text);
   return result;
 }

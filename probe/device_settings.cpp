@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "device_types.h"
+#include "platform/regular_file.h"
 #include "platform/tavik_path.h"
 
 namespace {
@@ -85,9 +86,8 @@ void ApplyDevOptsLine(DeviceSettings& s, const char* line) {
   if (value != nullptr && value[0] == 'B') s.procompProtocol = 1;
 }
 
-FILE* OpenSettingsFile(const char* windowsPath) {
-  return std::fopen(TavikPath(windowsPath).c_str(), "r");
-}
+// Only a regular file: a FIFO planted in the suite's folder would otherwise hold the program for ever.
+FILE* OpenSettingsFile(const char* windowsPath) { return OpenRegularFile(TavikPath(windowsPath)); }
 
 // Feeds every line piece of `file` to `apply`, then closes the file.
 void ReadLines(FILE* file, DeviceSettings& s, void (*apply)(DeviceSettings&, const char*)) {

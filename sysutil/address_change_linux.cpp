@@ -3,10 +3,14 @@
 // systemd-networkd or ifupdown rewritten to match.
 #include "sysutil/address_change_linux.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <sstream>
 
 #include "address_store_linux.h"
+#include "elevation_stand_in.h"
+#include "sysutil/ip_setup.h"
 
 namespace {
 
@@ -24,10 +28,11 @@ struct InterfaceAddress {
   bool dynamic = false;  // leased (it has a lifetime), as DHCP clients add addresses
 };
 
-std::vector<InterfaceAddress> CurrentAddresses(const std::string& device, CommandRunner& runner) {
+// The interface's IPv4 addresses as ip lists them; false when ip could not list them.
+bool ReadAddresses(const std::string& device, CommandRunner& runner, std::vector<InterfaceAddress>& addresses) {
   std::string listing;
-  runner.Run({"ip", "-4", "-o", "address", "show", "dev", device}, &listing);
-  std::vector<InterfaceAddress> addresses;
+  addresses.clear();
+  if (runner.Run({"ip", "-4", "-o", "address", "show", "dev", device}, &listing) != 0) return false;
   std::istringstream lines(listing);
   for (std::string line; std::getline(lines, line);) {
     std::istringstream words(line);
@@ -38,11 +43,15 @@ std::vector<InterfaceAddress> CurrentAddresses(const std::string& device, Comman
     }
     if (!address.cidr.empty()) addresses.push_back(address);
   }
-  return addresses;
+  return true;
 }
 
 bool Has(const std::vector<InterfaceAddress>& addresses, const std::string& cidr) {
   return std::any_of(addresses.begin(), addresses.end(), [&](const InterfaceAddress& a) { return a.cidr == cidr; });
+}
+
+bool SameAddresses(const std::vector<InterfaceAddress>& a, const std::vector<InterfaceAddress>& b) {
+  return a.size() == b.size() && std::all_of(a.begin(), a.end(), [&](const InterfaceAddress& x) { return Has(b, x.cidr); });
 }
 
 bool AnyDynamic(const std::vector<InterfaceAddress>& addresses) {
@@ -55,7 +64,9 @@ std::string Listed(const std::vector<InterfaceAddress>& addresses) {
   return text.empty() ? "no address" : text;
 }
 
-// One change on one interface: what it had, the programs, and the configuration files touched.
+// One change on one interface: what it had, the programs, and the configuration files touched. It ends
+// with exactly the new address, with the old addresses back and the new one gone, or saying that the old
+// addresses could not be put back; never with both, nor with a success that ip does not show.
 class AddressChange {
  public:
   AddressChange(const AddressCommand& command, const LinuxInterface& target, CommandRunner& runner,
@@ -63,16 +74,18 @@ class AddressChange {
       : command_(command), device_(target.device), index_(target.index), runner_(runner), files_(configRoot),
         inSystemNamespace_(!configRoot.empty()),
         configurator_(configRoot.empty() ? NetworkConfigurator::None
-                                         : DetectNetworkConfigurator(device_, index_, runner, configRoot)),
-        old_(CurrentAddresses(device_, runner)) {}
+                                         : DetectNetworkConfigurator(device_, index_, runner, configRoot)) {}
 
   AddressChangeResult Apply() {
+    if (!ReadAddresses(device_, runner_, old_))
+      return Result(AddressUnchanged, "ip could not list the addresses of " + device_ + "; nothing was changed");
     if (configurator_ == NetworkConfigurator::NetworkManager) return WithNetworkManager();
     return command_.dhcp ? StartDhcp() : SetStatic();
   }
 
  private:
   int Run(const CommandLine& argv) { return runner_.Run(argv, nullptr); }
+  int AddAddress(const std::string& cidr) { return Run({"ip", "address", "add", cidr, "broadcast", "+", "dev", device_}); }
 
   AddressChangeResult Result(int status, const std::string& message) const { return {status, message}; }
 
@@ -80,25 +93,43 @@ class AddressChange {
     return Result(AddressUnchanged, reason + "; " + device_ + " keeps " + Listed(old_));
   }
 
-  // Puts the old configuration and addresses back after a failure half-way.
+  // What the interface has now, for a message.
+  std::string NowListed() {
+    std::vector<InterfaceAddress> now;
+    return ReadAddresses(device_, runner_, now) ? Listed(now) : "addresses that ip could not list";
+  }
+
+  // Puts the old configuration and exactly the old addresses back after a failure half-way.
   AddressChangeResult PutBack(const std::string& reason) {
     files_.Restore();
     if (configurator_ == NetworkConfigurator::Networkd) Run({"networkctl", "reload"});
-    for (const InterfaceAddress& a : old_) {
-      if (!Has(CurrentAddresses(device_, runner_), a.cidr)) Run({"ip", "address", "add", a.cidr, "broadcast", "+", "dev", device_});
+    if (dhcpClientStarted_) Run({"dhclient", "-x", "-pf", PidFile(), device_});
+    std::vector<InterfaceAddress> now;
+    if (!ReadAddresses(device_, runner_, now)) now = added_;  // at least what this change put there
+    for (const InterfaceAddress& a : now) {
+      if (!Has(old_, a.cidr)) Run({"ip", "address", "del", a.cidr, "dev", device_});
     }
-    std::vector<InterfaceAddress> now = CurrentAddresses(device_, runner_);
-    bool complete = std::all_of(old_.begin(), old_.end(), [&](const InterfaceAddress& a) { return Has(now, a.cidr); });
-    if (complete) return Result(AddressRestored, reason + "; the old address of " + device_ + " was put back (" + Listed(old_) + ")");
-    return Result(AddressLost, reason + "; the old address of " + device_ + " (" + Listed(old_) +
+    for (const InterfaceAddress& a : old_) {
+      if (!Has(now, a.cidr)) AddAddress(a.cidr);
+    }
+    const std::string old = Listed(old_);
+    if (!ReadAddresses(device_, runner_, now))
+      return Result(AddressLost, reason + "; putting the old address of " + device_ + " (" + old +
+                                     ") back, ip could not list its addresses: it may not be back");
+    if (SameAddresses(now, old_))
+      return Result(AddressRestored, reason + "; the old address of " + device_ + " was put back (" + old + ")");
+    return Result(AddressLost, reason + "; the old address of " + device_ + " (" + old +
                                    ") could not be put back: it has " + Listed(now));
   }
 
-  // Writes the change into the configuration of the service that configures the interface.
+  // Writes the change into the configuration of the service that configures the interface. A change
+  // that cannot be written whole leaves the configuration as it was.
   bool Store(std::string& error) {
-    if (configurator_ == NetworkConfigurator::Networkd) return StoreNetworkdAddress(command_, device_, index_, files_, error);
-    if (configurator_ == NetworkConfigurator::Ifupdown) return StoreIfupdownAddress(command_, device_, files_, error);
-    return true;
+    bool stored = true;
+    if (configurator_ == NetworkConfigurator::Networkd) stored = StoreNetworkdAddress(command_, device_, index_, files_, error);
+    if (configurator_ == NetworkConfigurator::Ifupdown) stored = StoreIfupdownAddress(command_, device_, files_, error);
+    if (!stored) files_.Restore();
+    return stored;
   }
 
   // How the change lasts, appended to a success.
@@ -115,10 +146,24 @@ class AddressChange {
     return Result(AddressChanged, what + "; " + NetworkConfiguratorName(configurator_) + " keeps it for the next start");
   }
 
+  // A change whose new address is `kept` ends here: done when the interface shows exactly that address,
+  // else put back. A static address that went with the old ones (a DHCP client's script flushing the
+  // interface as it stopped, the old primary taking its secondaries along) is added once more.
+  AddressChangeResult Settle(const std::string& kept, bool addAgain, const std::string& what, bool stored,
+                             const std::string& storeError) {
+    std::vector<InterfaceAddress> now;
+    const std::string unread = "ip could not list the addresses of " + device_ + " after the change";
+    if (!ReadAddresses(device_, runner_, now)) return PutBack(unread);
+    if (!Has(now, kept) && addAgain && AddAddress(kept) == 0 && !ReadAddresses(device_, runner_, now)) return PutBack(unread);
+    if (!Has(now, kept)) return PutBack(kept + " did not stay on " + device_);
+    now.erase(std::remove_if(now.begin(), now.end(), [&](const InterfaceAddress& a) { return a.cidr == kept; }), now.end());
+    if (!now.empty()) return PutBack(Listed(now) + " could not be removed from " + device_);
+    return Done(what, stored, storeError);
+  }
+
   std::string PidFile() const { return files_.Under("/run/dhclient." + device_ + ".pid"); }
 
-  // A DHCP client that ifupdown (or an earlier change) started would renew its lease over ours. Its
-  // script may flush the interface's addresses as it stops, so the new one is checked for afterwards.
+  // A DHCP client that ifupdown (or an earlier change) started would renew its lease over ours.
   void StopDhcpClient() {
     if (configurator_ == NetworkConfigurator::Networkd || !files_.Exists("/run/dhclient." + device_ + ".pid")) return;
     if (runner_.Installed("dhclient")) Run({"dhclient", "-x", "-pf", PidFile(), device_});
@@ -132,30 +177,19 @@ class AddressChange {
     }
   }
 
-  // The old addresses that would not go, for the message.
-  std::string Leftovers(const std::string& kept) {
-    std::vector<InterfaceAddress> left;
-    for (const InterfaceAddress& a : CurrentAddresses(device_, runner_)) {
-      if (a.cidr != kept && Has(old_, a.cidr)) left.push_back(a);
-    }
-    return left.empty() ? "" : " (" + Listed(left) + " could not be removed)";
-  }
-
   AddressChangeResult SetStatic() {
     const std::string cidr = Cidr(command_);
-    if (!Has(old_, cidr) && Run({"ip", "address", "add", cidr, "broadcast", "+", "dev", device_}) != 0)
-      return Unchanged("ip could not add " + cidr);
+    if (!Has(old_, cidr)) {
+      if (AddAddress(cidr) != 0) return Unchanged("ip could not add " + cidr);
+      added_.push_back({cidr, false});
+    }
     Run({"ip", "link", "set", "dev", device_, "up"});
     std::string storeError;
     const bool stored = Store(storeError);
     if (stored && configurator_ == NetworkConfigurator::Networkd) Run({"networkctl", "reload"});
     StopDhcpClient();
-    if (!Has(CurrentAddresses(device_, runner_), cidr) &&
-        Run({"ip", "address", "add", cidr, "broadcast", "+", "dev", device_}) != 0)
-      return PutBack(cidr + " did not stay on " + device_);
     RemoveOldAddresses(cidr);
-    if (!Has(CurrentAddresses(device_, runner_), cidr)) Run({"ip", "address", "add", cidr, "broadcast", "+", "dev", device_});
-    return Done(device_ + " now has " + cidr + Leftovers(cidr), stored, storeError);
+    return Settle(cidr, true, device_ + " now has " + cidr, stored, storeError);
   }
 
   AddressChangeResult StartDhcp() {
@@ -174,20 +208,23 @@ class AddressChange {
       Run({"networkctl", "reload"});
     } else {
       Run({"ip", "link", "set", "dev", device_, "up"});
-      Run({"dhclient", "-1", "-pf", PidFile(), "-lf", files_.Under("/var/lib/dhcp/dhclient." + device_ + ".leases"), device_});
+      // dhclient -1 stays in front until it has a lease, then leaves a client running in the background.
+      dhcpClientStarted_ = Run({"dhclient", "-1", "-pf", PidFile(), "-lf",
+                                files_.Under("/var/lib/dhcp/dhclient." + device_ + ".leases"), device_}) == 0;
     }
-    std::vector<InterfaceAddress> now = CurrentAddresses(device_, runner_);
+    std::vector<InterfaceAddress> now;
+    bool listed = ReadAddresses(device_, runner_, now);
     for (int waited = 0; !AnyDynamic(now) && waited < LeaseWaitMilliseconds; waited += LeasePollMilliseconds) {
       runner_.Pause(LeasePollMilliseconds);
-      now = CurrentAddresses(device_, runner_);
+      listed = ReadAddresses(device_, runner_, now);
     }
-    if (!AnyDynamic(now)) return PutBack("no DHCP server answered on " + device_);
-    std::string leased;
-    for (const InterfaceAddress& a : now) {
-      if (a.dynamic) leased = a.cidr;
-    }
-    RemoveOldAddresses(leased);
-    return Done(device_ + " now takes " + leased + " from DHCP" + Leftovers(leased), stored, storeError);
+    if (!AnyDynamic(now))
+      return PutBack(listed ? "no DHCP server answered on " + device_
+                            : "ip could not list the addresses of " + device_ + " while a lease was awaited");
+    const InterfaceAddress leased = *std::find_if(now.begin(), now.end(), [](const InterfaceAddress& a) { return a.dynamic; });
+    added_.push_back(leased);
+    RemoveOldAddresses(leased.cidr);
+    return Settle(leased.cidr, false, device_ + " now takes " + leased.cidr + " from DHCP", stored, storeError);
   }
 
   // The connection active on the interface, else the first profile bound to it by interface name.
@@ -232,9 +269,9 @@ class AddressChange {
              gateway}) != 0 ||
         Run(activate) != 0)
       return Result(AddressLost, "NetworkManager could not apply the change, nor put connection " + uuid +
-                                     " back; " + device_ + " has " + Listed(CurrentAddresses(device_, runner_)));
+                                     " back; " + device_ + " has " + NowListed());
     return Result(AddressRestored, "NetworkManager could not apply the change; connection " + uuid +
-                                       " was put back, and " + device_ + " has " + Listed(CurrentAddresses(device_, runner_)));
+                                       " was put back, and " + device_ + " has " + NowListed());
   }
 
   const AddressCommand& command_;
@@ -244,17 +281,33 @@ class AddressChange {
   ConfigurationFiles files_;
   const bool inSystemNamespace_;
   const NetworkConfigurator configurator_;
-  const std::vector<InterfaceAddress> old_;
+  std::vector<InterfaceAddress> old_;    // what the interface had before
+  std::vector<InterfaceAddress> added_;  // what this change put there
+  bool dhcpClientStarted_ = false;       // a dhclient of this change runs in the background
 };
 
 }  // namespace
 
-const LinuxInterface* FindInterfaceByName(const std::vector<LinuxInterface>& interfaces, const std::string& name) {
-  for (const LinuxInterface& i : interfaces) {
-    if (i.friendlyName == name) return &i;
-  }
-  for (const LinuxInterface& i : interfaces) {
-    if (i.device == name) return &i;
+const LinuxInterface* FindOfferedInterface(const std::vector<LinuxInterface>& interfaces, const std::string& name,
+                                           std::string& why) {
+  std::vector<AdapterRecord> adapters;
+  for (const LinuxInterface& i : interfaces) adapters.push_back({i.friendlyName, i.index});
+  NetworkAdapterEntry table[NetworkAdapterCount];
+  FillNetworkAdapterTable(adapters, {}, table);
+  why = "no network adapter that the IP set-up dialog lists is named \"" + name + "\"";
+  for (int i = 0; i < NetworkAdapterCount && table[i].interfaceIndex != 0; ++i) {
+    if (name != table[i].name) continue;
+    if (i >= IpSetupAdapterButtons) {
+      why = "the IP set-up dialog shows only the first " + std::to_string(IpSetupAdapterButtons) +
+            " adapters it lists, and \"" + name + "\" comes later";
+    } else if (!table[i].wired) {
+      why = "\"" + name + "\" is not a wired adapter, and the IP set-up dialog changes only wired ones";
+    } else {
+      for (const LinuxInterface& offered : interfaces) {
+        if (offered.index == table[i].interfaceIndex) return &offered;
+      }
+    }
+    return nullptr;
   }
   return nullptr;
 }
@@ -265,6 +318,23 @@ bool IsPlainDeviceName(const std::string& device) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
            c == '.';
   });
+}
+
+namespace {
+
+// The system's configuration services serve the network namespace of the first process.
+bool InSystemNetworkNamespace() {
+  struct stat own, first;
+  return stat("/proc/self/ns/net", &own) == 0 && stat("/proc/1/ns/net", &first) == 0 && own.st_dev == first.st_dev &&
+         own.st_ino == first.st_ino;
+}
+
+}  // namespace
+
+std::string HelperConfigurationRoot() {
+  std::string root;
+  if (FindConfigurationRootStandIn(root)) return root;
+  return InSystemNetworkNamespace() ? "/" : "";
 }
 
 AddressChangeResult ApplyAddressCommand(const AddressCommand& command, const LinuxInterface& target,

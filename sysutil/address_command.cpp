@@ -1,13 +1,13 @@
 // Reading and checking the network shell's parameter text for the address helper.
 #include "sysutil/address_command.h"
 
+#include <algorithm>
 #include <cctype>
 #include <strings.h>
 
 namespace {
 
-constexpr int ShortestPrefix = 8;
-constexpr int LongestPrefix = 30;
+const std::uint8_t DialogMask[4] = {255, 255, 255, 0};
 
 bool SameWord(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
@@ -18,11 +18,7 @@ bool HasControlCharacter(const std::string& text) {
   return false;
 }
 
-std::uint32_t AsNumber(const std::uint8_t a[4]) {
-  return (std::uint32_t(a[0]) << 24) | (std::uint32_t(a[1]) << 16) | (std::uint32_t(a[2]) << 8) | a[3];
-}
-
-// A host address of its own subnet: unicast, not loopback, neither the subnet's first nor last address.
+// Only what the dialog sets: host 1 or 2 of a network 192.168.GROUP.0/24.
 bool CheckStaticAddress(AddressCommand& out, const std::string& addressText, const std::string& maskText,
                         std::string& error) {
   std::uint8_t mask[4];
@@ -30,21 +26,19 @@ bool CheckStaticAddress(AddressCommand& out, const std::string& addressText, con
     error = "not an IPv4 address: " + addressText;
     return false;
   }
-  if (!ParseDottedQuad(maskText, mask)) {
-    error = "not a network mask: " + maskText;
+  if (!ParseDottedQuad(maskText, mask) || !std::equal(mask, mask + 4, DialogMask)) {
+    error = "the IP set-up dialog sets only the network mask " + DottedQuad(DialogMask) + ", not " + maskText;
     return false;
   }
-  out.prefixLength = MaskPrefixLength(mask);
-  if (out.prefixLength < ShortestPrefix || out.prefixLength > LongestPrefix) {
-    error = "network mask not usable: " + maskText;
+  const int group = out.address[2], host = out.address[3];
+  if (out.address[0] != 192 || out.address[1] != 168 || group < FirstAddressGroup || group > LastAddressGroup ||
+      (host != TherapistHost && host != ClientHost)) {
+    error = "the IP set-up dialog sets only 192.168.N." + std::to_string(TherapistHost) + " or 192.168.N." +
+            std::to_string(ClientHost) + " (N from " + std::to_string(FirstAddressGroup) + " to " +
+            std::to_string(LastAddressGroup) + "), not " + addressText;
     return false;
   }
-  std::uint32_t host = AsNumber(out.address) & ~AsNumber(mask);
-  bool unicast = out.address[0] >= 1 && out.address[0] <= 223 && out.address[0] != 127;
-  if (!unicast || host == 0 || host == ~AsNumber(mask)) {
-    error = "not a host address for mask " + maskText + ": " + addressText;
-    return false;
-  }
+  out.prefixLength = DialogPrefixLength;
   return true;
 }
 
@@ -88,14 +82,6 @@ bool ParseDottedQuad(const std::string& text, std::uint8_t out[4]) {
     digits = 0;
   }
   return part == 4;
-}
-
-int MaskPrefixLength(const std::uint8_t mask[4]) {
-  std::uint32_t bits = AsNumber(mask);
-  int length = 0;
-  while (length < 32 && (bits & (0x80000000u >> length))) ++length;
-  std::uint32_t expected = length == 0 ? 0 : ~std::uint32_t(0) << (32 - length);
-  return bits == expected ? length : -1;
 }
 
 std::string DottedQuad(const std::uint8_t a[4]) {

@@ -4,21 +4,62 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
 
+// What the helper gives the files and folders it makes; a file it replaces keeps its own.
 constexpr mode_t ConfigurationFileMode = 0644;
+constexpr mode_t ConfigurationFolderMode = 0755;
+
+// Where Linux keeps a file's access list beyond its mode bits.
+const char* const AccessListAttribute = "system.posix_acl_access";
+
+// Gives the new file `fd` the owner, group, mode and access list of the file it replaces, so that a
+// 0600 file holding a passphrase stays 0600. The owner goes first: changing it clears set-ID bits.
+bool TakeOver(int fd, const struct stat& old, const std::string& replaced) {
+  if (fchown(fd, old.st_uid, old.st_gid) != 0 || fchmod(fd, old.st_mode & 07777) != 0) return false;
+  const ssize_t size = lgetxattr(replaced.c_str(), AccessListAttribute, nullptr, 0);
+  if (size < 0) return errno == ENODATA || errno == ENOTSUP;  // none, or none possible here
+  std::vector<char> list(static_cast<std::size_t>(size));
+  const ssize_t got = lgetxattr(replaced.c_str(), AccessListAttribute, list.data(), list.size());
+  return got >= 0 && fsetxattr(fd, AccessListAttribute, list.data(), static_cast<std::size_t>(got), 0) == 0;
+}
+
+// Writes `content` to a new file beside `target` and renames it over the target; the new file takes the
+// replaced one's rights (`old`), or 0644 when there was none.
+bool ReplaceWhole(const std::string& target, const std::string& content, const struct stat* old) {
+  std::string temporary = target + ".tavik-XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) return false;
+  bool written = (old ? TakeOver(fd, *old, target) : fchmod(fd, ConfigurationFileMode) == 0) &&
+                 write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size()) && fsync(fd) == 0;
+  written = close(fd) == 0 && written;
+  if (written && rename(temporary.c_str(), target.c_str()) == 0) return true;
+  unlink(temporary.c_str());
+  return false;
+}
+
+// Makes the missing folders of `folder`, each 0755.
+bool MakeFolders(const std::string& folder) {
+  struct stat st;
+  if (folder.empty() || stat(folder.c_str(), &st) == 0) return !folder.empty() && S_ISDIR(st.st_mode);
+  if (!MakeFolders(fs::path(folder).parent_path().string())) return false;
+  return mkdir(folder.c_str(), ConfigurationFolderMode) == 0 || errno == EEXIST;
+}
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
 
@@ -96,17 +137,15 @@ std::vector<std::string> ConfigurationFiles::List(const std::string& folder) con
 
 bool ConfigurationFiles::Write(const std::string& path, const std::string& content, std::string& error) {
   const std::string target = Under(path);
-  std::error_code ec;
-  fs::create_directories(fs::path(target).parent_path(), ec);
-  std::string temporary = target + ".tavik-XXXXXX";
-  int fd = mkstemp(temporary.data());
-  bool written = fd >= 0 && fchmod(fd, ConfigurationFileMode) == 0 &&
-                 write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size()) && fsync(fd) == 0;
-  if (fd >= 0) close(fd);
-  const bool existed = Exists(path);
+  struct stat old;
+  const bool existed = lstat(target.c_str(), &old) == 0;
+  if (existed && !S_ISREG(old.st_mode)) {
+    error = path + (S_ISLNK(old.st_mode) ? " is a symbolic link" : " is not a plain file") +
+            ", which tavik-setip does not rewrite; change the address there by hand";
+    return false;
+  }
   const std::string before = existed ? Read(path) : "";
-  if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
-    if (fd >= 0) unlink(temporary.c_str());
+  if (!MakeFolders(fs::path(target).parent_path().string()) || !ReplaceWhole(target, content, existed ? &old : nullptr)) {
     error = "cannot write " + path;
     return false;
   }

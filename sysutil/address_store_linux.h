@@ -25,7 +25,10 @@ NetworkConfigurator DetectNetworkConfigurator(const std::string& device, unsigne
 const char* NetworkConfiguratorName(NetworkConfigurator configurator);
 
 // Configuration files changed by one address change, with what they held before, so that a change that
-// fails can be taken back. Files are replaced whole (a new file renamed over the old one).
+// fails can be taken back. Files are replaced whole (a new file renamed over the old one), and the new
+// file takes the old one's owner, group, mode and access list (the system.posix_acl_access attribute).
+// A path that is a symbolic link is refused, not followed: root would otherwise write wherever the link
+// leads, and the link itself would become a plain file.
 class ConfigurationFiles {
  public:
   explicit ConfigurationFiles(std::string configRoot) : root_(std::move(configRoot)) {}
@@ -34,7 +37,8 @@ class ConfigurationFiles {
   bool Exists(const std::string& path) const;
   // The files of a folder (names only, sorted); none when it does not exist.
   std::vector<std::string> List(const std::string& folder) const;
-  // Replaces the file (creating its folder), remembering the first content it had; false with `error`.
+  // Replaces the file (creating missing folders 0755; a new file is 0644), remembering the first content
+  // it had; false with `error` when it cannot, or when the path is a link or anything but a plain file.
   bool Write(const std::string& path, const std::string& content, std::string& error);
   // Puts every changed file back as it was; false when one could not be.
   bool Restore();

@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+#include "sysutil/address_command.h"
+
 namespace {
 
 constexpr int WaitSeconds = 10;
@@ -33,18 +35,18 @@ bool IsQuotableAdapterName(const char* name) {
 
 std::string NetshParameters(IpRole role, int group, const std::string& adapterName, std::string& oldAddress) {
   if (role == IpRole::Client) {
-    return oldAddress == "192.168.10.2" ? "" : StaticParameters(adapterName, group, 2);
+    return oldAddress == "192.168.10.2" ? "" : StaticParameters(adapterName, group, ClientHost);
   }
   if (role != IpRole::Therapist) {
     oldAddress = "127.0.0.2";
     return "interface ip set address \"" + adapterName + "\" dhcp";
   }
-  return oldAddress == "192.168.10.1" ? "" : StaticParameters(adapterName, group, 1);
+  return oldAddress == "192.168.10.1" ? "" : StaticParameters(adapterName, group, TherapistHost);
 }
 
 IpSetupOutcome TrySetIpAddressWith(const IpSetupRequest& request, IpSetupSystem& system) {
   int group = std::atoi(request.groupText);
-  if (group < 0 || group > 254 || request.role == IpRole::None || request.adapter < 0) {
+  if (group < FirstAddressGroup || group > LastAddressGroup || request.role == IpRole::None || request.adapter < 0) {
     system.Beep();
     return IpSetupOutcome::Refused;
   }

@@ -1,5 +1,5 @@
-// The address helper's reading of the parameter text and the commands it runs, through nmcli or ip: the
-// new address before the old one goes, and the old one back when the change fails.
+// The address helper's reading of the parameter text, the adapters it takes, and the commands it runs,
+// through nmcli or ip: the new address before the old one goes, and the old one back when the change fails.
 #include "sysutil/address_change_linux.h"
 #include "sysutil/address_command.h"
 
@@ -25,9 +25,9 @@ TEST(AddressCommandTest, ReadsBothFormsTheDialogBuilds) {
   ASSERT_TRUE(ParseAddressCommand("interface ip set address \"Wi-Fi wlan0\" dhcp", command, error)) << error;
   EXPECT_EQ(command.adapterName, "Wi-Fi wlan0");
   EXPECT_TRUE(command.dhcp);
-  ASSERT_TRUE(ParseAddressCommand("INTERFACE IP SET ADDRESS NAME=eth0 STATIC 10.0.0.2 255.0.0.0", command, error));
+  ASSERT_TRUE(ParseAddressCommand("INTERFACE IP SET ADDRESS NAME=eth0 STATIC 192.168.254.2 255.255.255.0", command, error));
   EXPECT_EQ(command.adapterName, "eth0");
-  EXPECT_EQ(command.prefixLength, 8);
+  EXPECT_EQ(DottedQuad(command.address), "192.168.254.2");
 }
 
 TEST(AddressCommandTest, RefusesWhatItDoesNotFullyUnderstand) {
@@ -53,6 +53,13 @@ TEST(AddressCommandTest, RefusesWhatItDoesNotFullyUnderstand) {
       "interface ip set address name=x static 127.0.0.5 255.255.255.0",
       "interface ip set address name=x static 224.0.0.5 255.255.255.0",
       "interface ip set address name=x static 0.1.2.3 255.255.255.0",
+      // well-formed, but not what the dialog sets
+      "interface ip set address name=x static 10.0.0.2 255.0.0.0",
+      "interface ip set address name=x static 192.168.10.1 255.255.0.0",
+      "interface ip set address name=x static 192.168.10.3 255.255.255.0",
+      "interface ip set address name=x static 192.168.255.1 255.255.255.0",
+      "interface ip set address name=x static 192.169.10.1 255.255.255.0",
+      "interface ip set address name=x static 172.16.10.2 255.255.255.0",
   };
   for (const char* text : bad) {
     AddressCommand command;
@@ -62,18 +69,26 @@ TEST(AddressCommandTest, RefusesWhatItDoesNotFullyUnderstand) {
   }
 }
 
-TEST(AddressCommandTest, MaskLengths) {
-  const std::uint8_t contiguous[4] = {255, 255, 240, 0}, gap[4] = {255, 254, 255, 0}, none[4] = {0, 0, 0, 0};
-  EXPECT_EQ(MaskPrefixLength(contiguous), 20);
-  EXPECT_EQ(MaskPrefixLength(gap), -1);
-  EXPECT_EQ(MaskPrefixLength(none), 0);
-}
-
-TEST(AddressCommandTest, FindsInterfacesByFriendlyNameFirst) {
-  std::vector<LinuxInterface> interfaces = {{"eth0", "Ethernet eth0", 2, true}, {"eth1", "eth0", 3, true}};
-  EXPECT_EQ(FindInterfaceByName(interfaces, "eth0")->device, "eth1");
-  EXPECT_EQ(FindInterfaceByName(interfaces, "Ethernet eth0")->device, "eth0");
-  EXPECT_EQ(FindInterfaceByName(interfaces, "ETHERNET ETH0"), nullptr);
+// The dialog's rule: adapters listed by name, among its first six, wired.
+TEST(AddressCommandTest, TakesOnlyTheWiredAdaptersTheDialogOffers) {
+  std::vector<LinuxInterface> interfaces = {{"lo", "lo", 1, true}, {"eth0", "Ethernet eth0", 2, true},
+                                            {"wlan0", "Wi-Fi wlan0", 3, true}, {"eth1", "Local Area Connection", 4, true}};
+  for (unsigned i = 5; i <= 8; ++i) interfaces.push_back({"eth" + std::to_string(i), "Ethernet eth" + std::to_string(i), i, true});
+  std::string why;
+  EXPECT_EQ(FindOfferedInterface(interfaces, "Ethernet eth0", why)->device, "eth0");
+  EXPECT_EQ(FindOfferedInterface(interfaces, "Local Area Connection", why)->device, "eth1");
+  EXPECT_EQ(FindOfferedInterface(interfaces, "Ethernet eth7", why)->device, "eth7");  // the sixth listed
+  const std::pair<const char*, const char*> refused[] = {
+      {"eth0", "no network adapter that the IP set-up dialog lists"},
+      {"lo", "no network adapter that the IP set-up dialog lists"},
+      {"ETHERNET ETH0", "no network adapter that the IP set-up dialog lists"},
+      {"Wi-Fi wlan0", "not a wired adapter"},
+      {"Ethernet eth8", "shows only the first 6 adapters"},
+  };
+  for (const auto& [name, reason] : refused) {
+    EXPECT_EQ(FindOfferedInterface(interfaces, name, why), nullptr) << name;
+    EXPECT_NE(why.find(reason), std::string::npos) << why;
+  }
   EXPECT_TRUE(IsPlainDeviceName("enp3s0.100"));
   EXPECT_FALSE(IsPlainDeviceName("-rf"));
   EXPECT_FALSE(IsPlainDeviceName("a b"));

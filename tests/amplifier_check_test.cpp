@@ -207,13 +207,29 @@ TEST_F(ProSbProbe, BytesFromTheEncoderAt19200MeanFound) {
                 "\nDone\n");
 }
 
+// Run as the start-up test: while the probe listens, a link to another file is planted where the status
+// file will go; the status file takes the link's place and the other file is left alone.
 TEST_F(ProSbProbe, SilenceAt38400MeansNotFoundButHandled) {
   Configure("ProSB", "ProComp = COM2\n");
+  tree.Write("victim", "not ours\n");
+  tree.Write("ampstatus.txt", "from an earlier start\n");
+  std::thread planter([this] {
+    for (int i = 0; i < 500 && std::filesystem::exists(tree.Path("ampstatus.txt")); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::error_code planted;
+    std::filesystem::create_symlink(tree.Path("victim"), tree.Path("ampstatus.txt"), planted);
+  });
   StartEncoder(0);
-  EXPECT_EQ(Check(), AmplifierNotFound);
+  EXPECT_EQ(RunStartupTest(state), AmplifierNotFound);
+  planter.join();
+  EXPECT_EQ(pnpDevices.count, 0);
+  EXPECT_EQ(pnpDevices.head, nullptr);
   EXPECT_EQ(baudSeen, 38400u);
   EXPECT_EQ(Pane(), std::string("\nExamining ProSB\nReceived 0 characters with 0 errors from the ProSB\n") +
                         ProSbAdvice + "Checking other amplifiers\n\nDone\n");
+  EXPECT_EQ(probetest::ReadWholeFile(tree.Path("victim")), "not ours\n");
+  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(tree.Path("ampstatus.txt"))));
+  EXPECT_EQ(probetest::ReadWholeFile(tree.Path("ampstatus.txt")), Pane());
 }
 
 // linkprobe STARTUPTEST in the tree, without any display: its exit code.

@@ -1,13 +1,16 @@
 // Moving a finished file over another in one step, as the text dumps do: an existing file is replaced,
-// a folder or a missing source is refused and nothing is lost.
+// a folder or a missing source is refused and nothing is lost. Whole files written that way, in text
+// mode with the system's line ends (the status file) or byte for byte (the dumps).
 #include "file_replace.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "appbase/whole_file.h"
 #include "scratch_tree.h"
 
 namespace {
@@ -41,6 +44,19 @@ TEST(FileReplaceWin32, RefusalsLoseNothing) {
   EXPECT_FALSE(ReplaceFileWith(tree.Path("new.txt").c_str(), tree.Path("folder").c_str()));
   EXPECT_EQ(Content(tree.Path("folder/inside.txt")), "inside");
   EXPECT_EQ(Content(tree.Path("new.txt")), "new");
+}
+
+TEST(FileReplaceWin32, WholeFilesTakeTheirPlaceInTextOrBinaryMode) {
+  ScratchTree tree("tavik_replace");
+  tree.Write("ampstatus.txt", "from an earlier start\n");
+  ASSERT_TRUE(WriteWholeFile(tree.Path("ampstatus.txt"), "\nDone\n", FileTextMode::Text));
+  EXPECT_EQ(Content(tree.Path("ampstatus.txt")), "\r\nDone\r\n");
+  ASSERT_TRUE(WriteWholeFile(tree.Path("dump.txt"), "a\nb", FileTextMode::Binary));
+  EXPECT_EQ(Content(tree.Path("dump.txt")), "a\nb");
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(tree.Path("*.tmp").c_str(), &found);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "no new file is left behind";
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }
 
 }  // namespace

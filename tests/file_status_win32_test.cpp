@@ -1,5 +1,5 @@
 // Existence and modification date of files through the C runtime, with 64-bit times: dates after 2038
-// must come out right.
+// must come out right. The opening of files that are only read: regular files, in text mode, and no device.
 #include "sysutil/file_status.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <ctime>
 #include <string>
 
+#include "platform/regular_file.h"
 #include "scratch_tree.h"
 
 namespace {
@@ -71,6 +72,20 @@ TEST(FileStatusWin32, MissingFileHasNoDateAndLeavesTheTextAlone) {
   std::string text = "before";
   EXPECT_FALSE(FileModificationText("C:\\no such folder\\navro.exe", text));
   EXPECT_EQ(text, "before");
+}
+
+TEST(FileStatusWin32, OnlyRegularFilesAreOpenedForReading) {
+  ScratchTree tree("tavik_status");
+  tree.Write("Tconfig", "Tavik 5.2\r\nsecond\r\n");
+  std::FILE* file = OpenRegularFile(tree.Path("Tconfig."));  // the trailing dot, as the suite names it
+  ASSERT_NE(file, nullptr);
+  char line[32];
+  ASSERT_NE(std::fgets(line, sizeof line, file), nullptr);
+  EXPECT_STREQ(line, "Tavik 5.2\n");
+  std::fclose(file);
+  EXPECT_EQ(OpenRegularFile("NUL"), nullptr);
+  EXPECT_EQ(OpenRegularFile(tree.Root()), nullptr);
+  EXPECT_EQ(OpenRegularFile(tree.Path("missing.nin")), nullptr);
 }
 
 }  // namespace

@@ -1,17 +1,23 @@
 // The ports and configuration report, byte for byte, over a scratch suite tree, fake sysfs/procfs
-// trees and pseudo-terminals linked as COM ports.
+// trees and pseudo-terminals linked as COM ports; the suite's files that are only read, with FIFOs
+// planted in their place.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <string>
 #include <vector>
 
+#include "device_settings.h"
 #include "fake_port.h"
 #include "ports_report.h"
 #include "probe_state.h"
@@ -24,6 +30,22 @@ using probetest::FakePort;
 using probetest::ReadWholeFile;
 using probetest::ScopedEnv;
 using probetest::ScratchTree;
+
+// Makes each of `fifos` a FIFO that no one writes to, runs `read`, and returns whether it ended within a
+// few seconds. A reader caught in one is then set free (the FIFO opened for writing and closed, so that it
+// reads an empty file), so that the test fails instead of hanging.
+bool EndsDespiteFifos(const std::vector<std::string>& fifos, const std::function<void()>& read) {
+  for (const std::string& fifo : fifos) mkfifo(fifo.c_str(), 0600);
+  std::future<void> done = std::async(std::launch::async, read);
+  const bool ended = done.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+    for (const std::string& fifo : fifos) {
+      const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+      if (writer >= 0) close(writer);
+    }
+  }
+  return ended;
+}
 
 const char* const Stars30 = "******************************\n";
 const char* const Stars32 = "********************************\n";
@@ -125,6 +147,20 @@ TEST_F(PortsReportTest, VersionLineWithoutLineFeedRunsIntoThePortHead) {
   tree.Write("tavik/BIN/Tconfig", "5.4\n");  // the file's name on Windows, which drops the trailing dot
   BuildPortsReport(state);
   EXPECT_EQ(std::string(state.portsReport), "Version       : 5.4\n" + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
+
+}
+
+// A FIFO in place of a settings file or the version file is passed over at once, as a missing file is.
+TEST_F(PortsReportTest, FifosInPlaceOfTheSuitesFilesAreSkippedAtOnce) {
+  tree.Write("tavik/BIN/SETTINGS/DEVS.NIN", "ProComp = COM7\n");
+  tree.Dir("tavik/PREFERENCES/SETTINGS");
+  const std::vector<std::string> settings = {tree.Path("tavik/PREFERENCES/SETTINGS/DEVS.NIN"),
+                                             tree.Path("tavik/PREFERENCES/SETTINGS/DEVOPTS.NIN")};
+  EXPECT_TRUE(EndsDespiteFifos(settings, [&] { ReadDeviceSettingsInto(state.settings); }));
+  EXPECT_EQ(state.settings.amplifierPort, 7) << "the copy in BIN, as when the preferences hold none";
+
+  EXPECT_TRUE(EndsDespiteFifos({tree.Path("tavik/BIN/Tconfig.")}, [&] { BuildPortsReport(state); }));
+  EXPECT_EQ(std::string(state.portsReport), std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
 }
 
 TEST_F(PortsReportTest, OverlongVersionLineIsCut) {

@@ -1,12 +1,15 @@
-// The address helper for real, inside a network namespace of the test's own: a static address set and
-// read back with ip, bad parameters refused, and the whole road from the dialog's parameter text through
-// the elevation stand-in. In the same namespace the change's library, over a configuration root of the
-// test's own: the new address before the old goes, and the change kept by ifupdown or systemd-networkd.
-// Which copy of the helper may be raised to root.
+// The address helper for real, inside a network namespace of the test's own and with umask 0: a static
+// address set and read back with ip, requests the dialog would never make refused, every message in the
+// system's log, the files it keeps the change in (modes, owners, access lists, links), and the whole road
+// from the dialog's parameter text through the elevation stand-in. In the same namespace the change's
+// library: every ip call failing in turn, and the change kept by ifupdown or systemd-networkd. Which copy
+// of the helper may be raised to root.
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <algorithm>
 #include <map>
@@ -15,6 +18,7 @@
 
 #include "netns_fixture.h"
 #include "scratch_tree.h"
+#include "system_log_capture.h"
 #include "sysutil/address_change_linux.h"
 #include "sysutil/network_shell.h"
 #include "sysutil/trusted_helper.h"
@@ -45,15 +49,44 @@ AddressCommand Static(const char* text) {
   return command;
 }
 
-// Runs ip and sysctl inside the namespace, records every command, and answers for the services'
-// programs (networkctl, nmcli, dhclient) without running them; `refuse` names commands that fail.
+// The interface's IPv4 addresses, "a.b.c.d/n" each, from ip's listing.
+std::vector<std::string> Cidrs(const std::string& listing) {
+  std::vector<std::string> cidrs;
+  std::istringstream words(listing);
+  for (std::string word, last; words >> word; last = word) {
+    if (last == "inet") cidrs.push_back(word);
+  }
+  return cidrs;
+}
+
+// Runs ip and sysctl inside the namespace and records every command; `failIpCall` makes that ip call (in
+// the order they come, from 0) fail without running, and with `ipStaysDown` every one after it. It
+// answers for the services' programs (networkctl, nmcli) without running them, and a DHCP server's lease
+// comes with "dhclient -1".
 class NamespaceRunner : public CommandRunner {
  public:
   explicit NamespaceRunner(std::string ns) : ns_(std::move(ns)) {}
   int Run(const CommandLine& argv, std::string* output) override {
     ran.push_back(Joined(argv));
-    if (refuse.count(Joined(argv))) return 2;
-    if (argv[0] != "ip" && argv[0] != "sysctl") return 0;
+    if (argv[0] == "ip") {
+      const int call = ipCalls++;
+      if (call == failIpCall || (ipStaysDown && call > failIpCall)) return 1;
+    }
+    if (argv[0] == "dhclient" && argv[1] == "-1")
+      return InNamespace({"ip", "address", "add", lease, "dev", "tva", "valid_lft", "600", "preferred_lft", "600"}, nullptr);
+    return argv[0] == "ip" || argv[0] == "sysctl" ? InNamespace(argv, output) : 0;
+  }
+  bool Installed(const std::string&) override { return true; }
+  void Pause(int) override {}
+
+  std::vector<std::string> ran;
+  int ipCalls = 0;
+  int failIpCall = -1;
+  bool ipStaysDown = false;  // every later ip call fails as well
+  std::string lease = "192.168.1.7/24";
+
+ private:
+  int InNamespace(const CommandLine& argv, std::string* output) {
     std::string line = "ip netns exec " + ns_;
     for (const std::string& word : argv) line += " " + Quote(word);
     FILE* pipe = popen((line + " 2>/dev/null").c_str(), "r");
@@ -65,23 +98,55 @@ class NamespaceRunner : public CommandRunner {
     int status = pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  bool Installed(const std::string&) override { return true; }
-  void Pause(int) override {}
 
-  std::vector<std::string> ran;
-  std::map<std::string, bool> refuse;
-
- private:
   std::string ns_;
 };
 
+const char* const StaticText = "interface ip set address name=\"Local Area Connection\" static 192.168.10.1 255.255.255.0 ";
+
+// An access list of the owner, one more user (1234, read), the group, the mask and others, as Linux keeps it.
+std::string SampleAccessList() {
+  const std::uint16_t entries[][4] = {{0x01, 06, 0xffff, 0xffff}, {0x02, 04, 1234, 0}, {0x04, 04, 0xffff, 0xffff},
+                                      {0x10, 04, 0xffff, 0xffff}, {0x20, 00, 0xffff, 0xffff}};
+  std::string list("\x02\0\0\0", 4);
+  for (const auto& e : entries) list.append(reinterpret_cast<const char*>(e), sizeof e);
+  return list;
+}
+
+std::string AccessList(const std::string& path) {
+  char list[256];
+  const ssize_t size = getxattr(path.c_str(), "system.posix_acl_access", list, sizeof list);
+  return size < 0 ? "" : std::string(list, static_cast<std::size_t>(size));
+}
+
+mode_t Mode(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
 }  // namespace
 
+// The helper started as the dialog's elevated step starts it, from a caller whose umask is 0.
 class AddressHelperTest : public NetNamespaceTest {
  protected:
-  int Helper(const std::string& parameters) {
-    int status = std::system((In(::Helper + " " + Quote(parameters)) + " >/dev/null 2>&1").c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  void SetUp() override {
+    callerUmask_ = umask(0);
+    NetNamespaceTest::SetUp();
+  }
+  void TearDown() override {
+    NetNamespaceTest::TearDown();
+    umask(callerUmask_);
+  }
+  // Runs the helper program in the namespace and keeps what it sent to the system's log; with a
+  // configuration root, it keeps the change there.
+  int Helper(const std::string& parameters, const std::string& configRoot = "") {
+    const std::string line = (configRoot.empty() ? "" : "TAVIK_SETIP_CONFIG_ROOT=" + Quote(configRoot) + " ") +
+                             In(::Helper + " " + Quote(parameters));
+    logged = CaptureSystemLog([&] {
+      const int status = std::system(line.c_str());
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    });
+    return logged.status;
   }
   LinuxInterface Tva() const {
     LinuxInterface tva;
@@ -89,57 +154,89 @@ class AddressHelperTest : public NetNamespaceTest {
     tva.index = static_cast<unsigned>(std::atoi(CommandOutput("ip -n " + ns_ + " -o link show tva").c_str()));
     return tva;
   }
+  void SetOldAddress() {
+    ASSERT_TRUE(RunQuietly(In("ip address flush dev tva")) && RunQuietly(In("ip address add 10.9.9.9/8 dev tva")));
+  }
+
+  CapturedLog logged;
+
+ private:
+  mode_t callerUmask_ = 0;
 };
 
 TEST_F(AddressHelperTest, SetsAStaticAddressOnTheNamedAdapter) {
-  ASSERT_TRUE(RunQuietly(In("ip address add 10.9.9.9/8 dev tva")));
-  EXPECT_EQ(Helper("interface ip set address name=\"Local Area Connection\" static 192.168.10.1 255.255.255.0 "), 0);
+  SetOldAddress();
+  EXPECT_EQ(Helper(StaticText), 0);
   std::string addresses = Addresses();
   EXPECT_NE(addresses.find("inet 192.168.10.1/24 brd 192.168.10.255"), std::string::npos) << addresses;
   EXPECT_EQ(addresses.find("10.9.9.9"), std::string::npos) << addresses;  // replaced, as the network shell does
+  EXPECT_TRUE(logged.Has("tavik-setip", "tva now has 192.168.10.1/24")) << logged.lines.size();
 
   EXPECT_EQ(Helper("interface ip set address name=\"Local Area Connection\" static 192.168.20.2 255.255.255.0 "), 0);
   EXPECT_NE(Addresses().find("inet 192.168.20.2/24"), std::string::npos);
   EXPECT_EQ(Addresses().find("192.168.10.1"), std::string::npos);
 
   // The new address of the same subnet is added beside the old one, which must go without taking it along.
-  EXPECT_EQ(Helper("interface ip set address name=\"Local Area Connection\" static 192.168.20.3 255.255.255.0 "), 0);
-  EXPECT_NE(Addresses().find("inet 192.168.20.3/24"), std::string::npos) << Addresses();
-  EXPECT_EQ(Addresses().find("inet 192.168.20.2/"), std::string::npos) << Addresses();
+  EXPECT_EQ(Helper("interface ip set address name=\"Local Area Connection\" static 192.168.20.1 255.255.255.0 "), 0);
+  EXPECT_EQ(Cidrs(Addresses()), std::vector<std::string>{"192.168.20.1/24"}) << Addresses();
 }
 
-TEST_F(AddressHelperTest, RefusesBadNamesAddressesAndMasks) {
+// Only what the dialog asks for, on an adapter it offers; each refusal says why, in the log as well.
+TEST_F(AddressHelperTest, RefusesWhatTheDialogWouldNeverAsk) {
   ASSERT_TRUE(RunQuietly(In("ip address add 192.168.10.1/24 dev tva")));
-  const char* refused[] = {
-      "interface ip set address name=\"Local Area Network\" static 192.168.10.2 255.255.255.0 ",
-      "interface ip set address name=\"Local Area Connection\" static 192.168.10.300 255.255.255.0 ",
-      "interface ip set address name=\"Local Area Connection\" static 192.168.10.0 255.255.255.0 ",
-      "interface ip set address name=\"Local Area Connection\" static 192.168.10.2 255.255.0.255 ",
-      "interface ip set address name=\"Local Area Connection\" static 192.168.10.2 ",
-      "interface ip set address name=\"Local Area Connection\" static 192.168.10.2 255.255.255.0; reboot",
-      "interface ip set address name=\"tvb\" static 192.168.10.2 255.255.255.0 trailing",
-      "interface ip set address name=\"lo\" static 192.168.10.2 255.255.255.0 ",
-      "interface ip set address \"lo\" dhcp",
+  ASSERT_TRUE(RunQuietly(In("ip link set tvb alias 'Wi-Fi tvb'")));
+  // The parameter text's own checks are the parser's test; here the whole program, and the adapters.
+  const std::pair<const char*, const char*> refused[] = {
+      {"interface ip set address name=\"Local Area Network\" static 192.168.10.2 255.255.255.0 ", "no network adapter"},
+      {"interface ip set address name=\"Local Area Connection\" static 192.168.10.3 255.255.255.0 ", "192.168.N.1"},
+      {"interface ip set address name=\"Local Area Connection\" static 172.16.5.9 255.255.0.0 ", "mask"},
+      {"interface ip set address name=\"Wi-Fi tvb\" static 192.168.10.2 255.255.255.0 ", "not a wired adapter"},
+      {"interface ip set address name=\"tva\" static 192.168.10.2 255.255.255.0 ", "no network adapter"},
+      {"interface ip set address \"lo\" dhcp", "no network adapter"},
   };
-  for (const char* parameters : refused) EXPECT_EQ(Helper(parameters), AddressBadParameters) << parameters;
-  EXPECT_NE(Addresses().find("inet 192.168.10.1/24"), std::string::npos);  // untouched
+
+  for (const auto& [parameters, why] : refused) {
+    EXPECT_EQ(Helper(parameters), AddressBadParameters) << parameters;
+    EXPECT_TRUE(logged.Has("tavik-setip", why)) << parameters;
+    EXPECT_TRUE(logged.Has("tavik-setip", "nothing was changed")) << parameters;
+  }
+  EXPECT_EQ(Cidrs(Addresses()), std::vector<std::string>{"192.168.10.1/24"});  // untouched
 }
 
-TEST_F(AddressHelperTest, KernelNamesWorkWhenNoFriendlyNameMatches) {
-  EXPECT_EQ(Helper("interface ip set address name=\"tvb\" static 172.16.5.9 255.255.0.0 "), 0);
-  EXPECT_NE(CommandOutput("ip -n " + ns_ + " -4 -o address show dev tvb").find("inet 172.16.5.9/16"),
-            std::string::npos);
-}
-
-TEST_F(AddressHelperTest, TheOldAddressStaysWhenTheNewOneCannotBeAdded) {
-  ASSERT_TRUE(RunQuietly(In("ip address add 10.9.9.9/8 dev tva")));
+// Each ip call of a change fails in turn, alone or with every later one (the put-back's too): the change
+// ends with exactly the new address, or with exactly the old one, or says that the old one could not be
+// put back. Never both, nor a success that ip does not show.
+TEST_F(AddressHelperTest, EveryFailingIpCallEndsInOneAddressOrSaysSo) {
   NamespaceRunner runner(ns_);
-  runner.refuse["ip address add 192.168.10.1/24 broadcast + dev tva"] = true;
-  AddressChangeResult result = ApplyAddressCommand(
-      Static("interface ip set address name=\"tva\" static 192.168.10.1 255.255.255.0 "), Tva(), runner, "");
-  EXPECT_EQ(result.status, AddressUnchanged) << result.message;
-  EXPECT_NE(result.message.find("tva keeps 10.9.9.9/8"), std::string::npos) << result.message;
-  EXPECT_NE(Addresses().find("inet 10.9.9.9/8"), std::string::npos);
+  for (const auto& [text, newCidr] : {std::pair<std::string, std::string>{StaticText, "192.168.10.1/24"},
+                                      {"interface ip set address \"tva\" dhcp", runner.lease}}) {
+    for (bool staysDown : {false, true}) {
+      int failed = 0;
+      for (;; ++failed) {
+        SetOldAddress();
+        runner.ipCalls = 0;
+        runner.failIpCall = failed;
+        runner.ipStaysDown = staysDown;
+        AddressChangeResult result = ApplyAddressCommand(Static(text.c_str()), Tva(), runner, "");
+        if (runner.ipCalls <= failed) break;  // every call has failed once
+        const std::vector<std::string> now = Cidrs(Addresses());
+        const std::string seen = text + ", ip call " + std::to_string(failed) + (staysDown ? " and later ones" : "") +
+                                 " failing: " + result.message;
+        if (result.status == AddressChanged || result.status == AddressNotKept) {
+          EXPECT_EQ(now, std::vector<std::string>{newCidr}) << seen;
+        } else if (result.status == AddressUnchanged || result.status == AddressRestored) {
+          EXPECT_EQ(now, std::vector<std::string>{"10.9.9.9/8"}) << seen;
+          EXPECT_TRUE(result.message.find("10.9.9.9/8") != std::string::npos ||
+                      result.message.find("nothing was changed") != std::string::npos) << seen;
+        } else {
+          EXPECT_EQ(result.status, AddressLost) << seen;
+          EXPECT_TRUE(result.message.find("could not be put back") != std::string::npos ||
+                      result.message.find("may not be back") != std::string::npos) << seen;
+        }
+      }
+      EXPECT_GE(failed, 5) << text;
+    }
+  }
 }
 
 TEST_F(AddressHelperTest, IfupdownKeepsTheChangeInAStanzaOfItsOwn) {
@@ -148,12 +245,15 @@ TEST_F(AddressHelperTest, IfupdownKeepsTheChangeInAStanzaOfItsOwn) {
              "source /etc/network/interfaces.d/*\n\nauto tva\niface tva inet static\n    address 10.9.9.9/8\n"
              "# the peer\niface tva inet6 auto\n");
   root.Write("run/network/ifstate.tva", "tva\n");
+  chmod(root.Path("etc/network/interfaces").c_str(), 0600);  // it may hold a Wi-Fi passphrase
   ASSERT_TRUE(RunQuietly(In("ip address add 10.9.9.9/8 dev tva")));
   NamespaceRunner runner(ns_);
   AddressChangeResult result = ApplyAddressCommand(
       Static("interface ip set address name=\"tva\" static 192.168.10.1 255.255.255.0 "), Tva(), runner, root.Root());
   EXPECT_EQ(result.status, AddressChanged) << result.message;
   EXPECT_EQ(result.message, "tva now has 192.168.10.1/24; ifupdown keeps it for the next start");
+  EXPECT_EQ(Mode(root.Path("etc/network/interfaces")), 0600u);
+  EXPECT_EQ(Mode(root.Path("etc/network/interfaces.d")), 0755u) << "whatever the caller's umask (0 here)";
   EXPECT_EQ(ReadTextFile(root.Path("etc/network/interfaces")),
             "source /etc/network/interfaces.d/*\n\nauto tva\n#tavik-setip# iface tva inet static\n"
             "#tavik-setip#     address 10.9.9.9/8\n# the peer\niface tva inet6 auto\n");
@@ -162,6 +262,45 @@ TEST_F(AddressHelperTest, IfupdownKeepsTheChangeInAStanzaOfItsOwn) {
   EXPECT_EQ(own.find("allow-hotplug"), std::string::npos) << "auto tva is kept where it was";
   EXPECT_EQ(Addresses().find("10.9.9.9"), std::string::npos) << Addresses();
   EXPECT_NE(Addresses().find("inet 192.168.10.1/24"), std::string::npos) << Addresses();
+}
+
+// The helper program itself, started with umask 0, keeping the change for ifupdown: the folder and file
+// it makes are 0755 and 0644, the file it rewrites keeps its mode, owner, group and access list. A link
+// among the files is refused, and what was changed before it is put back.
+TEST_F(AddressHelperTest, RewrittenFilesKeepTheirRightsAndLinksAreNotFollowed) {
+  ScratchTree root("tavik-etc");
+  const std::string interfaces = root.Path("etc/network/interfaces");
+  const std::string stanza = "source /etc/network/interfaces.d/*\niface tva inet static\n    address 10.9.9.9/8\n";
+  root.Write("etc/network/interfaces", stanza);
+  root.Write("run/network/ifstate.tva", "tva\n");
+  ASSERT_EQ(chmod(interfaces.c_str(), 0640) | chown(interfaces.c_str(), 1234, 5678), 0);
+  const std::string list = SampleAccessList();
+  ASSERT_EQ(setxattr(interfaces.c_str(), "system.posix_acl_access", list.data(), list.size(), 0), 0);
+  const mode_t withList = Mode(interfaces);  // the list's mask stands in the group bits
+  SetOldAddress();
+  EXPECT_EQ(Helper(StaticText, root.Root()), 0);
+  EXPECT_TRUE(logged.Has("tavik-setip", "ifupdown keeps it")) << root.Root();
+  struct stat st;
+  ASSERT_EQ(stat(interfaces.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, withList);
+  EXPECT_EQ(st.st_uid, 1234u);
+  EXPECT_EQ(st.st_gid, 5678u);
+  EXPECT_EQ(AccessList(interfaces), list);
+  EXPECT_NE(ReadTextFile(interfaces).find("#tavik-setip# iface tva inet static"), std::string::npos);
+  EXPECT_EQ(Mode(root.Path("etc/network/interfaces.d")), 0755u);
+  EXPECT_EQ(Mode(root.Path("etc/network/interfaces.d/tavik-tva")), 0644u);
+
+  root.Write("etc/network/interfaces", stanza);
+  root.Write("elsewhere", "iface tva inet dhcp\n");
+  root.Link("etc/network/interfaces.d/admin", root.Path("elsewhere"));
+  root.Remove("etc/network/interfaces.d/tavik-tva");
+  EXPECT_EQ(Helper("interface ip set address name=\"Local Area Connection\" static 192.168.10.2 255.255.255.0 ",
+                   root.Root()), AddressNotKept);
+  EXPECT_TRUE(logged.Has("tavik-setip", "/etc/network/interfaces.d/admin is a symbolic link")) << logged.lines.size();
+  EXPECT_EQ(ReadTextFile(root.Path("elsewhere")), "iface tva inet dhcp\n");
+  EXPECT_EQ(ReadTextFile(interfaces), stanza) << "put back as it was";
+  EXPECT_FALSE(std::filesystem::exists(root.Path("etc/network/interfaces.d/tavik-tva")));
+  EXPECT_EQ(Cidrs(Addresses()), std::vector<std::string>{"192.168.10.2/24"}) << "in effect all the same";
 }
 
 TEST_F(AddressHelperTest, NetworkdTakesAFileThatComesFirstOrTheChangeIsNotKept) {
@@ -209,6 +348,33 @@ TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationStandIn) {
   EXPECT_NE(Addresses().find("inet 192.168.30.1/24"), std::string::npos);
   std::remove(runner.c_str());
   std::remove(record.c_str());
+}
+
+// What the dialog cannot show reaches the system's log under the program's own name: no trusted helper,
+// the password not given at pkexec's prompt, the helper's refusal (which the helper logs as well).
+TEST_F(AddressHelperTest, NetworkShellLogsWhatTheDialogCannotShow) {
+  const std::string program = "netsetup_tests", runner = "/tmp/tavik_runner_" + std::to_string(getpid());
+  auto run = [](const std::string& parameters, std::size_t reports) {
+    return CaptureSystemLog([&]() -> int {
+      RunNetworkShell(parameters);
+      for (;;) pause();  // until the reports have come
+    }, reports);
+  };
+  CapturedLog log = run(StaticText, 1);
+  EXPECT_TRUE(log.Has(program, "tavik-setip must be installed in")) << log.lines.size();
+
+  setenv("TAVIK_ELEVATION_RUNNER", runner.c_str(), 1);
+  std::ofstream(runner) << "#!/bin/sh\nexit 126\n";
+  chmod(runner.c_str(), 0700);
+  log = run(StaticText, 1);
+  EXPECT_TRUE(log.Has(program, "the administrator's password was not given")) << log.lines.size();
+
+  std::ofstream(runner) << "#!/bin/sh\nexec ip netns exec " << ns_ << " \"$@\"\n";
+  log = run("interface ip set address name=\"Local Area Network\" static 192.168.10.2 255.255.255.0 ", 2);
+  unsetenv("TAVIK_ELEVATION_RUNNER");
+  std::remove(runner.c_str());
+  EXPECT_TRUE(log.Has(program, "tavik-setip refused the request (status 1)"));
+  EXPECT_TRUE(log.Has("tavik-setip", "no network adapter that the IP set-up dialog lists is named"));
 }
 
 TEST(TrustedHelperTest, OnlyRootsOwnUntouchableFilesMayBeRaised) {

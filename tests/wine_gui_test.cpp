@@ -94,12 +94,15 @@ class WineDesktop : public ::testing::Environment {
   }
 };
 
-// One Windows build and its packages ("-win64.zip", "-win64-setup.exe").
+// One Windows build and its packages ("-win64.zip", "-win64-setup.exe"; "-win64-unsigned.zip" and so on
+// from a build without a signing certificate).
 struct WindowsBuild {
   std::string arch;  // "win64" or "win32"
   fs::path folder;
   fs::path Package(const std::string& ending) const {
-    return folder / ("tavik-service-tools-" TAVIK_VERSION "-" + arch + ending);
+    const std::string name = "tavik-service-tools-" TAVIK_VERSION "-" + arch;
+    const fs::path signedPackage = folder / (name + ending);
+    return fs::exists(signedPackage) ? signedPackage : folder / (name + "-unsigned" + ending);
   }
 };
 
@@ -478,9 +481,18 @@ TEST_F(WineSuite, InstallerInstallsSilentlyAndUninstallsCleanly) {
     for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe", "linkping.exe"})
       fs::remove(root / "BIN" / program);
     EXPECT_EQ(Finish(StartWine(build.Package("-setup.exe").string(), {"/S"}), 60), 0);
+    // The test command signs the packages with a certificate of its own (TAVIK_SIGN_CAFILE): what the
+    // installer installs is signed, the uninstaller it writes too.
+    const std::string signer = Getenv("TAVIK_SIGN_CAFILE");
     for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe", "linkping.exe",
-                                 "uninstall-service-tools.exe"})
-      EXPECT_TRUE(fs::exists(root / "BIN" / program)) << program;
+                                 "uninstall-service-tools.exe"}) {
+      const fs::path installed = root / "BIN" / program;
+      EXPECT_TRUE(fs::exists(installed)) << program;
+      if (!signer.empty()) {
+        const std::string verify = "osslsigncode verify -CAfile '" + signer + "' -in '" + installed.string() + "'";
+        EXPECT_EQ(std::system((verify + " > /dev/null").c_str()), 0) << program << " is not signed";
+      }
+    }
     EXPECT_TRUE(fs::exists(menu / "Tavik Comm Check.lnk"));
     EXPECT_TRUE(fs::exists(menu / "Tavik Tech Support Menu.lnk"));
 

@@ -19,6 +19,10 @@ UninstallIcon "${ICON}"
 InstallDir "C:\Tavik"
 RequestExecutionLevel admin
 ShowInstDetails show
+; A signed build names its signing tool, which signs the uninstaller before it is packed in here.
+!ifdef SIGN_TOOL
+  !uninstfinalize '"${SIGN_TOOL}" "%1"' = 0
+!endif
 
 Page instfiles
 UninstPage uninstConfirm

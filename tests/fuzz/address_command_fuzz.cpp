@@ -1,6 +1,6 @@
 // Fuzz target for the address helper's parameter parser: any text the helper may be handed (it runs as
-// root) is either refused with a reason or read into a command that is safe to act on, and a command it
-// accepts reads back the same from a parameter text built for it. The same bytes, read
+// root) is either refused with a reason or read into one of the commands the IP set-up dialog builds, and
+// a command it accepts reads back the same from a parameter text built for it. The same bytes, read
 // as ifupdown's interfaces file, have the interface's stanzas commented out and nothing else changed.
 #include <cstddef>
 #include <cstdint>
@@ -19,13 +19,6 @@ void Check(bool ok) {
 bool SameCommand(const AddressCommand& a, const AddressCommand& b) {
   return a.adapterName == b.adapterName && a.dhcp == b.dhcp && a.prefixLength == b.prefixLength &&
          DottedQuad(a.address) == DottedQuad(b.address);
-}
-
-std::string MaskText(int prefixLength) {
-  std::uint32_t bits = prefixLength == 0 ? 0 : ~std::uint32_t(0) << (32 - prefixLength);
-  std::uint8_t mask[4] = {std::uint8_t(bits >> 24), std::uint8_t(bits >> 16), std::uint8_t(bits >> 8),
-                          std::uint8_t(bits)};
-  return DottedQuad(mask);
 }
 
 // Every line is kept, either as it was or behind the mark that disables it.
@@ -63,10 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (command.dhcp) {
     rebuilt = "interface ip set address name=\"" + command.adapterName + "\" dhcp";
   } else {
-    Check(command.prefixLength >= 8 && command.prefixLength <= 30);
-    Check(command.address[0] >= 1 && command.address[0] <= 223 && command.address[0] != 127);
+    Check(command.prefixLength == DialogPrefixLength && command.address[0] == 192 && command.address[1] == 168);
+    Check(command.address[2] <= LastAddressGroup);
+    Check(command.address[3] == TherapistHost || command.address[3] == ClientHost);
     rebuilt = "interface ip set address name=\"" + command.adapterName + "\" static " + DottedQuad(command.address) +
-              " " + MaskText(command.prefixLength) + " ";
+              " 255.255.255.0 ";
   }
   AddressCommand again;
   Check(ParseAddressCommand(rebuilt, again, error));

@@ -7,7 +7,7 @@
 #include "sysutil/com_scan.h"
 
 // "Version       : " and the first line of C:\Tavik\BIN\Tconfig. (at most 259 characters, its line
-// break included); empty when the file cannot be opened.
+// break included); empty when it is not a regular file that can be opened.
 std::string ConfigVersionLine();
 
 // Thirty stars, a line break, "COMM PORTS found" with "(count)\n" or "(NONE)\n", then one row

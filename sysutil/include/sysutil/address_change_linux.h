@@ -24,12 +24,20 @@ struct AddressChangeResult {
   std::string message;  // what happened, for the technician
 };
 
-// The interface whose friendly name (or, failing that, kernel name) is `name`; nullptr when none.
-const LinuxInterface* FindInterfaceByName(const std::vector<LinuxInterface>& interfaces, const std::string& name);
+// The interface that the IP set-up dialog lets the technician pick under the name `name`: listed by the
+// adapter listing's rule among the dialog's first adapters, and wired. nullptr, with `why`, otherwise.
+const LinuxInterface* FindOfferedInterface(const std::vector<LinuxInterface>& interfaces, const std::string& name,
+                                           std::string& why);
 
 // A kernel interface name that is safe in a command and in a configuration file: 1 to 15 letters,
 // digits, '_', '-' and '.', not beginning with '-' or '.'.
 bool IsPlainDeviceName(const std::string& device);
+
+// Where the system's configuration lives for this run of the helper: "/" when it runs in the system's
+// network namespace, whose interfaces the configuration services keep; empty in any other (a container's,
+// a test's); in a build with its tests, run from its build folder, the folder that TAVIK_SETIP_CONFIG_ROOT
+// names.
+std::string HelperConfigurationRoot();
 
 // Applies `command` to `target`. `configRoot` is where the system's configuration lives ("/"); empty
 // when the interface belongs to no configuration service (it is in a network namespace of its own), so
