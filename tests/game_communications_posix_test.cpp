@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "child_process.h"
@@ -213,6 +214,23 @@ TEST_F(GameTreeTest, LinkPingTakesTheSerialGameLinkFromTheSettingsAndRecordsIt) 
   EXPECT_EQ(first, (std::vector<std::uint8_t>{224, 4, 16, 0, 'l', 'p', 'n', 'g', 1, 0, 0, 0, 1, 0, 0, 0}));
   EXPECT_GT(std::filesystem::file_size(tree.Path("cmlMRX10.bin")), 0u);
   EXPECT_GT(std::filesystem::file_size(tree.Path("cmlMTX20.bin")), 0u);
+}
+
+// A port another program holds and a port the computer does not have: the run ends at once, with why.
+TEST_F(GameTreeTest, LinkPingSaysWhenTheSerialPortIsInUseOrMissing) {
+  PtyPair pty;
+  LinkCom(2, pty.slavePath());
+  const int held = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  for (const auto& [port, reason] : {std::pair{"COM2", "linkping: COM2: port in use by another program"},
+                                     std::pair{"COM3", "linkping: COM3: no such port on this computer\n"}}) {
+    ChildProcess ping(LINKPING_PATH, {"-c", "1", port});
+    std::string out;
+    ReadUntil(ping, out, "", 10000);
+    EXPECT_EQ(ping.Wait(5000), 2) << out;
+    EXPECT_EQ(out.rfind(reason, 0), 0u) << out;
+  }
+  close(held);
 }
 
 }  // namespace
