@@ -192,6 +192,8 @@ void LinkSetSerialModes(LinkConnection* link, int shortFrames, int rawMode) {
 
 int LinkStatus(LinkConnection* link) { return LinkIsValid(link) ? LinkLoad(link->status) : 0; }
 
+int LinkConnectError(LinkConnection* link) { return LinkIsValid(link) ? LinkLoad(link->connectError) : 0; }
+
 int LinkCleanup() {
   Guard guard(LinkRegistryLock());
   if (objectCount == 0) LinkClearKeyValueLists();

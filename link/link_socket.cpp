@@ -136,6 +136,7 @@ int AwaitListening(LinkConnection* link) {
 int StartLinkThread(LinkConnection* link) {
   LinkDebugPrint("%c thread started\n", LinkRoleChar(link));
   LinkStore(link->runFlag, 1);
+  LinkStore(link->connectError, 0);
   if (link->isServer) LinkStore(link->listenState, LinkListenStarting);
   if (!StartThread(link)) {
     LinkStore(link->runFlag, 0);

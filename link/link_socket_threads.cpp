@@ -93,7 +93,16 @@ struct ClientPass {
   int lastResult = 0; // result of the last socket call of this pass
 };
 
+// Keeps what a failed connect says about the peer for LinkConnectError; the answers of an attempt that is
+// still in progress say nothing about it.
+void KeepConnectError(LinkConnection* link, int error) {
+  if (error != 0 && error != LinkErrWouldBlock && error != LinkErrAlready && error != LinkErrInvalid &&
+      error != LinkErrIsConnected)
+    LinkStore(link->connectError, error);
+}
+
 void ClientConnected(LinkConnection* link, int how, int state) {
+  LinkStore(link->connectError, 0);
   LinkStore(link->connValid, 1);
   LinkStore(link->connectState, state);
   LinkStore(link->status, how);
@@ -114,7 +123,9 @@ bool ConnectAtTop(LinkConnection* link, ClientPass& pass) {
     return false;
   }
   int error = LinkNetLastError();
+  KeepConnectError(link, error);
   if (error == LinkErrIsConnected) {
+    LinkStore(link->connectError, 0);
     LinkStore(link->status, LinkStatusAlready);
     LinkStore(link->connectState, LinkConnectStateAlready);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -139,8 +150,10 @@ void ConnectAfterQuiet(LinkConnection* link) {
     ClientConnected(link, LinkStatusAtOnce, LinkConnectStateAfterQuiet);
     return;
   }
+  int error = LinkNetLastError();
+  KeepConnectError(link, error);
   LinkStore(link->connectState, LinkConnectStateQuietFailed);
-  Record(link, LinkEventClientQuietConnectFailed, AsWord(LinkNetLastError()), 0, 0);
+  Record(link, LinkEventClientQuietConnectFailed, AsWord(error), 0, 0);
 }
 
 // After a lost connection the client keeps its UDP socket and starts again with a fresh TCP socket.
@@ -213,8 +226,11 @@ bool ClientUdpReceive(LinkConnection* link, ClientPass& pass, LinkAnnouncementRe
 // a socket whose failed connect was already reported is writable without a peer.
 void ClientWritable(LinkConnection* link, const ClientPass& pass) {
   LinkSocket tcp = LinkLoad(link->tcpSocket);
-  if (LinkNetPendingError(tcp) != 0 || !LinkNetHasPeer(tcp)) return;
+  int error = LinkNetPendingError(tcp);
+  KeepConnectError(link, error);
+  if (error != 0 || !LinkNetHasPeer(tcp)) return;
   LinkDebugPrint("C tcp writeable (must be client)\n");
+  LinkStore(link->connectError, 0);
   LinkStore(link->connValid, 2);
   LinkStore(link->connectState, LinkConnectStateWritable);
   LinkStore(link->status, LinkStatusWritable);

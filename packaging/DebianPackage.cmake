@@ -24,8 +24,9 @@ Tavik Tech Support Menu (toolboard) starts the suite's service programs and the
 desktop's own tools and reports the installed suite programs and media players.
 
 Also included: linkconsole, which exercises a link between two computers by
-hand, linkdump, which prints the link's record files as text, and gameecho, a
-stand-in game computer for testing the therapist side alone.")
+hand, linkdump, which prints the link's record files as text, linkping, which
+tests the game link continuously by echo as ping tests a network, and
+gameecho, a stand-in game computer for testing the therapist side alone.")
 
 # <name>_<version>_<architecture>.deb, the architecture being dpkg's own.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

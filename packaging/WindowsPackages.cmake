@@ -1,5 +1,5 @@
 # The Windows programs as a technician gets them: linkprobe.exe and toolboard.exe with the icon and
-# application manifest of packaging/windows/, linkconsole.exe and linkdump.exe beside them, and the
+# application manifest of packaging/windows/, the console programs of package_programs beside them, and the
 # packages that carry them into the suite's C:\Tavik\BIN: tavik-service-tools-<version>-<win64|win32>.zip
 # (-unsigned.zip from a build without a certificate), and the same as an NSIS installer where makensis
 # is found. `cmake --build <dir> --target windows_packages` makes both.
@@ -49,7 +49,7 @@ else()
 endif()
 set(package_stage ${CMAKE_CURRENT_BINARY_DIR}/stage)
 set(package_zip ${CMAKE_BINARY_DIR}/${package_name}.zip)
-set(package_programs linkprobe toolboard linkconsole linkdump)
+set(package_programs linkprobe toolboard linkconsole linkdump linkping)
 set(program_files)
 foreach(program ${package_programs})
   list(APPEND program_files $<TARGET_FILE:${program}>)

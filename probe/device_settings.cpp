@@ -106,12 +106,14 @@ const char* FindSettingValue(const char* line, const char* key) {
   return value;
 }
 
-void ReadDeviceSettingsInto(DeviceSettings& settings) {
+bool ReadDeviceSettingsInto(DeviceSettings& settings) {
   settings.amplifierPort = 1;
   settings.procompProtocol = 0;
   FILE* devs = OpenSettingsFile(DevsPreferencesPath);
   if (devs == nullptr) devs = OpenSettingsFile(DevsBinPath);
-  if (devs != nullptr) ReadLines(devs, settings, ApplyDevsLine);
+  const bool found = devs != nullptr;
+  if (found) ReadLines(devs, settings, ApplyDevsLine);
   if (FILE* options = OpenSettingsFile(DevOptsPath)) ReadLines(options, settings, ApplyDevOptsLine);
   std::snprintf(settings.amplifierPortName, sizeof settings.amplifierPortName, "COM%d", settings.amplifierPort);
+  return found;
 }

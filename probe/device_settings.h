@@ -18,8 +18,9 @@ struct DeviceSettings {
   int procompProtocol = 0;                  // 1 when the ProComp protocol option begins with 'B'
 };
 
-// Re-reads the suite's settings files into the record; fields without a line keep their value.
-void ReadDeviceSettingsInto(DeviceSettings& settings);
+// Re-reads the suite's settings files into the record; fields without a line keep their value. Returns
+// whether a DEVS.NIN was found.
+bool ReadDeviceSettingsInto(DeviceSettings& settings);
 
 // Where the value of `key` starts in `line` (after blanks and '='), or null when the line lacks the key.
 const char* FindSettingValue(const char* line, const char* key);

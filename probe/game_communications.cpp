@@ -8,6 +8,7 @@
 #include <string>
 
 #include "appbase/painted_wait.h"
+#include "game_link.h"
 #include "host_lookup.h"
 #include "link/link.h"
 #include "platform/tavik_path.h"
@@ -19,11 +20,6 @@ char ResolverErrorText[ResolverErrorTextSize] = "";
 
 namespace {
 
-constexpr int GameRequestCode = 224;
-constexpr int EchoSubcode = 4;
-constexpr int RewardSoundSubcode = 9;
-constexpr int OnlyGamePort = 5510;
-constexpr int SerialGameBaud = 115200;
 constexpr int EchoRounds = 40;
 constexpr auto EchoRoundPause = std::chrono::milliseconds(250);
 constexpr auto SettleAfterConnect = std::chrono::milliseconds(1000);
@@ -66,7 +62,7 @@ int ConnectSerial(OutputPane& pane, const DeviceSettings& settings, const ComPor
 }
 
 int ConnectEthernet(OutputPane& pane, const DeviceSettings& settings) {
-  if (settings.ethernetPort != OnlyGamePort) {
+  if (settings.ethernetPort != GameSocketPort) {
     pane.Append("FAILURE - test ONLY works with port 5510\n");
     return Abandon(11, false);
   }

@@ -2,6 +2,7 @@
 // that the test types its keys and reads its console.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,8 +26,21 @@ class ChildProcess {
   bool ReadSome(std::string& text, int milliseconds);
   // The exit code once the child ends within the time, else -1.
   int Wait(int milliseconds);
+  // Interrupts the child as Ctrl-C at its console does: SIGINT here, Ctrl-Break to the process group of
+  // its own that it starts in on Windows. False when the signal could not be given.
+  bool Interrupt();
 
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// Reads the child's output into `output` until `text` appears in it (true), the output ends or the time
+// passes; an empty `text` reads on to the end.
+inline bool ReadUntil(ChildProcess& child, std::string& output, const std::string& text, int milliseconds) {
+  auto seen = [&] { return !text.empty() && output.find(text) != std::string::npos; };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (!seen() && std::chrono::steady_clock::now() < deadline)
+    if (!child.ReadSome(output, 50)) break;
+  return seen();
+}

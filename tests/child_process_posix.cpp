@@ -115,3 +115,5 @@ int ChildProcess::Wait(int milliseconds) {
   }
   return impl_->exited ? impl_->exitCode : -1;
 }
+
+bool ChildProcess::Interrupt() { return impl_->pid > 0 && !impl_->exited && kill(impl_->pid, SIGINT) == 0; }

@@ -1,5 +1,6 @@
 // Child processes of the tests on Windows: CreateProcess with anonymous pipes for standard input and
-// output, PeekNamedPipe to wait for output within a time, TerminateProcess for a child left running.
+// output, each child in a process group of its own for Ctrl-Break, PeekNamedPipe to wait for output within
+// a time, TerminateProcess for a child left running.
 #include "child_process.h"
 
 #include <windows.h>
@@ -93,8 +94,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   startup.hStdInput = childIn;
   startup.hStdOutput = childOut;
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, block.data(), nullptr, &startup,
-                      &impl_->process))
+  if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, block.data(),
+                      nullptr, &startup, &impl_->process))
     impl_->process = PROCESS_INFORMATION{};
   CloseHandle(childIn);
   CloseHandle(childOut);
@@ -147,4 +148,8 @@ int ChildProcess::Wait(int milliseconds) {
   DWORD code = 0;
   GetExitCodeProcess(impl_->process.hProcess, &code);
   return static_cast<int>(code);
+}
+
+bool ChildProcess::Interrupt() {
+  return impl_->process.hProcess != nullptr && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, impl_->process.dwProcessId);
 }

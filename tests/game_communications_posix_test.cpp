@@ -1,7 +1,8 @@
 // The game link's Linux-only tests: serial game ports over pseudo-terminals and a simulated null-modem
-// cable (with the port devices of a fake sysfs tree), the resolver's own words, and gameecho stopped by a
-// signal, and linkprobe REPORT run as a user runs it. Each test runs in a network namespace of its own (see in_network_namespace.sh), as the shared
-// ones do, so that all may listen on the game link's fixed port side by side.
+// cable (with the port devices of a fake sysfs tree), the resolver's own words, gameecho stopped by a
+// signal, linkprobe REPORT run as a user runs it, and linkping over a pseudo-terminal pair. Each test runs
+// in a network namespace of its own (see in_network_namespace.sh), as the shared ones do, so that all may
+// listen on the game link's fixed port side by side.
 #include "game_communications.h"
 
 #include <fcntl.h>
@@ -18,11 +19,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "amplifier_check.h"
+#include "child_process.h"
 #include "link/link.h"
 #include "null_modem.h"
 #include "ports_report.h"
@@ -221,6 +225,52 @@ TEST_F(GameTreeTest, ReportWritesTheWindowsFindingsInOrderAndFailedTestsAsBits) 
   tree.Write("sys/bus/usb/devices/1-2/idVendor", "0403\n");
   EXPECT_EQ(RunLinkProbe("REPORT", report), 1);
   EXPECT_NE(reported().find("Looks like a TTUSB is plugged in\n"), std::string::npos) << reported();
+}
+
+// The game computer at the far end of the cable echoes two requests; the link writes its record files as
+// CMLLOG.INI asks.
+TEST_F(GameTreeTest, LinkPingTakesTheSerialGameLinkFromTheSettingsAndRecordsIt) {
+  PtyPair pty;
+  LinkCom(2, pty.slavePath());
+  WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM2\n");
+  tree.Write("CMLLOG.INI", "RECORD=1\n");
+  std::vector<std::uint8_t> first;
+  std::thread game([&] {
+    for (int i = 0; i < 2; ++i) {
+      std::vector<std::uint8_t> request = pty.receive(16, 5000);
+      if (i == 0) first = request;
+      pty.send(request);
+    }
+  });
+  ChildProcess ping(LINKPING_PATH, {"-c", "2", "-i", "0.05"});
+  std::string out;
+  ReadUntil(ping, out, "", 20000);
+  const int status = ping.Wait(5000);
+  game.join();
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(out.rfind("LINKPING COM2 at 115200 baud: echo requests (code 224, subcode 4)\n", 0), 0u) << out;
+  EXPECT_NE(out.find("\nreply from COM2: seq=2 time="), std::string::npos) << out;
+  // The game test's request, its number behind a marker in the payload, then the link's own sequence number.
+  EXPECT_EQ(first, (std::vector<std::uint8_t>{224, 4, 16, 0, 'l', 'p', 'n', 'g', 1, 0, 0, 0, 1, 0, 0, 0}));
+  EXPECT_GT(std::filesystem::file_size(tree.Path("cmlMRX10.bin")), 0u);
+  EXPECT_GT(std::filesystem::file_size(tree.Path("cmlMTX20.bin")), 0u);
+}
+
+// A port another program holds and a port the computer does not have: the run ends at once, with why.
+TEST_F(GameTreeTest, LinkPingSaysWhenTheSerialPortIsInUseOrMissing) {
+  PtyPair pty;
+  LinkCom(2, pty.slavePath());
+  const int held = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  for (const auto& [port, reason] : {std::pair{"COM2", "linkping: COM2: port in use by another program"},
+                                     std::pair{"COM3", "linkping: COM3: no such port on this computer\n"}}) {
+    ChildProcess ping(LINKPING_PATH, {"-c", "1", port});
+    std::string out;
+    ReadUntil(ping, out, "", 10000);
+    EXPECT_EQ(ping.Wait(5000), 2) << out;
+    EXPECT_EQ(out.rfind(reason, 0), 0u) << out;
+  }
+  close(held);
 }
 
 }  // namespace

@@ -57,12 +57,7 @@ class GameEchoProcess {
  public:
   GameEchoProcess() : process_(GAMEECHO_PATH, {}) {}
   // Reads the console until `text` appears or five seconds pass; true when it appeared.
-  bool WaitFor(const std::string& text) {
-    auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (output_.find(text) == std::string::npos && Clock::now() < deadline)
-      if (!process_.ReadSome(output_, 50)) break;
-    return output_.find(text) != std::string::npos;
-  }
+  bool WaitFor(const std::string& text) { return ReadUntil(process_, output_, text, 5000); }
   const std::string& output() const { return output_; }
 
  private:

@@ -252,9 +252,12 @@ TEST_F(SocketTest, ClientStartedFirstConnectsOnceServerListens) {
   // Refused connects (several, one per quiet half second) never read as a connection.
   EXPECT_FALSE(WaitFor([&] { return StatusOf(client) != 0; }, 1300));
   EXPECT_GT(LinkLoad(client->connectState), 0);
+  EXPECT_EQ(LinkConnectError(client), 10061) << "refused, in Winsock's numbering";
   OpenServer();
   ASSERT_TRUE(WaitFor([&] { return StatusOf(client) != 0; }, 3000));
   ASSERT_TRUE(WaitFor([&] { return StatusOf(server) == 3; }, 2000));
+  EXPECT_EQ(LinkConnectError(client), 0) << "a connection forgets the refusals before it";
+  EXPECT_EQ(LinkConnectError(server), 0);
 }
 
 TEST_F(SocketTest, ClientReconnectsWithAFreshSocketAfterServerLeaves) {

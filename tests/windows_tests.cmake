@@ -19,14 +19,15 @@ add_dependencies(link_tests linkconsole)
 target_compile_definitions(link_tests PRIVATE
   LINKCONSOLE_PATH="$<PATH:RELATIVE_PATH,$<TARGET_FILE:linkconsole>,$<TARGET_FILE_DIR:link_tests>>")
 
-# linkprobe's game link test against gameecho and a scripted game computer on 127.0.0.1. The game link's
-# port is fixed (5510), so the cases run one after the other in this one program.
+# linkprobe's game link test and linkping.exe against gameecho and a scripted game computer on 127.0.0.1.
+# The game link's port is fixed (5510), so the cases run one after the other in this one program.
 tavik_test(game_tests
-  SOURCES game_communications_test.cpp child_process_win32.cpp
-  LIBS probelogic gameecholib)
-add_dependencies(game_tests gameecho)
+  SOURCES game_communications_test.cpp linkping_test.cpp child_process_win32.cpp
+  LIBS probelogic gameecholib linkpinglogic)
+add_dependencies(game_tests gameecho linkping)
 target_compile_definitions(game_tests PRIVATE
-  GAMEECHO_PATH="$<PATH:RELATIVE_PATH,$<TARGET_FILE:gameecho>,$<TARGET_FILE_DIR:game_tests>>")
+  GAMEECHO_PATH="$<PATH:RELATIVE_PATH,$<TARGET_FILE:gameecho>,$<TARGET_FILE_DIR:game_tests>>"
+  LINKPING_PATH="$<PATH:RELATIVE_PATH,$<TARGET_FILE:linkping>,$<TARGET_FILE_DIR:game_tests>>")
 
 # linkdump over record files the link wrote, and the program following a file.
 tavik_test(linkdump_tests

@@ -506,13 +506,13 @@ TEST_F(WineSuite, InstallerInstallsSilentlyAndUninstallsCleanly) {
                         "Tavik Service Tools";
   for (const WindowsBuild& build : Builds()) {
     SCOPED_TRACE(build.arch);
-    for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe"})
+    for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe", "linkping.exe"})
       fs::remove(root / "BIN" / program);
     EXPECT_EQ(Finish(StartWine(build.Package("-setup.exe").string(), {"/S"}), 60), 0);
     // The test command signs the packages with a certificate of its own (TAVIK_SIGN_CAFILE): what the
     // installer installs is signed, the uninstaller it writes too.
     const std::string signer = Getenv("TAVIK_SIGN_CAFILE");
-    for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe",
+    for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe", "linkping.exe",
                                  "uninstall-service-tools.exe"}) {
       const fs::path installed = root / "BIN" / program;
       EXPECT_TRUE(fs::exists(installed)) << program;

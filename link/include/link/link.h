@@ -180,6 +180,7 @@ struct LinkConnection {
   std::uint32_t requestedBaud;
   char hostName[100];
   std::uint8_t hostAddress[4];
+  std::int32_t connectError;  // socket client: Winsock error of the last connect attempt that failed; 0 none
 };
 
 // Every operation given an object that is not registered does nothing and returns 0 (LinkIsInvalid: 1,
@@ -254,6 +255,10 @@ int LinkSetBreak(LinkConnection* link, int mode);
 int LinkSetLineWatch(LinkConnection* link, int value);
 // How the link is connected, read whole while its thread may change it: LinkStatus... (0 not connected).
 int LinkStatus(LinkConnection* link);
+// Why a socket client is not connected: the Winsock error of its last connect attempt that failed (10061
+// refused, 10051 or 10065 unreachable, 10060 timed out), 0 while none has failed since it started or last
+// connected; 0 for servers and serial links.
+int LinkConnectError(LinkConnection* link);
 // Turns the two-byte command form on (nonzero) or off and sets rawMode (0 messages, 1 raw bytes with the
 // error hold-off, 2 raw bytes without); no result.
 void LinkSetSerialModes(LinkConnection* link, int shortFrames, int rawMode);
