@@ -202,18 +202,24 @@ class PeSections {
 };
 
 constexpr std::uint32_t kSubdirectory = 0x80000000u;
+// The Windows loader refuses an image with more sections; a reader that took more could be made to spend
+// sections times entries on a crafted file.
+constexpr std::uint16_t kMaxPeSections = 96;
 
 // The target of the first entry of a resource directory that `accept` takes (id and target as stored).
+// The entries are mapped as one run, so that a directory costs one section lookup however many it holds.
 template <class Accept>
 bool FindResourceEntry(const Bytes& b, const PeSections& sections, std::uint64_t rootRva, std::uint32_t dir,
                        Accept accept, std::uint32_t& target) {
-  std::uint64_t at;
+  std::uint64_t at, entries;
   std::uint16_t named, ids;
   const std::uint64_t dirRva = rootRva + (dir & ~kSubdirectory);
   if (!sections.Map(dirRva, 16, at) || !b.U16(at + 12, named) || !b.U16(at + 14, ids)) return false;
-  for (unsigned i = 0; i < unsigned{named} + ids; ++i) {
+  const unsigned count = unsigned{named} + ids;
+  if (!sections.Map(dirRva + 16, 8ull * count, entries)) return false;
+  for (unsigned i = 0; i < count; ++i) {
     std::uint32_t id;
-    if (!sections.Map(dirRva + 16 + 8ull * i, 8, at) || !b.U32(at, id) || !b.U32(at + 4, target)) return false;
+    if (!b.U32(entries + 8ull * i, id) || !b.U32(entries + 8ull * i + 4, target)) return false;
     if (accept(id, target)) return true;
   }
   return false;
@@ -227,6 +233,7 @@ bool ReadPeResourceRoot(const Bytes& b, std::uint64_t& rootRva, std::uint64_t& s
   if (!b.U32(peOffset, signature) || signature != 0x00004550u) return false;
   const std::uint64_t coff = std::uint64_t{peOffset} + 4, optional = coff + 20;
   if (!b.U16(coff + 2, sectionCount) || !b.U16(coff + 16, optionalSize) || !b.U16(optional, magic)) return false;
+  if (sectionCount > kMaxPeSections) return false;
   std::uint64_t countAt, dirsAt;
   if (magic == 0x10b) {
     countAt = 92, dirsAt = 96;

@@ -140,3 +140,21 @@ TEST(VersionText, TruncatedFileOnDiskLosesItsStringsButKeepsItsDate) {
 }
 
 }  // namespace
+
+// The loader's limit on sections bounds the reader's work: at the limit a file with a full resource
+// directory is still read, past it the file is no program and gives nothing.
+TEST(VersionText, SectionCountsPastTheLoadersLimitAreRefused) {
+  const auto fixture = ReadAll(Fixture("full64.exe"));
+  std::vector<std::uint8_t> block;
+  ASSERT_TRUE(ExtractPeVersionResource(fixture.data(), fixture.size(), block));
+  constexpr unsigned fullDirectory = 65534;
+  FileVersionInfo info;
+  const auto atLimit = CraftedPe(96, fullDirectory, block);
+  ASSERT_TRUE(ReadVersionFromImage(atLimit.data(), atLimit.size(), info));
+  EXPECT_TRUE(info.hasFixed);
+  std::string value;
+  ASSERT_TRUE(QueryVersionString(info, "\\StringFileInfo\\040904b0\\PrivateBuild", value));
+  EXPECT_EQ(value, "1.3");
+  const auto pastLimit = CraftedPe(97, 1, block);
+  EXPECT_FALSE(ExtractPeVersionResource(pastLimit.data(), pastLimit.size(), block));
+}
