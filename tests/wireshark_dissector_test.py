@@ -52,6 +52,7 @@ def crafted(dissector):
         packet(17, 5510, 5511, message(239, 0, b"", 1)),
         packet(17, 5510, 5511, message(165, 2, b"\1\2\3\4", 2) + b"xx"),
         packet(17, 5510, 5511, message(166, 0, b"\0" * 8, 3, length=30)),
+        packet(17, 5511, 5510, message(237, 6, b"n" * 64, 0)),  # a name that fills the field has no NUL
     ]
     unframed = "Length %d cannot frame a message (8 to 1608): the receiver discards the stream bytes it holds"
     # frame | code | subcode | request | length | sequence | class | counter | host | expert messages
@@ -64,6 +65,7 @@ def crafted(dissector):
         "7|239|0||8|1|1|||",
         "8|165|2||12|2|1|||2 bytes after the message: the receiver ignores them",
         "9|166|0||30|||||Length 30 runs past the datagram's 16 bytes: the receiver drops it",
+        "10|237|||72|0||6|" + "n" * 64 + "|",
     ]
     with tempfile.TemporaryDirectory() as folder:
         path = os.path.join(folder, "crafted.pcap")

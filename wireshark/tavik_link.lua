@@ -125,7 +125,9 @@ end
 local function add_announcement(item, tvb, offset, length)
   local size = math.min(ANNOUNCE_NAME_SIZE, length - HEADER_SIZE)
   -- Zero-filled after the name; not always zero-terminated, since a name may fill the whole field.
-  local name = size > 0 and tvb(offset + 4, size):string():match("^[^\0]*") or ""
+  -- A plain find: patterns cannot hold a NUL under Lua 5.1, which some Wireshark builds still embed.
+  local field = size > 0 and tvb(offset + 4, size):string() or ""
+  local name = field:sub(1, (field:find("\0", 1, true) or #field + 1) - 1)
   if size > 0 then item:add(f.host, tvb(offset + 4, size), name) end
   return string.format("Announcement %d from %s", tvb(offset + 1, 1):uint(), name)
 end
