@@ -19,8 +19,6 @@
 
 namespace {
 
-int savedSerialError = 0;
-
 constexpr int LineBreak = 16;
 constexpr std::uint32_t HoldOffMicroseconds = 2000;
 constexpr std::uint32_t LineDropWindowMs = 400;
@@ -267,8 +265,9 @@ int LinkOpenSerial(LinkConnection* link, const char* address, int number) {
   SerialPortSetFormat(-1, 0, 0, 8);
   const int opened = SerialPortOpen(port - 1, 4000, 4000);
   if (opened != 0) {
-    savedSerialError = SerialPortLastError(nullptr, 0);
-    Record(link, LinkEventSerialOpenFailed, static_cast<std::uint32_t>(opened), static_cast<std::uint32_t>(savedSerialError));
+    link->serialError = SerialPortLastError(nullptr, 0);
+    Record(link, LinkEventSerialOpenFailed, static_cast<std::uint32_t>(opened),
+           static_cast<std::uint32_t>(link->serialError));
     if (opened != SerialPortOpenFailed && opened != SerialPortBadIndex) SerialPortClose(port - 1);
     return opened;
   }
@@ -507,15 +506,15 @@ void ReopenPort(LinkConnection* link) {
   SerialPortSetFormat(-1, 0, 0, 8);
   SerialPortSetBaud(-1, static_cast<int>(link->baud));
   SerialPortOpen(-1, 1, 1);
-  if (SerialPortOpen(p, 16000, 16000) != 0) savedSerialError = SerialPortLastError(nullptr, 0);
+  if (SerialPortOpen(p, 16000, 16000) != 0) link->serialError = SerialPortLastError(nullptr, 0);
   SerialPortSetHandshake(p, link->hwFlow ? 'H' : 'N');
   Record(link, LinkEventSerialReopened, static_cast<std::uint32_t>(link->comPort), 0);
 }
 
 void KeptErrors(LinkConnection* link, int* lastError, int* lineErrors, int* bytesWaiting) {
   const int p = PortIndex(link);
-  if (lastError) *lastError = savedSerialError != 0 ? savedSerialError : SerialPortLastError(nullptr, 0);
-  savedSerialError = 0;
+  if (lastError) *lastError = link->serialError != 0 ? link->serialError : SerialPortLastError(nullptr, 0);
+  link->serialError = 0;
   if (lineErrors) *lineErrors = link->comPort ? SerialPortErrors(p, -1) : -99;
   if (bytesWaiting) *bytesWaiting = link->comPort ? SerialPortInQueue(p) : -99;
 }

@@ -15,76 +15,75 @@
 #include "probe_state.h"
 #include "sound/sound_player.h"
 
-LinkConnection* GameLink = nullptr;
-char ResolverErrorText[ResolverErrorTextSize] = "";
-
 namespace {
 
 constexpr int EchoRounds = 40;
+constexpr std::size_t ResolverErrorTextSize = 1024;
 constexpr auto EchoRoundPause = std::chrono::milliseconds(250);
 constexpr auto SettleAfterConnect = std::chrono::milliseconds(1000);
 
 using MessageBuffer = std::uint8_t[GameMessageBufferSize];
 
-void ReleaseGameLink(bool disconnect) {
-  if (disconnect) LinkDisconnect(GameLink);
-  LinkRelease(GameLink);
-  GameLink = nullptr;
+void ReleaseGameLink(LinkConnection*& link, bool disconnect) {
+  if (disconnect) LinkDisconnect(link);
+  LinkRelease(link);
+  link = nullptr;
 }
 
 // Ends a failed attempt: the link goes (disconnected first where it was opened) and the code is returned.
-int Abandon(int code, bool disconnect) {
-  ReleaseGameLink(disconnect);
+int Abandon(LinkConnection*& link, int code, bool disconnect) {
+  ReleaseGameLink(link, disconnect);
   return code;
 }
 
-int ConnectSerial(OutputPane& pane, const DeviceSettings& settings, const ComPortTable& ports) {
+int ConnectSerial(LinkConnection*& link, OutputPane& pane, const DeviceSettings& settings, const ComPortTable& ports) {
   if (settings.gamePort == 0) {
     pane.Append("NO GAME serial port\n");
-    return Abandon(3, false);
+    return Abandon(link, 3, false);
   }
   if (!ComPortExists(ports, settings.gamePort)) {
     pane.AppendFormat("Game port COM%d does NOT exist\n", settings.gamePort);
-    return Abandon(4, false);
+    return Abandon(link, 4, false);
   }
   char portName[16];
   std::snprintf(portName, sizeof portName, "COM%d", settings.gamePort);
-  int result = LinkConnect(GameLink, "serial", portName, SerialGameBaud, 0);
+  int result = LinkConnect(link, "serial", portName, SerialGameBaud, 0);
   if (result != 0) {
     pane.AppendFormat("UNABLE to connect to serial port COM%d\n  : %d", settings.gamePort, result);
-    return Abandon(5, false);
+    return Abandon(link, 5, false);
   }
-  if (LinkPeerPresent(GameLink) == 0) {
+  if (LinkPeerPresent(link) == 0) {
     pane.Append("NOTHING seems to be responding on game machine\nIs the game menu not running?\n");
-    return Abandon(6, true);
+    return Abandon(link, 6, true);
   }
   return 0;
 }
 
-int ConnectEthernet(OutputPane& pane, const DeviceSettings& settings) {
+int ConnectEthernet(LinkConnection*& link, OutputPane& pane, const DeviceSettings& settings) {
   if (settings.ethernetPort != GameSocketPort) {
     pane.Append("FAILURE - test ONLY works with port 5510\n");
-    return Abandon(11, false);
+    return Abandon(link, 11, false);
   }
   if (!settings.ethernetAddress || settings.ethernetAddress->empty()) {
     pane.Append("INVALID ethernet buddy address format\n");
-    return Abandon(12, false);
+    return Abandon(link, 12, false);
   }
   const char* address = settings.ethernetAddress->c_str();
-  if (CheckIpv4Address(address, ResolverErrorText, sizeof ResolverErrorText) != 0) {
-    pane.AppendFormat("INVALID ethernet buddy computer : %s\n==>%s\n", address, ResolverErrorText);
-    return Abandon(13, false);
+  char resolverError[ResolverErrorTextSize] = "";
+  if (CheckIpv4Address(address, resolverError, sizeof resolverError) != 0) {
+    pane.AppendFormat("INVALID ethernet buddy computer : %s\n==>%s\n", address, resolverError);
+    return Abandon(link, 13, false);
   }
-  if (LinkConnect(GameLink, "ethernet", address, settings.ethernetPort, 0) != 0) {
+  if (LinkConnect(link, "ethernet", address, settings.ethernetPort, 0) != 0) {
     pane.AppendFormat("FAILED to connect to ethernet on %s\n", address);
-    return Abandon(14, false);
+    return Abandon(link, 14, false);
   }
   PauseKeepingWindowsPainted(SettleAfterConnect);
-  if (LinkStatus(GameLink) == 0) {
+  if (LinkStatus(link) == 0) {
     pane.Append(
         "FAILURE to connect to game machine\nIs the game menu really running?\nWas there an Windows firewall "
         "blockage?\n");
-    return Abandon(15, true);
+    return Abandon(link, 15, true);
   }
   return 0;
 }
@@ -117,12 +116,13 @@ int ConnectToGameComputer(ProbeState& state) {
     state.pane.Append("\n\nGame communications use internal localhost\n");
     return 1;
   }
-  GameLink = LinkCreate();
-  if (GameLink == nullptr) {
+  state.gameLink = LinkCreate();
+  if (state.gameLink == nullptr) {
     state.pane.Append("FAILURE opening comm DLL");
     return 2;
   }
-  return settings.commClass == 0 ? ConnectSerial(state.pane, settings, state.ports) : ConnectEthernet(state.pane, settings);
+  return settings.commClass == 0 ? ConnectSerial(state.gameLink, state.pane, settings, state.ports)
+                                 : ConnectEthernet(state.gameLink, state.pane, settings);
 }
 
 int EchoGameComputer(LinkConnection* link) {
@@ -146,14 +146,14 @@ bool TestGameCommunications(ProbeState& state) {
     state.pane.Refresh();
     return false;
   }
-  const bool answered = EchoGameComputer(GameLink) == 0;
+  const bool answered = EchoGameComputer(state.gameLink) == 0;
   if (answered) {
     state.pane.Append(state.settings.commClass != 0 ? "Ethernet game communication seems to be working\n"
                                                     : "Serial game communication seems to be working\n");
   } else {
     state.pane.Append("FAILURE to echo from game machine\nIS the game menu really running?\n");
   }
-  ReleaseGameLink(true);
+  ReleaseGameLink(state.gameLink, true);
   state.pane.Refresh();
   return answered;
 }
@@ -162,8 +162,8 @@ void SendRewardSoundCommand(ProbeState& state) {
   StartGameAction(state);
   if (ConnectToGameComputer(state) == 0) {
     MessageBuffer buffer;
-    SendGameRequest(GameLink, buffer, RewardSoundSubcode);
-    ReleaseGameLink(true);
+    SendGameRequest(state.gameLink, buffer, RewardSoundSubcode);
+    ReleaseGameLink(state.gameLink, true);
     state.pane.Append("\nReward sound command sent");
   }
   state.pane.Refresh();

@@ -8,15 +8,9 @@ struct LinkConnection;
 struct ProbeState;
 
 constexpr std::size_t GameMessageBufferSize = 1600;
-constexpr std::size_t ResolverErrorTextSize = 1024;
 
 // The button that runs TestGameCommunications, as the window and the windowless report name it.
 constexpr const char* GameTestLabel = "Test  Game Communications";
-
-// The link of the action running now; none between actions.
-extern LinkConnection* GameLink;
-// The system's words for the last failed address lookup.
-extern char ResolverErrorText[ResolverErrorTextSize];
 
 // "Sound Test (this computer)": plays the suite's reward sound to its end; writes nothing.
 void PlayLocalRewardSound();
@@ -26,7 +20,7 @@ void SendRewardSoundCommand(ProbeState& state);
 // True when the game computer answered, the pane then saying that game communication seems to be working.
 bool TestGameCommunications(ProbeState& state);
 
-// Opens GameLink as the state's device settings say, on a port the last scan found. 0: connected, and the caller releases it. Otherwise the
+// Opens state.gameLink as the state's device settings say, on a port the last scan found. 0: connected, and the caller releases it. Otherwise the
 // failure code, with its text in the pane and the link already released:
 // 1 not a two-computer set-up, 2 no link object, 3 no serial game port, 4 port not found by the last
 // scan, 5 serial open failed, 6 no DSR from the game computer, 11 port other than 5510, 12 no address,

@@ -100,19 +100,19 @@ class GameEchoProcess {
 class GameTreeTest : public ProbeTreeTest {
  protected:
   void TearDown() override {
-    EXPECT_EQ(GameLink, nullptr) << "the action left its link behind";
+    EXPECT_EQ(state.gameLink, nullptr) << "the action left its link behind";
     ProbeTreeTest::TearDown();
   }
-  // ConnectToGameComputer on the settings in DEVS.NIN; GameLink is released again on success.
+  // ConnectToGameComputer on the settings in DEVS.NIN; the link is released again on success.
   int Connect() {
     state.settings = DeviceSettings{};
     ReadDeviceSettingsInto(state.settings);
     state.pane.Clear();
     int code = ConnectToGameComputer(state);
     if (code == 0) {
-      LinkDisconnect(GameLink);
-      LinkRelease(GameLink);
-      GameLink = nullptr;
+      LinkDisconnect(state.gameLink);
+      LinkRelease(state.gameLink);
+      state.gameLink = nullptr;
     }
     return code;
   }

@@ -33,19 +33,19 @@ class GameTest : public ::testing::Test {
   ProbeState state;
 
   void SetUp() override { std::strcpy(state.portsReport, "ports report\n"); }
-  void TearDown() override { EXPECT_EQ(GameLink, nullptr) << "the action left its link behind"; }
+  void TearDown() override { EXPECT_EQ(state.gameLink, nullptr) << "the action left its link behind"; }
 
   void WriteDevs(const std::string& text) { tree.Write("PREFERENCES/SETTINGS/DEVS.NIN", text); }
-  // ConnectToGameComputer on the settings in DEVS.NIN; GameLink is released again on success.
+  // ConnectToGameComputer on the settings in DEVS.NIN; the link is released again on success.
   int Connect() {
     state.settings = DeviceSettings{};
     ReadDeviceSettingsInto(state.settings);
     state.pane.Clear();
     int code = ConnectToGameComputer(state);
     if (code == 0) {
-      LinkDisconnect(GameLink);
-      LinkRelease(GameLink);
-      GameLink = nullptr;
+      LinkDisconnect(state.gameLink);
+      LinkRelease(state.gameLink);
+      state.gameLink = nullptr;
     }
     return code;
   }
@@ -123,13 +123,13 @@ TEST_F(GameTest, MessagesWaitingBeforeTheEchoNeverCount) {
   ASSERT_TRUE(game.listening());
   ReadDeviceSettingsInto(state.settings);
   ASSERT_EQ(ConnectToGameComputer(state), 0);  // the greetings arrive during its one-second wait
-  ASSERT_NE(LinkPending(GameLink, -1), 0);
+  ASSERT_NE(LinkPending(state.gameLink, -1), 0);
   auto start = Clock::now();
-  EXPECT_EQ(EchoGameComputer(GameLink), 0);
+  EXPECT_EQ(EchoGameComputer(state.gameLink), 0);
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1900));
-  LinkDisconnect(GameLink);
-  LinkRelease(GameLink);
-  GameLink = nullptr;
+  LinkDisconnect(state.gameLink);
+  LinkRelease(state.gameLink);
+  state.gameLink = nullptr;
 }
 
 TEST_F(GameTest, NobodyListeningIsCode15) {

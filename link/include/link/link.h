@@ -181,6 +181,7 @@ struct LinkConnection {
   char hostName[100];
   std::uint8_t hostAddress[4];
   std::int32_t connectError;  // socket client: Winsock error of the last connect attempt that failed; 0 none
+  std::int32_t serialError;   // serial: system error of the last failed open of the port, until asked; 0 none
 };
 
 // Every operation given an object that is not registered does nothing and returns 0 (LinkIsInvalid: 1,
