@@ -89,7 +89,7 @@ SerialPortState* OpenEntry(int index, int& result) {
 void StopThread(SerialPortState& port, std::thread& thread, std::atomic<bool>& cancel) {
   if (!thread.joinable()) return;
   cancel = true;
-  port.device->interrupt();
+  port.device->Interrupt();
   thread.join();
   cancel = false;
   std::this_thread::yield();
@@ -100,13 +100,13 @@ uint8_t MaskFor(int dataBits) {
 }
 
 void ReraiseLines(SerialPortState& port) {
-  if (port.lineFlags & 1) port.device->setLine(SerialLine::Dtr, true);
-  if (port.lineFlags & 2) port.device->setLine(SerialLine::Rts, true);
+  if (port.lineFlags & 1) port.device->SetLine(SerialLine::Dtr, true);
+  if (port.lineFlags & 2) port.device->SetLine(SerialLine::Rts, true);
 }
 
 bool RefreshStatus(SerialPortState& port) {
   SerialLineStatus& status = Module().status;
-  if (port.device->lineStatus(status)) return true;
+  if (port.device->LineStatus(status)) return true;
   status = SerialLineStatus{};
   return false;
 }
@@ -138,18 +138,18 @@ void PrepareSettings(SerialLineSettings& s, const SerialDefaults& d, int receive
 int ConfigureOpenedPort(SerialPortState& port, int receiveQueue, int transmitQueue) {
   SerialModule& m = Module();
   SerialDevice& dev = *port.device;
-  if (!dev.saveTimeouts()) return KeepFailure(dev.lastFailure()), SerialPortTimeoutsUnreadable;
-  if (!dev.readSettings(port.settings)) return KeepFailure(dev.lastFailure()), SerialPortSettingsUnreadable;
+  if (!dev.SaveTimeouts()) return KeepFailure(dev.LastFailure()), SerialPortTimeoutsUnreadable;
+  if (!dev.ReadSettings(port.settings)) return KeepFailure(dev.LastFailure()), SerialPortSettingsUnreadable;
   PrepareSettings(port.settings, m.defaults, receiveQueue);
-  if (!dev.applySettings(port.settings)) return KeepFailure(dev.lastFailure()), SerialPortSettingsRejected;
-  if (!dev.setQueueSizes(static_cast<uint32_t>(std::max(receiveQueue, 0)),
+  if (!dev.ApplySettings(port.settings)) return KeepFailure(dev.LastFailure()), SerialPortSettingsRejected;
+  if (!dev.SetQueueSizes(static_cast<uint32_t>(std::max(receiveQueue, 0)),
                          static_cast<uint32_t>(std::max(transmitQueue, 0))))
     return SerialPortQueueFailed;
-  if (m.defaults.resetAtOpen && !dev.resetDevice())
-    return KeepFailure(dev.lastFailure()), SerialPortResetFailed;
+  if (m.defaults.resetAtOpen && !dev.ResetDevice())
+    return KeepFailure(dev.LastFailure()), SerialPortResetFailed;
   SerialLineStatus ignored;
-  dev.lineStatus(ignored);
-  if (!dev.setImmediateReads()) return KeepFailure(dev.lastFailure()), SerialPortTimeoutsRejected;
+  dev.LineStatus(ignored);
+  if (!dev.SetImmediateReads()) return KeepFailure(dev.LastFailure()), SerialPortTimeoutsRejected;
   port.writeStatus = 0;
   port.dataMask = MaskFor(m.defaults.dataBits);
   return 0;
@@ -157,15 +157,15 @@ int ConfigureOpenedPort(SerialPortState& port, int receiveQueue, int transmitQue
 
 void RunBackgroundWrite(SerialPortState* port) {
   const int count = static_cast<int>(port->writeBuffer.size());
-  const int written = port->device->write(port->writeBuffer.data(), count, port->writeCancel);
+  const int written = port->device->Write(port->writeBuffer.data(), count, port->writeCancel);
   port->bytesWritten = std::max(written, 0);
   // A write stopped by the port's close has no failure of its own to keep.
-  if (written < count && !port->writeCancel) KeepFailure(port->device->lastFailure());
+  if (written < count && !port->writeCancel) KeepFailure(port->device->LastFailure());
   port->writeStatus = written < count ? SerialPortIoFailed : 0;
 }
 
 void RunWatch(SerialPortState* port) {
-  port->device->waitEvent(port->watchMask, port->watchCancel);
+  port->device->WaitEvent(port->watchMask, port->watchCancel);
   if (!port->watchCancel) port->watchNotify(port->watchContext, port->watchMessage, 1, 0);
 }
 
@@ -194,11 +194,11 @@ int SetLineControl(int index, int letter, SerialLine line, unsigned flagBit) {
     case 'S':
       port->lineFlags |= flagBit;
       control = SerialControlEnable;
-      return port->device->setLine(line, true) ? 1 : 0;
+      return port->device->SetLine(line, true) ? 1 : 0;
     case 'C':
       port->lineFlags &= ~flagBit;
       control = SerialControlDisable;
-      return port->device->setLine(line, false) ? 1 : 0;
+      return port->device->SetLine(line, false) ? 1 : 0;
     case 'R':
       return static_cast<int>(port->lineFlags & flagBit);
     default:
@@ -211,7 +211,7 @@ int ModemBit(int index, uint32_t bit) {
   SerialPortState* port = OpenEntry(index, result);
   if (!port) return result;
   uint32_t bits = 0;
-  if (!port->device->modemStatus(bits)) return 0;
+  if (!port->device->ModemStatus(bits)) return 0;
   return static_cast<int>(bits & bit);
 }
 
@@ -264,7 +264,7 @@ int SerialPortClose(int index) {
   if (!port) return result;
   StopThread(*port, port->watchThread, port->watchCancel);
   StopThread(*port, port->writeThread, port->writeCancel);
-  port->device->restoreTimeouts();
+  port->device->RestoreTimeouts();
   port->device.reset();
   return 1;
 }
@@ -278,7 +278,7 @@ int SerialPortSetBaud(int index, int baudOrCode) {
   SerialPortState* port = OpenEntry(index, result);
   if (!port) return result;
   port->settings.baud = static_cast<uint32_t>(SerialPortBaudOf(baudOrCode));
-  return port->device->applySettings(port->settings) ? 1 : 0;
+  return port->device->ApplySettings(port->settings) ? 1 : 0;
 }
 
 int SerialPortSetFormat(int index, int parity, int stopBits, int dataBits) {
@@ -296,7 +296,7 @@ int SerialPortSetFormat(int index, int parity, int stopBits, int dataBits) {
   port->settings.stopBits = static_cast<uint8_t>(stopBits);
   port->settings.byteSize = static_cast<uint8_t>(dataBits);
   port->dataMask = MaskFor(dataBits);
-  port->device->applySettings(port->settings);
+  port->device->ApplySettings(port->settings);
   ReraiseLines(*port);
   return 0;
 }
@@ -311,7 +311,7 @@ int SerialPortSetHandshake(int index, int letter) {
     s.rtsControl = letter == 'H' ? SerialControlHandshake : SerialControlDisable;
     s.outX = s.inX = letter == 'S';
   }
-  port->device->applySettings(s);
+  port->device->ApplySettings(s);
   ReraiseLines(*port);
   return 0;
 }
@@ -325,9 +325,9 @@ int SerialPortWrite(int index, const void* bytes, int count) {
   if (Module().defaults.backgroundWrites) return StartBackgroundWrite(*port, bytes, count);
   static const std::atomic<bool> never{false};
   // All bytes or a failure: a write that stopped short has cut the peer's message.
-  const int written = port->device->write(static_cast<const uint8_t*>(bytes), count, never);
+  const int written = port->device->Write(static_cast<const uint8_t*>(bytes), count, never);
   if (written < count) {
-    KeepFailure(port->device->lastFailure());
+    KeepFailure(port->device->LastFailure());
     return SerialPortIoFailed;
   }
   return written;
@@ -339,8 +339,8 @@ int SerialPortWriteByte(int index, int byte) {
   SerialPortState* port = OpenEntry(index, result);
   if (!port) return result;
   static const std::atomic<bool> never{false};
-  if (port->device->write(&b, 1, never) == 1) return 0;
-  KeepFailure(port->device->lastFailure());
+  if (port->device->Write(&b, 1, never) == 1) return 0;
+  KeepFailure(port->device->LastFailure());
   return SerialPortIoFailed;
 }
 
@@ -355,9 +355,9 @@ int SerialPortRead(int index, void* buffer, int maximum) {
     port->pendingByte = 0;
     return 1;
   }
-  const int got = port->device->read(bytes, maximum);
+  const int got = port->device->Read(bytes, maximum);
   if (got < 0) {
-    KeepFailure(port->device->lastFailure());
+    KeepFailure(port->device->LastFailure());
     return SerialPortIoFailed;
   }
   if (port->dataMask != 255)
@@ -376,9 +376,9 @@ int SerialPortReadByte(int index) {
   }
   RefreshStatus(*port);
   uint8_t b = 0;
-  const int got = port->device->read(&b, 1);
+  const int got = port->device->Read(&b, 1);
   if (got < 0) {
-    KeepFailure(port->device->lastFailure());
+    KeepFailure(port->device->LastFailure());
     return SerialPortIoFailed;
   }
   return got == 0 ? SerialPortBusy : (b & port->dataMask);
@@ -410,9 +410,9 @@ int SerialPortBreak(int index, int letter) {
   if (!port) return result;
   switch (letter) {
     case 'A':
-      return port->device->setBreak(true) ? 1 : 0;
+      return port->device->SetBreak(true) ? 1 : 0;
     case 'C':
-      return port->device->setBreak(false) ? 1 : 0;
+      return port->device->SetBreak(false) ? 1 : 0;
     case 'D':
       RefreshStatus(*port);
       return static_cast<int>(Module().status.errors & SerialErrorBreak);

@@ -33,7 +33,7 @@ class PosixSerialDevice final : public SerialDevice {
   explicit PosixSerialDevice(ComHandle handle) : fd_(static_cast<int>(handle)) { haveCounters_ = readCounters(base_); }
   ~PosixSerialDevice() override { ComDeviceClose(fd_); }
 
-  bool saveTimeouts() override {
+  bool SaveTimeouts() override {
     termios t{};
     if (tcgetattr(fd_, &t) != 0) return fail();
     savedMin_ = t.c_cc[VMIN];
@@ -41,10 +41,10 @@ class PosixSerialDevice final : public SerialDevice {
     return true;
   }
 
-  bool restoreTimeouts() override { return setReadTimeouts(savedMin_, savedTime_); }
-  bool setImmediateReads() override { return setReadTimeouts(0, 0); }
+  bool RestoreTimeouts() override { return setReadTimeouts(savedMin_, savedTime_); }
+  bool SetImmediateReads() override { return setReadTimeouts(0, 0); }
 
-  bool readSettings(SerialLineSettings& s) override {
+  bool ReadSettings(SerialLineSettings& s) override {
     termios t{};
     if (tcgetattr(fd_, &t) != 0) return fail();
     uint32_t baud = 0;
@@ -61,7 +61,7 @@ class PosixSerialDevice final : public SerialDevice {
     return true;
   }
 
-  bool applySettings(const SerialLineSettings& s) override {
+  bool ApplySettings(const SerialLineSettings& s) override {
     termios t{};
     if (tcgetattr(fd_, &t) != 0) return fail();
     cfmakeraw(&t);
@@ -78,26 +78,26 @@ class PosixSerialDevice final : public SerialDevice {
     t.c_cc[VTIME] = 0;
     if (tcsetattr(fd_, TCSANOW, &t) != 0) return fail();
     if (!SerialSetBaudRate(fd_, s.baud)) return fail();
-    setLine(SerialLine::Dtr, s.dtrControl != SerialControlDisable);
-    setLine(SerialLine::Rts, s.rtsControl != SerialControlDisable);
+    SetLine(SerialLine::Dtr, s.dtrControl != SerialControlDisable);
+    SetLine(SerialLine::Rts, s.rtsControl != SerialControlDisable);
     return true;
   }
 
-  bool setQueueSizes(uint32_t, uint32_t) override { return true; }  // the kernel's buffers are fixed
-  bool resetDevice() override { return true; }                      // no general device reset here
+  bool SetQueueSizes(uint32_t, uint32_t) override { return true; }  // the kernel's buffers are fixed
+  bool ResetDevice() override { return true; }                      // no general device reset here
 
-  bool setLine(SerialLine line, bool on) override {
+  bool SetLine(SerialLine line, bool on) override {
     int bits = line == SerialLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
     if (ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &bits) == 0 || NoModemLines(errno)) return true;
     return fail();
   }
 
-  bool setBreak(bool on) override {
+  bool SetBreak(bool on) override {
     if (ioctl(fd_, on ? TIOCSBRK : TIOCCBRK) == 0) return true;
     return fail();
   }
 
-  bool modemStatus(uint32_t& bits) override {
+  bool ModemStatus(uint32_t& bits) override {
     int lines = 0;
     bits = 0;
     if (ioctl(fd_, TIOCMGET, &lines) != 0) return NoModemLines(errno) ? true : fail();
@@ -108,7 +108,7 @@ class PosixSerialDevice final : public SerialDevice {
     return true;
   }
 
-  bool lineStatus(SerialLineStatus& status) override {
+  bool LineStatus(SerialLineStatus& status) override {
     int in = 0, out = 0;
     if (ioctl(fd_, TIOCINQ, &in) != 0 || ioctl(fd_, TIOCOUTQ, &out) != 0) return fail();
     status.inQueue = static_cast<uint32_t>(in);
@@ -122,7 +122,7 @@ class PosixSerialDevice final : public SerialDevice {
     return true;
   }
 
-  int read(uint8_t* buffer, int max) override {
+  int Read(uint8_t* buffer, int max) override {
     for (;;) {
       const ssize_t got = ::read(fd_, buffer, static_cast<size_t>(max));
       if (got >= 0) return static_cast<int>(got);
@@ -133,7 +133,7 @@ class PosixSerialDevice final : public SerialDevice {
     }
   }
 
-  int write(const uint8_t* bytes, int count, const std::atomic<bool>& cancel) override {
+  int Write(const uint8_t* bytes, int count, const std::atomic<bool>& cancel) override {
     int done = 0;
     auto progress = Clock::now();
     while (done < count && !cancel) {
@@ -158,9 +158,9 @@ class PosixSerialDevice final : public SerialDevice {
     return done;
   }
 
-  void waitEvent(uint32_t mask, const std::atomic<bool>& cancel) override {
+  void WaitEvent(uint32_t mask, const std::atomic<bool>& cancel) override {
     uint32_t linesBefore = 0;
-    modemStatus(linesBefore);
+    ModemStatus(linesBefore);
     serial_icounter_struct countsBefore{};
     const bool counters = readCounters(countsBefore);
     int outBefore = 0;
@@ -182,7 +182,7 @@ class PosixSerialDevice final : public SerialDevice {
     }
   }
 
-  SerialFailure lastFailure() const override {
+  SerialFailure LastFailure() const override {
     std::lock_guard<std::mutex> hold(failureLock_);
     return failure_;
   }
@@ -240,7 +240,7 @@ class PosixSerialDevice final : public SerialDevice {
 
   bool linesChanged(uint32_t mask, uint32_t before) {
     uint32_t now = 0;
-    if (!modemStatus(now)) return false;
+    if (!ModemStatus(now)) return false;
     const uint32_t changed = now ^ before;
     return ((mask & SerialEventCts) && (changed & SerialModemCts)) ||
            ((mask & SerialEventDsr) && (changed & SerialModemDsr)) ||

@@ -67,17 +67,17 @@ class Win32SerialDevice final : public SerialDevice {
   explicit Win32SerialDevice(HANDLE handle) : h_(handle) { dcb_.DCBlength = sizeof dcb_; }
   ~Win32SerialDevice() override { ComDeviceClose(reinterpret_cast<ComHandle>(h_)); }
 
-  bool saveTimeouts() override { return GetCommTimeouts(h_, &saved_) ? true : fail(); }
-  bool restoreTimeouts() override { return SetCommTimeouts(h_, &saved_) ? true : fail(); }
+  bool SaveTimeouts() override { return GetCommTimeouts(h_, &saved_) ? true : fail(); }
+  bool RestoreTimeouts() override { return SetCommTimeouts(h_, &saved_) ? true : fail(); }
 
-  bool setImmediateReads() override {
+  bool SetImmediateReads() override {
     COMMTIMEOUTS t{};
     t.ReadIntervalTimeout = MAXDWORD;  // with both read totals 0: return at once with what has arrived
     t.WriteTotalTimeoutConstant = WriteRequestMs;  // per request: the write loop watches for progress
     return SetCommTimeouts(h_, &t) ? true : fail();
   }
 
-  bool readSettings(SerialLineSettings& s) override {
+  bool ReadSettings(SerialLineSettings& s) override {
     if (!GetCommState(h_, &dcb_)) return fail();
     s.baud = dcb_.BaudRate;
     s.byteSize = dcb_.ByteSize;
@@ -102,7 +102,7 @@ class Win32SerialDevice final : public SerialDevice {
   }
 
   // Fields the driver does not manage (parity check, error replacement) stay as the device had them.
-  bool applySettings(const SerialLineSettings& s) override {
+  bool ApplySettings(const SerialLineSettings& s) override {
     dcb_.BaudRate = s.baud;
     dcb_.ByteSize = s.byteSize;
     dcb_.Parity = s.parity;
@@ -127,20 +127,20 @@ class Win32SerialDevice final : public SerialDevice {
     return SetCommState(h_, &dcb_) ? true : fail();
   }
 
-  bool setQueueSizes(uint32_t receive, uint32_t transmit) override {
+  bool SetQueueSizes(uint32_t receive, uint32_t transmit) override {
     return SetupComm(h_, receive, transmit) ? true : fail();
   }
 
-  bool resetDevice() override { return EscapeCommFunction(h_, RESETDEV) ? true : fail(); }
+  bool ResetDevice() override { return EscapeCommFunction(h_, RESETDEV) ? true : fail(); }
 
-  bool setLine(SerialLine line, bool on) override {
+  bool SetLine(SerialLine line, bool on) override {
     const DWORD function = line == SerialLine::Dtr ? (on ? SETDTR : CLRDTR) : (on ? SETRTS : CLRRTS);
     return EscapeCommFunction(h_, function) ? true : fail();
   }
 
-  bool setBreak(bool on) override { return (on ? SetCommBreak(h_) : ClearCommBreak(h_)) ? true : fail(); }
+  bool SetBreak(bool on) override { return (on ? SetCommBreak(h_) : ClearCommBreak(h_)) ? true : fail(); }
 
-  bool modemStatus(uint32_t& bits) override {
+  bool ModemStatus(uint32_t& bits) override {
     DWORD status = 0;
     bits = 0;
     if (!GetCommModemStatus(h_, &status)) return fail();
@@ -148,7 +148,7 @@ class Win32SerialDevice final : public SerialDevice {
     return true;
   }
 
-  bool lineStatus(SerialLineStatus& status) override {
+  bool LineStatus(SerialLineStatus& status) override {
     DWORD errors = 0;
     COMSTAT stat{};
     if (!ClearCommError(h_, &errors, &stat)) return fail();
@@ -161,7 +161,7 @@ class Win32SerialDevice final : public SerialDevice {
 
   // Takes only what has arrived: the time-outs already make a read return at once, but a device that
   // does not honour them for an overlapped read would otherwise hold it until the read limit.
-  int read(uint8_t* buffer, int max) override {
+  int Read(uint8_t* buffer, int max) override {
     DWORD errors = 0;
     COMSTAT stat{};
     if (!ClearCommError(h_, &errors, &stat)) return fail(), -1;
@@ -177,7 +177,7 @@ class Win32SerialDevice final : public SerialDevice {
     return static_cast<int>(got);
   }
 
-  int write(const uint8_t* bytes, int count, const std::atomic<bool>& cancel) override {
+  int Write(const uint8_t* bytes, int count, const std::atomic<bool>& cancel) override {
     int done = 0;
     ULONGLONG lastMoved = GetTickCount64();
     while (done < count && !cancel) {
@@ -201,7 +201,7 @@ class Win32SerialDevice final : public SerialDevice {
     return done;
   }
 
-  void waitEvent(uint32_t mask, const std::atomic<bool>& cancel) override {
+  void WaitEvent(uint32_t mask, const std::atomic<bool>& cancel) override {
     if (!SetCommMask(h_, mask) || cancel) return;
     auto request = std::make_unique<Request>();
     DWORD ignored = 0;
@@ -209,7 +209,7 @@ class Win32SerialDevice final : public SerialDevice {
     finish(request, started, UntilStopped, &cancel, ignored);
   }
 
-  SerialFailure lastFailure() const override {
+  SerialFailure LastFailure() const override {
     std::lock_guard<std::mutex> hold(failureLock_);
     return failure_;
   }

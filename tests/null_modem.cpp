@@ -44,39 +44,39 @@ class CableDevice final : public SerialDevice {
     mine().open = false;
     mine().dtr = mine().rts = false;
   }
-  bool saveTimeouts() override { return true; }
-  bool restoreTimeouts() override { return true; }
-  bool setImmediateReads() override { return true; }
-  bool readSettings(SerialLineSettings& s) override {
+  bool SaveTimeouts() override { return true; }
+  bool RestoreTimeouts() override { return true; }
+  bool SetImmediateReads() override { return true; }
+  bool ReadSettings(SerialLineSettings& s) override {
     std::lock_guard<std::mutex> hold(TheCable().lock);
     s = mine().settings;
     return true;
   }
-  bool applySettings(const SerialLineSettings& s) override {
+  bool ApplySettings(const SerialLineSettings& s) override {
     std::lock_guard<std::mutex> hold(TheCable().lock);
     mine().settings = s;
     mine().dtr = s.dtrControl != SerialControlDisable;
     mine().rts = s.rtsControl != SerialControlDisable;
     return true;
   }
-  bool setQueueSizes(uint32_t, uint32_t) override { return true; }
-  bool resetDevice() override { return true; }
-  bool setLine(SerialLine line, bool on) override {
+  bool SetQueueSizes(uint32_t, uint32_t) override { return true; }
+  bool ResetDevice() override { return true; }
+  bool SetLine(SerialLine line, bool on) override {
     std::lock_guard<std::mutex> hold(TheCable().lock);
     (line == SerialLine::Dtr ? mine().dtr : mine().rts) = on;
     return true;
   }
-  bool setBreak(bool on) override {
+  bool SetBreak(bool on) override {
     std::lock_guard<std::mutex> hold(TheCable().lock);
     if (on) other().errors |= SerialErrorBreak;
     return true;
   }
-  bool modemStatus(uint32_t& bits) override {
+  bool ModemStatus(uint32_t& bits) override {
     std::lock_guard<std::mutex> hold(TheCable().lock);
     bits = lines();
     return true;
   }
-  bool lineStatus(SerialLineStatus& status) override {
+  bool LineStatus(SerialLineStatus& status) override {
     std::lock_guard<std::mutex> hold(TheCable().lock);
     status.errors = mine().errors;
     mine().errors = 0;
@@ -84,7 +84,7 @@ class CableDevice final : public SerialDevice {
     status.outQueue = 0;
     return true;
   }
-  int read(uint8_t* buffer, int max) override {
+  int Read(uint8_t* buffer, int max) override {
     std::lock_guard<std::mutex> hold(TheCable().lock);
     int n = 0;
     for (; n < max && !mine().incoming.empty(); ++n) {
@@ -93,14 +93,14 @@ class CableDevice final : public SerialDevice {
     }
     return n;
   }
-  int write(const uint8_t* bytes, int count, const std::atomic<bool>&) override {
+  int Write(const uint8_t* bytes, int count, const std::atomic<bool>&) override {
     std::lock_guard<std::mutex> hold(TheCable().lock);
     if (other().open) other().incoming.insert(other().incoming.end(), bytes, bytes + count);
     return count;
   }
-  void waitEvent(uint32_t mask, const std::atomic<bool>& cancel) override {
+  void WaitEvent(uint32_t mask, const std::atomic<bool>& cancel) override {
     uint32_t before = 0;
-    modemStatus(before);
+    ModemStatus(before);
     while (!cancel) {
       {
         std::lock_guard<std::mutex> hold(TheCable().lock);
@@ -115,7 +115,7 @@ class CableDevice final : public SerialDevice {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   }
-  SerialFailure lastFailure() const override { return {}; }
+  SerialFailure LastFailure() const override { return {}; }
 
  private:
   End& mine() { return TheCable().ends[me_]; }

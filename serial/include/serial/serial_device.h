@@ -60,33 +60,33 @@ struct SerialFailure {
 
 enum class SerialLine { Dtr, Rts };
 
-// One open device. Every operation returns false on failure and then describes it in lastFailure().
+// One open device. Every operation returns false on failure and then describes it in LastFailure().
 class SerialDevice {
  public:
   virtual ~SerialDevice() = default;
-  virtual bool saveTimeouts() = 0;
-  virtual bool restoreTimeouts() = 0;
-  virtual bool setImmediateReads() = 0;
-  virtual bool readSettings(SerialLineSettings& settings) = 0;
-  virtual bool applySettings(const SerialLineSettings& settings) = 0;
-  virtual bool setQueueSizes(uint32_t receive, uint32_t transmit) = 0;
-  virtual bool resetDevice() = 0;
-  virtual bool setLine(SerialLine line, bool on) = 0;
-  virtual bool setBreak(bool on) = 0;
-  virtual bool modemStatus(uint32_t& bits) = 0;
+  virtual bool SaveTimeouts() = 0;
+  virtual bool RestoreTimeouts() = 0;
+  virtual bool SetImmediateReads() = 0;
+  virtual bool ReadSettings(SerialLineSettings& settings) = 0;
+  virtual bool ApplySettings(const SerialLineSettings& settings) = 0;
+  virtual bool SetQueueSizes(uint32_t receive, uint32_t transmit) = 0;
+  virtual bool ResetDevice() = 0;
+  virtual bool SetLine(SerialLine line, bool on) = 0;
+  virtual bool SetBreak(bool on) = 0;
+  virtual bool ModemStatus(uint32_t& bits) = 0;
   // Error flags since the previous call (which clears them) and the queue counts.
-  virtual bool lineStatus(SerialLineStatus& status) = 0;
+  virtual bool LineStatus(SerialLineStatus& status) = 0;
   // Bytes waiting now, at most max; 0 when none. -1 on failure.
-  virtual int read(uint8_t* buffer, int max) = 0;
+  virtual int Read(uint8_t* buffer, int max) = 0;
   // Writes all bytes unless cancel is set, the write fails or the line moves no byte for the stall limit
   // (3 s). Returns the count written; one that stops short for a failure or a stall (a time-out, 1460)
-  // describes it in lastFailure(). -1 on a failure before any byte moved.
-  virtual int write(const uint8_t* bytes, int count, const std::atomic<bool>& cancel) = 0;
+  // describes it in LastFailure(). -1 on a failure before any byte moved.
+  virtual int Write(const uint8_t* bytes, int count, const std::atomic<bool>& cancel) = 0;
   // Returns when one of the mask's events happens, or soon after cancel is set.
-  virtual void waitEvent(uint32_t mask, const std::atomic<bool>& cancel) = 0;
+  virtual void WaitEvent(uint32_t mask, const std::atomic<bool>& cancel) = 0;
   // Called after cancel was set, for devices whose waits and writes block until interrupted.
-  virtual void interrupt() {}
-  virtual SerialFailure lastFailure() const = 0;
+  virtual void Interrupt() {}
+  virtual SerialFailure LastFailure() const = 0;
 };
 
 // Opens the device of port index 0..31 (COM1..COM32) for exclusive use; null with the failure filled in.
