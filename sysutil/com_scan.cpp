@@ -13,8 +13,8 @@ char SystemSummary[SystemSummarySize];
 
 namespace {
 
-constexpr int kErrorAccessDenied = 5;
-constexpr int kErrorSharingViolation = 32;
+constexpr int ErrorAccessDenied = 5;
+constexpr int ErrorSharingViolation = 32;
 
 PortState ProbePort(const std::string& devicePath) {
   if (devicePath.empty()) return PortAbsent;
@@ -23,7 +23,7 @@ PortState ProbePort(const std::string& devicePath) {
     ComDeviceClose(result.handle);
     return PortFree;
   }
-  if (result.error == kErrorAccessDenied || result.error == kErrorSharingViolation) return PortBusy;
+  if (result.error == ErrorAccessDenied || result.error == ErrorSharingViolation) return PortBusy;
   return PortAbsent;
 }
 

@@ -201,10 +201,10 @@ class PeSections {
   unsigned count_;
 };
 
-constexpr std::uint32_t kSubdirectory = 0x80000000u;
+constexpr std::uint32_t Subdirectory = 0x80000000u;
 // The Windows loader refuses an image with more sections; a reader that took more could be made to spend
 // sections times entries on a crafted file.
-constexpr std::uint16_t kMaxPeSections = 96;
+constexpr std::uint16_t MaxPeSections = 96;
 
 // The target of the first entry of a resource directory that `accept` takes (id and target as stored).
 // The entries are mapped as one run, so that a directory costs one section lookup however many it holds.
@@ -213,7 +213,7 @@ bool FindResourceEntry(const Bytes& b, const PeSections& sections, std::uint64_t
                        Accept accept, std::uint32_t& target) {
   std::uint64_t at, entries;
   std::uint16_t named, ids;
-  const std::uint64_t dirRva = rootRva + (dir & ~kSubdirectory);
+  const std::uint64_t dirRva = rootRva + (dir & ~Subdirectory);
   if (!sections.Map(dirRva, 16, at) || !b.U16(at + 12, named) || !b.U16(at + 14, ids)) return false;
   const unsigned count = unsigned{named} + ids;
   if (!sections.Map(dirRva + 16, 8ull * count, entries)) return false;
@@ -233,7 +233,7 @@ bool ReadPeResourceRoot(const Bytes& b, std::uint64_t& rootRva, std::uint64_t& s
   if (!b.U32(peOffset, signature) || signature != 0x00004550u) return false;
   const std::uint64_t coff = std::uint64_t{peOffset} + 4, optional = coff + 20;
   if (!b.U16(coff + 2, sectionCount) || !b.U16(coff + 16, optionalSize) || !b.U16(optional, magic)) return false;
-  if (sectionCount > kMaxPeSections) return false;
+  if (sectionCount > MaxPeSections) return false;
   std::uint64_t countAt, dirsAt;
   if (magic == 0x10b) {
     countAt = 92, dirsAt = 96;
@@ -279,10 +279,10 @@ bool ExtractPeVersionResource(const std::uint8_t* data, std::size_t size, std::v
   if (!ReadPeResourceRoot(b, rootRva, sectionTable, sectionCount)) return false;
   const PeSections sections(b, sectionTable, sectionCount);
   auto isVersionType = [](std::uint32_t id, std::uint32_t target) {
-    return id == 16 && (target & kSubdirectory);
+    return id == 16 && (target & Subdirectory);
   };
-  auto isSubdirectory = [](std::uint32_t, std::uint32_t target) { return (target & kSubdirectory) != 0; };
-  auto isData = [](std::uint32_t, std::uint32_t target) { return (target & kSubdirectory) == 0; };
+  auto isSubdirectory = [](std::uint32_t, std::uint32_t target) { return (target & Subdirectory) != 0; };
+  auto isData = [](std::uint32_t, std::uint32_t target) { return (target & Subdirectory) == 0; };
   std::uint32_t types, names, dataEntry, dataRva, dataSize;
   std::uint64_t at;
   if (!FindResourceEntry(b, sections, rootRva, 0, isVersionType, types) ||
@@ -414,8 +414,8 @@ bool ParseElfVersionSection(const std::uint8_t* data, std::size_t size, FileVers
   for (std::uint64_t i = 1; i < count; ++i) {
     if (!ReadElfSection(b, elf, i, section)) return false;
     if (!NameIs(b, names, section.name, ElfVersionSectionName)) continue;
-    constexpr std::uint32_t kNoBits = 8;
-    if (section.type == kNoBits || !b.Fits(section.offset, section.size)) return false;
+    constexpr std::uint32_t NoBits = 8;
+    if (section.type == NoBits || !b.Fits(section.offset, section.size)) return false;
     return ParseKeyValueSection(b, section.offset, section.size, info);
   }
   return false;

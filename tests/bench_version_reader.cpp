@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr unsigned kLoaderSectionLimit = 96, kLargestSectionCount = 65535, kFullDirectory = 65534;
+constexpr unsigned LoaderSectionLimit = 96, LargestSectionCount = 65535, FullDirectory = 65534;
 
 // Milliseconds per read of `image`, the best of `rounds`, and whether it gave a version.
 double BestReadMs(const std::vector<std::uint8_t>& image, int rounds, bool& read) {
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Report("baseline: an ordinary program file", ordinary, rounds);
-  Report("96 sections, 65535 resource types", CraftedPe(kLoaderSectionLimit, kFullDirectory, block), rounds);
-  Report("65535 sections, 65535 resource types", CraftedPe(kLargestSectionCount, kFullDirectory, block), rounds);
+  Report("96 sections, 65535 resource types", CraftedPe(LoaderSectionLimit, FullDirectory, block), rounds);
+  Report("65535 sections, 65535 resource types", CraftedPe(LargestSectionCount, FullDirectory, block), rounds);
   return 0;
 }
