@@ -317,7 +317,7 @@ TEST_F(WineSuite, GameLinkTestAnsweredByGameEchoAndFailingWhenNothingAnswers) {
   const std::string linuxDump = "TAVIK_PANE_DUMP=" + (root / "linux.txt").string();
   const std::string wineDump = "TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt";
 
-  const fs::path gameecho = fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "probe" / "gameecho.exe";
+  const fs::path gameecho = fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "gameecho" / "gameecho.exe";
   const pid_t echo = StartWine(gameecho.string(), {});
   ASSERT_GT(echo, 0);
   std::this_thread::sleep_for(std::chrono::seconds(2));  // listening
