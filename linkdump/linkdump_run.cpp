@@ -1,5 +1,6 @@
 // The run of linkdump: arguments, the files of the folders named, reading every file (once, or round
-// after round with -f), placing the records on one time line and printing them, and the exit code.
+// after round with -f) as a stream merged into one time line and printed as it is placed, and the exit
+// code.
 #include "linkdump_run.h"
 
 #include "record_format.h"
@@ -14,12 +15,14 @@
 #include <filesystem>
 #include <memory>
 #include <thread>
+#include <utility>
 
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr auto followInterval = std::chrono::milliseconds(200);
+constexpr std::size_t outputPiece = 65536; // the lines are handed to the output this many bytes at a time
 constexpr double clockRangeMinutes = TimestampRange / 60e6;
 
 constexpr const char* usage =
@@ -75,12 +78,13 @@ class Run {
   void AddPath(const std::string& path);
   // Opens every file taken; false when none could be opened.
   bool OpenAll();
-  // Reads one round: whatever each file holds beyond the last round. True while a file may grow.
-  bool ReadRound();
+  // Reads and prints one round: whatever each file holds beyond the last round, merged in time order; a
+  // file leaves the round when it holds no whole record more. True while a file may grow.
+  bool PrintRound(FormatOptions format);
   // Ends every file: what a file holds after its last whole record is damage.
   void FinishAll();
-  // Prints the records read so far in time order, then the messages about the files since the last time.
-  void PrintPlaced(FormatOptions format);
+  // Prints the messages about the files since the last time.
+  void PrintMessages();
   // A warning when the files were written too far apart for the clock to place them.
   void CheckWritingTimes();
   int ExitCode() const { return exitCode_; }
@@ -88,6 +92,10 @@ class Run {
  private:
   void Report(const std::string& path, int code, const std::string& message);
   void Report(const RecordFileReader& reader, ReadProblem problem, const std::string& message);
+  // Gives the timeline the file's next record, if it holds a whole one; a problem ends its reading.
+  void Pull(std::size_t file);
+  // Hands the lines built so far to the output.
+  void Write();
 
   std::ostream& out_;
   std::ostream& err_;
@@ -95,6 +103,8 @@ class Run {
   std::vector<DumpSource> sources_;
   std::vector<bool> reading_; // per file: opened, and not stopped by a problem
   std::unique_ptr<RecordTimeline> timeline_;
+  std::vector<std::pair<ReadProblem, std::string>> roundProblems_; // per file, told in the files' order
+  std::string lines_;                                               // built and not yet handed to out_
   std::vector<std::string> messages_; // told after the records, where a reader sees them last
   int exitCode_ = LinkDumpOk;
 };
@@ -145,18 +155,39 @@ bool Run::OpenAll() {
   return any;
 }
 
-bool Run::ReadRound() {
+void Run::Pull(std::size_t file) {
+  DumpRecord record;
+  std::pair<ReadProblem, std::string>& problem = roundProblems_[file];
+  if (readers_[file]->Next(&record, &problem.first, &problem.second))
+    timeline_->Add(static_cast<int>(file), std::move(record));
+  else if (problem.first != ReadProblem::None)
+    reading_[file] = false;
+}
+
+void Run::Write() {
+  out_.write(lines_.data(), static_cast<std::streamsize>(lines_.size()));
+  lines_.clear();
+}
+
+bool Run::PrintRound(FormatOptions format) {
+  for (const DumpSource& source : sources_)
+    format.labelWidth = std::max(format.labelWidth, static_cast<int>(source.label.size()));
+  roundProblems_.assign(readers_.size(), {ReadProblem::None, ""});
+  for (std::size_t i = 0; i < readers_.size(); ++i)
+    if (reading_[i]) Pull(i);
+  PlacedRecord placed{};
+  while (timeline_->Take(&placed)) {
+    AppendRecord(&lines_, placed, sources_[static_cast<std::size_t>(placed.file)], format);
+    lines_ += '\n';
+    if (lines_.size() >= outputPiece) Write();
+    Pull(static_cast<std::size_t>(placed.file));
+  }
+  Write();
+  out_.flush();
   bool growing = false;
   for (std::size_t i = 0; i < readers_.size(); ++i) {
-    if (!reading_[i]) continue;
-    std::vector<DumpRecord> records;
-    std::string message;
-    ReadProblem problem = readers_[i]->ReadMore(&records, &message);
-    for (DumpRecord& record : records) timeline_->Add(static_cast<int>(i), std::move(record));
-    if (problem != ReadProblem::None) {
-      Report(*readers_[i], problem, message);
-      reading_[i] = false;
-    }
+    if (roundProblems_[i].first != ReadProblem::None)
+      Report(*readers_[i], roundProblems_[i].first, roundProblems_[i].second);
     growing = growing || reading_[i];
   }
   return growing;
@@ -170,12 +201,7 @@ void Run::FinishAll() {
   }
 }
 
-void Run::PrintPlaced(FormatOptions format) {
-  for (const DumpSource& source : sources_)
-    format.labelWidth = std::max(format.labelWidth, static_cast<int>(source.label.size()));
-  for (const PlacedRecord& placed : timeline_->Take())
-    out_ << FormatRecord(placed, sources_[static_cast<std::size_t>(placed.file)], format) << "\n";
-  out_.flush();
+void Run::PrintMessages() {
   for (const std::string& message : messages_) err_ << message << "\n";
   messages_.clear();
 }
@@ -216,21 +242,21 @@ int RunLinkDump(const std::vector<std::string>& args, std::ostream& out, std::os
   Run run(out, err);
   for (const std::string& path : options.paths) run.AddPath(path);
   if (!run.OpenAll()) {
-    run.PrintPlaced(options.format);
+    run.PrintMessages();
     return run.ExitCode();
   }
   if (!options.follow) {
-    run.ReadRound();
+    run.PrintRound(options.format);
     run.FinishAll();
     run.CheckWritingTimes();
-    run.PrintPlaced(options.format);
+    run.PrintMessages();
     return run.ExitCode();
   }
-  while (run.ReadRound()) {
-    run.PrintPlaced(options.format);
+  while (run.PrintRound(options.format)) {
+    run.PrintMessages();
     if (!keepFollowing()) break;
     std::this_thread::sleep_for(followInterval);
   }
-  run.PrintPlaced(options.format);
+  run.PrintMessages();
   return run.ExitCode();
 }

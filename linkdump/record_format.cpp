@@ -5,86 +5,119 @@
 #include "link/link.h"
 #include "link/link_events.h"
 
-#include <cinttypes>
-#include <cstdarg>
-#include <cstdio>
+#include <cstring>
+#include <string_view>
 
 namespace {
 
 constexpr const char* unusedValue = "-"; // the table's meaning of a value recorded as 0
 constexpr std::uint32_t decimalBelow = 65536;
 constexpr std::uint32_t negativeFrom = 0xFFFF0000u; // -65536 as a 32-bit value
+constexpr std::size_t secondsWidth = 11;            // the time column: seconds since the first record
+constexpr std::size_t clockWidth = 10;              // or the clock's own reading
+constexpr std::size_t codeWidth = 3;
+constexpr std::size_t microsecondDigits = 6;
+constexpr std::uint32_t microsecondsPerSecond = 1000000;
+constexpr const char* lowerDigits = "0123456789abcdef";
+constexpr const char* upperDigits = "0123456789ABCDEF";
 
-std::string Printf(const char* format, ...) LINK_PRINTF_FORMAT(1, 2);
-std::string Printf(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list again;
-  va_copy(again, args);
-  int length = std::vsnprintf(nullptr, 0, format, args);
-  va_end(args);
-  std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-  std::vsnprintf(&text[0], text.size() + 1, format, again);
-  va_end(again);
-  return text;
+// The lines are built by appending to one text, digit by digit where printf would parse its format for
+// every field: linkdump prints millions of records.
+
+void Decimal(std::string& text, std::uint64_t value) {
+  char digits[20];
+  char* end = digits + sizeof digits;
+  char* first = end;
+  do *--first = static_cast<char>('0' + value % 10);
+  while ((value /= 10) != 0);
+  text.append(first, end);
+}
+
+// Spaces before what was appended from `start` on, so that it fills `width` characters.
+void RightAligned(std::string& text, std::size_t start, std::size_t width) {
+  const std::size_t length = text.size() - start;
+  if (length < width) text.insert(start, width - length, ' ');
+}
+
+void HexDigits(std::string& text, std::uint32_t value, int digits, const char* set) {
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) text += set[(value >> shift) & 0xF];
 }
 
 bool Printable(std::uint8_t byte) { return byte >= 0x20 && byte < 0x7F; }
 
 // Seconds with microseconds: "12.000345", "-0.000002".
-std::string Seconds(std::int64_t microseconds) {
+void Seconds(std::string& text, std::int64_t microseconds) {
   std::uint64_t magnitude =
       microseconds < 0 ? 0 - static_cast<std::uint64_t>(microseconds) : static_cast<std::uint64_t>(microseconds);
-  return Printf("%s%" PRIu64 ".%06" PRIu64, microseconds < 0 ? "-" : "", magnitude / 1000000, magnitude % 1000000);
+  if (microseconds < 0) text += '-';
+  Decimal(text, magnitude / microsecondsPerSecond);
+  text += '.';
+  const std::size_t start = text.size();
+  Decimal(text, magnitude % microsecondsPerSecond);
+  text.insert(start, microsecondDigits - (text.size() - start), '0');
 }
 
 // Small numbers in decimal, small negative ones (an error result kept in 32 bits) with their sign, the
 // rest (message words, bytes, clock readings) in hexadecimal.
-std::string Value(std::uint32_t value) {
-  if (value < decimalBelow) return Printf("%" PRIu32, value);
-  if (value >= negativeFrom) return Printf("-%" PRIu32, 0 - value);
-  return Printf("0x%08" PRIX32, value);
+void Value(std::string& text, std::uint32_t value) {
+  if (value < decimalBelow) {
+    Decimal(text, value);
+  } else if (value >= negativeFrom) {
+    text += '-';
+    Decimal(text, 0 - value);
+  } else {
+    text += "0x";
+    HexDigits(text, value, 8, upperDigits);
+  }
 }
 
-std::string Hex(const std::uint8_t* bytes, std::size_t count, const char* between) {
-  std::string text;
-  for (std::size_t i = 0; i < count; ++i) text += (i > 0 ? between : "") + Printf("%02x", bytes[i]);
-  return text;
+void Hex(std::string& text, const std::uint8_t* bytes, std::size_t count, const char* between) {
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0) text += between;
+    HexDigits(text, bytes[i], 2, lowerDigits);
+  }
 }
 
 // The bytes in hexadecimal and, between bars, as characters ('.' where not printable).
-std::string HexAndCharacters(const std::uint8_t* bytes, std::size_t count) {
-  std::string text = Hex(bytes, count, " ") + " |";
+void HexAndCharacters(std::string& text, const std::uint8_t* bytes, std::size_t count) {
+  Hex(text, bytes, count, " ");
+  text += " |";
   for (std::size_t i = 0; i < count; ++i) text += Printable(bytes[i]) ? static_cast<char>(bytes[i]) : '.';
-  return text + "|";
+  text += '|';
 }
 
-std::string QuotedText(const char* text) {
-  std::string quoted = "\"";
-  for (const char* c = text; *c != '\0'; ++c) {
+void QuotedText(std::string& text, const char* quoted) {
+  text += '"';
+  for (const char* c = quoted; *c != '\0'; ++c) {
     auto byte = static_cast<std::uint8_t>(*c);
-    if (*c == '"' || *c == '\\')
-      quoted += std::string("\\") + *c;
-    else if (Printable(byte))
-      quoted += *c;
-    else
-      quoted += Printf("\\x%02x", byte);
+    if (*c == '"' || *c == '\\') {
+      text += '\\';
+      text += *c;
+    } else if (Printable(byte)) {
+      text += *c;
+    } else {
+      text += "\\x";
+      HexDigits(text, byte, 2, lowerDigits);
+    }
   }
-  return quoted + "\"";
+  text += '"';
 }
 
-std::string JsonString(const std::string& text) {
-  std::string quoted = "\"";
-  for (char c : text) {
+void JsonString(std::string& text, std::string_view value) {
+  text += '"';
+  for (char c : value) {
     auto byte = static_cast<std::uint8_t>(c);
-    if (c == '"' || c == '\\')
-      quoted += std::string("\\") + c;
-    else if (Printable(byte))
-      quoted += c;
-    else
-      quoted += Printf("\\u%04x", byte); // record texts are bytes: each one as the character of that number
+    if (c == '"' || c == '\\') {
+      text += '\\';
+      text += c;
+    } else if (Printable(byte)) {
+      text += c;
+    } else {
+      text += "\\u"; // record texts are bytes: each one as the character of that number
+      HexDigits(text, byte, 4, lowerDigits);
+    }
   }
-  return quoted + "\"";
+  text += '"';
 }
 
 // What a message in a full-traffic record holds.
@@ -108,86 +141,179 @@ MessageFields ReadMessage(const std::vector<std::uint8_t>& data) {
           n - LinkHeaderSize};
 }
 
-std::string EventText(const LinkRecord& record) {
+void EventText(std::string& text, const LinkRecord& record) {
   const LinkEventInfo* event = LinkFindEvent(record.code);
-  std::string text =
-      Printf("%3u ", static_cast<unsigned>(record.code)) + (event != nullptr ? event->name : "(unknown)");
-  if (record.type == LinkRecordTextType) return text + " " + QuotedText(record.text);
-  const char* names[3] = {"a", "b", "c"};
+  const std::size_t start = text.size();
+  Decimal(text, record.code);
+  RightAligned(text, start, codeWidth);
+  text += ' ';
+  text += event != nullptr ? event->name : "(unknown)";
+  if (record.type == LinkRecordTextType) {
+    text += ' ';
+    QuotedText(text, record.text);
+    return;
+  }
+  const char names[3] = {'a', 'b', 'c'};
   const std::uint32_t values[3] = {record.a, record.b, record.c};
   const char* meanings[3] = {event ? event->a : nullptr, event ? event->b : nullptr, event ? event->c : nullptr};
   const char* separator = " ";
   for (int i = 0; i < 3; ++i) {
-    bool unused = meanings[i] != nullptr && std::string(meanings[i]) == unusedValue;
+    bool unused = meanings[i] != nullptr && std::strcmp(meanings[i], unusedValue) == 0;
     if (unused && values[i] == 0) continue;
-    text += separator + std::string(names[i]) + "=" + Value(values[i]);
-    if (meanings[i] != nullptr && !unused) text += " (" + std::string(meanings[i]) + ")";
+    text += separator;
+    text += names[i];
+    text += '=';
+    Value(text, values[i]);
+    if (meanings[i] != nullptr && !unused) {
+      text += " (";
+      text += meanings[i];
+      text += ')';
+    }
     separator = ", ";
   }
-  return text;
 }
 
-std::string TrafficText(const DumpRecord& record) {
+void TrafficText(std::string& text, const DumpRecord& record) {
   const std::vector<std::uint8_t>& data = record.data;
   if (LinkTrafficIsMessage(record.header, data.data())) {
     MessageFields m = ReadMessage(data);
-    std::string text = Printf("message kind %u: code %u subcode %u length %u sequence %" PRIu32, record.header.kind,
-                              m.code, m.subcode, m.length, m.sequence);
-    return text + (m.payloadLength == 0 ? ", no payload" : ", payload " + HexAndCharacters(m.payload, m.payloadLength));
+    text += "message kind ";
+    Decimal(text, record.header.kind);
+    text += ": code ";
+    Decimal(text, m.code);
+    text += " subcode ";
+    Decimal(text, m.subcode);
+    text += " length ";
+    Decimal(text, m.length);
+    text += " sequence ";
+    Decimal(text, m.sequence);
+    if (m.payloadLength == 0) {
+      text += ", no payload";
+      return;
+    }
+    text += ", payload ";
+    HexAndCharacters(text, m.payload, m.payloadLength);
+    return;
   }
-  std::string text = Printf("raw %u bytes", static_cast<unsigned>(data.size()));
-  if (record.header.kind != data.size()) text += Printf(" (kind %u)", record.header.kind);
-  return text + (data.empty() ? "" : ": " + HexAndCharacters(data.data(), data.size()));
+  text += "raw ";
+  Decimal(text, data.size());
+  text += " bytes";
+  if (record.header.kind != data.size()) {
+    text += " (kind ";
+    Decimal(text, record.header.kind);
+    text += ')';
+  }
+  if (data.empty()) return;
+  text += ": ";
+  HexAndCharacters(text, data.data(), data.size());
 }
 
-std::string Direction(int direction, const char* receive, const char* transmit, const char* unknown) {
+const char* Direction(int direction, const char* receive, const char* transmit, const char* unknown) {
   return direction == LinkDirectionReceive ? receive : direction == LinkDirectionTransmit ? transmit : unknown;
 }
 
-std::string TextLine(const PlacedRecord& placed, const DumpSource& source, const FormatOptions& options) {
+void TextLine(std::string& text, const PlacedRecord& placed, const DumpSource& source, const FormatOptions& options) {
   const DumpRecord& record = placed.record;
-  std::string time =
-      options.rawTime ? Printf("%10" PRIu32, record.Clock()) : Printf("%11s", Seconds(placed.time).c_str());
-  std::string label = source.label;
-  if (label.size() < static_cast<std::size_t>(options.labelWidth))
-    label.resize(static_cast<std::size_t>(options.labelWidth), ' ');
-  std::string body = record.traffic ? TrafficText(record) : EventText(record.record);
-  return time + " " + Direction(source.direction, "rx", "tx", "--") + " " + label + " " + body;
+  const std::size_t start = text.size();
+  if (options.rawTime) {
+    Decimal(text, record.Clock());
+    RightAligned(text, start, clockWidth);
+  } else {
+    Seconds(text, placed.time);
+    RightAligned(text, start, secondsWidth);
+  }
+  text += ' ';
+  text += Direction(source.direction, "rx", "tx", "--");
+  text += ' ';
+  text += source.label;
+  if (source.label.size() < static_cast<std::size_t>(options.labelWidth))
+    text.append(static_cast<std::size_t>(options.labelWidth) - source.label.size(), ' ');
+  text += ' ';
+  if (record.traffic)
+    TrafficText(text, record);
+  else
+    EventText(text, record.record);
 }
 
-std::string JsonEvent(const LinkRecord& record) {
+void JsonEvent(std::string& text, const LinkRecord& record) {
   const LinkEventInfo* event = LinkFindEvent(record.code);
-  std::string json =
-      Printf(",\"record\":\"%s\",\"code\":%u,\"name\":", record.type == LinkRecordTextType ? "text" : "event",
-             static_cast<unsigned>(record.code));
-  json += event != nullptr ? JsonString(event->name) + ",\"what\":" + JsonString(event->what) : "null";
-  if (record.type == LinkRecordTextType) return json + ",\"text\":" + JsonString(record.text);
-  json += Printf(",\"a\":%" PRIu32 ",\"b\":%" PRIu32 ",\"c\":%" PRIu32, record.a, record.b, record.c);
-  if (event != nullptr)
-    json += ",\"means\":{\"a\":" + JsonString(event->a) + ",\"b\":" + JsonString(event->b) +
-            ",\"c\":" + JsonString(event->c) + "}";
-  return json;
+  text += record.type == LinkRecordTextType ? ",\"record\":\"text\",\"code\":" : ",\"record\":\"event\",\"code\":";
+  Decimal(text, record.code);
+  text += ",\"name\":";
+  if (event != nullptr) {
+    JsonString(text, event->name);
+    text += ",\"what\":";
+    JsonString(text, event->what);
+  } else {
+    text += "null";
+  }
+  if (record.type == LinkRecordTextType) {
+    text += ",\"text\":";
+    JsonString(text, record.text);
+    return;
+  }
+  text += ",\"a\":";
+  Decimal(text, record.a);
+  text += ",\"b\":";
+  Decimal(text, record.b);
+  text += ",\"c\":";
+  Decimal(text, record.c);
+  if (event == nullptr) return;
+  text += ",\"means\":{\"a\":";
+  JsonString(text, event->a);
+  text += ",\"b\":";
+  JsonString(text, event->b);
+  text += ",\"c\":";
+  JsonString(text, event->c);
+  text += '}';
 }
 
-std::string JsonTraffic(const DumpRecord& record) {
+void JsonTraffic(std::string& text, const DumpRecord& record) {
   const std::vector<std::uint8_t>& data = record.data;
   if (LinkTrafficIsMessage(record.header, data.data())) {
     MessageFields m = ReadMessage(data);
-    return Printf(",\"record\":\"message\",\"kind\":%u,\"code\":%u,\"subcode\":%u,\"length\":%u,\"sequence\":%" PRIu32,
-                  record.header.kind, m.code, m.subcode, m.length, m.sequence) +
-           ",\"payload\":\"" + Hex(m.payload, m.payloadLength, "") + "\"";
+    text += ",\"record\":\"message\",\"kind\":";
+    Decimal(text, record.header.kind);
+    text += ",\"code\":";
+    Decimal(text, m.code);
+    text += ",\"subcode\":";
+    Decimal(text, m.subcode);
+    text += ",\"length\":";
+    Decimal(text, m.length);
+    text += ",\"sequence\":";
+    Decimal(text, m.sequence);
+    text += ",\"payload\":\"";
+    Hex(text, m.payload, m.payloadLength, "");
+    text += '"';
+    return;
   }
-  return Printf(",\"record\":\"raw\",\"kind\":%u", record.header.kind) + ",\"bytes\":\"" +
-         Hex(data.data(), data.size(), "") + "\"";
+  text += ",\"record\":\"raw\",\"kind\":";
+  Decimal(text, record.header.kind);
+  text += ",\"bytes\":\"";
+  Hex(text, data.data(), data.size(), "");
+  text += '"';
 }
 
-std::string JsonLine(const PlacedRecord& placed, const DumpSource& source) {
+void JsonLine(std::string& text, const PlacedRecord& placed, const DumpSource& source) {
   const DumpRecord& record = placed.record;
-  std::string json = "{\"time\":" + Seconds(placed.time) + Printf(",\"clock\":%" PRIu32, record.Clock()) +
-                     ",\"file\":" + JsonString(source.fileName) +
-                     ",\"tag\":" + (source.tag.empty() ? "null" : JsonString(source.tag)) +
-                     ",\"direction\":" + Direction(source.direction, "\"receive\"", "\"transmit\"", "null");
-  return json + (record.traffic ? JsonTraffic(record) : JsonEvent(record.record)) + "}";
+  text += "{\"time\":";
+  Seconds(text, placed.time);
+  text += ",\"clock\":";
+  Decimal(text, record.Clock());
+  text += ",\"file\":";
+  JsonString(text, source.fileName);
+  text += ",\"tag\":";
+  if (source.tag.empty())
+    text += "null";
+  else
+    JsonString(text, source.tag);
+  text += ",\"direction\":";
+  text += Direction(source.direction, "\"receive\"", "\"transmit\"", "null");
+  if (record.traffic)
+    JsonTraffic(text, record);
+  else
+    JsonEvent(text, record.record);
+  text += '}';
 }
 
 } // namespace
@@ -195,10 +321,15 @@ std::string JsonLine(const PlacedRecord& placed, const DumpSource& source) {
 DumpSource SourceOf(const RecordFileReader& reader) {
   if (!reader.NameKnown()) return {reader.FileName(), reader.FileName(), "", -1};
   const LinkRecordName& name = reader.Name();
-  return {reader.FileName(), Printf("%s%s%d%d", name.ident, name.tag, name.slot, name.sequence), name.tag,
+  return {reader.FileName(),
+          std::string(name.ident) + name.tag + std::to_string(name.slot) + std::to_string(name.sequence), name.tag,
           name.direction};
 }
 
-std::string FormatRecord(const PlacedRecord& placed, const DumpSource& source, const FormatOptions& options) {
-  return options.json ? JsonLine(placed, source) : TextLine(placed, source, options);
+void AppendRecord(std::string* text, const PlacedRecord& placed, const DumpSource& source,
+                  const FormatOptions& options) {
+  if (options.json)
+    JsonLine(*text, placed, source);
+  else
+    TextLine(*text, placed, source, options);
 }

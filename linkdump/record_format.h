@@ -24,7 +24,8 @@ struct FormatOptions {
   int labelWidth = 0;   // the labels' column width in text lines
 };
 
-// The record as one line, without its line end.
-std::string FormatRecord(const PlacedRecord& placed, const DumpSource& source, const FormatOptions& options);
+// Appends the record to `text` as one line, without its line end.
+void AppendRecord(std::string* text, const PlacedRecord& placed, const DumpSource& source,
+                  const FormatOptions& options);
 
 #endif

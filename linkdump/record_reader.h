@@ -1,5 +1,6 @@
-// Reading one record file or full-traffic file of the link, as far as it has been written: whole records
-// come out, a record that is not whole yet waits for the rest, and damage stops the file with a message.
+// Reading one record file or full-traffic file of the link, as far as it has been written, one record at a
+// time through a buffer of one piece of the file: whole records come out, a record that is not whole yet
+// waits for the rest, and damage stops the file with a message.
 #ifndef TAVIK_LINKDUMP_RECORD_READER_H
 #define TAVIK_LINKDUMP_RECORD_READER_H
 
@@ -35,10 +36,10 @@ class RecordFileReader {
 
   // Opens the file: ReadProblem::None, or Unreadable with the reason in message.
   ReadProblem Open(std::string* message);
-  // Appends the whole records written since the last call; a record not yet whole stays for the next
-  // call. The first problem is returned (None when there is none) with its message, and ends the file:
-  // later calls read nothing.
-  ReadProblem ReadMore(std::vector<DumpRecord>* records, std::string* message);
+  // The file's next whole record: true with it in `record`. False when no whole record follows yet, with
+  // ReadProblem::None in `problem` (a record not yet whole waits for the next call), or when a problem
+  // ends the file, with the problem and its message; later calls then read nothing.
+  bool Next(DumpRecord* record, ReadProblem* problem, std::string* message);
   // At the end of the input: bytes of a record that was begun and never finished are a cut-off record
   // (ReadProblem::Damaged, or NotRecordFile when no whole record came before them).
   ReadProblem Finish(std::string* message);
@@ -52,10 +53,14 @@ class RecordFileReader {
   const LinkRecordName& Name() const { return name_; }
 
  private:
-  ReadProblem TakeRecords(std::vector<DumpRecord>* records, std::string* message);
-  ReadProblem TakeTraffic(std::vector<DumpRecord>* records, std::string* message);
-  // Drops the bytes taken as records from the front of pending_.
+  // True when at least `bytes` bytes are held, reading on into the buffer when fewer are; false with a
+  // problem only for a read error.
+  bool Hold(std::size_t bytes, ReadProblem* problem, std::string* message);
+  bool NextRecord(DumpRecord* record, ReadProblem* problem, std::string* message);
+  bool NextTraffic(DumpRecord* record, ReadProblem* problem, std::string* message);
+  // Drops a record's bytes from the front of what is held.
   void Consume(std::size_t bytes);
+  std::size_t Held() const { return end_ - begin_; }
   ReadProblem Stop(ReadProblem problem, std::string* message, const std::string& text);
 
   std::string path_;
@@ -64,9 +69,11 @@ class RecordFileReader {
   bool nameKnown_ = false;
   bool traffic_ = false;
   std::FILE* file_ = nullptr;
-  std::vector<std::uint8_t> pending_; // bytes read and not yet taken as a record
-  std::uint64_t pendingOffset_ = 0;   // where pending_ begins in the file
-  std::uint64_t taken_ = 0;           // records taken so far
+  std::vector<std::uint8_t> buffer_; // one piece of the file: bytes read and not yet taken as records sit
+  std::size_t begin_ = 0;            // at buffer_[begin_, end_)
+  std::size_t end_ = 0;
+  std::uint64_t heldOffset_ = 0; // where buffer_[begin_] is in the file
+  std::uint64_t taken_ = 0;      // records taken so far
   bool stopped_ = false;
 };
 

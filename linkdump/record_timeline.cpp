@@ -1,5 +1,6 @@
 // Merging and unwrapping: each step picks the file whose next record follows the last one placed most
-// closely, by the same wrap rule that places it.
+// closely, by the same wrap rule that places it. The waiting records are kept in clock order, in which
+// that file is found by one search, whatever the number of files.
 #include "record_timeline.h"
 
 #include <utility>
@@ -14,21 +15,26 @@ std::int64_t ClockStep(std::uint32_t from, std::uint32_t to) {
 }
 
 void RecordTimeline::Add(int file, DumpRecord record) {
-  waiting_[static_cast<std::size_t>(file)].push_back(std::move(record));
+  const auto index = static_cast<std::size_t>(file);
+  const Key key{record.Clock(), file};
+  next_[index] = std::move(record);
+  waiting_[index] = true;
+  if (spareNode_.empty()) {
+    order_.insert(key);
+    return;
+  }
+  spareNode_.value() = key;
+  order_.insert(std::move(spareNode_));
 }
 
+// Seen from `from`, the clock readings from half the range before it on come first, in rising order;
+// the readings earlier than that have wrapped and come after them, in rising order too. When `from` is
+// within the first half of the range, no reading is that far before it.
 int RecordTimeline::Earliest(std::uint32_t from) const {
-  int best = -1;
-  std::int64_t bestStep = 0;
-  for (std::size_t file = 0; file < waiting_.size(); ++file) {
-    if (waiting_[file].empty()) continue;
-    std::int64_t step = ClockStep(from, waiting_[file].front().Clock());
-    if (best < 0 || step < bestStep) {
-      best = static_cast<int>(file);
-      bestStep = step;
-    }
-  }
-  return best;
+  if (order_.empty()) return -1;
+  const std::uint32_t unwrappedFrom = from >= halfRange ? static_cast<std::uint32_t>(from - halfRange) : 0;
+  auto next = order_.lower_bound(Key{unwrappedFrom, 0});
+  return (next != order_.end() ? next : order_.begin())->second;
 }
 
 // The first record is one that no other first record precedes by less than half the clock's range, so
@@ -37,33 +43,35 @@ int RecordTimeline::Earliest(std::uint32_t from) const {
 // earliest seen from the first file's first record taken.
 int RecordTimeline::First() const {
   int listedFirst = -1;
-  for (std::size_t file = 0; file < waiting_.size(); ++file) {
-    if (waiting_[file].empty()) continue;
+  for (std::size_t file = 0; file < next_.size(); ++file) {
+    if (!waiting_[file]) continue;
     if (listedFirst < 0) listedFirst = static_cast<int>(file);
-    std::uint32_t clock = waiting_[file].front().Clock();
+    std::uint32_t clock = next_[file].Clock();
     bool preceded = false;
-    for (const std::deque<DumpRecord>& other : waiting_)
-      preceded = preceded || (!other.empty() && static_cast<std::int32_t>(other.front().Clock() - clock) < 0);
+    for (std::size_t other = 0; other < next_.size(); ++other)
+      preceded = preceded || (waiting_[other] && static_cast<std::int32_t>(next_[other].Clock() - clock) < 0);
     if (!preceded) return static_cast<int>(file);
   }
-  return listedFirst < 0 ? -1 : Earliest(waiting_[static_cast<std::size_t>(listedFirst)].front().Clock());
+  return listedFirst < 0 ? -1 : Earliest(next_[static_cast<std::size_t>(listedFirst)].Clock());
 }
 
-std::vector<PlacedRecord> RecordTimeline::Take() {
-  std::vector<PlacedRecord> placed;
+bool RecordTimeline::Take(PlacedRecord* placed) {
   if (!started_) {
     int first = First();
-    if (first < 0) return placed;
+    if (first < 0) return false;
     started_ = true;
-    lastClock_ = waiting_[static_cast<std::size_t>(first)].front().Clock();
+    lastClock_ = next_[static_cast<std::size_t>(first)].Clock();
   }
-  for (int file = Earliest(lastClock_); file >= 0; file = Earliest(lastClock_)) {
-    std::deque<DumpRecord>& queue = waiting_[static_cast<std::size_t>(file)];
-    std::uint32_t clock = queue.front().Clock();
-    lastTime_ += ClockStep(lastClock_, clock);
-    lastClock_ = clock;
-    placed.push_back({file, std::move(queue.front()), lastTime_});
-    queue.pop_front();
-  }
-  return placed;
+  int file = Earliest(lastClock_);
+  if (file < 0) return false;
+  const auto index = static_cast<std::size_t>(file);
+  const std::uint32_t clock = next_[index].Clock();
+  lastTime_ += ClockStep(lastClock_, clock);
+  lastClock_ = clock;
+  placed->file = file;
+  placed->record = std::move(next_[index]);
+  placed->time = lastTime_;
+  waiting_[index] = false;
+  spareNode_ = order_.extract(Key{clock, file});
+  return true;
 }

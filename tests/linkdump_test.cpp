@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -131,6 +132,58 @@ TEST_F(LinkDumpTest, WrappedClockIsUnwrappedAcrossFiles) {
   EXPECT_EQ(times, (std::vector<std::string>{"   0.000000 rx SRX", "   0.000032 tx STX", "   0.000048 rx SRX",
                                              "   0.000272 tx STX"}))
       << out_;
+}
+
+// The files are read piece by piece: 40-byte records straddle the pieces' boundaries, and full-traffic
+// records of the longest length (a 16-bit length field's) fill a piece nearly whole.
+TEST_F(LinkDumpTest, FilesLongerThanAPieceMergeWholeAcrossAWrap) {
+  constexpr std::uint32_t base = 0xFFFFF000u; // the clock wraps a third of the way through
+  constexpr std::uint32_t perFile = 4000;
+  const std::uint32_t trafficAt[] = {999, 2500, 3998};
+  std::vector<LinkRecord> receive, transmit;
+  std::vector<std::uint32_t> expected;
+  for (std::uint32_t i = 0; i < perFile; ++i) {
+    receive.push_back(Event(LinkEventStreamSent, base + 3 * i));
+    transmit.push_back(Event(LinkEventStreamSent, base + 3 * i + 1));
+    expected.insert(expected.end(), {3 * i, 3 * i + 1});
+  }
+  WriteRecords("cmlCRX10.bin", receive);
+  WriteRecords("cmlCTX20.bin", transmit);
+  std::string traffic;
+  constexpr std::uint16_t longest = 0xFFFF;
+  for (std::uint32_t at : trafficAt) {
+    std::uint8_t header[LinkTrafficHeaderSize];
+    const std::uint16_t raw = longest - LinkTrafficHeaderSize;
+    LinkEncodeTrafficHeader({base + 3 * at + 2, raw, longest}, header);
+    traffic += std::string(reinterpret_cast<const char*>(header), sizeof header) + std::string(raw, 'x');
+    expected.push_back(3 * at + 2);
+  }
+  WriteFile("cmlCTX20.binFULL", traffic + "cut");
+  std::sort(expected.begin(), expected.end());
+
+  ASSERT_EQ(Dump({"cmlCRX10.bin", "cmlCTX20.bin", "cmlCTX20.binFULL"}), LinkDumpDamaged) << err_;
+  EXPECT_NE(err_.find("cut off: 3 of its 8 header bytes at byte 196605, after 3 whole records"), std::string::npos)
+      << err_;
+  std::vector<std::uint32_t> times; // microseconds after the first record
+  std::istringstream lines(out_);
+  for (std::string line; std::getline(lines, line);) {
+    std::string seconds = line.substr(0, line.find_first_of(' ', line.find_first_not_of(' ')));
+    times.push_back(static_cast<std::uint32_t>(std::stod(seconds) * 1e6 + 0.5));
+  }
+  EXPECT_EQ(times, expected);
+
+  // Many files whose records have the same clock readings: each reading's records in the files' order.
+  std::filesystem::create_directory("many");
+  constexpr int files = 40;
+  const std::vector<LinkRecord> same = {Event(1, 50), Event(1, 60), Event(1, 70)};
+  std::vector<std::string> labels;
+  for (std::size_t reading = 0; reading < same.size(); ++reading)
+    for (int file = 0; file < files; ++file) labels.push_back("F" + std::to_string(10 + file) + "CRX10");
+  for (int file = 0; file < files; ++file) WriteRecords("many/cmlF" + std::to_string(10 + file) + "CRX10.bin", same);
+  ASSERT_EQ(Dump({"many"}), LinkDumpOk) << err_;
+  std::vector<std::string> shown;
+  for (const std::string& body : Bodies()) shown.push_back(body.substr(3, body.find(' ', 3) - 3));
+  EXPECT_EQ(shown, labels);
 }
 
 TEST_F(LinkDumpTest, BadInputIsToldWithItsExitCodeAfterTheRecordsBeforeIt) {
