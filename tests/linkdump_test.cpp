@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -33,15 +34,18 @@ class LinkDumpTest : public LinkRecordTest {
       bodies.push_back(line.substr(line.find(' ', line.find_first_not_of(' ')) + 1));
     return bodies;
   }
-  static void WriteRecords(const std::string& name, const std::vector<LinkRecord>& records,
-                           const std::string& tail = "") {
+  static std::string Encoded(const std::vector<LinkRecord>& records) {
     std::string bytes;
     for (const LinkRecord& record : records) {
       std::uint8_t encoded[LinkRecordSize];
       LinkEncodeRecord(record, encoded);
       bytes.append(reinterpret_cast<const char*>(encoded), LinkRecordSize);
     }
-    WriteFile(name, bytes + tail);
+    return bytes;
+  }
+  static void WriteRecords(const std::string& name, const std::vector<LinkRecord>& records,
+                           const std::string& tail = "") {
+    WriteFile(name, Encoded(records) + tail);
   }
   static LinkRecord Event(std::uint16_t code, std::uint32_t time) {
     return {LinkRecordEventType, code, time, 1, 2, 3, {}};
@@ -220,6 +224,27 @@ TEST_F(LinkDumpTest, BadInputIsToldWithItsExitCodeAfterTheRecordsBeforeIt) {
                                                                                              << out_;
     EXPECT_NE(err_.find(c.message), std::string::npos) << err_;
   }
+}
+
+// A record whose first bytes were read in one round is finished by the bytes of a later one: the reader
+// keeps what it holds and reads on past the end it met.
+TEST_F(LinkDumpTest, FollowTakesARecordFinishedInALaterRoundWhole) {
+  const std::string bytes = Encoded({Event(LinkEventStreamSent, 10), Event(LinkEventUnqueued, 20)});
+  const std::size_t cut = LinkRecordSize + LinkRecordSize / 2;
+  WriteFile("cmlCRX10.bin", bytes.substr(0, cut));
+  int rounds = 0;
+  std::ostringstream out, err;
+  int code = RunLinkDump({"-f", "cmlCRX10.bin"}, out, err, [&] {
+    if (++rounds == 1) std::ofstream("cmlCRX10.bin", std::ios::binary | std::ios::app) << bytes.substr(cut);
+    return rounds == 1;
+  });
+  EXPECT_EQ(code, LinkDumpOk) << err.str();
+  EXPECT_EQ(err.str(), "");
+  out_ = out.str();
+  const std::vector<std::string> bodies = Bodies();
+  ASSERT_EQ(bodies.size(), 2u) << out_;
+  EXPECT_EQ(bodies[0].substr(0, 24), "rx CRX10  42 StreamSent ");
+  EXPECT_EQ(bodies[1], "rx CRX10  30 Unqueued a=1 (first word), b=2 (sequence), c=3 (second word)");
 }
 
 TEST_F(LinkDumpTest, FollowPrintsEachRecordAsTheLinkWritesIt) {
