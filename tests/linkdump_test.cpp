@@ -115,12 +115,12 @@ TEST_F(LinkDumpTest, WrappedClockIsUnwrappedAcrossFiles) {
   std::vector<std::string> times;
   for (std::string line; std::getline(lines, line);) times.push_back(line.substr(0, 18));
   const std::vector<std::string> expected = {
-      "   0.000000 rx SRX",  // 2^32 - 256
-      "   0.000128 tx STX",  // 128 later
-      "   0.000272 rx SRX",  // wrapped: 16 after 2^32
-      "   0.000512 tx STX",  // 256 after 2^32
-      "2415.919376 rx SRX",  // later by more than half the range is still later
-      "4294.967557 rx SRX"}; // earlier by more than half the range: wrapped again
+      "   0.000000 rx SRX",   // 2^32 - 256
+      "   0.000128 tx STX",   // 128 later
+      "   0.000272 rx SRX",   // wrapped: 16 after 2^32
+      "   0.000512 tx STX",   // 256 after 2^32
+      "2415.919376 rx SRX",   // later by more than half the range is still later
+      "4294.967557 rx SRX"};  // earlier by more than half the range: wrapped again
   EXPECT_EQ(times, expected) << out_;
 
   ASSERT_EQ(Dump({"--raw-time", "cmlSTX20.bin"}), LinkDumpOk);
@@ -141,7 +141,7 @@ TEST_F(LinkDumpTest, WrappedClockIsUnwrappedAcrossFiles) {
 // The files are read piece by piece: 40-byte records straddle the pieces' boundaries, and full-traffic
 // records of the longest length (a 16-bit length field's) fill a piece nearly whole.
 TEST_F(LinkDumpTest, FilesLongerThanAPieceMergeWholeAcrossAWrap) {
-  constexpr std::uint32_t base = 0xFFFFF000u; // the clock wraps a third of the way through
+  constexpr std::uint32_t base = 0xFFFFF000u;  // the clock wraps a third of the way through
   constexpr std::uint32_t perFile = 4000;
   const std::uint32_t trafficAt[] = {999, 2500, 3998};
   std::vector<LinkRecord> receive, transmit;
@@ -168,7 +168,7 @@ TEST_F(LinkDumpTest, FilesLongerThanAPieceMergeWholeAcrossAWrap) {
   ASSERT_EQ(Dump({"cmlCRX10.bin", "cmlCTX20.bin", "cmlCTX20.binFULL"}), LinkDumpDamaged) << err_;
   EXPECT_NE(err_.find("cut off: 3 of its 8 header bytes at byte 196605, after 3 whole records"), std::string::npos)
       << err_;
-  std::vector<std::uint32_t> times; // microseconds after the first record
+  std::vector<std::uint32_t> times;  // microseconds after the first record
   std::istringstream lines(out_);
   for (std::string line; std::getline(lines, line);) {
     std::string seconds = line.substr(0, line.find_first_of(' ', line.find_first_not_of(' ')));
@@ -266,4 +266,4 @@ TEST_F(LinkDumpTest, FollowPrintsEachRecordAsTheLinkWritesIt) {
   EXPECT_EQ(follower.Wait(0), -1) << "still following";
 }
 
-} // namespace
+}  // namespace
