@@ -22,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr auto followInterval = std::chrono::milliseconds(200);
-constexpr std::size_t outputPiece = 65536; // the lines are handed to the output this many bytes at a time
+constexpr std::size_t outputPiece = 65536;  // the lines are handed to the output this many bytes at a time
 constexpr double clockRangeMinutes = TimestampRange / 60e6;
 
 constexpr const char* usage =
@@ -101,11 +101,11 @@ class Run {
   std::ostream& err_;
   std::vector<std::unique_ptr<RecordFileReader>> readers_;
   std::vector<DumpSource> sources_;
-  std::vector<bool> reading_; // per file: opened, and not stopped by a problem
+  std::vector<bool> reading_;  // per file: opened, and not stopped by a problem
   std::unique_ptr<RecordTimeline> timeline_;
-  std::vector<std::pair<ReadProblem, std::string>> roundProblems_; // per file, told in the files' order
+  std::vector<std::pair<ReadProblem, std::string>> roundProblems_;  // per file, told in the files' order
   std::string lines_;                                               // built and not yet handed to out_
-  std::vector<std::string> messages_; // told after the records, where a reader sees them last
+  std::vector<std::string> messages_;  // told after the records, where a reader sees them last
   int exitCode_ = LinkDumpOk;
 };
 
@@ -225,7 +225,7 @@ void Run::CheckWritingTimes() {
   messages_.push_back(text);
 }
 
-} // namespace
+}  // namespace
 
 int RunLinkDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                 const std::function<bool()>& keepFollowing) {

@@ -10,11 +10,11 @@
 
 namespace {
 
-constexpr const char* unusedValue = "-"; // the table's meaning of a value recorded as 0
+constexpr const char* unusedValue = "-";  // the table's meaning of a value recorded as 0
 constexpr std::uint32_t decimalBelow = 65536;
-constexpr std::uint32_t negativeFrom = 0xFFFF0000u; // -65536 as a 32-bit value
-constexpr std::size_t secondsWidth = 11;            // the time column: seconds since the first record
-constexpr std::size_t clockWidth = 10;              // or the clock's own reading
+constexpr std::uint32_t negativeFrom = 0xFFFF0000u;  // -65536 as a 32-bit value
+constexpr std::size_t secondsWidth = 11;             // the time column: seconds since the first record
+constexpr std::size_t clockWidth = 10;               // or the clock's own reading
 constexpr std::size_t codeWidth = 3;
 constexpr std::size_t microsecondDigits = 6;
 constexpr std::uint32_t microsecondsPerSecond = 1000000;
@@ -113,7 +113,7 @@ void JsonString(std::string& text, std::string_view value) {
     } else if (Printable(byte)) {
       text += c;
     } else {
-      text += "\\u"; // record texts are bytes: each one as the character of that number
+      text += "\\u";  // record texts are bytes: each one as the character of that number
       HexDigits(text, byte, 4, lowerDigits);
     }
   }
@@ -316,7 +316,7 @@ void JsonLine(std::string& text, const PlacedRecord& placed, const DumpSource& s
   text += '}';
 }
 
-} // namespace
+}  // namespace
 
 DumpSource SourceOf(const RecordFileReader& reader) {
   if (!reader.NameKnown()) return {reader.FileName(), reader.FileName(), "", -1};

@@ -17,12 +17,12 @@ static_assert(pieceSize >= UINT16_MAX, "a piece holds the longest full-traffic r
 
 std::string Number(std::uint64_t value) { return std::to_string(value); }
 
-} // namespace
+}  // namespace
 
 RecordFileReader::RecordFileReader(std::string path)
     : path_(std::move(path)), fileName_(std::filesystem::path(path_).filename().string()) {
   nameKnown_ = LinkParseRecordName(fileName_.c_str(), &name_);
-  traffic_ = name_.traffic; // a renamed file too tells its kind by the suffix
+  traffic_ = name_.traffic;  // a renamed file too tells its kind by the suffix
 }
 
 RecordFileReader::~RecordFileReader() {
@@ -67,8 +67,8 @@ bool RecordFileReader::Hold(std::size_t bytes, ReadProblem* problem, std::string
 bool RecordFileReader::NextRecord(DumpRecord* record, ReadProblem* problem, std::string* message) {
   if (!Hold(static_cast<std::size_t>(LinkRecordSize), problem, message)) return false;
   if (!LinkDecodeRecord(buffer_.data() + begin_, &record->record)) {
-    std::string which = taken_ == 0 ? "its first record"
-                                    : "record " + Number(taken_ + 1) + " (at byte " + Number(heldOffset_) + ")";
+    std::string which =
+        taken_ == 0 ? "its first record" : "record " + Number(taken_ + 1) + " (at byte " + Number(heldOffset_) + ")";
     *problem = Stop(ReadProblem::NotRecordFile, message,
                     "not a record file: " + which + " has type " + Number(record->record.type) +
                         ", and record files hold only types 0 (event) and 1 (text)");
@@ -91,7 +91,7 @@ bool RecordFileReader::NextTraffic(DumpRecord* record, ReadProblem* problem, std
                         Number(LinkTrafficHeaderSize) + "-byte header");
     return false;
   }
-  if (!Hold(length, problem, message)) return false; // the rest is still to come
+  if (!Hold(length, problem, message)) return false;  // the rest is still to come
   const std::uint8_t* data = buffer_.data() + begin_ + LinkTrafficHeaderSize;
   record->traffic = true;
   record->header = header;

@@ -14,9 +14,9 @@
 // One record as read: an event or text record, or a full-traffic record with its data.
 struct DumpRecord {
   bool traffic = false;
-  LinkRecord record{};            // when traffic is false
-  LinkTrafficHeader header{};     // when traffic is true
-  std::vector<std::uint8_t> data; // a full-traffic record's data: a link message or raw serial bytes
+  LinkRecord record{};             // when traffic is false
+  LinkTrafficHeader header{};      // when traffic is true
+  std::vector<std::uint8_t> data;  // a full-traffic record's data: a link message or raw serial bytes
 
   // The record's time stamp: the link's 32-bit microsecond clock.
   std::uint32_t Clock() const { return traffic ? header.time : record.time; }
@@ -69,11 +69,11 @@ class RecordFileReader {
   bool nameKnown_ = false;
   bool traffic_ = false;
   std::FILE* file_ = nullptr;
-  std::vector<std::uint8_t> buffer_; // one piece of the file: bytes read and not yet taken as records sit
-  std::size_t begin_ = 0;            // at buffer_[begin_, end_)
+  std::vector<std::uint8_t> buffer_;  // one piece of the file: bytes read and not yet taken as records sit
+  std::size_t begin_ = 0;             // at buffer_[begin_, end_)
   std::size_t end_ = 0;
-  std::uint64_t heldOffset_ = 0; // where buffer_[begin_] is in the file
-  std::uint64_t taken_ = 0;      // records taken so far
+  std::uint64_t heldOffset_ = 0;  // where buffer_[begin_] is in the file
+  std::uint64_t taken_ = 0;       // records taken so far
   bool stopped_ = false;
 };
 

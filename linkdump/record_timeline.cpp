@@ -7,7 +7,7 @@
 
 namespace {
 constexpr std::int64_t halfRange = TimestampRange / 2;
-} // namespace
+}  // namespace
 
 std::int64_t ClockStep(std::uint32_t from, std::uint32_t to) {
   std::int64_t step = static_cast<std::int64_t>(to) - static_cast<std::int64_t>(from);

@@ -15,9 +15,9 @@ constexpr std::int64_t TimestampRange = std::int64_t{1} << 32;
 
 // A record in its place on the time line.
 struct PlacedRecord {
-  int file; // which file it came from
+  int file;  // which file it came from
   DumpRecord record;
-  std::int64_t time; // microseconds after the first record placed (negative when earlier than that)
+  std::int64_t time;  // microseconds after the first record placed (negative when earlier than that)
 };
 
 // The link stamps records under one lock from one clock, so the records of one program run form a
@@ -50,13 +50,13 @@ class RecordTimeline {
   // The file whose first record starts the time line, or -1 when none waits.
   int First() const;
 
-  std::vector<DumpRecord> next_; // per file: its waiting record, when waiting_ says it has one
+  std::vector<DumpRecord> next_;  // per file: its waiting record, when waiting_ says it has one
   std::vector<bool> waiting_;
-  std::set<Key> order_;                // the waiting records
-  std::set<Key>::node_type spareNode_; // the place of the record taken last, kept for the next one given
+  std::set<Key> order_;                 // the waiting records
+  std::set<Key>::node_type spareNode_;  // the place of the record taken last, kept for the next one given
   bool started_ = false;
-  std::uint32_t lastClock_ = 0; // the clock reading of the last record placed
-  std::int64_t lastTime_ = 0;   // and its place on the time line
+  std::uint32_t lastClock_ = 0;  // the clock reading of the last record placed
+  std::int64_t lastTime_ = 0;    // and its place on the time line
 };
 
 // Microseconds from the clock reading `from` to `to`: their difference, plus the clock's range when `to`

@@ -26,10 +26,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr long defaultRecords = 1000000;
-constexpr std::uint32_t firstClock = 0xFFFFFFFFu - 20000000u; // the clock wraps 20 s into the recording
-constexpr std::uint32_t clockStep = 37;                       // microseconds between records
-constexpr int textEvery = 16;                                 // one record in so many is a text record
-constexpr int splitFiles = 8;                                 // four connections, two directions each
+constexpr std::uint32_t firstClock = 0xFFFFFFFFu - 20000000u;  // the clock wraps 20 s into the recording
+constexpr std::uint32_t clockStep = 37;                        // microseconds between records
+constexpr int textEvery = 16;                                  // one record in so many is a text record
+constexpr int splitFiles = 8;                                  // four connections, two directions each
 constexpr const char* odPath = "/usr/bin/od";
 
 struct Measure {
@@ -53,7 +53,7 @@ Measure Run(const std::vector<std::string>& command) {
     struct rusage usage {};
     if (wait4(child, &measure.status, 0, &usage) == child) {
       measure.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      measure.megabytes = static_cast<double>(usage.ru_maxrss) / 1024.0; // ru_maxrss is in kilobytes
+      measure.megabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in kilobytes
     }
   }
   posix_spawn_file_actions_destroy(&actions);
@@ -61,8 +61,13 @@ Measure Run(const std::vector<std::string>& command) {
 }
 
 LinkRecord RecordAt(long index) {
-  LinkRecord record{LinkRecordEventType, LinkEventStreamSent, firstClock + static_cast<std::uint32_t>(index) * clockStep,
-                    static_cast<std::uint32_t>(index), 1, 0x6C6C6568u, {}};
+  LinkRecord record{LinkRecordEventType,
+                    LinkEventStreamSent,
+                    firstClock + static_cast<std::uint32_t>(index) * clockStep,
+                    static_cast<std::uint32_t>(index),
+                    1,
+                    0x6C6C6568u,
+                    {}};
   if (index % textEvery == 0) {
     record = {LinkRecordTextType, LinkEventClientStarted, record.time, 0, 0, 0, {}};
     std::snprintf(record.text, sizeof record.text, "record %ld", index);
@@ -75,9 +80,8 @@ std::vector<std::string> WriteRecording(const fs::path& folder, long records, in
   std::vector<std::string> names;
   std::vector<std::ofstream> streams;
   for (int file = 0; file < files; ++file) {
-    names.push_back((folder / ("cml" + std::string(file % 2 ? "CTX" : "CRX") + std::to_string(file / 2 + 1) +
-                               "0.bin"))
-                        .string());
+    names.push_back(
+        (folder / ("cml" + std::string(file % 2 ? "CTX" : "CRX") + std::to_string(file / 2 + 1) + "0.bin")).string());
     streams.emplace_back(names.back(), std::ios::binary);
   }
   std::uint8_t bytes[LinkRecordSize];
@@ -97,7 +101,7 @@ void Print(const char* what, const Measure& measure, long records) {
               measure.megabytes);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
   long records = argc > 1 ? std::atol(argv[1]) : defaultRecords;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -33,15 +34,18 @@ class LinkDumpTest : public LinkRecordTest {
       bodies.push_back(line.substr(line.find(' ', line.find_first_not_of(' ')) + 1));
     return bodies;
   }
-  static void WriteRecords(const std::string& name, const std::vector<LinkRecord>& records,
-                           const std::string& tail = "") {
+  static std::string Encoded(const std::vector<LinkRecord>& records) {
     std::string bytes;
     for (const LinkRecord& record : records) {
       std::uint8_t encoded[LinkRecordSize];
       LinkEncodeRecord(record, encoded);
       bytes.append(reinterpret_cast<const char*>(encoded), LinkRecordSize);
     }
-    WriteFile(name, bytes + tail);
+    return bytes;
+  }
+  static void WriteRecords(const std::string& name, const std::vector<LinkRecord>& records,
+                           const std::string& tail = "") {
+    WriteFile(name, Encoded(records) + tail);
   }
   static LinkRecord Event(std::uint16_t code, std::uint32_t time) {
     return {LinkRecordEventType, code, time, 1, 2, 3, {}};
@@ -111,12 +115,12 @@ TEST_F(LinkDumpTest, WrappedClockIsUnwrappedAcrossFiles) {
   std::vector<std::string> times;
   for (std::string line; std::getline(lines, line);) times.push_back(line.substr(0, 18));
   const std::vector<std::string> expected = {
-      "   0.000000 rx SRX",  // 2^32 - 256
-      "   0.000128 tx STX",  // 128 later
-      "   0.000272 rx SRX",  // wrapped: 16 after 2^32
-      "   0.000512 tx STX",  // 256 after 2^32
-      "2415.919376 rx SRX",  // later by more than half the range is still later
-      "4294.967557 rx SRX"}; // earlier by more than half the range: wrapped again
+      "   0.000000 rx SRX",   // 2^32 - 256
+      "   0.000128 tx STX",   // 128 later
+      "   0.000272 rx SRX",   // wrapped: 16 after 2^32
+      "   0.000512 tx STX",   // 256 after 2^32
+      "2415.919376 rx SRX",   // later by more than half the range is still later
+      "4294.967557 rx SRX"};  // earlier by more than half the range: wrapped again
   EXPECT_EQ(times, expected) << out_;
 
   ASSERT_EQ(Dump({"--raw-time", "cmlSTX20.bin"}), LinkDumpOk);
@@ -137,7 +141,7 @@ TEST_F(LinkDumpTest, WrappedClockIsUnwrappedAcrossFiles) {
 // The files are read piece by piece: 40-byte records straddle the pieces' boundaries, and full-traffic
 // records of the longest length (a 16-bit length field's) fill a piece nearly whole.
 TEST_F(LinkDumpTest, FilesLongerThanAPieceMergeWholeAcrossAWrap) {
-  constexpr std::uint32_t base = 0xFFFFF000u; // the clock wraps a third of the way through
+  constexpr std::uint32_t base = 0xFFFFF000u;  // the clock wraps a third of the way through
   constexpr std::uint32_t perFile = 4000;
   const std::uint32_t trafficAt[] = {999, 2500, 3998};
   std::vector<LinkRecord> receive, transmit;
@@ -164,7 +168,7 @@ TEST_F(LinkDumpTest, FilesLongerThanAPieceMergeWholeAcrossAWrap) {
   ASSERT_EQ(Dump({"cmlCRX10.bin", "cmlCTX20.bin", "cmlCTX20.binFULL"}), LinkDumpDamaged) << err_;
   EXPECT_NE(err_.find("cut off: 3 of its 8 header bytes at byte 196605, after 3 whole records"), std::string::npos)
       << err_;
-  std::vector<std::uint32_t> times; // microseconds after the first record
+  std::vector<std::uint32_t> times;  // microseconds after the first record
   std::istringstream lines(out_);
   for (std::string line; std::getline(lines, line);) {
     std::string seconds = line.substr(0, line.find_first_of(' ', line.find_first_not_of(' ')));
@@ -222,6 +226,27 @@ TEST_F(LinkDumpTest, BadInputIsToldWithItsExitCodeAfterTheRecordsBeforeIt) {
   }
 }
 
+// A record whose first bytes were read in one round is finished by the bytes of a later one: the reader
+// keeps what it holds and reads on past the end it met.
+TEST_F(LinkDumpTest, FollowTakesARecordFinishedInALaterRoundWhole) {
+  const std::string bytes = Encoded({Event(LinkEventStreamSent, 10), Event(LinkEventUnqueued, 20)});
+  const std::size_t cut = LinkRecordSize + LinkRecordSize / 2;
+  WriteFile("cmlCRX10.bin", bytes.substr(0, cut));
+  int rounds = 0;
+  std::ostringstream out, err;
+  int code = RunLinkDump({"-f", "cmlCRX10.bin"}, out, err, [&] {
+    if (++rounds == 1) std::ofstream("cmlCRX10.bin", std::ios::binary | std::ios::app) << bytes.substr(cut);
+    return rounds == 1;
+  });
+  EXPECT_EQ(code, LinkDumpOk) << err.str();
+  EXPECT_EQ(err.str(), "");
+  out_ = out.str();
+  const std::vector<std::string> bodies = Bodies();
+  ASSERT_EQ(bodies.size(), 2u) << out_;
+  EXPECT_EQ(bodies[0].substr(0, 24), "rx CRX10  42 StreamSent ");
+  EXPECT_EQ(bodies[1], "rx CRX10  30 Unqueued a=1 (first word), b=2 (sequence), c=3 (second word)");
+}
+
 TEST_F(LinkDumpTest, FollowPrintsEachRecordAsTheLinkWritesIt) {
   WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=1\n");
   LinkConnection* link = Opened();
@@ -241,4 +266,4 @@ TEST_F(LinkDumpTest, FollowPrintsEachRecordAsTheLinkWritesIt) {
   EXPECT_EQ(follower.Wait(0), -1) << "still following";
 }
 
-} // namespace
+}  // namespace
