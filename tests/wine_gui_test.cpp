@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -595,6 +596,38 @@ TEST_F(InstallerOnWine, RefusesASuiteFolderThatIsALink) {
     fs::remove(link);
     fs::rename(elsewhere, link);
   }
+}
+
+// What the installer's access lists mean, as the system's access check reads them (Wine's follows
+// Windows' rules there): a user may list the folders, add to them, and read and run the programs, but
+// not remove, rename or take over any of them; the administrators may do everything.
+TEST_F(InstallerOnWine, AccessListsLetUsersAddFilesButReplaceNothing) {
+  const std::string script = ReadWholeFile(INSTALLER_SCRIPT);
+  auto defined = [&](const std::string& name) {
+    const std::string head = "!define " + name + " \"";
+    const size_t at = script.find(head);
+    if (at == std::string::npos) return std::string();  // no access list: everyone may do everything
+    const size_t begin = at + head.size();
+    return script.substr(begin, script.find('"', begin) - begin);
+  };
+  const fs::path helper = fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "tests" / "tavik_access_check.exe";
+  ASSERT_EQ(Finish(StartWine(helper.string(), {"C:\\Tavik\\access.txt", defined("SUITE_ACCESS"),
+                                               defined("BIN_ACCESS"), defined("PROGRAM_ACCESS")}), 30), 0);
+  std::istringstream answers(Dump("access.txt"));
+  std::string object, who, right, granted, userRights;
+  while (answers >> object >> who >> right >> granted) {
+    if (who == "user") {
+      userRights += object + " " + right + " " + granted + "\n";
+    } else {
+      EXPECT_EQ(granted, "1") << "the administrators may not " << right << " " << object;
+    }
+  }
+  EXPECT_EQ(userRights,
+            "suite list 1\nsuite add-file 1\nsuite add-folder 1\nsuite delete-child 0\nsuite delete 0\n"
+            "suite change-access 0\nsuite take-owner 0\n"
+            "bin list 1\nbin add-file 1\nbin add-folder 0\nbin delete-child 0\nbin delete 0\n"
+            "bin change-access 0\nbin take-owner 0\n"
+            "program read-run 1\nprogram write 0\nprogram delete 0\nprogram change-access 0\n");
 }
 
 }  // namespace

@@ -28,10 +28,10 @@ SetCompressor /SOLID lzma
 !define EVENT_SOURCE "Tavik service tools setup"
 
 ; Access lists, as security descriptor strings. 0x1200a9 is read and execute, 0x1200ab that and the
-; right to create files in a folder, 0x1301bf modify (everything but deleting children, the access list
-; and the owner). The suite folder, when this installer makes it or takes it over, keeps for users what a
-; folder made under C:\ would give them in its subfolders, but not the right to rename or remove itself.
-!define SUITE_ACCESS "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;OICIIO;0x1301bf;;;AU)"
+; right to create files in a folder, 0x1200af both that and creating folders, 0x1301bf modify (everything
+; but deleting children, the access list and the owner). The suite folder keeps for users what a folder
+; made under C:\ gives them, but not the right to rename or remove it; its children keep their own lists.
+!define SUITE_ACCESS "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;;0x1200af;;;AU)(A;OICIIO;0x1301bf;;;AU)(A;OICIIO;FA;;;CO)"
 ; BIN: users list it and create files in it; each file's creator may change it, other users read it.
 !define BIN_ACCESS "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)(A;OIIO;0x1301bf;;;CO)(A;OIIO;FR;;;BU)"
 !define PROGRAM_ACCESS "O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)"
@@ -45,10 +45,6 @@ SetCompressor /SOLID lzma
 !define ATTRIBUTE_DIRECTORY 0x10
 !define BY_HANDLE_INFO_SIZE 52              ; BY_HANDLE_FILE_INFORMATION, its attributes first
 !define OWNER_AND_DACL 5                    ; OWNER_ | DACL_SECURITY_INFORMATION
-!define OWNER_INFORMATION 1                 ; OWNER_SECURITY_INFORMATION
-!define SE_FILE_OBJECT 1
-!define WIN_LOCAL_SYSTEM_SID 22
-!define WIN_BUILTIN_ADMINISTRATORS_SID 26
 !define ERROR_ALREADY_EXISTS 183
 !define EVENTLOG_ERROR_TYPE 1
 !if ${NSIS_PTR_SIZE} > 4
@@ -75,7 +71,6 @@ UninstPage instfiles
 
 Var FolderPath      ; SecureFolder's and ProtectFile's path
 Var FolderAccess    ; the access list it gets
-Var FolderAlways    ; 1: set it even on a folder that the administrators already own
 Var FolderHandle    ; SecureFolder's answer: the open folder
 Var SuiteHandle
 Var BinHandle
@@ -116,10 +111,10 @@ FunctionEnd
 !insertmacro IsPlainFolder "un."
 
 ; Makes $FolderPath with $FolderAccess if it is missing. A folder that was there already must be a plain
-; folder: a link is refused, since the programs would land wherever it points. One that someone other than
-; the administrators or SYSTEM owns (a user made it before the install, so could change its access list at
-; will) is taken over: the administrators become its owner and it gets $FolderAccess, which it also gets
-; when $FolderAlways is 1. Answers the folder's handle in $FolderHandle, held open without delete
+; folder: a link is refused, since the programs would land wherever it points. It gets $FolderAccess
+; and the administrators as its owner all the same: a user may have made it before the install (and so
+; could change its access list at will), and a folder made under C:\ lets every user rename it, and so
+; put another BIN in its place. Answers the folder's handle in $FolderHandle, held open without delete
 ; sharing so that nobody swaps the folder while the files go in.
 Function SecureFolder
   System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "$FolderAccess", i 1, *p .r1, p 0) i .r0'
@@ -154,22 +149,7 @@ Function SecureFolder
     StrCpy $0 "$FolderPath is a link, or no folder, or cannot be opened: the service tools are not installed."
     !insertmacro Fail
   ${EndIf}
-  ${If} $FolderAlways <> 1
-    System::Call 'advapi32::GetSecurityInfo(p r6, i ${SE_FILE_OBJECT}, i ${OWNER_INFORMATION}, *p .r8, p 0, p 0, p 0, *p .r9) i .r0'
-    ${If} $0 = 0
-      System::Call 'advapi32::IsWellKnownSid(p r8, i ${WIN_BUILTIN_ADMINISTRATORS_SID}) i .r0'
-      System::Call 'advapi32::IsWellKnownSid(p r8, i ${WIN_LOCAL_SYSTEM_SID}) i .r7'
-      System::Call 'kernel32::LocalFree(p r9)'
-      IntOp $0 $0 | $7
-    ${EndIf}
-    ${If} $0 = 0
-      DetailPrint "Taking over $FolderPath, which the administrators did not own"
-      StrCpy $FolderAlways 1
-    ${EndIf}
-  ${EndIf}
-  ${If} $FolderAlways = 1
-    Call ApplyAccess
-  ${EndIf}
+  Call ApplyAccess
   System::Call 'kernel32::LocalFree(p r1)'
   StrCpy $FolderHandle $6
 FunctionEnd
@@ -226,12 +206,10 @@ Section "Programs"
   SetShellVarContext all
   StrCpy $FolderPath "${SUITE_DIR}"
   StrCpy $FolderAccess "${SUITE_ACCESS}"
-  StrCpy $FolderAlways 0
   Call SecureFolder
   StrCpy $SuiteHandle $FolderHandle
   StrCpy $FolderPath "${BIN_DIR}"
   StrCpy $FolderAccess "${BIN_ACCESS}"
-  StrCpy $FolderAlways 1
   Call SecureFolder
   StrCpy $BinHandle $FolderHandle
 
