@@ -18,11 +18,17 @@ struct Right {
   DWORD mask;
 };
 
-const Right FolderRights[] = {{"list", FILE_LIST_DIRECTORY | FILE_TRAVERSE}, {"add-file", FILE_ADD_FILE},
-                              {"add-folder", FILE_ADD_SUBDIRECTORY}, {"delete-child", FILE_DELETE_CHILD},
-                              {"delete", DELETE}, {"change-access", WRITE_DAC}, {"take-owner", WRITE_OWNER}};
-const Right FileRights[] = {{"read-run", FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}, {"write", FILE_WRITE_DATA},
-                            {"delete", DELETE}, {"change-access", WRITE_DAC}};
+const Right FolderRights[] = {{"list", FILE_LIST_DIRECTORY | FILE_TRAVERSE},
+                              {"add-file", FILE_ADD_FILE},
+                              {"add-folder", FILE_ADD_SUBDIRECTORY},
+                              {"delete-child", FILE_DELETE_CHILD},
+                              {"delete", DELETE},
+                              {"change-access", WRITE_DAC},
+                              {"take-owner", WRITE_OWNER}};
+const Right FileRights[] = {{"read-run", FILE_GENERIC_READ | FILE_GENERIC_EXECUTE},
+                            {"write", FILE_WRITE_DATA},
+                            {"delete", DELETE},
+                            {"change-access", WRITE_DAC}};
 
 GENERIC_MAPPING FileMapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
 
