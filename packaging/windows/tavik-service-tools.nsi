@@ -9,9 +9,14 @@
 ; it installs there a protected access list of its own: administrators and SYSTEM control everything,
 ; users may read and run the programs and create files of their own beside them, never change, delete
 ; or rename an installed one. The uninstaller lives where only administrators write.
-Unicode true
+!if "${ARCH}" == "win64"
+  ; The 64-bit package's installer is a 64-bit program too: it sees the system's own registry and folders,
+  ; without the redirection of 32-bit programs, and 32-bit Windows refuses to start it.
+  Target amd64-unicode
+!else
+  Unicode true
+!endif
 SetCompressor /SOLID lzma
-!include x64.nsh
 !include LogicLib.nsh
 
 !define PRODUCT "Tavik service tools"
@@ -191,15 +196,6 @@ FunctionEnd
 ; Earlier versions kept the uninstaller in BIN, where users could replace it.
 Function RemoveOld
   Delete "${BIN_DIR}\${UNINSTALLER}"
-FunctionEnd
-
-Function .onInit
-  !if "${ARCH}" == "win64"
-    ${IfNot} ${RunningX64}
-      MessageBox MB_ICONSTOP "This package is for 64-bit Windows; install the win32 package here." /SD IDOK
-      Abort
-    ${EndIf}
-  !endif
 FunctionEnd
 
 Section "Programs"
