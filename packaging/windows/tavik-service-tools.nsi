@@ -37,8 +37,12 @@ SetCompressor /SOLID lzma
 ; but deleting children, the access list and the owner). The suite folder keeps for users what a folder
 ; made under C:\ gives them, but not the right to rename or remove it; its children keep their own lists.
 !define SUITE_ACCESS "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)(A;;0x1200af;;;AU)(A;OICIIO;0x1301bf;;;AU)(A;OICIIO;FA;;;CO)"
-; BIN: users list it and create files in it; each file's creator may change it, other users read it.
-!define BIN_ACCESS "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)(A;OIIO;0x1301bf;;;CO)(A;OIIO;FR;;;BU)"
+; BIN: users list it and create files in it, and every user may change and replace the files that users
+; make there (the amplifier status and the record files are the whole suite's, whoever ran it last).
+; While the programs go in, a new file is its creator's alone, so that no user can open one for writing
+; in the moment before it gets its own list.
+!define BIN_ACCESS "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)(A;OIIO;0x1301bf;;;BU)"
+!define BIN_INSTALL_ACCESS "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;0x1200ab;;;BU)(A;OIIO;FA;;;CO)(A;OIIO;FR;;;BU)"
 !define PROGRAM_ACCESS "O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)"
 
 ; Win32 values used through the System plugin.
@@ -193,6 +197,20 @@ FunctionEnd
   Call ProtectFile
 !macroend
 
+; Once every program carries its own list, BIN gets the one it keeps (BIN_ACCESS) on the handle held
+; since SecureFolder; the programs keep theirs.
+Function OpenBinToUsersFiles
+  StrCpy $FolderPath "${BIN_DIR}"
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w "${BIN_ACCESS}", i 1, *p .r1, p 0) i .r0'
+  ${If} $0 = 0
+    StrCpy $0 "The installer could not read its own access list for $FolderPath."
+    !insertmacro Fail
+  ${EndIf}
+  StrCpy $6 $BinHandle
+  Call ApplyAccess
+  System::Call 'kernel32::LocalFree(p r1)'
+FunctionEnd
+
 ; Earlier versions kept the uninstaller in BIN, where users could replace it.
 Function RemoveOld
   Delete "${BIN_DIR}\${UNINSTALLER}"
@@ -205,7 +223,7 @@ Section "Programs"
   Call SecureFolder
   StrCpy $SuiteHandle $FolderHandle
   StrCpy $FolderPath "${BIN_DIR}"
-  StrCpy $FolderAccess "${BIN_ACCESS}"
+  StrCpy $FolderAccess "${BIN_INSTALL_ACCESS}"
   Call SecureFolder
   StrCpy $BinHandle $FolderHandle
 
@@ -216,6 +234,7 @@ Section "Programs"
   !insertmacro Program linkdump.exe
   !insertmacro Program linkping.exe
   Call RemoveOld
+  Call OpenBinToUsersFiles
   CreateDirectory "${UNINSTALL_DIR}"
   WriteUninstaller "${UNINSTALL_DIR}\${UNINSTALLER}"
   System::Call 'kernel32::CloseHandle(p $BinHandle)'
