@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -198,11 +199,11 @@ class WineSuite : public ::testing::Test {
     return guitest::ProgramEnvironment(extra, TOOLKIT_LEAKS_PATH);
   }
 
-  // Starts a program of C:\Tavik\BIN (or another Windows program by its Linux path) in C:\Tavik\BIN;
-  // `actions` may redirect its standard files.
+  // Starts a program of C:\Tavik\BIN (or another Windows program by its Linux or Windows path) in
+  // C:\Tavik\BIN; `actions` may redirect its standard files.
   pid_t StartWine(const std::string& program, std::vector<std::string> arguments, std::vector<std::string> env = {},
                   posix_spawn_file_actions_t* actions = nullptr) {
-    const bool inSuite = program.find('/') == std::string::npos;
+    const bool inSuite = program.find_first_of("/\\") == std::string::npos;
     std::vector<std::string> args{Wine, inSuite ? "C:\\Tavik\\BIN\\" + program : program};
     args.insert(args.end(), arguments.begin(), arguments.end());
     return Track(Spawn(args, WineEnvironment(env), (root / "BIN").c_str(), actions));
@@ -499,28 +500,67 @@ TEST_F(ToolboardOnWine, IpSetupDialogBeepsAtABadGroupNumberAndRunsNothing) {
 
 // --- the installer --------------------------------------------------------------------------------
 
-// Each build's installer, silently: the programs into C:\Tavik\BIN with their Start-menu entries, the
-// installed linkprobe.exe's start-up test, and an uninstall that leaves only what others put there.
-TEST_F(WineSuite, InstallerInstallsSilentlyAndUninstallsCleanly) {
+const char* const Uninstaller = "uninstall-service-tools.exe";
+const char* const InstalledPrograms[] = {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe",
+                                         "linkping.exe"};
+
+// Where a build's installer keeps its uninstaller, out of the users' reach: the Program Files folder of
+// its kind, as a Windows path.
+std::string UninstallerPath(const WindowsBuild& build) {
+  return std::string(build.arch == "win64" ? "C:\\Program Files" : "C:\\Program Files (x86)") +
+         "\\Tavik Service Tools\\" + Uninstaller;
+}
+
+class InstallerOnWine : public WineSuite {
+ protected:
+  fs::path LinuxPath(const std::string& windowsPath) const {
+    std::string relative = windowsPath.substr(3);
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    return prefix / "drive_c" / relative;
+  }
+  void RemovePrograms(const fs::path& bin) {
+    for (const char* program : InstalledPrograms) fs::remove(bin / program);
+  }
+  int Install(const WindowsBuild& build) { return Finish(StartWine(build.Package("-setup.exe").string(), {"/S"}), 60); }
+};
+
+// Wine keeps of an access list only what maps onto the Unix mode: with SYSTEM, the administrators and
+// the users named, and not Everyone, the "other" bits stay clear.
+bool ClosedToOthers(const fs::path& path) {
+  return (fs::status(path).permissions() & fs::perms::others_all) == fs::perms::none;
+}
+
+// Each build's installer, silently, over a suite folder that a user made: the programs into C:\Tavik\BIN
+// with their Start-menu entries and access lists, the uninstaller outside it (and the one that an
+// earlier version left in BIN gone), the installed linkprobe.exe's start-up test, and an uninstall that
+// leaves only what others put there.
+TEST_F(InstallerOnWine, InstallsSilentlyAndUninstallsCleanly) {
   const fs::path menu = prefix / "drive_c" / "ProgramData" / "Microsoft" / "Windows" / "Start Menu" / "Programs" /
                         "Tavik Service Tools";
   for (const WindowsBuild& build : Builds()) {
     SCOPED_TRACE(build.arch);
-    for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe", "linkping.exe"})
-      fs::remove(root / "BIN" / program);
-    EXPECT_EQ(Finish(StartWine(build.Package("-setup.exe").string(), {"/S"}), 60), 0);
+    const fs::path uninstaller = LinuxPath(UninstallerPath(build));
+    RemovePrograms(root / "BIN");
+    Write(std::string("BIN/") + Uninstaller, "an earlier version's uninstaller");
+    EXPECT_EQ(Install(build), 0);
     // The test command signs the packages with a certificate of its own (TAVIK_SIGN_CAFILE): what the
     // installer installs is signed, the uninstaller it writes too.
     const std::string signer = Getenv("TAVIK_SIGN_CAFILE");
-    for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe", "linkping.exe",
-                                 "uninstall-service-tools.exe"}) {
-      const fs::path installed = root / "BIN" / program;
-      EXPECT_TRUE(fs::exists(installed)) << program;
+    std::vector<fs::path> installed{uninstaller};
+    for (const char* program : InstalledPrograms) {
+      installed.push_back(root / "BIN" / program);
+      EXPECT_TRUE(ClosedToOthers(installed.back())) << program << " is open to every user";
+    }
+    for (const fs::path& file : installed) {
+      EXPECT_TRUE(fs::exists(file)) << file;
       if (!signer.empty()) {
-        const std::string verify = "osslsigncode verify -CAfile '" + signer + "' -in '" + installed.string() + "'";
-        EXPECT_EQ(std::system((verify + " > /dev/null").c_str()), 0) << program << " is not signed";
+        const std::string verify = "osslsigncode verify -CAfile '" + signer + "' -in '" + file.string() + "'";
+        EXPECT_EQ(std::system((verify + " > /dev/null").c_str()), 0) << file << " is not signed";
       }
     }
+    EXPECT_FALSE(fs::exists(root / "BIN" / Uninstaller)) << "an uninstaller is left where users write";
+    EXPECT_TRUE(ClosedToOthers(root)) << "the suite folder that a user made is not taken over";
+    EXPECT_TRUE(ClosedToOthers(root / "BIN"));
     EXPECT_TRUE(fs::exists(menu / "Tavik Comm Check.lnk"));
     EXPECT_TRUE(fs::exists(menu / "Tavik Tech Support Menu.lnk"));
 
@@ -528,8 +568,8 @@ TEST_F(WineSuite, InstallerInstallsSilentlyAndUninstallsCleanly) {
     EXPECT_TRUE(fs::exists(root / "BIN" / "ampstatus.txt"));
 
     // The uninstaller runs on from a copy of itself: it is done once it has removed itself.
-    EXPECT_EQ(Finish(StartWine("uninstall-service-tools.exe", {"/S"}), 60), 0);
-    EXPECT_TRUE(Eventually([&] { return !fs::exists(root / "BIN" / "uninstall-service-tools.exe"); }, 30));
+    EXPECT_EQ(Finish(StartWine(UninstallerPath(build), {"/S"}), 60), 0);
+    EXPECT_TRUE(Eventually([&] { return !fs::exists(uninstaller.parent_path()); }, 30));
     std::vector<std::string> left;
     for (const auto& entry : fs::directory_iterator(root / "BIN")) left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
@@ -537,6 +577,57 @@ TEST_F(WineSuite, InstallerInstallsSilentlyAndUninstallsCleanly) {
     EXPECT_FALSE(fs::exists(menu));
     fs::remove(root / "BIN" / "ampstatus.txt");
   }
+}
+
+// A suite folder or BIN that is a link to another folder (which a user may make before the install) is
+// refused: nothing is installed, there or anywhere.
+TEST_F(InstallerOnWine, RefusesASuiteFolderThatIsALink) {
+  const WindowsBuild build = Builds()[0];
+  const fs::path elsewhere = prefix / "drive_c" / "elsewhere";
+  for (const fs::path& link : {root, root / "BIN"}) {
+    SCOPED_TRACE(link);
+    RemovePrograms(root / "BIN");
+    fs::rename(link, elsewhere);
+    fs::create_directory_symlink(elsewhere, link);
+    EXPECT_EQ(Install(build), 2) << "NSIS's code for an install that its script ended";
+    const fs::path bin = link == root ? elsewhere / "BIN" : elsewhere;
+    for (const char* program : InstalledPrograms) EXPECT_FALSE(fs::exists(bin / program)) << program;
+    EXPECT_FALSE(fs::exists(LinuxPath(UninstallerPath(build))));
+    fs::remove(link);
+    fs::rename(elsewhere, link);
+  }
+}
+
+// What the installer's access lists mean, as the system's access check reads them (Wine's follows
+// Windows' rules there): a user may list the folders, add to them, and read and run the programs, but
+// not remove, rename or take over any of them; the administrators may do everything.
+TEST_F(InstallerOnWine, AccessListsLetUsersAddFilesButReplaceNothing) {
+  const std::string script = ReadWholeFile(INSTALLER_SCRIPT);
+  auto defined = [&](const std::string& name) {
+    const std::string head = "!define " + name + " \"";
+    const size_t at = script.find(head);
+    if (at == std::string::npos) return std::string();  // no access list: everyone may do everything
+    const size_t begin = at + head.size();
+    return script.substr(begin, script.find('"', begin) - begin);
+  };
+  const fs::path helper = fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "tests" / "tavik_access_check.exe";
+  ASSERT_EQ(Finish(StartWine(helper.string(), {"C:\\Tavik\\access.txt", defined("SUITE_ACCESS"),
+                                               defined("BIN_ACCESS"), defined("PROGRAM_ACCESS")}), 30), 0);
+  std::istringstream answers(Dump("access.txt"));
+  std::string object, who, right, granted, userRights;
+  while (answers >> object >> who >> right >> granted) {
+    if (who == "user") {
+      userRights += object + " " + right + " " + granted + "\n";
+    } else {
+      EXPECT_EQ(granted, "1") << "the administrators may not " << right << " " << object;
+    }
+  }
+  EXPECT_EQ(userRights,
+            "suite list 1\nsuite add-file 1\nsuite add-folder 1\nsuite delete-child 0\nsuite delete 0\n"
+            "suite change-access 0\nsuite take-owner 0\n"
+            "bin list 1\nbin add-file 1\nbin add-folder 0\nbin delete-child 0\nbin delete 0\n"
+            "bin change-access 0\nbin take-owner 0\n"
+            "program read-run 1\nprogram write 0\nprogram delete 0\nprogram change-access 0\n");
 }
 
 }  // namespace
