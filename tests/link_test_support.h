@@ -5,7 +5,7 @@
 
 #include "link/link.h"
 #include "link_record.h"
-#include "scratch_directory.h"
+#include "scratch_tree.h"
 
 #include <gtest/gtest.h>
 
