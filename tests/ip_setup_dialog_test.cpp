@@ -18,6 +18,7 @@
 
 #include "sysutil/host_address.h"
 #include "sysutil/program_search.h"
+#include "scratch_tree.h"
 #include "x_session.h"
 
 namespace fs = std::filesystem;
@@ -74,7 +75,6 @@ class IpSetupDialogTest : public ::testing::Test {
   void SetUp() override {
     if (FindProgram("xdotool").empty()) GTEST_SKIP() << "xdotool is not installed";
     if (!StartPrivateServer()) GTEST_SKIP() << "Xvfb is not installed (or did not start)";
-    dir_ = fs::temp_directory_path() / ("tavik_dialog_" + std::to_string(getpid()));
     BuildSysfs();
     recordFile = dir_ / "runner.args";
     fs::path runner = dir_ / "runner";
@@ -89,7 +89,6 @@ class IpSetupDialogTest : public ::testing::Test {
     SetHostNetworkSource(nullptr);
     unsetenv("TAVIK_ELEVATION_RUNNER");
     unsetenv("TAVIK_SYSFS");
-    if (!dir_.empty()) fs::remove_all(dir_);
   }
 
   void BuildSysfs() {
@@ -140,7 +139,8 @@ class IpSetupDialogTest : public ::testing::Test {
     return keys;
   }
 
-  fs::path dir_;
+  ScratchTree tree_{"tavik_dialog"};
+  const fs::path dir_{tree_.Root()};
   std::vector<std::string> events_;
 };
 

@@ -326,7 +326,8 @@ TEST_F(AddressHelperTest, NetworkdTakesAFileThatComesFirstOrTheChangeIsNotKept) 
 }
 
 TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationStandIn) {
-  std::string runner = "/tmp/tavik_runner_" + std::to_string(getpid());
+  ScratchTree tree("tavik_runner");
+  std::string runner = tree.Path("runner");
   std::string record = runner + ".args";
   std::ofstream(runner) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " << record << ".part\n"
                         << "ip netns exec " << ns_ << " \"$@\"\nmv " << record << ".part " << record << "\n";
@@ -346,14 +347,13 @@ TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationStandIn) {
   EXPECT_EQ(helper, ::Helper);
   EXPECT_EQ(text, parameters);
   EXPECT_NE(Addresses().find("inet 192.168.30.1/24"), std::string::npos);
-  std::remove(runner.c_str());
-  std::remove(record.c_str());
 }
 
 // What the dialog cannot show reaches the system's log under the program's own name: no trusted helper,
 // the password not given at pkexec's prompt, the helper's refusal (which the helper logs as well).
 TEST_F(AddressHelperTest, NetworkShellLogsWhatTheDialogCannotShow) {
-  const std::string program = "netsetup_tests", runner = "/tmp/tavik_runner_" + std::to_string(getpid());
+  ScratchTree tree("tavik_runner");
+  const std::string program = "netsetup_tests", runner = tree.Path("runner");
   auto run = [](const std::string& parameters, std::size_t reports) {
     return CaptureSystemLog([&]() -> int {
       RunNetworkShell(parameters);
@@ -372,7 +372,6 @@ TEST_F(AddressHelperTest, NetworkShellLogsWhatTheDialogCannotShow) {
   std::ofstream(runner) << "#!/bin/sh\nexec ip netns exec " << ns_ << " \"$@\"\n";
   log = run("interface ip set address name=\"Local Area Network\" static 192.168.10.2 255.255.255.0 ", 2);
   unsetenv("TAVIK_ELEVATION_RUNNER");
-  std::remove(runner.c_str());
   EXPECT_TRUE(log.Has(program, "tavik-setip refused the request (status 1)"));
   EXPECT_TRUE(log.Has("tavik-setip", "no network adapter that the IP set-up dialog lists is named"));
 }
