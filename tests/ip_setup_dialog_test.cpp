@@ -13,11 +13,11 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 #include "sysutil/host_address.h"
 #include "sysutil/program_search.h"
+#include "read_file.h"
 #include "scratch_tree.h"
 #include "x_session.h"
 
@@ -50,13 +50,6 @@ bool FakeAddresses(std::vector<InterfaceAddress>& out) {
 bool NoResolver(const char*, std::uint8_t*) { return false; }
 
 const HostNetworkSource FakeNetwork = {FakeHostName, FakeAddresses, NoResolver};
-
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // A private X server for the whole test program, stopped when the program ends; the clicks never
 // reach a display that someone is using. The first test that needs it starts it.
@@ -154,7 +147,7 @@ TEST_F(IpSetupDialogTest, BadChoicesRunNothingAndAGoodOneSetsTheAddress) {
                    client, Group(390, 332, "255"), tryIt,  // group out of range
                    Group(390, 332, "-1"), tryIt,
                    "test ! -e " + recordFile.string() + " && " + Group(390, 332, "12"), tryIt, done});
-  std::string recorded = ReadFile(recordFile);
+  std::string recorded = ReadWholeFile(recordFile.string());
   EXPECT_NE(recorded.find("tavik-setip\ninterface ip set address name=\"Local Area Connection\" static "
                           "192.168.12.2 255.255.255.0 \n"),
             std::string::npos)

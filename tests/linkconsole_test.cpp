@@ -23,12 +23,7 @@ class Console {
 
   // Reads output until it holds the text (counted from `from`) or the time is up.
   bool WaitForText(const std::string& text, int milliseconds, size_t from = 0) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (text_.find(text, from) == std::string::npos) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-      if (left.count() <= 0 || !process_.ReadSome(text_, static_cast<int>(left.count()))) return false;
-    }
-    return true;
+    return ReadUntil(process_, text_, text, milliseconds, from);
   }
   // Exit code once the process ends within the time, else -1.
   int Wait(int milliseconds) { return process_.Wait(milliseconds); }

@@ -29,7 +29,6 @@ using probetest::ReadWholeFile;
 using probetest::ScratchTree;
 using probetest::Spawn;
 using probetest::WaitForExit;
-using Clock = std::chrono::steady_clock;
 
 using guitest::Xdotool;
 using guitest::XServer;
@@ -76,12 +75,8 @@ class LinkProbeRun : public ::testing::Test {
 
   // Waits until the pane dump differs from `old`, and returns it.
   std::string PaneAfter(const std::string& old) {
-    auto deadline = Clock::now() + std::chrono::seconds(10);
-    std::string text = ReadWholeFile(dump);
-    while (text == old && Clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      text = ReadWholeFile(dump);
-    }
+    std::string text;
+    Eventually([&] { return (text = ReadWholeFile(dump)) != old; });
     return text;
   }
 
@@ -147,11 +142,6 @@ TEST_F(LinkProbeRun, ButtonsThatWriteNothingLeaveThePaneAlone) {
 TEST_F(LinkProbeRun, IpSetupDialogTakesThePlaceOfTheWindow) {
   Start();
   auto visible = [](const char* title) { return !Xdotool(std::string("search --onlyvisible --name '") + title + "'").empty(); };
-  auto waitUntil = [](const std::function<bool()>& condition) {
-    auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (!condition() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return condition();
-  };
   // The toolkit gives a window shown again a new X window: find it anew each time.
   auto findWindow = [&] {
     std::string found = Xdotool("search --onlyvisible --name '^Tavik Comm Check'");
@@ -160,15 +150,15 @@ TEST_F(LinkProbeRun, IpSetupDialogTakesThePlaceOfTheWindow) {
   };
   const std::string before = window;
   ClickAt(340 + 127, 380 + 15);  // no sys/class/net in the tree: the listing fails
-  ASSERT_TRUE(waitUntil([&] { return findWindow() && window != before; }));  // hidden and shown again
+  ASSERT_TRUE(Eventually([&] { return findWindow() && window != before; }));  // hidden and shown again
 
   tree.Write("sys/class/net/eth0/ifindex", "2\n");
   tree.Write("sys/class/net/eth0/ifalias", "Local Area Connection\n");
   ClickAt(340 + 127, 380 + 15);
-  ASSERT_TRUE(waitUntil([&] { return visible("^IP setup$") && !visible("^Tavik Comm Check"); }));
+  ASSERT_TRUE(Eventually([&] { return visible("^IP setup$") && !visible("^Tavik Comm Check"); }));
   std::string dialog = Xdotool("search --onlyvisible --name '^IP setup$'");
   Xdotool("mousemove --window " + dialog.substr(0, dialog.find('\n')) + " 279 497 click 1");  // "Done"
-  EXPECT_TRUE(waitUntil([&] { return visible("^Tavik Comm Check") && !visible("^IP setup$"); }));
+  EXPECT_TRUE(Eventually([&] { return visible("^Tavik Comm Check") && !visible("^IP setup$"); }));
   ASSERT_TRUE(findWindow());
   SendCloseRequest();
   EXPECT_EQ(WaitForExit(pid, 10), 0);

@@ -16,7 +16,9 @@
 #include <sstream>
 #include <thread>
 
+#include "eventually.h"
 #include "netns_fixture.h"
+#include "read_file.h"
 #include "scratch_tree.h"
 #include "system_log_capture.h"
 #include "setip/address_change_linux.h"
@@ -28,13 +30,6 @@ namespace {
 const std::string Helper = TAVIK_SETIP_PATH;
 
 std::string Quote(const std::string& text) { return "'" + text + "'"; }
-
-std::string ReadTextFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::string Joined(const CommandLine& argv) {
   std::string text;
@@ -254,10 +249,10 @@ TEST_F(AddressHelperTest, IfupdownKeepsTheChangeInAStanzaOfItsOwn) {
   EXPECT_EQ(result.message, "tva now has 192.168.10.1/24; ifupdown keeps it for the next start");
   EXPECT_EQ(Mode(root.Path("etc/network/interfaces")), 0600u);
   EXPECT_EQ(Mode(root.Path("etc/network/interfaces.d")), 0755u) << "whatever the caller's umask (0 here)";
-  EXPECT_EQ(ReadTextFile(root.Path("etc/network/interfaces")),
+  EXPECT_EQ(ReadWholeFile(root.Path("etc/network/interfaces")),
             "source /etc/network/interfaces.d/*\n\nauto tva\n#tavik-setip# iface tva inet static\n"
             "#tavik-setip#     address 10.9.9.9/8\n# the peer\niface tva inet6 auto\n");
-  const std::string own = ReadTextFile(root.Path("etc/network/interfaces.d/tavik-tva"));
+  const std::string own = ReadWholeFile(root.Path("etc/network/interfaces.d/tavik-tva"));
   EXPECT_NE(own.find("\niface tva inet static\n    address 192.168.10.1/24\n"), std::string::npos) << own;
   EXPECT_EQ(own.find("allow-hotplug"), std::string::npos) << "auto tva is kept where it was";
   EXPECT_EQ(Addresses().find("10.9.9.9"), std::string::npos) << Addresses();
@@ -286,7 +281,7 @@ TEST_F(AddressHelperTest, RewrittenFilesKeepTheirRightsAndLinksAreNotFollowed) {
   EXPECT_EQ(st.st_uid, 1234u);
   EXPECT_EQ(st.st_gid, 5678u);
   EXPECT_EQ(AccessList(interfaces), list);
-  EXPECT_NE(ReadTextFile(interfaces).find("#tavik-setip# iface tva inet static"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(interfaces).find("#tavik-setip# iface tva inet static"), std::string::npos);
   EXPECT_EQ(Mode(root.Path("etc/network/interfaces.d")), 0755u);
   EXPECT_EQ(Mode(root.Path("etc/network/interfaces.d/tavik-tva")), 0644u);
 
@@ -297,8 +292,8 @@ TEST_F(AddressHelperTest, RewrittenFilesKeepTheirRightsAndLinksAreNotFollowed) {
   EXPECT_EQ(Helper("interface ip set address name=\"Local Area Connection\" static 192.168.10.2 255.255.255.0 ",
                    root.Root()), AddressNotKept);
   EXPECT_TRUE(logged.Has("tavik-setip", "/etc/network/interfaces.d/admin is a symbolic link")) << logged.lines.size();
-  EXPECT_EQ(ReadTextFile(root.Path("elsewhere")), "iface tva inet dhcp\n");
-  EXPECT_EQ(ReadTextFile(interfaces), stanza) << "put back as it was";
+  EXPECT_EQ(ReadWholeFile(root.Path("elsewhere")), "iface tva inet dhcp\n");
+  EXPECT_EQ(ReadWholeFile(interfaces), stanza) << "put back as it was";
   EXPECT_FALSE(std::filesystem::exists(root.Path("etc/network/interfaces.d/tavik-tva")));
   EXPECT_EQ(Cidrs(Addresses()), std::vector<std::string>{"192.168.10.2/24"}) << "in effect all the same";
 }
@@ -312,7 +307,7 @@ TEST_F(AddressHelperTest, NetworkdTakesAFileThatComesFirstOrTheChangeIsNotKept) 
   AddressChangeResult result = ApplyAddressCommand(
       Static("interface ip set address name=\"tva\" static 192.168.10.1 255.255.255.0 "), Tva(), runner, root.Root());
   EXPECT_EQ(result.status, AddressChanged) << result.message;
-  EXPECT_NE(ReadTextFile(root.Path("etc/systemd/network/00-tavik-tva.network"))
+  EXPECT_NE(ReadWholeFile(root.Path("etc/systemd/network/00-tavik-tva.network"))
                 .find("[Match]\nName=tva\n\n[Network]\nAddress=192.168.10.1/24\n"),
             std::string::npos);
   EXPECT_NE(std::find(runner.ran.begin(), runner.ran.end(), "networkctl reload"), runner.ran.end());
@@ -337,9 +332,7 @@ TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationStandIn) {
       "interface ip set address name=\"Local Area Connection\" static 192.168.30.1 255.255.255.0 ";
   RunNetworkShell(parameters);
   unsetenv("TAVIK_ELEVATION_RUNNER");
-  for (int i = 0; i < 100 && access(record.c_str(), F_OK) != 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  Eventually([&] { return access(record.c_str(), F_OK) == 0; }, 5);
   std::ifstream recorded(record);
   std::string helper, text;
   std::getline(recorded, helper);

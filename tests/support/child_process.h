@@ -35,10 +35,11 @@ class ChildProcess {
   std::unique_ptr<Impl> impl_;
 };
 
-// Reads the child's output into `output` until `text` appears in it (true), the output ends or the time
-// passes; an empty `text` reads on to the end.
-inline bool ReadUntil(ChildProcess& child, std::string& output, const std::string& text, int milliseconds) {
-  auto seen = [&] { return !text.empty() && output.find(text) != std::string::npos; };
+// Reads the child's output into `output` until `text` appears in it at or after `from` (true), the output
+// ends or the time passes; an empty `text` reads on to the end.
+inline bool ReadUntil(ChildProcess& child, std::string& output, const std::string& text, int milliseconds,
+                      std::size_t from = 0) {
+  auto seen = [&] { return !text.empty() && output.find(text, from) != std::string::npos; };
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   while (!seen() && std::chrono::steady_clock::now() < deadline)
     if (!child.ReadSome(output, 50)) break;
