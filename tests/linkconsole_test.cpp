@@ -1,6 +1,7 @@
 // The link console as a user drives it: a slave and a master process exchanging test messages on
 // loopback, keys fed through their standard input, output read from their standard output.
 #include "child_process.h"
+#include "eventually.h"
 #include "link_net.h"
 #include "link_wire.h"
 #include "link_socket_support.h"
@@ -42,6 +43,14 @@ TEST(LinkConsole, WithoutArgumentsAsksForThemAndEndsWith4) {
   c.WaitForText("need", 1000);
   EXPECT_NE(c.text().find("debug messages enabled\nI am "), std::string::npos);
   EXPECT_NE(c.text().find("\nneed   s/e and id of slave\n"), std::string::npos);
+}
+
+// A wait that gives no time at all still reaps a console that has ended, so a poll of Wait(0) ends.
+TEST(LinkConsole, WaitWithoutTimeTakesTheExitCodeOfAnEndedConsole) {
+  Console c({});
+  ASSERT_TRUE(c.started());
+  EXPECT_FALSE(c.WaitForText("", 5000)) << "reads on until the console closes its output as it ends";
+  EXPECT_TRUE(Eventually([&] { return c.Wait(0) == 4; }, 5));
 }
 
 // One test only: both ends use the console's fixed port 8881.

@@ -19,6 +19,8 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool started() const;
+  // The system's id of the child, for what only a test of one system asks of it; -1 when it did not start.
+  long Id() const;
   // Writes to the child's standard input; false when it could not.
   bool Write(const std::string& bytes);
   // Appends the output that arrives within the time, read as text (the platform's line ends become
