@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "child_process.h"
 #include "fake_port.h"
 #include "gui_test_support.h"
 #include "probe_test_support.h"
@@ -168,20 +169,16 @@ TEST_F(LinkProbeRun, IpSetupDialogTakesThePlaceOfTheWindow) {
 TEST_F(LinkProbeRun, GameTestAgainstGameEchoWorks) {
   tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN",
              "DisplayMode = 2\nCommunications_class = Ethernet\nEthernetAddress = 127.0.0.1\nEthernetPort = 5510\n");
-  posix_spawn_file_actions_t quiet;
-  posix_spawn_file_actions_init(&quiet);
-  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-  pid_t echo = Spawn({GAMEECHO_PATH}, {"TAVIK_ROOT=" + tree.Path("tavik")}, nullptr, &quiet);
-  posix_spawn_file_actions_destroy(&quiet);
-  ASSERT_GT(echo, 0);
+  ChildProcess echo(GAMEECHO_PATH, {}, {"TAVIK_ROOT=" + tree.Path("tavik")});
+  ASSERT_TRUE(echo.started());
   Start();
   ClickAt(30 + 142, 358 + 12);   // "Test  Game Communications"
   EXPECT_EQ(PaneAfter(FirstReport), std::string(FirstReport) + "Ethernet game communication seems to be working\n");
   SendCloseRequest();
   EXPECT_EQ(WaitForExit(pid, 10), 0);
   pid = -1;
-  kill(echo, SIGTERM);
-  EXPECT_EQ(WaitForExit(echo, 5), 0);
+  kill(static_cast<pid_t>(echo.Id()), SIGTERM);
+  EXPECT_EQ(echo.Wait(5000), 0);
 }
 
 TEST_F(LinkProbeRun, GameSoundTestIsGreyedOutUnlessTwoComputerSetUp) {

@@ -84,14 +84,7 @@ class NamespaceRunner : public CommandRunner {
   int InNamespace(const CommandLine& argv, std::string* output) {
     std::string line = "ip netns exec " + ns_;
     for (const std::string& word : argv) line += " " + Quote(word);
-    FILE* pipe = popen((line + " 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) {
-      if (output) *output += buffer;
-    }
-    int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunCommand(line + " 2>/dev/null", output);
   }
 
   std::string ns_;
