@@ -11,12 +11,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "scratch_tree.h"
+
 namespace fs = std::filesystem;
 
 class ComDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    base_ = fs::temp_directory_path() / ("com_device_" + std::to_string(getpid()));
     fs::create_directories(base_ / "root" / "dosdevices");
     fs::create_directories(base_ / "sys" / "class" / "tty");
     setenv("TAVIK_ROOT", (base_ / "root").c_str(), 1);
@@ -29,7 +30,6 @@ class ComDeviceTest : public ::testing::Test {
   }
   void TearDown() override {
     close(master_);
-    fs::remove_all(base_);
     unsetenv("TAVIK_ROOT");
     unsetenv("TAVIK_SYSFS");
   }
@@ -40,7 +40,8 @@ class ComDeviceTest : public ::testing::Test {
     fs::create_directories(base_ / "sys" / "class" / "tty" / name);
     if (type) std::ofstream(base_ / "sys" / "class" / "tty" / name / "type") << type << "\n";
   }
-  fs::path base_;
+  ScratchTree tree_{"com_device"};
+  const fs::path base_{tree_.Root()};
   int master_ = -1;
   std::string slave_;
 };

@@ -8,12 +8,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netdb.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/file.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -33,67 +30,27 @@
 #include "probe_tree_support.h"
 #include "serial_test_support.h"
 
-extern char** environ;
-
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
 
 // The gameecho program, its console read through a pipe.
 class GameEchoProcess {
  public:
-  explicit GameEchoProcess(const std::string& root) {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    std::string rootSetting = "TAVIK_ROOT=" + root;
-    std::vector<char*> env;
-    for (char** e = environ; *e != nullptr; ++e)
-      if (std::strncmp(*e, "TAVIK_ROOT=", 11) != 0) env.push_back(*e);
-    env.push_back(rootSetting.data());
-    env.push_back(nullptr);
-    char program[] = GAMEECHO_PATH;
-    char* argv[] = {program, nullptr};
-    if (posix_spawn(&pid_, program, &actions, nullptr, argv, env.data()) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    console_ = fds[0];
-  }
-  ~GameEchoProcess() {
-    Stop();
-    if (console_ >= 0) close(console_);
-  }
+  explicit GameEchoProcess(const std::string& root) : process_(GAMEECHO_PATH, {}, {"TAVIK_ROOT=" + root}) {}
   // Reads the console until `text` appears or `seconds` pass; true when it appeared.
   bool WaitFor(const std::string& text, double seconds = 5) {
-    auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-    while (output_.find(text) == std::string::npos && Clock::now() < deadline) {
-      pollfd ready{console_, POLLIN, 0};
-      if (poll(&ready, 1, 50) <= 0) continue;
-      char chunk[256];
-      ssize_t n = read(console_, chunk, sizeof chunk);
-      if (n <= 0) break;
-      output_.append(chunk, static_cast<size_t>(n));
-    }
-    return output_.find(text) != std::string::npos;
+    return ReadUntil(process_, output_, text, static_cast<int>(seconds * 1000));
   }
-  // Asks it to stop; its exit code.
+  // Asks it to stop as the system does at shut-down (SIGTERM); its exit code, or -1 when it does not
+  // end in time.
   int Stop() {
-    if (pid_ <= 0) return -1;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const bool asked = process_.started() && kill(static_cast<pid_t>(process_.Id()), SIGTERM) == 0;
+    return asked ? process_.Wait(StopMilliseconds) : -1;
   }
   const std::string& output() const { return output_; }
 
  private:
-  pid_t pid_ = -1;
-  int console_ = -1;
+  static constexpr int StopMilliseconds = 10000;
+  ChildProcess process_;
   std::string output_;
 };
 

@@ -6,22 +6,21 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <memory>
 #include <thread>
 
 #include "sysutil/host_address.h"
 #include "sysutil/program_search.h"
+#include "read_file.h"
+#include "scratch_tree.h"
+#include "x_session.h"
 
-extern char** environ;
 namespace fs = std::filesystem;
 
 // LeakSanitizer: the font and display caches that the toolkit's libraries keep until the process ends.
@@ -52,59 +51,23 @@ bool NoResolver(const char*, std::uint8_t*) { return false; }
 
 const HostNetworkSource FakeNetwork = {FakeHostName, FakeAddresses, NoResolver};
 
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // A private X server for the whole test program, stopped when the program ends; the clicks never
-// reach a display that someone is using.
-class PrivateXServer {
- public:
-  ~PrivateXServer() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  bool Start() {
-    if (pid_ > 0) return true;
-    std::string xvfb = FindProgram("Xvfb");
-    int fds[2];
-    if (xvfb.empty() || pipe(fds) != 0) return false;
-    std::string fd = std::to_string(fds[1]);
-    const char* argv[] = {xvfb.c_str(), "-displayfd", fd.c_str(), "-nolisten", "tcp", "-noreset", "-screen", "0",
-                          "1024x768x24", nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    bool started = posix_spawn(&pid_, xvfb.c_str(), &actions, nullptr, const_cast<char**>(argv), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    // The server writes the number and its line end apart; closing early would kill it.
-    std::string number;
-    char c;
-    while (started && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (number.empty()) return false;
-    setenv("DISPLAY", (":" + number).c_str(), 1);
-    return true;
-  }
+// reach a display that someone is using. The first test that needs it starts it.
+std::unique_ptr<probetest::PrivateXServer> privateServer;
 
- private:
-  pid_t pid_ = 0;
-};
-
-PrivateXServer privateServer;
+// Whether the private server runs; the dialogs then open on it.
+bool StartPrivateServer() {
+  if (!privateServer) privateServer = std::make_unique<probetest::PrivateXServer>();
+  if (privateServer->Display().empty()) return false;
+  setenv("DISPLAY", privateServer->Display().c_str(), 1);
+  return true;
+}
 
 class IpSetupDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (FindProgram("xdotool").empty()) GTEST_SKIP() << "xdotool is not installed";
-    if (!privateServer.Start()) GTEST_SKIP() << "Xvfb is not installed (or did not start)";
-    dir_ = fs::temp_directory_path() / ("tavik_dialog_" + std::to_string(getpid()));
+    if (!StartPrivateServer()) GTEST_SKIP() << "Xvfb is not installed (or did not start)";
     BuildSysfs();
     recordFile = dir_ / "runner.args";
     fs::path runner = dir_ / "runner";
@@ -119,7 +82,6 @@ class IpSetupDialogTest : public ::testing::Test {
     SetHostNetworkSource(nullptr);
     unsetenv("TAVIK_ELEVATION_RUNNER");
     unsetenv("TAVIK_SYSFS");
-    if (!dir_.empty()) fs::remove_all(dir_);
   }
 
   void BuildSysfs() {
@@ -170,7 +132,8 @@ class IpSetupDialogTest : public ::testing::Test {
     return keys;
   }
 
-  fs::path dir_;
+  ScratchTree tree_{"tavik_dialog"};
+  const fs::path dir_{tree_.Root()};
   std::vector<std::string> events_;
 };
 
@@ -184,7 +147,7 @@ TEST_F(IpSetupDialogTest, BadChoicesRunNothingAndAGoodOneSetsTheAddress) {
                    client, Group(390, 332, "255"), tryIt,  // group out of range
                    Group(390, 332, "-1"), tryIt,
                    "test ! -e " + recordFile.string() + " && " + Group(390, 332, "12"), tryIt, done});
-  std::string recorded = ReadFile(recordFile);
+  std::string recorded = ReadWholeFile(recordFile.string());
   EXPECT_NE(recorded.find("tavik-setip\ninterface ip set address name=\"Local Area Connection\" static "
                           "192.168.12.2 255.255.255.0 \n"),
             std::string::npos)

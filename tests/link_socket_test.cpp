@@ -5,6 +5,7 @@
 #include "link_socket.h"
 #include "link_wire.h"
 #include "link_socket_support.h"
+#include "read_file.h"
 #include "test_environment.h"
 
 #include <gtest/gtest.h>
@@ -423,8 +424,7 @@ TEST_F(SocketTest, PokeMakesAnUnconnectedServerTryToAcceptAndIsNeverQueued) {
   LinkSetDebugFile(nullptr);
   EXPECT_EQ(LinkPending(server, -1), 0);
   EXPECT_EQ(StatusOf(server), 0);
-  std::ifstream file(debugPath);
-  std::string debug((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::string debug = ReadWholeText(debugPath);
   EXPECT_NE(debug.find("S udp message received\n"), std::string::npos) << debug;
   EXPECT_NE(debug.find("S accept answer: -1\nS accept error: 10035\n"), std::string::npos)
       << "nobody is waiting, so the non-blocking accept fails at once\n" << debug;

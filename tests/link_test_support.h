@@ -5,7 +5,8 @@
 
 #include "link/link.h"
 #include "link_record.h"
-#include "scratch_directory.h"
+#include "read_file.h"
+#include "scratch_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -35,15 +36,9 @@ protected:
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
     out << bytes;
   }
-  static std::vector<std::uint8_t> ReadFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  static std::vector<std::uint8_t> ReadFile(const std::string& name) { return ReadAll(name); }
   // A text file as a program reads it, with the platform's line ends turned into '\n'.
-  static std::string ReadText(const std::string& name) {
-    std::ifstream in(name);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  static std::string ReadText(const std::string& name) { return ReadWholeText(name); }
   static bool Exists(const std::string& name) { return std::filesystem::exists(name); }
   // The names of the files in the directory, sorted.
   std::vector<std::string> Files() const {

@@ -1,6 +1,7 @@
 // The link console as a user drives it: a slave and a master process exchanging test messages on
 // loopback, keys fed through their standard input, output read from their standard output.
 #include "child_process.h"
+#include "eventually.h"
 #include "link_net.h"
 #include "link_wire.h"
 #include "link_socket_support.h"
@@ -23,12 +24,7 @@ class Console {
 
   // Reads output until it holds the text (counted from `from`) or the time is up.
   bool WaitForText(const std::string& text, int milliseconds, size_t from = 0) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (text_.find(text, from) == std::string::npos) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-      if (left.count() <= 0 || !process_.ReadSome(text_, static_cast<int>(left.count()))) return false;
-    }
-    return true;
+    return ReadUntil(process_, text_, text, milliseconds, from);
   }
   // Exit code once the process ends within the time, else -1.
   int Wait(int milliseconds) { return process_.Wait(milliseconds); }
@@ -47,6 +43,14 @@ TEST(LinkConsole, WithoutArgumentsAsksForThemAndEndsWith4) {
   c.WaitForText("need", 1000);
   EXPECT_NE(c.text().find("debug messages enabled\nI am "), std::string::npos);
   EXPECT_NE(c.text().find("\nneed   s/e and id of slave\n"), std::string::npos);
+}
+
+// A wait that gives no time at all still reaps a console that has ended, so a poll of Wait(0) ends.
+TEST(LinkConsole, WaitWithoutTimeTakesTheExitCodeOfAnEndedConsole) {
+  Console c({});
+  ASSERT_TRUE(c.started());
+  EXPECT_FALSE(c.WaitForText("", 5000)) << "reads on until the console closes its output as it ends";
+  EXPECT_TRUE(Eventually([&] { return c.Wait(0) == 4; }, 5));
 }
 
 // One test only: both ends use the console's fixed port 8881.

@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "netns_fixture.h"
+#include "scratch_tree.h"
 #include "netsetup/network_interfaces_linux.h"
 
 namespace fs = std::filesystem;
@@ -106,14 +107,9 @@ TEST(AdapterTableTest, LongNamesAreCutToFit) {
 class SysfsTreeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("tavik_sysfs_" + std::to_string(getpid()));
-    net_ = root_ / "class" / "net";
     fs::create_directories(net_);
   }
-  void TearDown() override {
-    fs::remove_all(root_);
-    unsetenv("TAVIK_SYSFS");
-  }
+  void TearDown() override { unsetenv("TAVIK_SYSFS"); }
   // One interface folder; `physical` gives it a device link, `extra` adds files ("name=value").
   void Interface(const std::string& device, int index, const std::string& operstate, bool physical,
                  const std::vector<std::string>& extra = {}) {
@@ -131,7 +127,8 @@ class SysfsTreeTest : public ::testing::Test {
   }
   static void Write(const fs::path& file, const std::string& text) { std::ofstream(file) << text << "\n"; }
 
-  fs::path root_, net_;
+  ScratchTree tree_{"tavik_sysfs"};
+  const fs::path root_{tree_.Root()}, net_{root_ / "class" / "net"};
 };
 
 TEST_F(SysfsTreeTest, NamesInterfacesAsTheAdapterListExpects) {
@@ -205,10 +202,10 @@ class NamespaceListingTest : public NetNamespaceTest {
   }
 
   int ListFromChild(int fd) {
-    std::string sysfs = "/tmp/tavik_nssys_" + std::to_string(getpid());
+    const std::string& sysfs = mountPoint_.Root();
     int nsFd = open(("/run/netns/" + ns_).c_str(), O_RDONLY | O_CLOEXEC);
     if (nsFd < 0 || unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        setns(nsFd, CLONE_NEWNET) != 0 || mkdir(sysfs.c_str(), 0700) != 0 ||
+        setns(nsFd, CLONE_NEWNET) != 0 ||
         mount("sysfs", sysfs.c_str(), "sysfs", 0, nullptr) != 0) {
       return 1;
     }
@@ -220,9 +217,12 @@ class NamespaceListingTest : public NetNamespaceTest {
       }
     }
     umount(sysfs.c_str());
-    rmdir(sysfs.c_str());
     return write(fd, labels.data(), labels.size()) == static_cast<ssize_t>(labels.size()) ? 0 : 1;
   }
+
+  // Where the child mounts its sysfs; it mounts it in a mount namespace of its own, so that here the
+  // folder stays empty.
+  ScratchTree mountPoint_{"tavik_nssys"};
 };
 
 TEST_F(NamespaceListingTest, ListsTheAliasedInterfaceWithItsAddress) {

@@ -6,16 +6,13 @@
 #include <iterator>
 #include <string>
 
+#include "read_file.h"
 #include "scratch_tree.h"
 #include "test_environment.h"
 
 namespace probetest {
 
-inline std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
+using ::ReadWholeFile;
 using ::ScopedEnv;
 using ::ScratchTree;
 

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "child_process.h"
 #include "fake_port.h"
 #include "gui_test_support.h"
 #include "probe_test_support.h"
@@ -29,7 +30,6 @@ using probetest::ReadWholeFile;
 using probetest::ScratchTree;
 using probetest::Spawn;
 using probetest::WaitForExit;
-using Clock = std::chrono::steady_clock;
 
 using guitest::Xdotool;
 using guitest::XServer;
@@ -76,12 +76,8 @@ class LinkProbeRun : public ::testing::Test {
 
   // Waits until the pane dump differs from `old`, and returns it.
   std::string PaneAfter(const std::string& old) {
-    auto deadline = Clock::now() + std::chrono::seconds(10);
-    std::string text = ReadWholeFile(dump);
-    while (text == old && Clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      text = ReadWholeFile(dump);
-    }
+    std::string text;
+    Eventually([&] { return (text = ReadWholeFile(dump)) != old; });
     return text;
   }
 
@@ -147,11 +143,6 @@ TEST_F(LinkProbeRun, ButtonsThatWriteNothingLeaveThePaneAlone) {
 TEST_F(LinkProbeRun, IpSetupDialogTakesThePlaceOfTheWindow) {
   Start();
   auto visible = [](const char* title) { return !Xdotool(std::string("search --onlyvisible --name '") + title + "'").empty(); };
-  auto waitUntil = [](const std::function<bool()>& condition) {
-    auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (!condition() && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return condition();
-  };
   // The toolkit gives a window shown again a new X window: find it anew each time.
   auto findWindow = [&] {
     std::string found = Xdotool("search --onlyvisible --name '^Tavik Comm Check'");
@@ -160,15 +151,15 @@ TEST_F(LinkProbeRun, IpSetupDialogTakesThePlaceOfTheWindow) {
   };
   const std::string before = window;
   ClickAt(340 + 127, 380 + 15);  // no sys/class/net in the tree: the listing fails
-  ASSERT_TRUE(waitUntil([&] { return findWindow() && window != before; }));  // hidden and shown again
+  ASSERT_TRUE(Eventually([&] { return findWindow() && window != before; }));  // hidden and shown again
 
   tree.Write("sys/class/net/eth0/ifindex", "2\n");
   tree.Write("sys/class/net/eth0/ifalias", "Local Area Connection\n");
   ClickAt(340 + 127, 380 + 15);
-  ASSERT_TRUE(waitUntil([&] { return visible("^IP setup$") && !visible("^Tavik Comm Check"); }));
+  ASSERT_TRUE(Eventually([&] { return visible("^IP setup$") && !visible("^Tavik Comm Check"); }));
   std::string dialog = Xdotool("search --onlyvisible --name '^IP setup$'");
   Xdotool("mousemove --window " + dialog.substr(0, dialog.find('\n')) + " 279 497 click 1");  // "Done"
-  EXPECT_TRUE(waitUntil([&] { return visible("^Tavik Comm Check") && !visible("^IP setup$"); }));
+  EXPECT_TRUE(Eventually([&] { return visible("^Tavik Comm Check") && !visible("^IP setup$"); }));
   ASSERT_TRUE(findWindow());
   SendCloseRequest();
   EXPECT_EQ(WaitForExit(pid, 10), 0);
@@ -178,20 +169,16 @@ TEST_F(LinkProbeRun, IpSetupDialogTakesThePlaceOfTheWindow) {
 TEST_F(LinkProbeRun, GameTestAgainstGameEchoWorks) {
   tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN",
              "DisplayMode = 2\nCommunications_class = Ethernet\nEthernetAddress = 127.0.0.1\nEthernetPort = 5510\n");
-  posix_spawn_file_actions_t quiet;
-  posix_spawn_file_actions_init(&quiet);
-  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-  pid_t echo = Spawn({GAMEECHO_PATH}, {"TAVIK_ROOT=" + tree.Path("tavik")}, nullptr, &quiet);
-  posix_spawn_file_actions_destroy(&quiet);
-  ASSERT_GT(echo, 0);
+  ChildProcess echo(GAMEECHO_PATH, {}, {"TAVIK_ROOT=" + tree.Path("tavik")});
+  ASSERT_TRUE(echo.started());
   Start();
   ClickAt(30 + 142, 358 + 12);   // "Test  Game Communications"
   EXPECT_EQ(PaneAfter(FirstReport), std::string(FirstReport) + "Ethernet game communication seems to be working\n");
   SendCloseRequest();
   EXPECT_EQ(WaitForExit(pid, 10), 0);
   pid = -1;
-  kill(echo, SIGTERM);
-  EXPECT_EQ(WaitForExit(echo, 5), 0);
+  kill(static_cast<pid_t>(echo.Id()), SIGTERM);
+  EXPECT_EQ(echo.Wait(5000), 0);
 }
 
 TEST_F(LinkProbeRun, GameSoundTestIsGreyedOutUnlessTwoComputerSetUp) {

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <string>
 
+#include "read_file.h"
 #include "scratch_tree.h"
 
 namespace {
@@ -24,10 +25,7 @@ class ProcessSpawnWin32 : public ::testing::Test {
   }
 
   std::string Record() const { return tree_.Path("record.txt"); }
-  std::string Recorded() const {
-    std::ifstream file(Record());
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  }
+  std::string Recorded() const { return ReadWholeText(Record()); }
 
   ScratchTree tree_;
 };

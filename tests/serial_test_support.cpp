@@ -49,20 +49,15 @@ std::vector<uint8_t> PtyPair::receive(size_t count, int timeoutMs) const {
 }
 
 ComRoot::ComRoot() {
-  char pattern[] = "/tmp/tavik-serial-XXXXXX";
-  if (!mkdtemp(pattern)) throw std::runtime_error("no temp dir");
-  root_ = pattern;
-  std::filesystem::create_directories(root_ + "/dosdevices");
+  tree_.Dir("dosdevices");
   if (const char* old = std::getenv("TAVIK_ROOT")) {
     previous_ = old;
     hadPrevious_ = true;
   }
-  setenv("TAVIK_ROOT", root_.c_str(), 1);
+  setenv("TAVIK_ROOT", tree_.Root().c_str(), 1);
 }
 
 ComRoot::~ComRoot() {
-  std::error_code ignored;
-  std::filesystem::remove_all(root_, ignored);
   if (hadPrevious_)
     setenv("TAVIK_ROOT", previous_.c_str(), 1);
   else
@@ -70,7 +65,7 @@ ComRoot::~ComRoot() {
 }
 
 void ComRoot::link(int comNumber, const std::string& device) const {
-  const std::string name = root_ + "/dosdevices/com" + std::to_string(comNumber);
+  const std::string name = tree_.Path("dosdevices/com" + std::to_string(comNumber));
   std::error_code ignored;
   std::filesystem::remove(name, ignored);
   std::filesystem::create_symlink(device, name);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "scratch_tree.h"
+
 class PtyPair {
  public:
   PtyPair();
@@ -30,10 +32,10 @@ class ComRoot {
   ComRoot();
   ~ComRoot();
   void link(int comNumber, const std::string& device) const;
-  const std::string& path() const { return root_; }
+  const std::string& path() const { return tree_.Root(); }
 
  private:
-  std::string root_;
+  ScratchTree tree_{"tavik-serial"};
   std::string previous_;
   bool hadPrevious_ = false;
 };

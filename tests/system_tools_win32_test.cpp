@@ -17,16 +17,12 @@
 #include <string>
 #include <thread>
 
+#include "read_file.h"
 #include "scratch_tree.h"
 #include "netsetup/network_shell.h"
 #include "windows_test_support.h"
 
 namespace {
-
-std::string Content(const std::string& path) {
-  std::ifstream file(path);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 class SystemToolsWin32 : public ::testing::Test {
  protected:
@@ -44,7 +40,7 @@ class SystemToolsWin32 : public ::testing::Test {
   std::string Record() const { return tree_.Path("record.txt"); }
   // The last line the stand-in recorded, and forgets the record.
   std::string TakeLine() {
-    std::string text = Content(Record());
+    std::string text = ReadWholeText(Record());
     std::remove(Record().c_str());
     if (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
@@ -146,9 +142,9 @@ TEST_F(SystemToolsWin32, NetworkShellRunsTheSystemsNetshWithTheParameterText) {
       "interface ip set address name=\"Local Area Connection\" static 192.168.10.1 255.255.255.0 ";
   RegSetKeyValueA(HKEY_CURRENT_USER, restore.overrides, "netsh.exe", REG_SZ, "native", sizeof "native");
   RunNetworkShell(parameters);
-  for (int wait = 0; wait < 100 && Content(Record()).empty(); ++wait)
+  for (int wait = 0; wait < 100 && ReadWholeText(Record()).empty(); ++wait)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  const std::string line = Content(Record());
+  const std::string line = ReadWholeText(Record());
   EXPECT_EQ(line, "\"" + systemNetsh.string() + "\" " + parameters + "\n");
 }
 

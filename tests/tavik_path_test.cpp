@@ -7,21 +7,22 @@
 #include <filesystem>
 #include <fstream>
 
+#include "scratch_tree.h"
+
 namespace fs = std::filesystem;
 
 class TavikPathTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("tavik_path_" + std::to_string(getpid()));
     fs::create_directories(root_ / "GAMES");
     std::ofstream(root_ / "GAMES" / "Reward.WAV") << "x";
     setenv("TAVIK_ROOT", root_.c_str(), 1);
   }
   void TearDown() override {
-    fs::remove_all(root_);
     unsetenv("TAVIK_ROOT");
   }
-  fs::path root_;
+  ScratchTree tree_{"tavik_path"};
+  const fs::path root_{tree_.Root()};
 };
 
 TEST_F(TavikPathTest, ComponentsMatchIgnoringCase) {

@@ -16,7 +16,9 @@
 #include <sstream>
 #include <thread>
 
+#include "eventually.h"
 #include "netns_fixture.h"
+#include "read_file.h"
 #include "scratch_tree.h"
 #include "system_log_capture.h"
 #include "setip/address_change_linux.h"
@@ -28,13 +30,6 @@ namespace {
 const std::string Helper = TAVIK_SETIP_PATH;
 
 std::string Quote(const std::string& text) { return "'" + text + "'"; }
-
-std::string ReadTextFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::string Joined(const CommandLine& argv) {
   std::string text;
@@ -89,14 +84,7 @@ class NamespaceRunner : public CommandRunner {
   int InNamespace(const CommandLine& argv, std::string* output) {
     std::string line = "ip netns exec " + ns_;
     for (const std::string& word : argv) line += " " + Quote(word);
-    FILE* pipe = popen((line + " 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) {
-      if (output) *output += buffer;
-    }
-    int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return RunCommand(line + " 2>/dev/null", output);
   }
 
   std::string ns_;
@@ -254,10 +242,10 @@ TEST_F(AddressHelperTest, IfupdownKeepsTheChangeInAStanzaOfItsOwn) {
   EXPECT_EQ(result.message, "tva now has 192.168.10.1/24; ifupdown keeps it for the next start");
   EXPECT_EQ(Mode(root.Path("etc/network/interfaces")), 0600u);
   EXPECT_EQ(Mode(root.Path("etc/network/interfaces.d")), 0755u) << "whatever the caller's umask (0 here)";
-  EXPECT_EQ(ReadTextFile(root.Path("etc/network/interfaces")),
+  EXPECT_EQ(ReadWholeFile(root.Path("etc/network/interfaces")),
             "source /etc/network/interfaces.d/*\n\nauto tva\n#tavik-setip# iface tva inet static\n"
             "#tavik-setip#     address 10.9.9.9/8\n# the peer\niface tva inet6 auto\n");
-  const std::string own = ReadTextFile(root.Path("etc/network/interfaces.d/tavik-tva"));
+  const std::string own = ReadWholeFile(root.Path("etc/network/interfaces.d/tavik-tva"));
   EXPECT_NE(own.find("\niface tva inet static\n    address 192.168.10.1/24\n"), std::string::npos) << own;
   EXPECT_EQ(own.find("allow-hotplug"), std::string::npos) << "auto tva is kept where it was";
   EXPECT_EQ(Addresses().find("10.9.9.9"), std::string::npos) << Addresses();
@@ -286,7 +274,7 @@ TEST_F(AddressHelperTest, RewrittenFilesKeepTheirRightsAndLinksAreNotFollowed) {
   EXPECT_EQ(st.st_uid, 1234u);
   EXPECT_EQ(st.st_gid, 5678u);
   EXPECT_EQ(AccessList(interfaces), list);
-  EXPECT_NE(ReadTextFile(interfaces).find("#tavik-setip# iface tva inet static"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(interfaces).find("#tavik-setip# iface tva inet static"), std::string::npos);
   EXPECT_EQ(Mode(root.Path("etc/network/interfaces.d")), 0755u);
   EXPECT_EQ(Mode(root.Path("etc/network/interfaces.d/tavik-tva")), 0644u);
 
@@ -297,8 +285,8 @@ TEST_F(AddressHelperTest, RewrittenFilesKeepTheirRightsAndLinksAreNotFollowed) {
   EXPECT_EQ(Helper("interface ip set address name=\"Local Area Connection\" static 192.168.10.2 255.255.255.0 ",
                    root.Root()), AddressNotKept);
   EXPECT_TRUE(logged.Has("tavik-setip", "/etc/network/interfaces.d/admin is a symbolic link")) << logged.lines.size();
-  EXPECT_EQ(ReadTextFile(root.Path("elsewhere")), "iface tva inet dhcp\n");
-  EXPECT_EQ(ReadTextFile(interfaces), stanza) << "put back as it was";
+  EXPECT_EQ(ReadWholeFile(root.Path("elsewhere")), "iface tva inet dhcp\n");
+  EXPECT_EQ(ReadWholeFile(interfaces), stanza) << "put back as it was";
   EXPECT_FALSE(std::filesystem::exists(root.Path("etc/network/interfaces.d/tavik-tva")));
   EXPECT_EQ(Cidrs(Addresses()), std::vector<std::string>{"192.168.10.2/24"}) << "in effect all the same";
 }
@@ -312,7 +300,7 @@ TEST_F(AddressHelperTest, NetworkdTakesAFileThatComesFirstOrTheChangeIsNotKept) 
   AddressChangeResult result = ApplyAddressCommand(
       Static("interface ip set address name=\"tva\" static 192.168.10.1 255.255.255.0 "), Tva(), runner, root.Root());
   EXPECT_EQ(result.status, AddressChanged) << result.message;
-  EXPECT_NE(ReadTextFile(root.Path("etc/systemd/network/00-tavik-tva.network"))
+  EXPECT_NE(ReadWholeFile(root.Path("etc/systemd/network/00-tavik-tva.network"))
                 .find("[Match]\nName=tva\n\n[Network]\nAddress=192.168.10.1/24\n"),
             std::string::npos);
   EXPECT_NE(std::find(runner.ran.begin(), runner.ran.end(), "networkctl reload"), runner.ran.end());
@@ -326,7 +314,8 @@ TEST_F(AddressHelperTest, NetworkdTakesAFileThatComesFirstOrTheChangeIsNotKept) 
 }
 
 TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationStandIn) {
-  std::string runner = "/tmp/tavik_runner_" + std::to_string(getpid());
+  ScratchTree tree("tavik_runner");
+  std::string runner = tree.Path("runner");
   std::string record = runner + ".args";
   std::ofstream(runner) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " << record << ".part\n"
                         << "ip netns exec " << ns_ << " \"$@\"\nmv " << record << ".part " << record << "\n";
@@ -336,9 +325,7 @@ TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationStandIn) {
       "interface ip set address name=\"Local Area Connection\" static 192.168.30.1 255.255.255.0 ";
   RunNetworkShell(parameters);
   unsetenv("TAVIK_ELEVATION_RUNNER");
-  for (int i = 0; i < 100 && access(record.c_str(), F_OK) != 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  Eventually([&] { return access(record.c_str(), F_OK) == 0; }, 5);
   std::ifstream recorded(record);
   std::string helper, text;
   std::getline(recorded, helper);
@@ -346,14 +333,13 @@ TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationStandIn) {
   EXPECT_EQ(helper, ::Helper);
   EXPECT_EQ(text, parameters);
   EXPECT_NE(Addresses().find("inet 192.168.30.1/24"), std::string::npos);
-  std::remove(runner.c_str());
-  std::remove(record.c_str());
 }
 
 // What the dialog cannot show reaches the system's log under the program's own name: no trusted helper,
 // the password not given at pkexec's prompt, the helper's refusal (which the helper logs as well).
 TEST_F(AddressHelperTest, NetworkShellLogsWhatTheDialogCannotShow) {
-  const std::string program = "netsetup_tests", runner = "/tmp/tavik_runner_" + std::to_string(getpid());
+  ScratchTree tree("tavik_runner");
+  const std::string program = "netsetup_tests", runner = tree.Path("runner");
   auto run = [](const std::string& parameters, std::size_t reports) {
     return CaptureSystemLog([&]() -> int {
       RunNetworkShell(parameters);
@@ -372,7 +358,6 @@ TEST_F(AddressHelperTest, NetworkShellLogsWhatTheDialogCannotShow) {
   std::ofstream(runner) << "#!/bin/sh\nexec ip netns exec " << ns_ << " \"$@\"\n";
   log = run("interface ip set address name=\"Local Area Network\" static 192.168.10.2 255.255.255.0 ", 2);
   unsetenv("TAVIK_ELEVATION_RUNNER");
-  std::remove(runner.c_str());
   EXPECT_TRUE(log.Has(program, "tavik-setip refused the request (status 1)"));
   EXPECT_TRUE(log.Has("tavik-setip", "no network adapter that the IP set-up dialog lists is named"));
 }

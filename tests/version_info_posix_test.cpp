@@ -67,14 +67,14 @@ TEST(VersionText, OwnElfProgramsCarryTheSectionThatTheBuildPutIn) {
 }
 
 TEST(VersionText, SuitePathsResolveUnderTheTavikRoot) {
-  const fs::path root = fs::temp_directory_path() / ("tavik_version_" + std::to_string(getpid()));
+  ScratchTree tree("tavik_version");
+  const fs::path root = tree.Root();
   fs::create_directories(root / "BIN");
   fs::copy_file(Fixture("full64.exe"), root / "BIN" / "Navro.exe", fs::copy_options::overwrite_existing);
   setenv("TAVIK_ROOT", root.c_str(), 1);
   const std::string resolved = (root / "BIN" / "Navro.exe").string();
   EXPECT_EQ(Text(BuildStringsWithDate, "C:\\Tavik\\BIN\\navro.exe"), "PB=1.3  " + DateLine(resolved));
   unsetenv("TAVIK_ROOT");
-  fs::remove_all(root);
 }
 
 TEST(VersionText, TruncatedElfProgramLosesItsVersion) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "read_file.h"
 #include "sysutil/version_info.h"
 #include "version_resource.h"
 
@@ -24,11 +25,6 @@ inline std::string DateLine(const std::string& path) {
 }
 
 inline std::string Fixture(const std::string& name) { return std::string(SYSUTIL_PE_FIXTURES) + "/" + name; }
-
-inline std::vector<std::uint8_t> ReadAll(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 inline std::string Text(VersionTextKind kind, const std::string& path) {
   return GetFileVersionText(kind, path.c_str());

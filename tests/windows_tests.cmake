@@ -12,7 +12,7 @@ tavik_test(platform_tests
 tavik_test(link_tests
   SOURCES link_clock_test.cpp link_keyvalue_test.cpp link_object_test.cpp link_record_test.cpp
           link_queue_test.cpp link_connect_test.cpp link_socket_test.cpp linkconsole_test.cpp
-          link_net_test.cpp link_newfile_test.cpp link_socket_win32_test.cpp child_process_win32.cpp
+          link_net_test.cpp link_newfile_test.cpp link_socket_win32_test.cpp
   LIBS link
   INTERNALS link)
 add_dependencies(link_tests linkconsole)
@@ -22,7 +22,7 @@ target_compile_definitions(link_tests PRIVATE
 # linkprobe's game link test and linkping.exe against gameecho and a scripted game computer on 127.0.0.1.
 # The game link's port is fixed (5510), so the cases run one after the other in this one program.
 tavik_test(game_tests
-  SOURCES game_communications_test.cpp linkping_test.cpp child_process_win32.cpp
+  SOURCES game_communications_test.cpp linkping_test.cpp
   LIBS probelogic gameecholib linkpinglogic)
 add_dependencies(game_tests gameecho linkping)
 target_compile_definitions(game_tests PRIVATE
@@ -31,7 +31,7 @@ target_compile_definitions(game_tests PRIVATE
 
 # linkdump over record files the link wrote, and the program following a file.
 tavik_test(linkdump_tests
-  SOURCES linkdump_test.cpp child_process_win32.cpp
+  SOURCES linkdump_test.cpp
   LIBS linkdumplogic link
   INTERNALS link)
 add_dependencies(linkdump_tests linkdump)

@@ -19,6 +19,8 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool started() const;
+  // The system's id of the child, for what only a test of one system asks of it; -1 when it did not start.
+  long Id() const;
   // Writes to the child's standard input; false when it could not.
   bool Write(const std::string& bytes);
   // Appends the output that arrives within the time, read as text (the platform's line ends become
@@ -35,10 +37,11 @@ class ChildProcess {
   std::unique_ptr<Impl> impl_;
 };
 
-// Reads the child's output into `output` until `text` appears in it (true), the output ends or the time
-// passes; an empty `text` reads on to the end.
-inline bool ReadUntil(ChildProcess& child, std::string& output, const std::string& text, int milliseconds) {
-  auto seen = [&] { return !text.empty() && output.find(text) != std::string::npos; };
+// Reads the child's output into `output` until `text` appears in it at or after `from` (true), the output
+// ends or the time passes; an empty `text` reads on to the end.
+inline bool ReadUntil(ChildProcess& child, std::string& output, const std::string& text, int milliseconds,
+                      std::size_t from = 0) {
+  auto seen = [&] { return !text.empty() && output.find(text, from) != std::string::npos; };
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
   while (!seen() && std::chrono::steady_clock::now() < deadline)
     if (!child.ReadSome(output, 50)) break;

@@ -2,13 +2,26 @@
 // removed again with everything in it when the tree goes out of scope.
 #pragma once
 
-#include "scratch_directory.h"
-
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <utility>
+
+// Creates "<temp>/<tag>-<random>" and returns its path; creating the directory is what claims the name,
+// so two tests never share one. Throws when none can be made.
+inline std::string MakeScratchDirectory(const std::string& tag) {
+  std::random_device entropy;
+  constexpr int NameAttempts = 100;  // random names clash so rarely that this many never all do
+  for (int attempt = 0; attempt < NameAttempts; ++attempt) {
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / (tag + "-" + std::to_string(entropy()));
+    std::error_code error;
+    if (std::filesystem::create_directory(path, error)) return path.string();
+  }
+  throw std::runtime_error("no scratch folder for " + tag);
+}
 
 class ScratchTree {
  public:

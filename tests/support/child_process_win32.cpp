@@ -116,6 +116,8 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::started() const { return impl_->process.hProcess != nullptr; }
 
+long ChildProcess::Id() const { return started() ? static_cast<long>(impl_->process.dwProcessId) : -1; }
+
 bool ChildProcess::Write(const std::string& bytes) {
   DWORD written = 0;
   return WriteFile(impl_->input, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&

@@ -1,9 +1,11 @@
 // Child processes of the tests on POSIX: posix_spawn with pipes, poll for the output, signals to stop.
 #include "child_process.h"
 
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <thread>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -12,6 +14,9 @@
 extern char** environ;
 
 namespace {
+
+// How often Wait asks whether the child has ended.
+constexpr std::chrono::milliseconds ExitPollInterval{10};
 
 std::string FromTestDirectory(const std::string& program) {
   if (!program.empty() && program[0] == '/') return program;
@@ -92,6 +97,8 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::started() const { return impl_->pid > 0; }
 
+long ChildProcess::Id() const { return started() ? impl_->pid : -1; }
+
 bool ChildProcess::Write(const std::string& bytes) {
   std::signal(SIGPIPE, SIG_IGN); // a child that has gone makes the write fail, not the test end
   return write(impl_->input, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
@@ -109,10 +116,10 @@ bool ChildProcess::ReadSome(std::string& text, int milliseconds) {
 
 int ChildProcess::Wait(int milliseconds) {
   if (impl_->pid <= 0) return -1;
-  for (int waited = 0; !impl_->exited && waited < milliseconds; waited += 10) {
-    if (impl_->Reap(WNOHANG)) break;
-    usleep(10000);
-  }
+  // Asked before the first sleep, so that no time at all still reaps a child that has ended.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (!impl_->exited && !impl_->Reap(WNOHANG) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(ExitPollInterval);
   return impl_->exited ? impl_->exitCode : -1;
 }
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "scratch_directory.h"
+#include "scratch_tree.h"
 #include "test_environment.h"
 
 namespace {

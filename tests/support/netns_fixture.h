@@ -5,24 +5,31 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
+
+#include "child_process.h"
+
+// How long a command of the set-up may take: far longer than any of them needs.
+inline constexpr int CommandMilliseconds = 60000;
+
+// Runs a command line through the shell; its exit code, and its standard output in `output` when given.
+inline int RunCommand(const std::string& command, std::string* output = nullptr) {
+  ChildProcess shell("/bin/sh", {"-c", command});
+  std::string text;
+  ReadUntil(shell, text, "", CommandMilliseconds);
+  if (output != nullptr) *output += text;
+  return shell.Wait(CommandMilliseconds);
+}
 
 // Runs a command line through the shell and returns its standard output (test set-up only).
 inline std::string CommandOutput(const std::string& command) {
   std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
-    pclose(pipe);
-  }
+  RunCommand(command, &out);
   return out;
 }
 
-inline bool RunQuietly(const std::string& command) {
-  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
+// Whether a command line ran through the shell, its output left out, and succeeded.
+inline bool RunQuietly(const std::string& command) { return RunCommand(command + " >/dev/null 2>&1") == 0; }
 
 class NetNamespaceTest : public ::testing::Test {
  protected:

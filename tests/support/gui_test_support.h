@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "eventually.h"
 #include "x_session.h"
 
 namespace guitest {
@@ -37,15 +38,7 @@ class XServer : public ::testing::Environment {
   std::unique_ptr<probetest::PrivateXServer> server_;
 };
 
-// Asks `done` again every 50 ms until it holds, for up to `seconds`; whether it came to hold.
-inline bool Eventually(const std::function<bool()>& done, double seconds = 10) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return true;
-}
+using ::Eventually;
 
 // Runs an xdotool command on the private display and returns what it printed.
 inline std::string Xdotool(const std::string& arguments) {
