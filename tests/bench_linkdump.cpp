@@ -4,7 +4,7 @@
 // Usage: bench_linkdump [records]
 #include "link/link_events.h"
 #include "link/link_record_file.h"
-#include "scratch_directory.h"
+#include "scratch_tree.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -105,7 +105,8 @@ void Print(const char* what, const Measure& measure, long records) {
 
 int main(int argc, char** argv) {
   long records = argc > 1 ? std::atol(argv[1]) : defaultRecords;
-  fs::path scratch = MakeScratchDirectory("bench_linkdump");
+  const ScratchTree tree("bench_linkdump");
+  const fs::path scratch = tree.Root();
   fs::path one = scratch / "one", split = scratch / "split";
   fs::create_directory(one);
   fs::create_directory(split);
@@ -116,6 +117,5 @@ int main(int argc, char** argv) {
   Print("linkdump, one file", Run({LINKDUMP_PATH, file}), records);
   Print("linkdump --json, one file", Run({LINKDUMP_PATH, "--json", file}), records);
   Print("linkdump, 8 files of a folder", Run({LINKDUMP_PATH, split.string()}), records);
-  fs::remove_all(scratch);
   return 0;
 }
