@@ -18,6 +18,7 @@ constexpr int LinkErrInvalid = 10022;
 constexpr int LinkErrAlready = 10037;      // a connect is still in progress
 constexpr int LinkErrNotSocket = 10038;
 constexpr int LinkErrNetDown = 10050;
+constexpr int LinkErrConnAborted = 10053;  // the system dropped an attempt (Wine: connect again after a refusal)
 constexpr int LinkErrIsConnected = 10056;
 constexpr int LinkErrNotConnected = 10057;
 constexpr int LinkErrHostNotFound = 11001;

@@ -101,6 +101,15 @@ void KeepConnectError(LinkConnection* link, int error) {
     LinkStore(link->connectError, error);
 }
 
+// Why a connect on `s` failed. Wine answers a connect repeated after a refusal with "aborted" and keeps the
+// refusal as the socket's pending error; the peer's answer is that one.
+int ConnectFailure(LinkSocket s) {
+  const int error = LinkNetLastError();
+  if (error != LinkErrConnAborted) return error;
+  const int pending = LinkNetPendingError(s);
+  return pending != 0 ? pending : error;
+}
+
 void ClientConnected(LinkConnection* link, int how, int state) {
   LinkStore(link->connectError, 0);
   LinkStore(link->connValid, 1);
@@ -122,7 +131,7 @@ bool ConnectAtTop(LinkConnection* link, ClientPass& pass) {
     ClientConnected(link, LinkStatusAtOnce, LinkConnectStateAtOnce);
     return false;
   }
-  int error = LinkNetLastError();
+  int error = ConnectFailure(tcp);
   KeepConnectError(link, error);
   if (error == LinkErrIsConnected) {
     LinkStore(link->connectError, 0);
@@ -150,7 +159,7 @@ void ConnectAfterQuiet(LinkConnection* link) {
     ClientConnected(link, LinkStatusAtOnce, LinkConnectStateAfterQuiet);
     return;
   }
-  int error = LinkNetLastError();
+  int error = ConnectFailure(LinkLoad(link->tcpSocket));
   KeepConnectError(link, error);
   LinkStore(link->connectState, LinkConnectStateQuietFailed);
   Record(link, LinkEventClientQuietConnectFailed, AsWord(error), 0, 0);

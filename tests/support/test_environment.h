@@ -14,6 +14,9 @@ std::string OwnProgramPath();
 // The processor time all threads of the test process have used so far, in seconds.
 double ProcessorSeconds();
 
+// Whether the Windows build runs under Wine rather than Windows (never, on this system's own build).
+bool RunningUnderWine();
+
 // Sets an environment variable for the lifetime of the object, restoring the old value after.
 class ScopedEnv {
  public:

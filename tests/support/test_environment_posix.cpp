@@ -17,3 +17,5 @@ double ProcessorSeconds() {
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
   return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
+
+bool RunningUnderWine() { return false; }

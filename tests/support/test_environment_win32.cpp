@@ -21,3 +21,6 @@ double ProcessorSeconds() {
   auto hundredNs = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
   return static_cast<double>(hundredNs(kernel) + hundredNs(user)) / 1e7;
 }
+
+// Wine's ntdll exports its version; Windows' has no such function.
+bool RunningUnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
