@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "gameecho/game_echo.h"
+#include "platform/library_search.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ int ParsePort(const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  LimitLibrarySearchToSystemFolder();  // it plays the reward sound from a library loaded on first use
   int port = 5510;
   if (argc > 2 || (argc == 2 && (port = ParsePort(argv[1])) == 0)) {
     std::fprintf(stderr, "usage: gameecho [port]   (port 1 to 65534, default 5510)\n");

@@ -1,5 +1,6 @@
-// The starters and their commands: the Windows command texts by platform family, and the desktop
-// programs that stand for each tool on Linux, in the order they are preferred.
+// The starters and their commands: the Windows programs by platform family, each by its full path in the
+// system's folders (never by a bare name, which Windows would look for in the current folder first), and
+// the desktop programs that stand for each tool on Linux, in the order they are preferred.
 #include "sysutil/system_tools.h"
 
 #include <vector>
@@ -21,27 +22,50 @@ struct DesktopCandidate {
   const char* alsoNeeds;
 };
 
-// One tool: its Windows commands by family, and on Linux what it is called and the desktop programs that
-// stand for it, in the order they are preferred.
+// The folder a Windows tool's program lies in.
+enum class ToolFolder { System, Windows };
+
+// A Windows tool's program in its folder, and its arguments, in which {system} stands for the system
+// folder: control panel items and management consoles are named by their full path too.
+struct WindowsCommand {
+  ToolFolder folder;
+  const char* program;  // nullptr for the old family's graphics diagnostics (OldFamilyDxDiag)
+  const char* arguments;
+};
+
+// One tool: its Windows commands by family, where it starts, and on Linux what it is called and the
+// desktop programs that stand for it, in the order they are preferred.
 struct ToolEntry {
   SystemTool tool;
-  const char* oldFamily;  // empty for the graphics diagnostics, which the old family looks for (OldFamilyDxDiag)
-  const char* ntFamily;
+  WindowsCommand oldFamily;
+  WindowsCommand ntFamily;
+  bool inCurrentFolder;  // the command prompt opens where the program runs, the others in the system folder
   const char* description;
   std::vector<DesktopCandidate> candidates;
 };
 
 const ToolEntry Tools[] = {
-    {SystemTool::NetworkConnections, "C:\\WINDOWS\\CONTROL.EXE netcpl.cpl", "start /B C:\\Windows\\System32\\ncpa.cpl",
+    {SystemTool::NetworkConnections,
+     {ToolFolder::Windows, "control.exe", "\"{system}\\netcpl.cpl\""},
+     {ToolFolder::System, "control.exe", "\"{system}\\ncpa.cpl\""},
+     false,
      "network settings tool",
      {{"nm-connection-editor", "", ""},
       {"gnome-control-center", "network", ""},
       {"kcmshell6", "kcm_networkmanagement", ""},
       {"kcmshell5", "kcm_networkmanagement", ""},
       {"cinnamon-settings", "network", ""}}},
-    {SystemTool::DeviceManager, "C:\\WINDOWS\\CONTROL.EXE Sysdm.cpl, System,1", "start devmgmt.msc", "device list",
+    {SystemTool::DeviceManager,
+     {ToolFolder::Windows, "control.exe", "\"{system}\\sysdm.cpl\", System,1"},
+     {ToolFolder::System, "mmc.exe", "\"{system}\\devmgmt.msc\""},
+     false,
+     "device list",
      {{"lshw-gtk", "", ""}, {"hardinfo2", "", ""}, {"hardinfo", "", ""}, {"kinfocenter", "", ""}}},
-    {SystemTool::CommandPrompt, "start command.com", "start cmd.exe", "terminal",
+    {SystemTool::CommandPrompt,
+     {ToolFolder::System, "command.com", ""},
+     {ToolFolder::System, "cmd.exe", ""},
+     true,
+     "terminal",
      {{"x-terminal-emulator", "", ""},
       {"gnome-terminal", "", ""},
       {"konsole", "", ""},
@@ -49,9 +73,17 @@ const ToolEntry Tools[] = {
       {"mate-terminal", "", ""},
       {"lxterminal", "", ""},
       {"xterm", "", ""}}},
-    {SystemTool::SystemInformation, "start msinfo32", "start msinfo32.exe", "system information tool",
+    {SystemTool::SystemInformation,
+     {ToolFolder::System, "msinfo32.exe", ""},
+     {ToolFolder::System, "msinfo32.exe", ""},
+     false,
+     "system information tool",
      {{"hardinfo2", "", ""}, {"hardinfo", "", ""}, {"kinfocenter", "", ""}, {"gnome-control-center", "info-overview", ""}}},
-    {SystemTool::FileExplorer, "c:\\Windows\\Explorer.exe /e,c:", "%SYSTEMROOT%\\explorer.exe /e,c:", "file manager",
+    {SystemTool::FileExplorer,
+     {ToolFolder::Windows, "explorer.exe", "/e,c:"},
+     {ToolFolder::Windows, "explorer.exe", "/e,c:"},
+     false,
+     "file manager",
      {{"xdg-open", "/", ""},
       {"nautilus", "/", ""},
       {"dolphin", "/", ""},
@@ -59,7 +91,11 @@ const ToolEntry Tools[] = {
       {"pcmanfm", "/", ""},
       {"caja", "/", ""},
       {"nemo", "/", ""}}},
-    {SystemTool::ControlPanel, "start control panel", "start control panel", "control panel",
+    {SystemTool::ControlPanel,
+     {ToolFolder::System, "control.exe", ""},
+     {ToolFolder::System, "control.exe", ""},
+     false,
+     "control panel",
      {{"gnome-control-center", "", ""},
       {"systemsettings", "", ""},
       {"systemsettings5", "", ""},
@@ -67,7 +103,11 @@ const ToolEntry Tools[] = {
       {"mate-control-center", "", ""},
       {"cinnamon-settings", "", ""},
       {"lxqt-config", "", ""}}},
-    {SystemTool::DxDiag, "", "start dxdiag.exe", "graphics diagnostics tool",
+    {SystemTool::DxDiag,
+     {ToolFolder::System, nullptr, ""},
+     {ToolFolder::System, "dxdiag.exe", ""},
+     false,
+     "graphics diagnostics tool",
      {{"nvidia-settings", "", ""},
       {"hardinfo2", "", ""},
       {"hardinfo", "", ""},
@@ -89,6 +129,15 @@ std::string Quoted(const std::string& word) {
   return out + "'";
 }
 
+// The arguments with each {system} replaced by the system folder.
+std::string WithSystemFolder(std::string arguments, const std::string& systemFolder) {
+  const std::string placeholder = "{system}";
+  for (std::size_t at = arguments.find(placeholder); at != std::string::npos;
+       at = arguments.find(placeholder, at + systemFolder.size()))
+    arguments.replace(at, placeholder.size(), systemFolder);
+  return arguments;
+}
+
 }  // namespace
 
 int StartNetworkConnections(int platformCode) { return StartSystemTool(SystemTool::NetworkConnections, platformCode); }
@@ -99,17 +148,27 @@ int StartFileExplorer(int platformCode) { return StartSystemTool(SystemTool::Fil
 int StartControlPanel(int platformCode) { return StartSystemTool(SystemTool::ControlPanel, platformCode); }
 int StartDxDiag(int platformCode) { return StartSystemTool(SystemTool::DxDiag, platformCode); }
 
-std::string WindowsToolCommand(SystemTool tool, int platformCode,
-                               const std::function<bool(const char* path)>& exists) {
-  bool oldFamily = platformCode <= LastOldFamilyCode;
-  if (tool == SystemTool::DxDiag && oldFamily) {
-    for (const char* path : OldFamilyDxDiag) {
-      if (exists(path)) return path;
-    }
-    return "";
-  }
+WindowsToolStart WindowsToolCommand(SystemTool tool, int platformCode, const WindowsFolders& folders,
+                                    const std::function<bool(const char* path)>& exists) {
   const ToolEntry& entry = EntryOf(tool);
-  return oldFamily ? entry.oldFamily : entry.ntFamily;
+  const WindowsCommand& command = platformCode <= LastOldFamilyCode ? entry.oldFamily : entry.ntFamily;
+  WindowsToolStart start;
+  start.startFolder = entry.inCurrentFolder ? "" : folders.system;
+  if (!command.program) {
+    for (const char* path : OldFamilyDxDiag) {
+      if (!exists(path)) continue;
+      start.program = path;
+      start.commandLine = std::string("\"") + path + "\"";
+      break;
+    }
+    return start;
+  }
+  const std::string& folder = command.folder == ToolFolder::System ? folders.system : folders.windows;
+  if (folder.empty() || folders.system.empty()) return start;  // an unknown folder is no folder to search
+  start.program = folder + "\\" + command.program;
+  start.commandLine = "\"" + start.program + "\"";
+  if (*command.arguments) start.commandLine += " " + WithSystemFolder(command.arguments, folders.system);
+  return start;
 }
 
 std::string DesktopToolCommand(SystemTool tool, const std::function<std::string(const std::string&)>& findProgram) {

@@ -8,9 +8,14 @@
 
 namespace {
 
-std::string Windows(SystemTool tool, int platformCode, std::set<std::string> present = {}) {
-  return WindowsToolCommand(tool, platformCode, [&](const char* path) { return present.count(path) > 0; });
+// A system folder with a blank in it: every path must come out quoted.
+const WindowsFolders Folders{"D:\\Win dows\\System32", "D:\\Win dows"};
+
+WindowsToolStart Windows(SystemTool tool, int platformCode, std::set<std::string> present = {}) {
+  return WindowsToolCommand(tool, platformCode, Folders,
+                            [&](const char* path) { return present.count(path) > 0; });
 }
+std::string Line(SystemTool tool, int platformCode) { return Windows(tool, platformCode).commandLine; }
 
 // Finds the given programs in /usr/bin.
 std::function<std::string(const std::string&)> Finder(std::set<std::string> installed) {
@@ -24,26 +29,40 @@ const SystemTool AllTools[] = {SystemTool::NetworkConnections, SystemTool::Devic
 
 }  // namespace
 
-TEST(WindowsToolCommandTest, NtFamilyCommands) {
+// Each tool is its program by full path in the system's folders, never a bare name for a search to
+// find, with the control panel item or management console by full path too.
+TEST(WindowsToolCommandTest, NtFamilyRunsEachProgramByItsFullPath) {
   for (int code : {101, 102, 111, 113}) {
-    EXPECT_EQ(Windows(SystemTool::NetworkConnections, code), "start /B C:\\Windows\\System32\\ncpa.cpl");
-    EXPECT_EQ(Windows(SystemTool::DeviceManager, code), "start devmgmt.msc");
-    EXPECT_EQ(Windows(SystemTool::CommandPrompt, code), "start cmd.exe");
-    EXPECT_EQ(Windows(SystemTool::SystemInformation, code), "start msinfo32.exe");
-    EXPECT_EQ(Windows(SystemTool::FileExplorer, code), "%SYSTEMROOT%\\explorer.exe /e,c:");
-    EXPECT_EQ(Windows(SystemTool::ControlPanel, code), "start control panel");
-    EXPECT_EQ(Windows(SystemTool::DxDiag, code), "start dxdiag.exe");
+    EXPECT_EQ(Line(SystemTool::NetworkConnections, code),
+              "\"D:\\Win dows\\System32\\control.exe\" \"D:\\Win dows\\System32\\ncpa.cpl\"");
+    EXPECT_EQ(Line(SystemTool::DeviceManager, code),
+              "\"D:\\Win dows\\System32\\mmc.exe\" \"D:\\Win dows\\System32\\devmgmt.msc\"");
+    EXPECT_EQ(Line(SystemTool::CommandPrompt, code), "\"D:\\Win dows\\System32\\cmd.exe\"");
+    EXPECT_EQ(Line(SystemTool::SystemInformation, code), "\"D:\\Win dows\\System32\\msinfo32.exe\"");
+    EXPECT_EQ(Line(SystemTool::FileExplorer, code), "\"D:\\Win dows\\explorer.exe\" /e,c:");
+    EXPECT_EQ(Line(SystemTool::ControlPanel, code), "\"D:\\Win dows\\System32\\control.exe\"");
+    EXPECT_EQ(Line(SystemTool::DxDiag, code), "\"D:\\Win dows\\System32\\dxdiag.exe\"");
   }
+  const WindowsToolStart prompt = Windows(SystemTool::CommandPrompt, 111);
+  EXPECT_EQ(prompt.program, "D:\\Win dows\\System32\\cmd.exe");
+  EXPECT_EQ(prompt.startFolder, "") << "the command prompt opens in the program's own folder";
+  EXPECT_EQ(Windows(SystemTool::DeviceManager, 111).program, "D:\\Win dows\\System32\\mmc.exe");
+  EXPECT_EQ(Windows(SystemTool::DeviceManager, 111).startFolder, Folders.system);
+  const WindowsFolders unknown{"", "C:\\Windows"};
+  EXPECT_EQ(WindowsToolCommand(SystemTool::ControlPanel, 111, unknown, [](const char*) { return true; }).program, "")
+      << "without its folder a tool is not run at all";
 }
 
 TEST(WindowsToolCommandTest, OldFamilyAndFailedQueryCommands) {
   for (int code : {0, 5, 8, 90, 100, -3}) {
-    EXPECT_EQ(Windows(SystemTool::NetworkConnections, code), "C:\\WINDOWS\\CONTROL.EXE netcpl.cpl");
-    EXPECT_EQ(Windows(SystemTool::DeviceManager, code), "C:\\WINDOWS\\CONTROL.EXE Sysdm.cpl, System,1");
-    EXPECT_EQ(Windows(SystemTool::CommandPrompt, code), "start command.com");
-    EXPECT_EQ(Windows(SystemTool::SystemInformation, code), "start msinfo32");
-    EXPECT_EQ(Windows(SystemTool::FileExplorer, code), "c:\\Windows\\Explorer.exe /e,c:");
-    EXPECT_EQ(Windows(SystemTool::ControlPanel, code), "start control panel");
+    EXPECT_EQ(Line(SystemTool::NetworkConnections, code),
+              "\"D:\\Win dows\\control.exe\" \"D:\\Win dows\\System32\\netcpl.cpl\"");
+    EXPECT_EQ(Line(SystemTool::DeviceManager, code),
+              "\"D:\\Win dows\\control.exe\" \"D:\\Win dows\\System32\\sysdm.cpl\", System,1");
+    EXPECT_EQ(Line(SystemTool::CommandPrompt, code), "\"D:\\Win dows\\System32\\command.com\"");
+    EXPECT_EQ(Line(SystemTool::SystemInformation, code), "\"D:\\Win dows\\System32\\msinfo32.exe\"");
+    EXPECT_EQ(Line(SystemTool::FileExplorer, code), "\"D:\\Win dows\\explorer.exe\" /e,c:");
+    EXPECT_EQ(Line(SystemTool::ControlPanel, code), "\"D:\\Win dows\\System32\\control.exe\"");
   }
 }
 
@@ -51,10 +70,10 @@ TEST(WindowsToolCommandTest, OldFamilyGraphicsDiagnosticsTakesTheFirstPresentFil
   const std::string first = "C:\\windows\\system32\\dxdiag.exe";
   const std::string second = "C:\\windows\\system\\dxdiag.exe";
   const std::string third = "C:\\program files\\directx\\setup\\dxdiag.exe";
-  EXPECT_EQ(Windows(SystemTool::DxDiag, 8, {third}), third);
-  EXPECT_EQ(Windows(SystemTool::DxDiag, 8, {third, second}), second);
-  EXPECT_EQ(Windows(SystemTool::DxDiag, 0, {first, second, third}), first);
-  EXPECT_EQ(Windows(SystemTool::DxDiag, 8), "");
+  EXPECT_EQ(Windows(SystemTool::DxDiag, 8, {third}).commandLine, "\"" + third + "\"");
+  EXPECT_EQ(Windows(SystemTool::DxDiag, 8, {third, second}).program, second);
+  EXPECT_EQ(Windows(SystemTool::DxDiag, 0, {first, second, third}).program, first);
+  EXPECT_EQ(Windows(SystemTool::DxDiag, 8).program, "");
 }
 
 TEST(DesktopToolCommandTest, PrefersTheDesktopsOwnToolsInOrder) {

@@ -1,11 +1,11 @@
-// The Windows starters and the network shell as they reach the system: each starter hands its command
-// text to the command processor and the address change asks the shell to run System32's netsh with
-// "runas". A recording program stands in for the command processor (COMSPEC) and for netsh, so that no
-// tool starts and no network setting changes.
+// The Windows starters and the network shell as they reach the system: each starter runs its tool's
+// program from the system's folders, and the address change asks the shell to run System32's netsh with
+// "runas". Recording stand-ins take the system programs' places (and copies of them, named like each
+// tool, lie beside the test program and in its current folder, where a search by name would find them
+// first), so that no tool starts and no network setting changes.
 #include "sysutil/system_tools.h"
 
 #include <gtest/gtest.h>
-#include <io.h>
 #include <windows.h>
 
 #include <chrono>
@@ -16,7 +16,9 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "eventually.h"
 #include "read_file.h"
 #include "scratch_tree.h"
 #include "netsetup/network_shell.h"
@@ -26,126 +28,138 @@ namespace {
 
 class SystemToolsWin32 : public ::testing::Test {
  protected:
-  SystemToolsWin32() : tree_("tavik_tools") {
-    const char* comspec = std::getenv("COMSPEC");
-    savedComspec_ = comspec ? comspec : "";
-    _putenv_s("COMSPEC", RECORDING_HELPER);
-    _putenv_s("TAVIK_HELPER_RECORD", Record().c_str());
-  }
-  ~SystemToolsWin32() override {
-    _putenv_s("COMSPEC", savedComspec_.c_str());
-    _putenv_s("TAVIK_HELPER_RECORD", "");
-  }
+  SystemToolsWin32() : tree_("tavik_tools") { _putenv_s("TAVIK_HELPER_RECORD", Record().c_str()); }
+  ~SystemToolsWin32() override { _putenv_s("TAVIK_HELPER_RECORD", ""); }
 
   std::string Record() const { return tree_.Path("record.txt"); }
-  // The last line the stand-in recorded, and forgets the record.
-  std::string TakeLine() {
+  // The lines the stand-ins recorded once one has (or after a few seconds), and forgets them.
+  std::string TakeLines() {
+    Eventually([this] { return !ReadWholeText(Record()).empty(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a second start would show by now
     std::string text = ReadWholeText(Record());
     std::remove(Record().c_str());
-    if (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
-  }
-  static bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
   }
 
   ScratchTree tree_;
-  std::string savedComspec_;
 };
+
+std::filesystem::path SystemFolder() {
+  char folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryA(folder, sizeof folder);
+  return length > 0 && length < sizeof folder ? std::filesystem::path(folder) : std::filesystem::path();
+}
+
+// Stand-ins in place of system programs, which Wine is told to run as they are instead of its own, and
+// the programs put back however the test ends (a copy that throws, an assertion that returns early): the
+// prefix outlives the test program. Files named in `planted` are put in the folders `besides` as well
+// (a folder named twice once). Nothing throws; ok() tells whether every file is in place.
+class SystemStandIns {
+ public:
+  SystemStandIns(std::vector<std::string> programs, std::vector<std::filesystem::path> besides,
+                 std::vector<std::string> planted)
+      : programs_(std::move(programs)) {
+    std::error_code error;
+    // Removed first: a copy over a file that a crashed run left behind fails on MinGW's library.
+    auto copy = [this, &error](const std::filesystem::path& to) {
+      std::filesystem::remove(to, error);
+      ok_ = std::filesystem::copy_file(RECORDING_HELPER, to, error) && ok_;
+    };
+    for (const std::string& program : programs_) {
+      const std::filesystem::path system = SystemFolder() / program;
+      if (std::filesystem::exists(system, error)) std::filesystem::rename(system, Saved(program), error);
+      copy(system);
+      RegSetKeyValueA(HKEY_CURRENT_USER, Overrides, program.c_str(), REG_SZ, "native", sizeof "native");
+    }
+    for (std::size_t i = 0; i < besides.size(); ++i) {
+      if (i > 0 && std::filesystem::equivalent(besides[i], besides[0], error)) continue;
+      for (const std::string& name : planted) {
+        plantedFiles_.push_back(besides[i] / name);
+        copy(plantedFiles_.back());
+      }
+    }
+  }
+  bool ok() const { return ok_; }
+  ~SystemStandIns() {
+    std::error_code ignored;
+    for (const std::filesystem::path& file : plantedFiles_) std::filesystem::remove(file, ignored);
+    for (const std::string& program : programs_) {
+      RegDeleteKeyValueA(HKEY_CURRENT_USER, Overrides, program.c_str());
+      std::filesystem::remove(SystemFolder() / program, ignored);
+      if (std::filesystem::exists(Saved(program), ignored))
+        std::filesystem::rename(Saved(program), SystemFolder() / program, ignored);
+    }
+  }
+  SystemStandIns(const SystemStandIns&) = delete;
+  SystemStandIns& operator=(const SystemStandIns&) = delete;
+
+ private:
+  static constexpr const char* Overrides = "Software\\Wine\\DllOverrides";
+  static std::filesystem::path Saved(const std::string& program) { return SystemFolder() / (program + ".tavik-saved"); }
+
+  std::vector<std::string> programs_;
+  std::vector<std::filesystem::path> plantedFiles_;
+  bool ok_ = true;
+};
+
+std::filesystem::path OwnFolder() {
+  char own[MAX_PATH];
+  GetModuleFileNameA(nullptr, own, sizeof own);
+  return std::filesystem::path(own).parent_path();
+}
 
 struct Starter {
   int (*start)(int platformCode);
   SystemTool tool;
 };
 
+// The file explorer is left out: Wine's explorer.exe is the desktop itself, and may not be replaced.
 const Starter Starters[] = {
     {StartNetworkConnections, SystemTool::NetworkConnections}, {StartDeviceManager, SystemTool::DeviceManager},
     {StartCommandPrompt, SystemTool::CommandPrompt},           {StartSystemInformation, SystemTool::SystemInformation},
-    {StartFileExplorer, SystemTool::FileExplorer},             {StartControlPanel, SystemTool::ControlPanel},
+    {StartControlPanel, SystemTool::ControlPanel},             {StartDxDiag, SystemTool::DxDiag},
 };
 
-TEST_F(SystemToolsWin32, EachStarterHandsItsFamilysCommandToTheCommandProcessor) {
-  auto never = [](const char*) { return false; };
-  for (int code : {111, 101, 8, 0}) {
-    for (const Starter& starter : Starters) {
-      const std::string command = WindowsToolCommand(starter.tool, code, never);
-      SCOPED_TRACE(std::to_string(code) + ": " + command);
-      EXPECT_EQ(starter.start(code), 37) << "the command processor's result comes back";
-      EXPECT_TRUE(EndsWith(TakeLine(), "/c " + command));
-    }
+// Each starter runs its program from the system folder, with the control panel item or console by its
+// full path there too, exactly once; none of the programs and files of the same names planted beside the
+// test program and in its current folder is run.
+TEST_F(SystemToolsWin32, EachStarterRunsTheSystemsOwnProgramNeverOnePlantedBesideIt) {
+  if (!RunsUnderWine()) GTEST_SKIP() << "only Wine lets a test replace the system's own programs";
+  const std::vector<std::string> tools{"cmd.exe", "control.exe", "msinfo32.exe", "dxdiag.exe", "mmc.exe"};
+  std::vector<std::string> planted = tools;
+  planted.insert(planted.end(), {"devmgmt.msc", "ncpa.cpl"});
+  const SystemStandIns standIns(tools, {OwnFolder(), std::filesystem::current_path()}, planted);
+  ASSERT_TRUE(standIns.ok());
+  const WindowsFolders folders{SystemFolder().string(), SystemFolder().parent_path().string()};
+  for (const Starter& starter : Starters) {
+    const WindowsToolStart expected = WindowsToolCommand(starter.tool, 111, folders, [](const char*) { return false; });
+    SCOPED_TRACE(expected.commandLine);
+    EXPECT_EQ(expected.program.rfind(folders.system + "\\", 0), 0u);
+    EXPECT_EQ(starter.start(111), 0) << "started";
+    EXPECT_EQ(TakeLines(), expected.commandLine + "\n");
   }
-  StartCommandPrompt(111);
-  EXPECT_TRUE(EndsWith(TakeLine(), "/c start cmd.exe"));
-  StartNetworkConnections(111);
-  EXPECT_TRUE(EndsWith(TakeLine(), "/c start /B C:\\Windows\\System32\\ncpa.cpl"));
-  StartDxDiag(111);
-  EXPECT_TRUE(EndsWith(TakeLine(), "/c start dxdiag.exe"));
-  StartDeviceManager(8);
-  EXPECT_TRUE(EndsWith(TakeLine(), "/c C:\\WINDOWS\\CONTROL.EXE Sysdm.cpl, System,1"));
 }
 
+// The old family's first place for the graphics diagnostics is Wine's system folder.
 TEST_F(SystemToolsWin32, OldFamilyGraphicsDiagnosticsRunsTheFirstFileThatExists) {
-  const char* const places[] = {"C:\\windows\\system32\\dxdiag.exe", "C:\\windows\\system\\dxdiag.exe",
-                                "C:\\program files\\directx\\setup\\dxdiag.exe"};
-  const char* first = nullptr;
-  for (const char* place : places) {
-    if (!first && _access(place, 0) == 0) first = place;
-  }
-  const int result = StartDxDiag(8);
-  if (first) {
-    EXPECT_EQ(result, 37);
-    EXPECT_TRUE(EndsWith(TakeLine(), std::string("/c ") + first));
-  } else {
-    EXPECT_NE(result, 0) << "nothing to run is a failed status call";
-    EXPECT_EQ(TakeLine(), "");
-  }
+  if (!RunsUnderWine()) GTEST_SKIP() << "only Wine lets a test replace the system's own programs";
+  const SystemStandIns standIn({"dxdiag.exe"}, {}, {});
+  ASSERT_TRUE(standIn.ok());
+  EXPECT_EQ(StartDxDiag(8), 0);
+  EXPECT_EQ(TakeLines(), "\"C:\\windows\\system32\\dxdiag.exe\"\n");
 }
-
-TEST_F(SystemToolsWin32, MissingCommandProcessorIsAClearFailure) {
-  _putenv_s("COMSPEC", tree_.Path("missing.exe").c_str());
-  EXPECT_EQ(StartCommandPrompt(111), -1);
-  EXPECT_EQ(TakeLine(), "");
-}
-
-// Puts the system's netsh back, with Wine's own in charge of it, however the test ends (a copy that
-// throws, an assertion that returns early): the prefix outlives the test program.
-struct NetshRestore {
-  std::filesystem::path systemNetsh, saved, planted;
-  const char* overrides;
-  ~NetshRestore() {
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, overrides, "netsh.exe");
-    std::error_code ignored;
-    std::filesystem::remove(planted, ignored);
-    if (!std::filesystem::exists(saved, ignored)) return;
-    std::filesystem::remove(systemNetsh, ignored);
-    std::filesystem::rename(saved, systemNetsh, ignored);
-  }
-};
 
 // netsh comes from the system folder even where a netsh.exe lies beside the program (which would be
 // found first by its bare name). Under Wine a stand-in takes the system's netsh's place for the test,
 // loaded as the program it is instead of Wine's own netsh.
 TEST_F(SystemToolsWin32, NetworkShellRunsTheSystemsNetshWithTheParameterText) {
   if (!RunsUnderWine()) GTEST_SKIP() << "Windows asks the user before it runs anything with \"runas\"";
-  char own[MAX_PATH];
-  GetModuleFileNameA(nullptr, own, sizeof own);
-  const std::filesystem::path planted = std::filesystem::path(own).parent_path() / "netsh.exe";
-  char system[MAX_PATH];
-  ASSERT_GT(GetSystemDirectoryA(system, sizeof system), 0u);
-  const std::filesystem::path systemNetsh = std::filesystem::path(system) / "netsh.exe";
-  const NetshRestore restore{systemNetsh, std::filesystem::path(system) / "netsh.exe.tavik-saved", planted,
-                             "Software\\Wine\\DllOverrides"};
-  std::filesystem::copy_file(RECORDING_HELPER, planted, std::filesystem::copy_options::overwrite_existing);
-  std::filesystem::rename(systemNetsh, restore.saved);
-  std::filesystem::copy_file(RECORDING_HELPER, systemNetsh);
+  const SystemStandIns standIn({"netsh.exe"}, {OwnFolder()}, {"netsh.exe"});
+  ASSERT_TRUE(standIn.ok());
   const std::string parameters =
       "interface ip set address name=\"Local Area Connection\" static 192.168.10.1 255.255.255.0 ";
-  RegSetKeyValueA(HKEY_CURRENT_USER, restore.overrides, "netsh.exe", REG_SZ, "native", sizeof "native");
   RunNetworkShell(parameters);
-  for (int wait = 0; wait < 100 && ReadWholeText(Record()).empty(); ++wait)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  const std::string line = ReadWholeText(Record());
-  EXPECT_EQ(line, "\"" + systemNetsh.string() + "\" " + parameters + "\n");
+  EXPECT_EQ(TakeLines(), "\"" + (SystemFolder() / "netsh.exe").string() + "\" " + parameters + "\n");
 }
 
 }  // namespace

@@ -12,12 +12,15 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -150,6 +153,7 @@ class WineSuite : public ::testing::Test {
   fs::path root = prefix / "drive_c" / "Tavik";
   probetest::ScratchTree host{"tavik-wine-host"};  // the empty system tree the Linux program sees
   std::vector<pid_t> started;
+  std::string dllOverrides = "mscoree,mshtml=";  // Wine's load order for the programs started
 
   void SetUp() override {
     ASSERT_FALSE(Getenv("WINEPREFIX").empty()) << "run under tests/wine_session.sh";
@@ -187,7 +191,7 @@ class WineSuite : public ::testing::Test {
   std::vector<std::string> WineEnvironment(std::vector<std::string> extra) {
     for (const char* keep : {"WINEPREFIX", "HOME"}) extra.push_back(std::string(keep) + "=" + Getenv(keep));
     extra.push_back("WINEDEBUG=-all");
-    extra.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
+    extra.push_back("WINEDLLOVERRIDES=" + dllOverrides);
     extra.push_back("TZ=UTC");
     return guitest::ProgramEnvironment(extra, TOOLKIT_LEAKS_PATH);
   }
@@ -496,6 +500,82 @@ TEST_F(ToolboardOnWine, IpSetupDialogBeepsAtABadGroupNumberAndRunsNothing) {
   ASSERT_FALSE(again.empty());
   Click(again, DoneExit);
   EXPECT_EQ(Finish(pid), 0);
+}
+
+// --- what the programs load and start -------------------------------------------------------------
+
+// The libraries that a program of the unpacked zip imports directly, in upper case, as the objdump of
+// its processor reads its import table (the delay-loaded ones have no entry there).
+std::set<std::string> DirectImports(const WindowsBuild& build, const fs::path& program) {
+  const std::string objdump = build.arch == "win64" ? OBJDUMP_WIN64 : OBJDUMP_WIN32;
+  std::set<std::string> imports;
+  std::unique_ptr<FILE, int (*)(FILE*)> listing(popen((objdump + " -p '" + program.string() + "'").c_str(), "r"),
+                                                pclose);
+  if (!listing) return imports;
+  char line[512];
+  const std::string marker = "DLL Name: ";
+  while (std::fgets(line, sizeof line, listing.get())) {
+    std::string text(line);
+    const std::size_t at = text.find(marker);
+    if (at == std::string::npos) continue;
+    text = text.substr(at + marker.size());
+    text.erase(text.find_last_not_of("\r\n ") + 1);
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    imports.insert(text);
+  }
+  return imports;
+}
+
+// Every program of both zips imports directly only libraries that Windows takes from its known DLLs
+// (or, for the common controls, through the manifest), which a library beside the program cannot
+// replace. VERSION, IPHLPAPI and WINMM are not among them: those are delay-loaded.
+TEST_F(WineSuite, ProgramsImportOnlyKnownLibrariesDirectly) {
+  const std::set<std::string> known{"ADVAPI32.DLL", "COMDLG32.DLL", "GDI32.DLL",  "IMM32.DLL",  "KERNEL32.DLL",
+                                    "MSVCRT.DLL",   "OLE32.DLL",    "OLEAUT32.DLL", "RPCRT4.DLL", "SHELL32.DLL",
+                                    "SHLWAPI.DLL",  "USER32.DLL",   "WS2_32.DLL",  "COMCTL32.DLL"};
+  for (const WindowsBuild& build : Builds()) {
+    Unpack(build);
+    for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe", "linkping.exe"}) {
+      SCOPED_TRACE(build.arch + " " + program);
+      const std::set<std::string> imports = DirectImports(build, root / "BIN" / program);
+      EXPECT_EQ(imports.count("KERNEL32.DLL"), 1u) << "the import table was not read";
+      for (const std::string& library : imports) EXPECT_EQ(known.count(library), 1u) << library;
+    }
+  }
+}
+
+// A library named like one that linkprobe loads on first use, planted beside it in BIN, is never loaded:
+// neither at the start nor when the window first uses it (the reward sound, the address dialog's adapter
+// list). Wine is told to prefer such a library to its own, as Windows does with every library outside
+// its known ones. The import check stands for the rest: Wine's own libraries load VERSION.dll (user32,
+// at every start) and IPHLPAPI.DLL (for toolboard's window) by name, beside the program first, which
+// Windows' own do not.
+TEST_F(WineSuite, LibrariesPlantedBesideTheProgramsAreNeverLoaded) {
+  dllOverrides += ";iphlpapi,winmm=n,b";
+  const std::vector<std::string> env{"TAVIK_HELPER_RECORD=C:\\Tavik\\planted.txt",
+                                     "TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt"};
+  for (const WindowsBuild& build : Builds()) {
+    SCOPED_TRACE(build.arch);
+    Unpack(build);
+    for (const char* name : {"iphlpapi.dll", "winmm.dll"})
+      fs::copy_file(build.arch == "win64" ? PLANTED_LIBRARY_WIN64 : PLANTED_LIBRARY_WIN32, root / "BIN" / name,
+                    fs::copy_options::overwrite_existing);
+    const pid_t probe = StartWine("linkprobe.exe", {}, env);
+    const std::string window = DrawnWindow("^Tavik Comm Check", DoneLabel[0], DoneLabel[1], DoneLabel[2], DoneLabel[3]);
+    if (!window.empty()) {
+      DumpAfter("wine.txt", "");
+      guitest::ClickAt(window, 30 + 142, 268 + 12);  // "Sound Test (this computer)"
+      guitest::ClickAt(window, 340 + 127, 380 + 15);  // "Try setting IP address"
+      const std::string dialog = guitest::FindVisibleWindow("^IP setup$");
+      EXPECT_FALSE(dialog.empty()) << "no address dialog";
+      if (!dialog.empty()) Click(dialog, DialogDone);
+      const std::string again = guitest::FindVisibleWindow("^Tavik Comm Check");
+      if (!again.empty()) guitest::SendCloseRequest(again);
+    }
+    EXPECT_EQ(Finish(probe), 0);
+    EXPECT_FALSE(fs::exists(root / "planted.txt")) << Dump("planted.txt");
+    fs::remove(root / "planted.txt");
+  }
 }
 
 // --- the installer --------------------------------------------------------------------------------
