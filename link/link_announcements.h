@@ -3,8 +3,7 @@
 // other is queued as an ordinary datagram. A name whose answer is not at hand is looked up in the
 // background (link_resolver.h) while its announcement waits here, on the link thread, which never waits
 // for a name server: it decides a waiting announcement when the answer comes or its wait is over.
-#ifndef TAVIK_LINK_LINK_ANNOUNCEMENTS_H
-#define TAVIK_LINK_LINK_ANNOUNCEMENTS_H
+#pragma once
 
 #include "link/link.h"
 
@@ -47,5 +46,3 @@ class LinkAnnouncementReader {
   Held held_[LinkAnnouncementsWaiting];
   int waiting_ = 0;
 };
-
-#endif

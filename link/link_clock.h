@@ -1,7 +1,6 @@
 // The link library's clocks over the platform's performance counter: the platform supplies the raw
 // counter, its frequency and a millisecond tick count; the conversions are shared and wrap at 32 bits.
-#ifndef TAVIK_LINK_LINK_CLOCK_H
-#define TAVIK_LINK_LINK_CLOCK_H
+#pragma once
 
 #include <cstdint>
 
@@ -16,5 +15,3 @@ std::uint32_t LinkCountToMilliseconds(std::uint64_t count, std::uint32_t frequen
 double LinkCountToMicroseconds(std::uint64_t count, std::uint32_t frequency);
 // Microseconds -> a time stamp: truncated toward zero, low 32 bits.
 std::uint32_t LinkMicrosecondsToTimestamp(double microseconds);
-
-#endif

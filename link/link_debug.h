@@ -1,8 +1,5 @@
 // The debug stream's one setting that the record settings decide: whether each text is flushed at once.
-#ifndef TAVIK_LINK_LINK_DEBUG_H
-#define TAVIK_LINK_LINK_DEBUG_H
+#pragma once
 
 // On: every text written to the debug stream is flushed at once (the log settings' WRITENOW).
 void LinkSetDebugFlush(bool on);
-
-#endif

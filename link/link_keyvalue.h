@@ -1,7 +1,6 @@
 // The two process-wide key/value lists the library keeps for the application: LinkSettingsList
 // (key=value entries) and LinkChangedKeys (keys of the last settings message). Not locked.
-#ifndef TAVIK_LINK_LINK_KEYVALUE_H
-#define TAVIK_LINK_LINK_KEYVALUE_H
+#pragma once
 
 #include <string>
 #include <vector>
@@ -11,5 +10,3 @@ void LinkClearKeyValueLists();
 // The entries of each list in order.
 std::vector<std::string> LinkSettingsEntries();
 std::vector<std::string> LinkChangedKeyEntries();
-
-#endif

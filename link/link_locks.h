@@ -1,7 +1,6 @@
 // The link library's process-wide locks. Order, outermost first: registry, serial, queue, record, then the
 // debug-output lock of the debug stream; no code takes them in another order.
-#ifndef TAVIK_LINK_LINK_LOCKS_H
-#define TAVIK_LINK_LINK_LOCKS_H
+#pragma once
 
 #include <mutex>
 
@@ -14,5 +13,3 @@ std::mutex& LinkSerialLock();
 std::mutex& LinkQueueLock();
 // Guards the record slot table, the log settings and every record write.
 std::mutex& LinkRecordLock();
-
-#endif

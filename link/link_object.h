@@ -1,6 +1,5 @@
 // The object layer's process-wide state, for the library's own modules and its tests.
-#ifndef TAVIK_LINK_LINK_OBJECT_H
-#define TAVIK_LINK_LINK_OBJECT_H
+#pragma once
 
 // State held in link_object.cpp, all under the registry lock:
 //  - the registry: 16 object pointers and the highest index in use; an object is valid while registered;
@@ -15,5 +14,3 @@ int LinkObjectCount();
 int LinkRegistryHighest();
 // The registry index of an object, or -1 when it is not registered.
 int LinkRegistryIndex(const void* link);
-
-#endif

@@ -1,8 +1,7 @@
 // The two receive queues of a connection: putting messages in (the link threads, the serial poll and the
 // cutting of a TCP byte stream into messages) and taking them out (the receive operations). Data only: the
 // queues never touch a socket or a port.
-#ifndef TAVIK_LINK_LINK_QUEUE_H
-#define TAVIK_LINK_LINK_QUEUE_H
+#pragma once
 
 #include "link/link.h"
 
@@ -36,5 +35,3 @@ int LinkDequeue(LinkConnection* link, int selector, void* buffer, int size);
 int LinkQueuedMask(LinkConnection* link, int which);
 // The answer to a LinkQuery question (link.h) from the queues; 0 for an unknown question.
 int LinkQueueAnswer(LinkConnection* link, int question);
-
-#endif

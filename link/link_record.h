@@ -1,7 +1,6 @@
 // Per-connection binary record files and their settings file CMLLOG.INI: event and text records of 40 bytes
 // and full-traffic companion files, buffered in memory until close or written at once (WRITENOW).
-#ifndef TAVIK_LINK_LINK_RECORD_H
-#define TAVIK_LINK_LINK_RECORD_H
+#pragma once
 
 #include "link/link.h"
 #include "link/link_record_file.h"
@@ -63,5 +62,3 @@ int LinkLogBluetooth();
 
 // 's' for a server connection, 'c' for a client: the first character of a connection's debug lines.
 char LinkRoleChar(const LinkConnection* link);
-
-#endif

@@ -4,8 +4,7 @@
 // names heard before it ended: the next announcement of the name asks again. The
 // resolver's state belongs to the resolver, not to a link, so a lookup that outlives its link touches
 // nothing of the link, and a stop never waits for a lookup.
-#ifndef TAVIK_LINK_LINK_RESOLVER_H
-#define TAVIK_LINK_LINK_RESOLVER_H
+#pragma once
 
 #include "link_net.h"
 
@@ -54,5 +53,3 @@ class LinkResolver {
 
 // The library's one resolver, which the client threads ask about announcements.
 LinkResolver& LinkAnnouncementResolver();
-
-#endif

@@ -4,8 +4,7 @@
 //
 // Process-wide state of this module: the saved serial error, the platform error code kept by the
 // last failed LinkOpenSerial, read and cleared by LinkSerialErrors.
-#ifndef TAVIK_LINK_LINK_SERIAL_H
-#define TAVIK_LINK_LINK_SERIAL_H
+#pragma once
 
 #include "link/link.h"
 
@@ -37,5 +36,3 @@ int PollSerialLine(LinkConnection* link);
 
 // Writes bytes (count 0: a text's length) to the port: 0 written, LinkErrorPortClosed or LinkErrorShortWrite.
 int LinkWriteSerial(LinkConnection* link, const void* bytes, int count);
-
-#endif

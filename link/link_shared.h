@@ -1,8 +1,7 @@
 // Whole-value access to the connection fields that a link thread and the caller's thread share without a
 // lock (runFlag, threadRunning, listenState, status, connectState, the sockets, rxHave): each read and write
 // is one atomic access, so neither side ever sees a half-written value.
-#ifndef TAVIK_LINK_LINK_SHARED_H
-#define TAVIK_LINK_LINK_SHARED_H
+#pragma once
 
 #include <atomic>
 #include <type_traits>
@@ -25,5 +24,3 @@ template <typename T, typename V>
 void LinkStore(T& field, V value) {
   LinkAtomic(field).store(static_cast<T>(value), std::memory_order_release);
 }
-
-#endif

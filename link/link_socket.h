@@ -1,8 +1,7 @@
 // Socket links: a connection over a TCP connection with a companion UDP socket, served by a link thread of
 // its own (link_socket_threads.h). Its transport (LinkSocketTransport) opens the ports, sockets and thread,
 // sends by message class, restarts, closes, and answers the line operations from the link's state.
-#ifndef TAVIK_LINK_LINK_SOCKET_H
-#define TAVIK_LINK_LINK_SOCKET_H
+#pragma once
 
 #include "link/link.h"
 #include "link_net.h"
@@ -23,5 +22,3 @@ int LinkSendSocket(LinkConnection* link, const void* message, int length);
 // Reopens the link (mode 0: close first; other modes as (mode % 10) + 1 steps) and lets an unconnected
 // client poke its server: 0, or the result of the step that failed; 1 for an unregistered object.
 int LinkRestart(LinkConnection* link, int mode);
-
-#endif

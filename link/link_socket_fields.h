@@ -1,7 +1,6 @@
 // The socket fields of a socket link that the caller's thread and the link thread both use: the lock that
 // guards them, closing one, and the record's peer addresses in the socket layer's form.
-#ifndef TAVIK_LINK_LINK_SOCKET_FIELDS_H
-#define TAVIK_LINK_LINK_SOCKET_FIELDS_H
+#pragma once
 
 #include "link/link.h"
 #include "link_net.h"
@@ -23,5 +22,3 @@ LinkNetAddress LinkAddressOf(const LinkIpv4Address& a);
 LinkIpv4Address LinkIpv4Of(LinkNetAddress a);
 // udpPeer read whole under the socket lock.
 LinkNetAddress LinkUdpPeer(LinkConnection* link);
-
-#endif

@@ -1,8 +1,7 @@
 // The link threads of socket links. A client connects with a non-blocking connect and reconnects after a
 // loss; a server listens, accepts and announces itself while nobody is connected. Both receive into the
 // record and queue what they receive.
-#ifndef TAVIK_LINK_LINK_SOCKET_THREADS_H
-#define TAVIK_LINK_LINK_SOCKET_THREADS_H
+#pragma once
 
 #include "link/link.h"
 #include "link_net.h"
@@ -17,5 +16,3 @@ void LinkRecordSelect(LinkConnection* link, int code, const LinkNetSet* read, co
 // Debug line naming the selected sockets ("Conn in ", "TCP out ", ...).
 void LinkTraceSelect(LinkConnection* link, int result, bool writeUsed, const LinkNetSet* read,
                      const LinkNetSet* write, const char* label);
-
-#endif

@@ -2,8 +2,7 @@
 // LinkConnect chooses the table once, by the kind of the request, and the registry keeps it with the
 // object; every operation of the public interface then runs the table's own function. A new kind of link
 // is a new table in a file of its own.
-#ifndef TAVIK_LINK_LINK_TRANSPORT_H
-#define TAVIK_LINK_LINK_TRANSPORT_H
+#pragma once
 
 #include "link/link.h"
 
@@ -70,5 +69,3 @@ int LinkTransportRun(LinkConnection* link, Operation LinkTransport::*operation, 
   if (transport == nullptr || transport->*operation == nullptr) return 0;
   return (transport->*operation)(link, arguments...);
 }
-
-#endif

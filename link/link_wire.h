@@ -1,6 +1,5 @@
 // Little-endian field access inside link messages and records, independent of the host's byte order.
-#ifndef TAVIK_LINK_LINK_WIRE_H
-#define TAVIK_LINK_LINK_WIRE_H
+#pragma once
 
 #include <cstdint>
 
@@ -20,5 +19,3 @@ inline void LinkPutU32(std::uint8_t* p, std::uint32_t v) {
   LinkPutU16(p, v);
   LinkPutU16(p + 2, v >> 16);
 }
-
-#endif

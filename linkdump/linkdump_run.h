@@ -1,7 +1,6 @@
 // linkdump's command line and run: the record files named (or the record files in the folders named)
 // merged by time and printed one record a line, or followed while they are written.
-#ifndef TAVIK_LINKDUMP_LINKDUMP_RUN_H
-#define TAVIK_LINKDUMP_LINKDUMP_RUN_H
+#pragma once
 
 #include <functional>
 #include <ostream>
@@ -23,5 +22,3 @@ constexpr int LinkDumpUsage = 4;          // the command line is wrong; nothing 
 // `keepFollowing` between rounds, until that says false or every file has stopped.
 int RunLinkDump(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                 const std::function<bool()>& keepFollowing);
-
-#endif

@@ -1,7 +1,6 @@
 // One line of text, or one JSON object, per record: the time, the file's direction and tag, and what the
 // record says, with event names and value meanings from the link's own event table.
-#ifndef TAVIK_LINKDUMP_RECORD_FORMAT_H
-#define TAVIK_LINKDUMP_RECORD_FORMAT_H
+#pragma once
 
 #include "record_timeline.h"
 
@@ -27,5 +26,3 @@ struct FormatOptions {
 // Appends the record to `text` as one line, without its line end.
 void AppendRecord(std::string* text, const PlacedRecord& placed, const DumpSource& source,
                   const FormatOptions& options);
-
-#endif

@@ -1,8 +1,7 @@
 // Reading one record file or full-traffic file of the link, as far as it has been written, one record at a
 // time through a buffer of one piece of the file: whole records come out, a record that is not whole yet
 // waits for the rest, and damage stops the file with a message.
-#ifndef TAVIK_LINKDUMP_RECORD_READER_H
-#define TAVIK_LINKDUMP_RECORD_READER_H
+#pragma once
 
 #include "link/link_record_file.h"
 
@@ -76,5 +75,3 @@ class RecordFileReader {
   std::uint64_t taken_ = 0;       // records taken so far
   bool stopped_ = false;
 };
-
-#endif

@@ -1,7 +1,6 @@
 // The records of several files of one recording merged into the order they happened, on one time line
 // unwrapped from the link's 32-bit microsecond clock.
-#ifndef TAVIK_LINKDUMP_RECORD_TIMELINE_H
-#define TAVIK_LINKDUMP_RECORD_TIMELINE_H
+#pragma once
 
 #include "record_reader.h"
 
@@ -62,5 +61,3 @@ class RecordTimeline {
 // Microseconds from the clock reading `from` to `to`: their difference, plus the clock's range when `to`
 // is earlier by more than half the range (the clock wrapped in between).
 std::int64_t ClockStep(std::uint32_t from, std::uint32_t to);
-
-#endif

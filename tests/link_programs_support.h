@@ -1,7 +1,6 @@
 // Helpers for the link's benchmark and soak programs on Linux: free loopback ports, what the process holds
 // (open descriptors, threads, resident memory) and the processor time of one thread.
-#ifndef TAVIK_TESTS_LINK_PROGRAMS_SUPPORT_H
-#define TAVIK_TESTS_LINK_PROGRAMS_SUPPORT_H
+#pragma once
 
 #include "link_net.h"
 
@@ -68,5 +67,3 @@ inline double ThreadCpuSeconds(std::thread& thread) {
 }
 
 } // namespace linkprograms
-
-#endif

@@ -1,6 +1,5 @@
 // Helpers for the socket link tests: free loopback ports, waiting with a deadline, raw UDP endpoints.
-#ifndef TAVIK_TESTS_LINK_SOCKET_SUPPORT_H
-#define TAVIK_TESTS_LINK_SOCKET_SUPPORT_H
+#pragma once
 
 #include "link/link.h"
 #include "link_net.h"
@@ -94,5 +93,3 @@ class UdpEnd {
 };
 
 } // namespace linktest
-
-#endif

@@ -1,7 +1,6 @@
 // Test support for the link library: a private working directory per test, file helpers, and
 // connections that record into files there.
-#ifndef TAVIK_TESTS_LINK_TEST_SUPPORT_H
-#define TAVIK_TESTS_LINK_TEST_SUPPORT_H
+#pragma once
 
 #include "link/link.h"
 #include "link_record.h"
@@ -84,5 +83,3 @@ inline std::uint32_t U16At(const std::vector<std::uint8_t>& bytes, std::size_t a
 inline std::uint32_t U32At(const std::vector<std::uint8_t>& bytes, std::size_t at) {
   return U16At(bytes, at) | U16At(bytes, at + 2) << 16;
 }
-
-#endif

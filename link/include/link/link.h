@@ -1,7 +1,6 @@
 // The link library's public interface: the connection record, its operations by object and by handle,
 // the library's clocks, debug output and key/value lists.
-#ifndef TAVIK_LINK_LINK_H
-#define TAVIK_LINK_LINK_H
+#pragma once
 
 #include <cstdint>
 #include <cstdio>
@@ -331,5 +330,3 @@ void LinkDeleteValue(const char* key);
 int LinkParseSettings(void* message);
 // The next key of the last settings message, in a buffer the next call overwrites; null when none.
 const char* LinkNextChangedKey();
-
-#endif

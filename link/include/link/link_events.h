@@ -1,8 +1,7 @@
 // The record events of the link library: every step a connection records in its record files, as one
 // table that gives each event code its name and what its three values a, b, c mean. The library
 // records by these names; a reader of record files prints them from the same table.
-#ifndef TAVIK_LINK_LINK_EVENTS_H
-#define TAVIK_LINK_LINK_EVENTS_H
+#pragma once
 
 #include <cstdint>
 
@@ -131,5 +130,3 @@ extern const int LinkEventCount;
 // The row of an event code; null for a code the library does not record itself (LinkTraceEvent records
 // any code the application chooses).
 const LinkEventInfo* LinkFindEvent(int code);
-
-#endif

@@ -1,8 +1,7 @@
 // The link's record files as they are stored: the 40-byte event and text records, the full-traffic
 // records of the companion files, and the rule that names both. The library writes by these
 // definitions, and a reader of record files reads by them.
-#ifndef TAVIK_LINK_LINK_RECORD_FILE_H
-#define TAVIK_LINK_LINK_RECORD_FILE_H
+#pragma once
 
 #include <cstdint>
 
@@ -74,5 +73,3 @@ struct LinkRecordName {
 // Windows matches names: true when it has that form. `traffic` is filled in either way, so that a
 // renamed file still tells its kind.
 bool LinkParseRecordName(const char* name, LinkRecordName* parts);
-
-#endif
