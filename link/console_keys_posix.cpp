@@ -22,7 +22,7 @@ void RestoreAndEnd(int signalNumber) {
   std::raise(signalNumber);
 }
 
-} // namespace
+}  // namespace
 
 void ConsoleKeysEnd() {
   if (terminalChanged) tcsetattr(STDIN_FILENO, TCSANOW, &savedMode);

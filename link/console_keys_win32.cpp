@@ -47,17 +47,17 @@ int KeyWithin(DWORD milliseconds) {
   if (inputKind == InputKind::File) return ReadByte();
   DWORD waiting = 0;
   if (!PeekNamedPipe(input, nullptr, 0, nullptr, &waiting, nullptr)) {
-    inputEnded = true; // the writer has closed its end
+    inputEnded = true;  // the writer has closed its end
     return -1;
   }
   return waiting > 0 ? ReadByte() : -1;
 }
 
-} // namespace
+}  // namespace
 
 void ConsoleKeysBegin() {
   input = GetStdHandle(STD_INPUT_HANDLE);
-  inputEnded = input == nullptr || input == INVALID_HANDLE_VALUE; // started without any input: no keys ever
+  inputEnded = input == nullptr || input == INVALID_HANDLE_VALUE;  // started without any input: no keys ever
   inputKind = inputEnded ? InputKind::File : KindOf(input);
 }
 

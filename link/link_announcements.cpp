@@ -23,11 +23,11 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
 
 void Matched(LinkConnection* link, int length) {
   if (LinkLoad(link->status) == 0) LinkStore(link->connectState, LinkConnectStateAgain);
-  LinkRecordEvent(link, LinkDirectionReceive, LinkEventClientAnnouncementMatched, static_cast<std::uint32_t>(length),
-                  0, 0);
+  LinkRecordEvent(link, LinkDirectionReceive, LinkEventClientAnnouncementMatched, static_cast<std::uint32_t>(length), 0,
+                  0);
 }
 
-} // namespace
+}  // namespace
 
 bool LinkAnnouncementReader::Decide(LinkConnection* link, const Held& a, bool final) {
   LinkNameVerdict verdict = LinkNameElsewhere;

@@ -20,10 +20,8 @@ double CountAsDouble(std::uint64_t count) {
 }
 
 // Truncates toward zero and keeps the low 32 bits of the whole number.
-std::uint32_t Low32(double value) {
-  return static_cast<std::uint32_t>(std::fmod(std::trunc(value), twoTo32));
-}
-} // namespace
+std::uint32_t Low32(double value) { return static_cast<std::uint32_t>(std::fmod(std::trunc(value), twoTo32)); }
+}  // namespace
 
 std::uint32_t LinkCountToMilliseconds(std::uint64_t count, std::uint32_t frequency) {
   return Low32(CountAsDouble(count) * 1000.0 / frequency);

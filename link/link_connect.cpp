@@ -29,7 +29,7 @@ void SetFlags(LinkConnection* link, const char* address, int flags) {
   if (EqualsIgnoringCase(address, "127.0.0.1")) link->localOnly = 1;
 }
 
-} // namespace
+}  // namespace
 
 int LinkConnect(LinkConnection* link, const char* kind, const char* address, int portOrBaud, int flags) {
   const LinkTransport* earlier = LinkTransportOf(link);

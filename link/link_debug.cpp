@@ -14,9 +14,9 @@ std::mutex& DebugLock() {
   return lock;
 }
 
-std::FILE* debugStream = nullptr; // where debug lines go; none while null
-std::FILE* debugFile = nullptr;   // the file LinkSetDebugFile opened, closed when replaced
-bool flushEachText = false;       // set from the log settings (WRITENOW)
+std::FILE* debugStream = nullptr;  // where debug lines go; none while null
+std::FILE* debugFile = nullptr;    // the file LinkSetDebugFile opened, closed when replaced
+bool flushEachText = false;        // set from the log settings (WRITENOW)
 
 void CloseOwnFile() {
   if (debugFile == nullptr) return;
@@ -25,7 +25,7 @@ void CloseOwnFile() {
   debugFile = nullptr;
 }
 
-} // namespace
+}  // namespace
 
 void LinkSetDebugStream(std::FILE* stream) {
   std::lock_guard<std::mutex> lock(DebugLock());

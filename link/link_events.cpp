@@ -18,7 +18,7 @@ constexpr bool InCodeOrder() {
 }
 static_assert(InCodeOrder(), "the event list is kept in code order, each code once");
 
-} // namespace
+}  // namespace
 
 const LinkEventInfo LinkEventTable[] = {
 #define LINK_EVENT_ROW(name, code, what, a, b, c) {code, #name, what, a, b, c},
@@ -30,7 +30,7 @@ const int LinkEventCount = static_cast<int>(sizeof LinkEventTable / sizeof LinkE
 
 const LinkEventInfo* LinkFindEvent(int code) {
   const LinkEventInfo* end = LinkEventTable + LinkEventCount;
-  const LinkEventInfo* row =
-      std::lower_bound(LinkEventTable, end, code, [](const LinkEventInfo& info, int wanted) { return info.code < wanted; });
+  const LinkEventInfo* row = std::lower_bound(LinkEventTable, end, code,
+                                              [](const LinkEventInfo& info, int wanted) { return info.code < wanted; });
   return row != end && row->code == code ? row : nullptr;
 }

@@ -15,11 +15,11 @@ namespace {
 
 using TextList = std::list<std::string>;
 
-TextList settingsList; // LinkSettingsList
-TextList changedKeys;  // LinkChangedKeys
-char nextKeyText[261]; // LinkNextChangedKey's result, overwritten by the next call
+TextList settingsList;  // LinkSettingsList
+TextList changedKeys;   // LinkChangedKeys
+char nextKeyText[261];  // LinkNextChangedKey's result, overwritten by the next call
 
-constexpr std::size_t valueTextSize = 280; // key, "=", value and the terminator
+constexpr std::size_t valueTextSize = 280;  // key, "=", value and the terminator
 constexpr std::size_t nextKeyLength = 260;
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -74,7 +74,7 @@ bool TakeLine(char* line, std::size_t length) {
   return true;
 }
 
-} // namespace
+}  // namespace
 
 void LinkClearKeyValueLists() {
   settingsList.clear();
@@ -124,8 +124,7 @@ int LinkParseSettings(void* message) {
 
 const char* LinkNextChangedKey() {
   if (changedKeys.empty()) return nullptr;
-  std::snprintf(nextKeyText, sizeof nextKeyText, "%.*s", static_cast<int>(nextKeyLength),
-                changedKeys.front().c_str());
+  std::snprintf(nextKeyText, sizeof nextKeyText, "%.*s", static_cast<int>(nextKeyLength), changedKeys.front().c_str());
   changedKeys.pop_front();
   return nextKeyText;
 }

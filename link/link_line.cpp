@@ -35,7 +35,8 @@ void LinkReopenSerial(LinkConnection* link) {
 
 void LinkSerialErrors(LinkConnection* link, int* lastError, int* lineErrors, int* bytesWaiting) {
   const LinkTransport* transport = LinkTransportOf(link);
-  if (transport != nullptr && transport->errors != nullptr) transport->errors(link, lastError, lineErrors, bytesWaiting);
+  if (transport != nullptr && transport->errors != nullptr)
+    transport->errors(link, lastError, lineErrors, bytesWaiting);
 }
 
 int LinkLineStatusByHandle(int handle, int selector) { return LinkLineStatus(LinkFromHandle(handle), selector); }

@@ -15,7 +15,7 @@ constexpr int LinkNetDatagram = 2;
 // Winsock error numbers the link logic tests for.
 constexpr int LinkErrWouldBlock = 10035;
 constexpr int LinkErrInvalid = 10022;
-constexpr int LinkErrAlready = 10037;      // a connect is still in progress
+constexpr int LinkErrAlready = 10037;  // a connect is still in progress
 constexpr int LinkErrNotSocket = 10038;
 constexpr int LinkErrNetDown = 10050;
 constexpr int LinkErrConnAborted = 10053;  // the system dropped an attempt (Wine: connect again after a refusal)

@@ -28,19 +28,30 @@ int Fail() {
 
 int ResolverError(int code) {
   switch (code) {
-    case EAI_NONAME: return LinkErrHostNotFound;
-    case EAI_AGAIN: return 11002;
-    case EAI_FAIL: return 11003;
+    case EAI_NONAME:
+      return LinkErrHostNotFound;
+    case EAI_AGAIN:
+      return 11002;
+    case EAI_FAIL:
+      return 11003;
 #ifdef EAI_NODATA
-    case EAI_NODATA: return 11004;
+    case EAI_NODATA:
+      return 11004;
 #endif
-    case EAI_MEMORY: return 8;
-    case EAI_SERVICE: return 10109;
-    case EAI_FAMILY: return 10047;
-    case EAI_SOCKTYPE: return 10044;
-    case EAI_BADFLAGS: return 10022;
-    case EAI_SYSTEM: return WinsockError(errno);
-    default: return 11003;
+    case EAI_MEMORY:
+      return 8;
+    case EAI_SERVICE:
+      return 10109;
+    case EAI_FAMILY:
+      return 10047;
+    case EAI_SOCKTYPE:
+      return 10044;
+    case EAI_BADFLAGS:
+      return 10022;
+    case EAI_SYSTEM:
+      return WinsockError(errno);
+    default:
+      return 11003;
   }
 }
 
@@ -199,7 +210,7 @@ int LinkNetSelect(LinkNetSet* read, LinkNetSet* write, int timeoutMicroseconds) 
   // A socket that is no longer open fails the whole call, as it fails select.
   for (int i = 0; i < total; i++)
     if (fds[i].revents & POLLNVAL) {
-      errno = ENOTSOCK; // Winsock reports a closed socket as no socket at all
+      errno = ENOTSOCK;  // Winsock reports a closed socket as no socket at all
       return Fail();
     }
   // Readiness includes the error and hang-up states, as select reports them.

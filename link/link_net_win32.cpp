@@ -33,7 +33,7 @@ LinkNetAddress FromSockaddr(const sockaddr_in& s) { return LinkNetAddress{s.sin_
 int SetOption(LinkSocket s, int level, int name) {
   BOOL on = TRUE;
   return setsockopt(static_cast<SOCKET>(s), level, name, reinterpret_cast<const char*>(&on), sizeof on) == 0 ? 0
-                                                                                                           : Fail();
+                                                                                                             : Fail();
 }
 
 void FillSet(fd_set* fds, const LinkNetSet* set) {

@@ -24,7 +24,7 @@ namespace {
 
 struct Registry {
   LinkConnection* entries[LinkRegistrySize];
-  const LinkTransport* transports[LinkRegistrySize]; // chosen by LinkConnect; null: the serial one
+  const LinkTransport* transports[LinkRegistrySize];  // chosen by LinkConnect; null: the serial one
   int highest;
 };
 
@@ -81,11 +81,9 @@ void ForgetHandles(const LinkConnection* link) {
     if (entry == link) entry = nullptr;
 }
 
-unsigned AddressText(const void* pointer) {
-  return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(pointer));
-}
+unsigned AddressText(const void* pointer) { return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(pointer)); }
 
-} // namespace
+}  // namespace
 
 int LinkObjectCount() {
   Guard guard(LinkRegistryLock());
@@ -123,7 +121,8 @@ LinkConnection* LinkInitBuffer(void* buffer, int size) {
   if (buffer == nullptr || size < LinkObjectSize()) return nullptr;
   if (reinterpret_cast<std::uintptr_t>(buffer) % alignof(LinkConnection) != 0) return nullptr;
   Guard guard(LinkRegistryLock());
-  if (liveObjects.count(buffer) != 0) return nullptr; // still a live object: wiping it would pull it from under its users
+  if (liveObjects.count(buffer) != 0)
+    return nullptr;  // still a live object: wiping it would pull it from under its users
   LinkConnection* link = Initialise(buffer, 1);
   if (link != nullptr) LinkDebugPrint("User buffer : %x", AddressText(link));
   return link;
@@ -132,7 +131,7 @@ LinkConnection* LinkInitBuffer(void* buffer, int size) {
 void LinkRelease(LinkConnection* link) {
   if (link == nullptr) return;
   Guard guard(LinkRegistryLock());
-  if (liveObjects.count(link) == 0) return; // not memory this library initialised, or released already
+  if (liveObjects.count(link) == 0) return;  // not memory this library initialised, or released already
   LinkDebugPrint("Connection status : %d\n", LinkLoad(link->status));
   LinkTransportRun(link, &LinkTransport::close);
   bool ownMemory = link->userBuffer == 0;

@@ -16,10 +16,10 @@ namespace {
 
 // Record event codes of the stream reassembly: the client's and the server's.
 struct StreamEvents {
-  int partial; // fewer than 8 bytes held
-  int bad;     // data that cannot start a message: discarded
-  int cut;     // a message taken off the front, more bytes held
-  int waiting; // the rest of a message has not arrived
+  int partial;  // fewer than 8 bytes held
+  int bad;      // data that cannot start a message: discarded
+  int cut;      // a message taken off the front, more bytes held
+  int waiting;  // the rest of a message has not arrived
 };
 const StreamEvents clientEvents{LinkEventClientStreamShort, LinkEventClientStreamDiscarded, LinkEventClientStreamCut,
                                 LinkEventClientStreamWaiting};
@@ -80,15 +80,15 @@ bool ReplaceTwin(LinkConnection* link, LinkQueue& queue, const std::uint8_t* mes
   int twin = FindTwin(queue, message);
   if (twin < 0) return false;
   const std::uint8_t* old = queue.slots[twin];
-  LinkRecordEvent(link, LinkDirectionReceive, LinkEventLatestReplaced, static_cast<std::uint32_t>(twin), SequenceOf(old), SecondWord(old));
+  LinkRecordEvent(link, LinkDirectionReceive, LinkEventLatestReplaced, static_cast<std::uint32_t>(twin),
+                  SequenceOf(old), SecondWord(old));
   std::memcpy(queue.slots[twin], message, LengthOf(message));
   return true;
 }
 
-} // namespace
+}  // namespace
 
-int LinkEnqueueMessage(LinkConnection* link, const std::uint8_t* message, int length, int queue,
-                       const char* source) {
+int LinkEnqueueMessage(LinkConnection* link, const std::uint8_t* message, int length, int queue, const char* source) {
   // Fewer than 8 bytes cannot hold a message; its length field is not even read.
   std::uint32_t field = length >= LinkHeaderSize ? LengthOf(message) : 0;
   if (!FitsSlot(field, length) || queue < 0 || queue > 1) return DropMalformed(link, field, length);
@@ -139,7 +139,8 @@ void LinkReassembleStream(LinkConnection* link, std::uint32_t have, int got) {
   while (have >= static_cast<std::uint32_t>(LinkHeaderSize)) {
     std::uint32_t field = LengthOf(buffer);
     // A length that cannot frame a message would stall the stream or overrun rxBuffer: resynchronise.
-    if (field < static_cast<std::uint32_t>(LinkHeaderSize) || field > static_cast<std::uint32_t>(LinkReceiveBufferSize)) {
+    if (field < static_cast<std::uint32_t>(LinkHeaderSize) ||
+        field > static_cast<std::uint32_t>(LinkReceiveBufferSize)) {
       LinkRecordEvent(link, LinkDirectionReceive, ev.bad, FirstWord(buffer), count, have);
       DropMalformed(link, field, static_cast<int>(have));
       have = 0;
@@ -181,7 +182,8 @@ int LinkDequeue(LinkConnection* link, int selector, void* buffer, int size) {
     const std::uint8_t* message = q.slots[slot];
     n = std::min(static_cast<int>(LengthOf(message)), size);
     std::memcpy(buffer, message, static_cast<size_t>(n));
-    LinkRecordEvent(link, LinkDirectionReceive, LinkEventUnqueued, FirstWord(message), SequenceOf(message), SecondWord(message));
+    LinkRecordEvent(link, LinkDirectionReceive, LinkEventUnqueued, FirstWord(message), SequenceOf(message),
+                    SecondWord(message));
     q.slots[slot] = nullptr;
     q.count--;
   }
@@ -201,15 +203,19 @@ int LinkQueueAnswer(LinkConnection* link, int question) {
   std::lock_guard<std::mutex> hold(LinkQueueLock());
   const LinkQueue& stream = link->queues[0];
   switch (question) {
-    case LinkQueryAnyWaiting: return stream.count != 0 || link->queues[1].count != 0 ? 1 : 0;
-    case LinkQueryStreamWaiting: return stream.count != 0 ? 1 : 0;
+    case LinkQueryAnyWaiting:
+      return stream.count != 0 || link->queues[1].count != 0 ? 1 : 0;
+    case LinkQueryStreamWaiting:
+      return stream.count != 0 ? 1 : 0;
     case LinkQueryStreamCode:
     case LinkQueryStreamPayload: {
       int slot = stream.count != 0 ? OldestSlot(stream) : -1;
       if (slot < 0) return 0;
       const std::uint8_t* message = stream.slots[slot];
-      return question == LinkQueryStreamCode ? message[LinkOffsetCode] : static_cast<int>(LengthOf(message)) - LinkHeaderSize;
+      return question == LinkQueryStreamCode ? message[LinkOffsetCode]
+                                             : static_cast<int>(LengthOf(message)) - LinkHeaderSize;
     }
-    default: return 0;
+    default:
+      return 0;
   }
 }

@@ -16,8 +16,7 @@ constexpr int LinkDatagramQueue = 1;
 // errorCount. Takes the queue lock.
 int LinkEnqueue(LinkConnection* link, int length, int queue, const char* source);
 // The same for a message held elsewhere (the link threads read datagrams into a buffer of their own).
-int LinkEnqueueMessage(LinkConnection* link, const std::uint8_t* message, int length, int queue,
-                       const char* source);
+int LinkEnqueueMessage(LinkConnection* link, const std::uint8_t* message, int length, int queue, const char* source);
 
 // Appends `got` stream bytes, received into rxBuffer after the `have` bytes held before, and queues every
 // message they complete; updates rxHave. Run by the link threads after each TCP receive.

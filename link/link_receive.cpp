@@ -14,7 +14,7 @@ const LinkTransport* Polled(LinkConnection* link) {
   return transport;
 }
 
-} // namespace
+}  // namespace
 
 int LinkReceive(LinkConnection* link, int selector, void* buffer, int size) {
   const LinkTransport* transport = Polled(link);

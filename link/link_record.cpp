@@ -26,7 +26,7 @@ struct Settings {
 Settings settings;
 LinkRecordSlot slots[LinkRecordSlotCount];
 
-constexpr int iniLineSize = 260; // lines of at most 259 characters; longer ones arrive in pieces
+constexpr int iniLineSize = 260;  // lines of at most 259 characters; longer ones arrive in pieces
 constexpr int identLength = 8;
 constexpr int sequenceNames = 256;
 
@@ -183,7 +183,7 @@ void CloseDirection(std::uint32_t* slotNumber, char role) {
   if (slots[companion].buffer != nullptr || slots[companion].file != nullptr) CloseSlot(companion, role);
 }
 
-} // namespace
+}  // namespace
 
 char LinkRoleChar(const LinkConnection* link) { return link->isServer != 0 ? 's' : 'c'; }
 
@@ -193,7 +193,7 @@ void LinkOpenRecord(LinkConnection* link, int direction, const char* tag) {
   if (settings.record == LinkRecordUnread) ReadSettings();
   int record = settings.record;
   if (record <= 0 || static_cast<std::uint32_t>(record) > UINT32_MAX / LinkRecordBlock) return;
-  if (RecordSlotOf(link, direction) != 0) return; // this direction is recorded already
+  if (RecordSlotOf(link, direction) != 0) return;  // this direction is recorded already
   int s = FreeRecordSlot();
   if (s == 0) return;
   LinkRecordSlot& slot = slots[s];
@@ -209,8 +209,7 @@ void LinkOpenRecord(LinkConnection* link, int direction, const char* tag) {
   if (settings.logAll != 0) OpenCompanion(s);
 }
 
-void LinkRecordEvent(LinkConnection* link, int direction, int code, std::uint32_t a, std::uint32_t b,
-                     std::uint32_t c) {
+void LinkRecordEvent(LinkConnection* link, int direction, int code, std::uint32_t a, std::uint32_t b, std::uint32_t c) {
   if (link == nullptr || settings.record <= 0) return;
   std::lock_guard<std::mutex> lock(LinkRecordLock());
   LinkRecord event{LinkRecordEventType, static_cast<std::uint16_t>(code), LinkTimestamp(), a, b, c, {}};
@@ -233,7 +232,8 @@ void LinkLogMessage(LinkConnection* link, int direction, int kind, const void* d
   if (link == nullptr || data == nullptr || settings.logAll == 0 || settings.record <= 0) return;
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   // A message is logged by its own length field, never beyond what a receive buffer can hold.
-  std::uint32_t n = kind >= 0 ? static_cast<std::uint32_t>(bytes[2] | bytes[3] << 8) : 0u - static_cast<std::uint32_t>(kind);
+  std::uint32_t n =
+      kind >= 0 ? static_cast<std::uint32_t>(bytes[2] | bytes[3] << 8) : 0u - static_cast<std::uint32_t>(kind);
   if (kind >= 0 && n > static_cast<std::uint32_t>(LinkReceiveBufferSize)) n = LinkReceiveBufferSize;
   if (n + LinkTrafficHeaderSize > 0xFFFFu) return;
   std::lock_guard<std::mutex> lock(LinkRecordLock());

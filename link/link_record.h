@@ -14,16 +14,16 @@
 constexpr int LinkRecordSlotCount = 18;
 constexpr int LinkRecordFiles = 8;
 constexpr int LinkCompanionOffset = 9;
-constexpr std::uint32_t LinkRecordBlock = 800000;       // buffer bytes per unit of RECORD
-constexpr std::uint32_t LinkCompanionCapacity = 5000000; // buffer bytes of a full-traffic companion
-constexpr int LinkRecordUnread = -9999;                 // RECORD while CMLLOG.INI has not been read
+constexpr std::uint32_t LinkRecordBlock = 800000;         // buffer bytes per unit of RECORD
+constexpr std::uint32_t LinkCompanionCapacity = 5000000;  // buffer bytes of a full-traffic companion
+constexpr int LinkRecordUnread = -9999;                   // RECORD while CMLLOG.INI has not been read
 
 struct LinkLogSettings {
-  int record;    // RECORD: 0 or below no records; N > 0 buffers of N x 800000 bytes
-  int bluetooth; // BLUETOOTH: read by the serial link's break resynchronisation
-  int logAll;    // LOGALL: full-traffic companions
-  char ident[9]; // IDENT: inserted into every record file name
-  int writeNow;  // WRITENOW: records go straight to disk, debug lines are flushed
+  int record;     // RECORD: 0 or below no records; N > 0 buffers of N x 800000 bytes
+  int bluetooth;  // BLUETOOTH: read by the serial link's break resynchronisation
+  int logAll;     // LOGALL: full-traffic companions
+  char ident[9];  // IDENT: inserted into every record file name
+  int writeNow;   // WRITENOW: records go straight to disk, debug lines are flushed
 };
 
 // What is written, kept in LinkRecordSlot::writtenMark.
@@ -34,7 +34,7 @@ struct LinkRecordSlot {
   std::uint32_t capacity;
   std::uint32_t used;
   std::FILE* file;
-  std::uint8_t sequence; // used in the file name; 0 after a close
+  std::uint8_t sequence;  // used in the file name; 0 after a close
   int writtenMark;
   char name[101];
 };
@@ -43,8 +43,7 @@ struct LinkRecordSlot {
 // three-letter tag ("CRX", "STX", ...); reads CMLLOG.INI first while the settings are unread.
 void LinkOpenRecord(LinkConnection* link, int direction, const char* tag);
 // Event record: the stored order is b, a, c.
-void LinkRecordEvent(LinkConnection* link, int direction, int code, std::uint32_t a, std::uint32_t b,
-                     std::uint32_t c);
+void LinkRecordEvent(LinkConnection* link, int direction, int code, std::uint32_t a, std::uint32_t b, std::uint32_t c);
 void LinkRecordText(LinkConnection* link, int direction, int code, const char* text);
 // Full-traffic record: kind >= 0 logs the link message at data; kind < 0 logs -kind raw bytes.
 void LinkLogMessage(LinkConnection* link, int direction, int kind, const void* data);

@@ -12,7 +12,7 @@ namespace {
 constexpr int offsetType = 0;
 constexpr int offsetCode = 2;
 constexpr int offsetTime = 4;
-constexpr int offsetB = 8; // value b before value a
+constexpr int offsetB = 8;  // value b before value a
 constexpr int offsetA = 12;
 constexpr int offsetC = 16;
 constexpr int offsetText = 8;
@@ -69,7 +69,7 @@ int DirectionOfTag(const char* tag) {
   return -1;
 }
 
-} // namespace
+}  // namespace
 
 void LinkEncodeRecord(const LinkRecord& record, std::uint8_t* bytes) {
   std::memset(bytes, 0, LinkRecordSize);

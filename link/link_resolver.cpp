@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int NameSize = 65; // an announcement's 64 characters and the end
+constexpr int NameSize = 65;  // an announcement's 64 characters and the end
 constexpr int AddressesKept = 8;
 
 enum class Phase { Free, LookingUp, Answered };
@@ -25,12 +25,12 @@ bool SameName(const char* a, const char* b) {
   return *a == *b;
 }
 
-} // namespace
+}  // namespace
 
 struct LinkResolver::Entry {
   Phase phase = Phase::Free;
   char name[NameSize] = {};
-  bool hasAddress = false; // addresses are at hand, perhaps expired
+  bool hasAddress = false;  // addresses are at hand, perhaps expired
   std::uint32_t addresses[AddressesKept] = {};
   int found = 0;
   std::uint32_t answeredAt = 0;
@@ -57,8 +57,8 @@ struct LinkResolver::State {
   // Whether the answer at hand decides for a name heard at `heardAt`: fresh addresses, or a lookup that
   // found none and ended no earlier than the name was heard.
   bool Decides(const Entry& e, std::uint32_t heardAt, std::uint32_t now) const {
-    return Fresh(e, now) || (e.phase == Phase::Answered && !e.hasAddress &&
-                             static_cast<std::int32_t>(e.answeredAt - heardAt) >= 0);
+    return Fresh(e, now) ||
+           (e.phase == Phase::Answered && !e.hasAddress && static_cast<std::int32_t>(e.answeredAt - heardAt) >= 0);
   }
 
   Entry* Find(const char* name) {

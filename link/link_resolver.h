@@ -13,9 +13,9 @@
 
 // What the answer at hand says of a name and an address.
 enum LinkNameVerdict {
-  LinkNameUnknown = -1,  // no answer yet: being looked up, or not looked up because the resolver is full
-  LinkNameElsewhere = 0, // the lookup found no address, or none of its addresses is the one asked about
-  LinkNameAtAddress = 1, // one of the name's addresses is the one asked about
+  LinkNameUnknown = -1,   // no answer yet: being looked up, or not looked up because the resolver is full
+  LinkNameElsewhere = 0,  // the lookup found no address, or none of its addresses is the one asked about
+  LinkNameAtAddress = 1,  // one of the name's addresses is the one asked about
 };
 
 // How much the resolver takes on: lookups running at once, names kept, and how long addresses are kept.

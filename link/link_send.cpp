@@ -16,7 +16,8 @@ int LinkBuildMessage(LinkConnection* link, void* buffer, int size, int code, int
   m[LinkOffsetCode] = static_cast<std::uint8_t>(code);
   m[LinkOffsetSubcode] = static_cast<std::uint8_t>(subcode);
   LinkPutU16(m + LinkOffsetLength, static_cast<std::uint32_t>(total));
-  if (payload != nullptr && payloadLength > 0) std::memcpy(m + LinkOffsetPayload, payload, static_cast<size_t>(payloadLength));
+  if (payload != nullptr && payloadLength > 0)
+    std::memcpy(m + LinkOffsetPayload, payload, static_cast<size_t>(payloadLength));
   std::uint32_t seq = link->classOf[m[LinkOffsetCode]] != 0 ? ++link->datagramSeq : ++link->streamSeq;
   LinkPutU32(m + LinkOffsetPayload + payloadLength, seq);
   return total;

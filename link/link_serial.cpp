@@ -98,9 +98,7 @@ bool AnswerLineHandshake(LinkConnection* link, int errors, bool dsr, std::uint32
 // --- Receive forms ----------------------------------------------------------------------------------
 
 // While a hold-off runs, chunks read within 2 ms of the error are held back.
-bool HoldOffHoldsBack(const LinkConnection* link) {
-  return link->lastRxTime - link->errorTime < HoldOffMicroseconds;
-}
+bool HoldOffHoldsBack(const LinkConnection* link) { return link->lastRxTime - link->errorTime < HoldOffMicroseconds; }
 
 void MarkError(LinkConnection* link, bool keepHeld) {
   link->errorTime = link->lastRxTime;
@@ -119,7 +117,8 @@ int TakeBinaryMessage(LinkConnection* link) {
   const bool accepted = length >= LinkHeaderSize && length <= LinkMaxMessageLength && held[0] >= 0x80 &&
                         held[1] < 0x80 && (link->rawLimit == 0 || length <= link->rawLimit);
   if (!accepted) {
-    Record(link, LinkEventSerialFrameRejected, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(length));
+    Record(link, LinkEventSerialFrameRejected, static_cast<std::uint32_t>(link->rawCount),
+           static_cast<std::uint32_t>(length));
     MarkError(link, false);
     return 0;
   }
@@ -128,7 +127,8 @@ int TakeBinaryMessage(LinkConnection* link) {
   LinkEnqueue(link, length, QueueOf(link, held[0]), "smsg");
   link->rawCount = static_cast<std::int16_t>(link->rawCount - length);
   if (link->rawCount > 0) std::memmove(link->rawData, link->rawData + length, static_cast<size_t>(link->rawCount));
-  Record(link, LinkEventSerialMessageQueued, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(length));
+  Record(link, LinkEventSerialMessageQueued, static_cast<std::uint32_t>(link->rawCount),
+         static_cast<std::uint32_t>(length));
   return 1;
 }
 
@@ -210,7 +210,8 @@ int ReceiveRaw(LinkConnection* link, const std::uint8_t* bytes, int count) {
       }
       link->errorTime = 0;
       if (link->rawLimit != 0) {
-        Record(link, LinkEventSerialRawHoldOffEnded, static_cast<std::uint32_t>(link->rawLimit), static_cast<std::uint32_t>(i));
+        Record(link, LinkEventSerialRawHoldOffEnded, static_cast<std::uint32_t>(link->rawLimit),
+               static_cast<std::uint32_t>(i));
         return 0;
       }
     }
@@ -295,7 +296,8 @@ int PollSerialLine(LinkConnection* link) {
   if (link->comPort == 0) return 0;
   const int p = PortIndex(link);
   if (link->rawMode && LinkRawAreaSize - link->rawCount < 100) {
-    Record(link, LinkEventSerialRawFull, static_cast<std::uint32_t>(link->rawCount), static_cast<std::uint32_t>(link->rawMode));
+    Record(link, LinkEventSerialRawFull, static_cast<std::uint32_t>(link->rawCount),
+           static_cast<std::uint32_t>(link->rawMode));
     return 0;
   }
   const int errors = SerialPortErrors(p, 31);

@@ -23,7 +23,7 @@ namespace {
 constexpr int LinkSocketTimeoutMs = 5000;
 constexpr int LinkFirstListenWaitMs = 5000;
 constexpr int LinkLaterListenWaitMs = 1000;
-constexpr int LinkErrorNoIpv4 = 11004; // the name exists but has no IPv4 address
+constexpr int LinkErrorNoIpv4 = 11004;  // the name exists but has no IPv4 address
 constexpr int LinkSendStallMs = 5000;
 constexpr std::uint32_t CloseWaitMs = 600;
 
@@ -272,29 +272,29 @@ int SocketLineStatus(LinkConnection* link, int) {
   return listen != LinkListening ? listen - 10 : static_cast<int>(LinkLoad(link->connValid));
 }
 
-} // namespace
+}  // namespace
 
 const LinkTransport LinkSocketTransport = {
-    OpenSocketLink,          // open
-    CloseEarlierSocketLink,  // closeEarlier
-    LinkCloseSocket,         // close
-    SendSocketMessage,       // send
-    nullptr,                 // poll: the link thread receives
-    nullptr,                 // takeRaw: messages only
-    nullptr,                 // rawPending
-    FlushSocketLink,         // flush
-    ConnectionStatus,        // peerPresent
-    ConnectionStatus,        // carrierDetect
-    ConnectionStatus,        // clearToSend
-    nullptr,                 // ringIndicator
-    ConnectionStatusForMode, // setDtr
-    nullptr,                 // setRts
-    nullptr,                 // setBreak
-    SocketLineStatus,        // lineStatus
-    nullptr,                 // shortFrames
-    nullptr,                 // switchForm
-    nullptr,                 // reopen
-    nullptr,                 // errors
+    OpenSocketLink,           // open
+    CloseEarlierSocketLink,   // closeEarlier
+    LinkCloseSocket,          // close
+    SendSocketMessage,        // send
+    nullptr,                  // poll: the link thread receives
+    nullptr,                  // takeRaw: messages only
+    nullptr,                  // rawPending
+    FlushSocketLink,          // flush
+    ConnectionStatus,         // peerPresent
+    ConnectionStatus,         // carrierDetect
+    ConnectionStatus,         // clearToSend
+    nullptr,                  // ringIndicator
+    ConnectionStatusForMode,  // setDtr
+    nullptr,                  // setRts
+    nullptr,                  // setBreak
+    SocketLineStatus,         // lineStatus
+    nullptr,                  // shortFrames
+    nullptr,                  // switchForm
+    nullptr,                  // reopen
+    nullptr,                  // errors
 };
 
 LinkSocket LinkTrySocket(int type) {

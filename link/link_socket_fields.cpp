@@ -28,7 +28,7 @@ LinkNetAddress LinkAddressOf(const LinkIpv4Address& a) {
 LinkIpv4Address LinkIpv4Of(LinkNetAddress n) {
   LinkIpv4Address a;
   std::memset(&a, 0, sizeof a);
-  a.family = 2; // AF_INET on every platform the link runs on
+  a.family = 2;  // AF_INET on every platform the link runs on
   auto* port = reinterpret_cast<std::uint8_t*>(&a.port);
   port[0] = static_cast<std::uint8_t>(n.port >> 8);
   port[1] = static_cast<std::uint8_t>(n.port);

@@ -62,8 +62,8 @@ void WaitOutFailedPass(LinkConnection* link, std::uint32_t selectStart) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
-void TraceAndRecord(LinkConnection* link, int result, const LinkNetSet* read, const LinkNetSet* write,
-                    bool writeUsed, const char* label, int code) {
+void TraceAndRecord(LinkConnection* link, int result, const LinkNetSet* read, const LinkNetSet* write, bool writeUsed,
+                    const char* label, int code) {
   LinkTraceSelect(link, result, writeUsed, read, write, label);
   LinkRecordSelect(link, code, read, write, writeUsed);
 }
@@ -89,8 +89,8 @@ int SelectMask(LinkConnection* link, const LinkNetSet* set) {
 // ---- client ----
 
 struct ClientPass {
-  bool quiet = true;  // after a select time-out, or a datagram that came while not connected
-  int lastResult = 0; // result of the last socket call of this pass
+  bool quiet = true;   // after a select time-out, or a datagram that came while not connected
+  int lastResult = 0;  // result of the last socket call of this pass
 };
 
 // Keeps what a failed connect says about the peer for LinkConnectError; the answers of an attempt that is
@@ -185,8 +185,8 @@ bool ReplaceTcpSocket(LinkConnection* link) {
 // False when the thread must end (the TCP socket could not be replaced).
 bool ClientTcpReceive(LinkConnection* link, ClientPass& pass) {
   std::uint32_t have = LinkLoad(link->rxHave);
-  int n = LinkNetReceive(LinkLoad(link->tcpSocket), link->rxBuffer + have,
-                         LinkReceiveBufferSize - static_cast<int>(have));
+  int n =
+      LinkNetReceive(LinkLoad(link->tcpSocket), link->rxBuffer + have, LinkReceiveBufferSize - static_cast<int>(have));
   pass.lastResult = n;
   LinkDebugPrint("C tcp receive : %d\n", n);
   Record(link, LinkEventClientTcpReceived, AsWord(n), 0, 0);
@@ -204,8 +204,7 @@ bool ClientTcpReceive(LinkConnection* link, ClientPass& pass) {
   return ReplaceTcpSocket(link);
 }
 
-void ClientDatagram(LinkConnection* link, LinkAnnouncementReader& announcements, const std::uint8_t* message,
-                    int n) {
+void ClientDatagram(LinkConnection* link, LinkAnnouncementReader& announcements, const std::uint8_t* message, int n) {
   bool connected = LinkLoad(link->status) != 0;
   int code = message[LinkOffsetCode];
   if (code == LinkPokeCode) {
@@ -249,8 +248,7 @@ void ClientWritable(LinkConnection* link, const ClientPass& pass) {
 // The client pass's select. While announcements wait it also wakes every AnswerLookInMs to decide those
 // whose answer came, yet it ends only at activity or after the whole wait, so that the connect attempts
 // keep their pace of one per quiet half second.
-int ClientSelect(LinkConnection* link, LinkAnnouncementReader& announcements, LinkNetSet* read,
-                 LinkNetSet* write) {
+int ClientSelect(LinkConnection* link, LinkAnnouncementReader& announcements, LinkNetSet* read, LinkNetSet* write) {
   std::uint32_t start = LinkMilliseconds();
   for (;;) {
     announcements.DecideWaiting(link, false);
@@ -316,7 +314,8 @@ void MaybeAnnounce(LinkConnection* link, std::uint8_t* announcement) {
     BuildAnnouncement(link, announcement);
   announcement[LinkOffsetSubcode]++;
   LinkNetSendTo(LinkLoad(link->udpSocket), announcement, AnnouncementSize, LinkUdpPeer(link));
-  LinkRecordEvent(link, LinkDirectionTransmit, LinkEventAnnouncementSent, LinkGetU32(announcement), 0, LinkGetU32(announcement + 4));
+  LinkRecordEvent(link, LinkDirectionTransmit, LinkEventAnnouncementSent, LinkGetU32(announcement), 0,
+                  LinkGetU32(announcement + 4));
 }
 
 void ServerTcpReceive(LinkConnection* link) {
@@ -404,16 +403,15 @@ int ServerAccept(LinkConnection* link, bool poke) {
   return 0;
 }
 
-} // namespace
+}  // namespace
 
-void LinkRecordSelect(LinkConnection* link, int code, const LinkNetSet* read, const LinkNetSet* write,
-                      bool writeUsed) {
+void LinkRecordSelect(LinkConnection* link, int code, const LinkNetSet* read, const LinkNetSet* write, bool writeUsed) {
   int writeMask = writeUsed && write != nullptr ? SelectMask(link, write) : 0;
   Record(link, code, AsWord(SelectMask(link, read)), 0, AsWord(writeMask));
 }
 
-void LinkTraceSelect(LinkConnection* link, int result, bool writeUsed, const LinkNetSet* read,
-                     const LinkNetSet* write, const char* label) {
+void LinkTraceSelect(LinkConnection* link, int result, bool writeUsed, const LinkNetSet* read, const LinkNetSet* write,
+                     const char* label) {
   char line[200];
   int used = std::snprintf(line, sizeof line, "\n%s select: (%d) %d ", label, LinkLoad(link->status), result);
   static const char* const inNames[] = {"Conn in ", "TCP in ", "UDP in "};

@@ -11,8 +11,7 @@ void LinkClientThread(LinkConnection* link);
 void LinkServerThread(LinkConnection* link);
 
 // Record event (code) with masks of the selected sockets: 1 connSocket, 16 tcpSocket, 256 udpSocket.
-void LinkRecordSelect(LinkConnection* link, int code, const LinkNetSet* read, const LinkNetSet* write,
-                      bool writeUsed);
+void LinkRecordSelect(LinkConnection* link, int code, const LinkNetSet* read, const LinkNetSet* write, bool writeUsed);
 // Debug line naming the selected sockets ("Conn in ", "TCP out ", ...).
-void LinkTraceSelect(LinkConnection* link, int result, bool writeUsed, const LinkNetSet* read,
-                     const LinkNetSet* write, const char* label);
+void LinkTraceSelect(LinkConnection* link, int result, bool writeUsed, const LinkNetSet* read, const LinkNetSet* write,
+                     const char* label);

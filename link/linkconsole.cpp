@@ -71,16 +71,24 @@ void DumpReceived(const unsigned char* bytes, int n) {
 // False once 'x' was pressed.
 bool ActOnKey(LinkConnection* link, const Request& r, int key) {
   switch (key) {
-    case 'u': SendTest(link, 153, 'U'); break;
-    case 't': SendTest(link, 130, 'T'); break;
-    case 'r': Reset(link, r); break;
-    case 'x': return false;
-    default: break;
+    case 'u':
+      SendTest(link, 153, 'U');
+      break;
+    case 't':
+      SendTest(link, 130, 'T');
+      break;
+    case 'r':
+      Reset(link, r);
+      break;
+    case 'x':
+      return false;
+    default:
+      break;
   }
   return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);

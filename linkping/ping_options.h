@@ -8,12 +8,12 @@
 constexpr int PingHighestPort = 65534;  // the link also uses T + 1
 
 struct PingOptions {
-  int count = 0;                // requests to make; 0 makes them until interrupted
-  double intervalSeconds = 1;   // the pause after an answer before the next request
-  double waitSeconds = 2;       // how long a request waits for its answer
-  int port = 0;                 // the T port of a socket link; 0 when not given
-  bool json = false;            // one JSON object a line instead of text
-  std::string address;          // a host, a dotted address or COMn; empty: the suite's game link
+  int count = 0;               // requests to make; 0 makes them until interrupted
+  double intervalSeconds = 1;  // the pause after an answer before the next request
+  double waitSeconds = 2;      // how long a request waits for its answer
+  int port = 0;                // the T port of a socket link; 0 when not given
+  bool json = false;           // one JSON object a line instead of text
+  std::string address;         // a host, a dotted address or COMn; empty: the suite's game link
 };
 
 enum class PingCommand { Run, Help, Bad };

@@ -207,8 +207,10 @@ int RunLinkPing(const std::vector<std::string>& args, std::FILE* out, std::FILE*
   }
   LinkConnection* link = LinkCreate();
   if (link == nullptr) {
-    format.failure(out, target.address, PingFailure{"open failed", "the link library could not start (no memory, or "
-                                                                   "no socket library)"});
+    format.failure(out, target.address,
+                   PingFailure{"open failed",
+                               "the link library could not start (no memory, or "
+                               "no socket library)"});
     return PingNoneAnswered;
   }
   int status = PingNoneAnswered;

@@ -61,14 +61,17 @@ PingFailure SocketNeverCarried(LinkConnection* link, const PingTarget& target) {
     case ConnectNetworkUnreachable:
     case ConnectHostDown:
     case ConnectHostUnreachable:
-      return Failure("unreachable", target.address + " is unreachable: this computer has no way to it "
-                                                      "(is it on, and on this computer's network?)");
+      return Failure("unreachable", target.address +
+                                        " is unreachable: this computer has no way to it "
+                                        "(is it on, and on this computer's network?)");
     case ConnectTimedOut:
-      return Failure("unreachable", where + " is unreachable: the connection timed out (is it on, or does a "
-                                            "firewall drop the connection?)");
+      return Failure("unreachable", where +
+                                        " is unreachable: the connection timed out (is it on, or does a "
+                                        "firewall drop the connection?)");
     case 0:
-      return Failure("not accepted", where + " never accepted the connection (is it on, or does a firewall "
-                                             "drop the connection?)");
+      return Failure("not accepted", where +
+                                         " never accepted the connection (is it on, or does a firewall "
+                                         "drop the connection?)");
     default:
       return Failure("not accepted",
                      where + " never accepted the connection (socket error " + std::to_string(error) + ")");
@@ -83,8 +86,8 @@ bool OpenSerial(LinkConnection* link, const PingTarget& target, PingFailure& fai
   if (error == PortFileNotFound || error == PortPathNotFound)
     failure = Failure("no such port", port + ": no such port on this computer");
   else if (error == PortAccessDenied)
-    failure = Failure("port in use",
-                      port + ": port in use by another program, or not open to this user (" + words + ")");
+    failure =
+        Failure("port in use", port + ": port in use by another program, or not open to this user (" + words + ")");
   else
     failure = Failure("open failed", port + " could not be opened (" + words + ")");
   return false;
@@ -133,14 +136,16 @@ bool ChooseSerial(int com, const PingOptions& options, PingTarget& target, PingF
 bool ChooseFromSettings(const PingOptions& options, const DeviceSettings* found, PingTarget& target,
                         PingFailure& failure) {
   if (found == nullptr) {
-    failure = Failure("settings", "the suite's settings file DEVS.NIN is in neither PREFERENCES\\SETTINGS nor "
-                                  "BIN\\SETTINGS of the suite's folder; name an address or COMn to test a link");
+    failure = Failure("settings",
+                      "the suite's settings file DEVS.NIN is in neither PREFERENCES\\SETTINGS nor "
+                      "BIN\\SETTINGS of the suite's folder; name an address or COMn to test a link");
     return false;
   }
   const DeviceSettings& settings = *found;
   if (settings.displayMode != DisplayModeTwoComputers) {
-    failure = Failure("settings", "DEVS.NIN sets up one computer (DisplayMode), whose game communications use "
-                                  "internal localhost; name an address to test a link");
+    failure = Failure("settings",
+                      "DEVS.NIN sets up one computer (DisplayMode), whose game communications use "
+                      "internal localhost; name an address to test a link");
     return false;
   }
   if (settings.commClass == CommClassSerial) {

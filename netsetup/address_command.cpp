@@ -76,9 +76,8 @@ bool CheckStaticAddress(AddressCommand& out, const std::string& addressText, con
 }  // namespace
 
 bool IsQuotableAdapterName(const std::string& name) {
-  return !name.empty() && std::none_of(name.begin(), name.end(), [](unsigned char c) {
-    return c == '"' || c < 0x20 || c == 0x7f;
-  });
+  return !name.empty() &&
+         std::none_of(name.begin(), name.end(), [](unsigned char c) { return c == '"' || c < 0x20 || c == 0x7f; });
 }
 
 std::string StaticAddressText(const std::string& adapterName, int group, int host) {
@@ -110,8 +109,7 @@ bool ParseDottedQuad(const std::string& text, std::uint8_t out[4]) {
 }
 
 std::string DottedQuad(const std::uint8_t a[4]) {
-  return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." +
-         std::to_string(a[3]);
+  return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." + std::to_string(a[3]);
 }
 
 bool ParseAddressCommand(const std::string& text, AddressCommand& out, std::string& error) {
@@ -129,8 +127,9 @@ bool ParseAddressCommand(const std::string& text, AddressCommand& out, std::stri
   bool isDhcp = lead && words.size() == 6 && SameWord(words[5], "dhcp");
   bool isStatic = lead && words.size() == 8 && SameWord(words[5], "static");
   if (!isDhcp && !isStatic) {
-    error = "expected: interface ip set address name=\"NAME\" static ADDRESS MASK, or "
-            "interface ip set address \"NAME\" dhcp";
+    error =
+        "expected: interface ip set address name=\"NAME\" static ADDRESS MASK, or "
+        "interface ip set address \"NAME\" dhcp";
     return false;
   }
   out = AddressCommand();

@@ -13,13 +13,9 @@ NetworkAdapterEntry NetworkAdapterTable[NetworkAdapterCount];
 // The friendly name as the 8-bit text the table holds (the system's conversion stops at 300).
 constexpr std::size_t ConvertedNameLimit = 300;
 
-bool StartsWith(const char* text, const char* prefix) {
-  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
-}
+bool StartsWith(const char* text, const char* prefix) { return std::strncmp(text, prefix, std::strlen(prefix)) == 0; }
 
-void CopyText(char* to, std::size_t size, const char* from) {
-  std::snprintf(to, size, "%s", from);
-}
+void CopyText(char* to, std::size_t size, const char* from) { std::snprintf(to, size, "%s", from); }
 
 void SetLabel(NetworkAdapterEntry& entry) {
   std::snprintf(entry.label, sizeof entry.label, "%s (%s) %s", entry.name, entry.address,
@@ -36,8 +32,8 @@ NetworkAdapterEntry* FindEntry(NetworkAdapterEntry* table, std::uint32_t interfa
 void ApplyAddressRow(NetworkAdapterEntry& entry, const AddressRecord& row) {
   entry.connected = row.disconnected ? 0 : 1;
   entry.state = AdapterWithAddress;
-  std::snprintf(entry.address, sizeof entry.address, "%u.%u.%u.%u", row.address[0], row.address[1],
-                row.address[2], row.address[3]);
+  std::snprintf(entry.address, sizeof entry.address, "%u.%u.%u.%u", row.address[0], row.address[1], row.address[2],
+                row.address[3]);
   SetLabel(entry);
 }
 
@@ -56,8 +52,7 @@ bool IsListedAdapterName(const char* name, bool* wired) {
   return false;
 }
 
-void FillNetworkAdapterTable(const std::vector<AdapterRecord>& adapters,
-                             const std::vector<AddressRecord>& addresses,
+void FillNetworkAdapterTable(const std::vector<AdapterRecord>& adapters, const std::vector<AddressRecord>& addresses,
                              NetworkAdapterEntry* table) {
   std::memset(table, 0, sizeof(NetworkAdapterEntry) * NetworkAdapterCount);
   int filled = 0;

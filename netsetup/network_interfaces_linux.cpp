@@ -79,8 +79,7 @@ bool ReadLinuxInterfaces(const std::string& netClassDirectory, std::vector<Linux
     item.loopback = std::atoi(ReadAttribute(dir / "type").c_str()) == LoopbackHardwareType;
     out.push_back(item);
   }
-  std::sort(out.begin(), out.end(),
-            [](const LinuxInterface& a, const LinuxInterface& b) { return a.index < b.index; });
+  std::sort(out.begin(), out.end(), [](const LinuxInterface& a, const LinuxInterface& b) { return a.index < b.index; });
   return true;
 }
 

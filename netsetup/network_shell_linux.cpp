@@ -37,8 +37,7 @@ struct RunEnding {
 // How a run that did not end in a change ended, by the exit status of pkexec (which is the helper's once
 // the helper has run). The helper reports its own reasons under its own name.
 constexpr RunEnding RunEndings[] = {
-    {AddressBadParameters, SystemLogLevel::Warning,
-     "tavik-setip refused the request (status 1): nothing was changed"},
+    {AddressBadParameters, SystemLogLevel::Warning, "tavik-setip refused the request (status 1): nothing was changed"},
     {AddressUnchanged, SystemLogLevel::Error,
      "tavik-setip could not change the address (status 2): it stays as it was"},
     {AddressRestored, SystemLogLevel::Error,

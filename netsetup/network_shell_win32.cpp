@@ -38,8 +38,8 @@ void RunNetworkShell(const std::string& parameters, std::uintptr_t ownerWindow) 
     TellNotStarted(static_cast<int>(GetLastError()));
     return;
   }
-  HINSTANCE started = ShellExecuteA(reinterpret_cast<HWND>(ownerWindow), "runas", netsh.c_str(), parameters.c_str(),
-                                    nullptr, SW_HIDE);
+  HINSTANCE started =
+      ShellExecuteA(reinterpret_cast<HWND>(ownerWindow), "runas", netsh.c_str(), parameters.c_str(), nullptr, SW_HIDE);
   // The shell's result is above 32 when it started the program; at most 32 it is the reason, in the
   // system's error numbers. The address then stays as it is, which the caller sees by watching it.
   const auto result = reinterpret_cast<std::intptr_t>(started);

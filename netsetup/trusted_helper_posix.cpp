@@ -36,7 +36,8 @@ bool IsProtectedRootFile(const std::string& path) {
   }
 }
 
-std::string TrustedHelperPath(const std::string& name, const std::string& firstFolder, const std::string& secondFolder) {
+std::string TrustedHelperPath(const std::string& name, const std::string& firstFolder,
+                              const std::string& secondFolder) {
   for (const std::string& folder : {firstFolder, secondFolder}) {
     if (folder.empty()) continue;
     const std::string real = RealFolder(folder);

@@ -49,8 +49,8 @@ bool IsRealUart(const std::string& ttyDir) {
   return type >> value && value != 0;
 }
 
-std::vector<std::string> DevicesWithPrefix(const std::vector<std::string>& names,
-                                           const std::string& prefix, const std::string& ttyDir) {
+std::vector<std::string> DevicesWithPrefix(const std::vector<std::string>& names, const std::string& prefix,
+                                           const std::string& ttyDir) {
   std::vector<std::pair<long, std::string>> found;
   for (const auto& name : names) {
     long index = DeviceIndex(name, prefix);

@@ -22,9 +22,12 @@ const char* OwnProgramName() {
 
 int Priority(SystemLogLevel level) {
   switch (level) {
-    case SystemLogLevel::Error: return LOG_ERR;
-    case SystemLogLevel::Warning: return LOG_WARNING;
-    case SystemLogLevel::Notice: break;
+    case SystemLogLevel::Error:
+      return LOG_ERR;
+    case SystemLogLevel::Warning:
+      return LOG_WARNING;
+    case SystemLogLevel::Notice:
+      break;
   }
   return LOG_NOTICE;
 }

@@ -23,9 +23,12 @@ std::wstring OwnProgramName() {
 
 WORD EventType(SystemLogLevel level) {
   switch (level) {
-    case SystemLogLevel::Error: return EVENTLOG_ERROR_TYPE;
-    case SystemLogLevel::Warning: return EVENTLOG_WARNING_TYPE;
-    case SystemLogLevel::Notice: break;
+    case SystemLogLevel::Error:
+      return EVENTLOG_ERROR_TYPE;
+    case SystemLogLevel::Warning:
+      return EVENTLOG_WARNING_TYPE;
+    case SystemLogLevel::Notice:
+      break;
   }
   return EVENTLOG_INFORMATION_TYPE;
 }

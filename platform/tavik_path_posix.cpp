@@ -81,8 +81,7 @@ std::string ProgramPath(const std::string& windowsPath) {
   std::string path = WithSlashes(windowsPath);
   if (Exists(path)) return path;
   const std::string exe = ".exe";
-  if (path.size() > exe.size() &&
-      strcasecmp(path.c_str() + path.size() - exe.size(), exe.c_str()) == 0) {
+  if (path.size() > exe.size() && strcasecmp(path.c_str() + path.size() - exe.size(), exe.c_str()) == 0) {
     path.resize(path.size() - exe.size());
     if (Exists(path)) return path;
   }

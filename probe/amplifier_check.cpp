@@ -159,13 +159,24 @@ void CheckFamily(Check& check) {
         CheckTtusb(check);
       }
       break;
-    case FamilyJJ: CheckPresence(check, JJIds, "Unable to locate J&J device\n"); break;
-    case FamilyAtlantis: CheckWithPorts(check, AtlantisIds, "Unable to locate Atlantis/Discovery device\n"); break;
-    case FamilyEsiPro: CheckEsiPro(check); break;
-    case FamilyWiz: CheckWithPorts(check, WizIds, "Unable to locate *-Wiz device\n"); break;
+    case FamilyJJ:
+      CheckPresence(check, JJIds, "Unable to locate J&J device\n");
+      break;
+    case FamilyAtlantis:
+      CheckWithPorts(check, AtlantisIds, "Unable to locate Atlantis/Discovery device\n");
+      break;
+    case FamilyEsiPro:
+      CheckEsiPro(check);
+      break;
+    case FamilyWiz:
+      CheckWithPorts(check, WizIds, "Unable to locate *-Wiz device\n");
+      break;
     // Any device of the Q20's vendor will do here; only the other-amplifiers pass asks for its product.
-    case FamilyQ20: CheckPresence(check, {Q20Ids.vendor, nullptr}, "Unable to locate PCAN-USB/Q20\n"); break;
-    default: break;
+    case FamilyQ20:
+      CheckPresence(check, {Q20Ids.vendor, nullptr}, "Unable to locate PCAN-USB/Q20\n");
+      break;
+    default:
+      break;
   }
 }
 
@@ -199,8 +210,7 @@ void ClearPnpDeviceList(PnpDeviceList& devices) {
   devices.count = 0;
 }
 
-const PnpDeviceEntry* FindPnpDevice(PnpDeviceList& devices, OutputPane& pane, const char* vendor,
-                                    const char* product) {
+const PnpDeviceEntry* FindPnpDevice(PnpDeviceList& devices, OutputPane& pane, const char* vendor, const char* product) {
   if (vendor == nullptr) {
     ClearPnpDeviceList(devices);
     return nullptr;

@@ -11,11 +11,11 @@ class OutputPane;
 struct DeviceSettings;
 struct ProbeState;
 
-constexpr std::size_t PnpTextSize = 400;   // per text, terminator included
+constexpr std::size_t PnpTextSize = 400;  // per text, terminator included
 
 struct PnpDeviceEntry {
-  std::string deviceId;   // "DeviceID"
-  std::string name;       // "Name"
+  std::string deviceId;  // "DeviceID"
+  std::string name;      // "Name"
   std::unique_ptr<PnpDeviceEntry> next;
 };
 

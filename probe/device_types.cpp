@@ -37,8 +37,8 @@ const DeviceTypeRow DeviceTypeTable[DeviceTypeRowCount] = {
 };
 
 const char* const SourceClassNames[SourceClassNameCount] = {
-    "Undef", "ProSB", "A/D",      "J&J",  "Pendant", "TTL", "PET2.0", "NP24",
-    "Bmstr", "QPET",  "esiPRO/Axxx", "Atlantis", "Wiz", "Q20", "Undef", "Undef",
+    "Undef", "ProSB", "A/D",         "J&J",      "Pendant", "TTL", "PET2.0", "NP24",
+    "Bmstr", "QPET",  "esiPRO/Axxx", "Atlantis", "Wiz",     "Q20", "Undef",  "Undef",
 };
 
 namespace {

@@ -3,11 +3,11 @@
 #pragma once
 
 struct DeviceTypeRow {
-  const char* name;            // matched against the input source; null in the terminator row
-  int code;                    // tens digit selects the amplifier family
-  const char* alternateName;   // null when the row has none
-  int sourceClass;             // index into SourceClassNames
-  int marker;                  // 0 or 1
+  const char* name;           // matched against the input source; null in the terminator row
+  int code;                   // tens digit selects the amplifier family
+  const char* alternateName;  // null when the row has none
+  int sourceClass;            // index into SourceClassNames
+  int marker;                 // 0 or 1
 };
 
 // The amplifier families, each checked its own way: the tens digit of a device code.
@@ -20,14 +20,14 @@ enum AmplifierFamily {
   FamilyAtlantis = 5,       // BrainMaster and Atlantis/Discovery
   FamilyEsiPro = 6,         // esiPRO, A400, A200
   FamilyWiz = 7,
-  FamilyQ20 = 8,            // PCAN-USB
+  FamilyQ20 = 8,  // PCAN-USB
 };
 constexpr int DeviceCodeProSb = 1;
 
 // The family of a device code.
 constexpr AmplifierFamily AmplifierFamilyOf(int deviceCode) { return static_cast<AmplifierFamily>(deviceCode / 10); }
 
-constexpr int DeviceTypeRowCount = 28;      // the last row is the terminator
+constexpr int DeviceTypeRowCount = 28;  // the last row is the terminator
 constexpr int SourceClassNameCount = 16;
 
 extern const DeviceTypeRow DeviceTypeTable[DeviceTypeRowCount];
@@ -37,10 +37,10 @@ extern const char* const SourceClassNames[SourceClassNameCount];
 // `length` characters or the row name's own length when `length` is 0; 0 when no row matches.
 int FindDeviceRow(const char* text, int length, int alternates);
 
-const char* DeviceRowName(int row);   // "OutaRange" outside 0..27, null for the terminator row
+const char* DeviceRowName(int row);  // "OutaRange" outside 0..27, null for the terminator row
 int DeviceRowCode(int row);
 int DeviceRowClass(int row);
 int DeviceRowMarker(int row);
 
-int SourceClassIndex(const char* name);   // 0 when no name matches
-const char* SourceClassName(int index);   // "OutaRange" outside 0..15
+int SourceClassIndex(const char* name);  // 0 when no name matches
+const char* SourceClassName(int index);  // "OutaRange" outside 0..15

@@ -20,11 +20,11 @@ void SendRewardSoundCommand(ProbeState& state);
 // True when the game computer answered, the pane then saying that game communication seems to be working.
 bool TestGameCommunications(ProbeState& state);
 
-// Opens state.gameLink as the state's device settings say, on a port the last scan found. 0: connected, and the caller releases it. Otherwise the
-// failure code, with its text in the pane and the link already released:
-// 1 not a two-computer set-up, 2 no link object, 3 no serial game port, 4 port not found by the last
-// scan, 5 serial open failed, 6 no DSR from the game computer, 11 port other than 5510, 12 no address,
-// 13 address does not resolve, 14 ethernet open failed, 15 not connected one second later.
+// Opens state.gameLink as the state's device settings say, on a port the last scan found. 0: connected, and the caller
+// releases it. Otherwise the failure code, with its text in the pane and the link already released: 1 not a
+// two-computer set-up, 2 no link object, 3 no serial game port, 4 port not found by the last scan, 5 serial open
+// failed, 6 no DSR from the game computer, 11 port other than 5510, 12 no address, 13 address does not resolve, 14
+// ethernet open failed, 15 not connected one second later.
 int ConnectToGameComputer(ProbeState& state);
 
 // Discards what is already waiting, sends an echo request and waits for any message: 0 when one came

@@ -14,8 +14,8 @@ class PaneDisplay {
 
 class OutputPane {
  public:
-  static constexpr size_t Capacity = 10000;          // characters, terminator excluded
-  static constexpr size_t FormatBufferSize = 300;    // per AppendFormat call, terminator included
+  static constexpr size_t Capacity = 10000;        // characters, terminator excluded
+  static constexpr size_t FormatBufferSize = 300;  // per AppendFormat call, terminator included
 
   void Clear();
   // Appends `text`, cut where the pane is full; a null text clears the pane instead.

@@ -6,8 +6,8 @@
 struct ProbeState;
 
 // Exit status bits of REPORT; 0 when both tests passed.
-constexpr int ReportGameLinkFailed = 1;    // the game computer did not answer the echo request
-constexpr int ReportAmplifierFailed = 2;   // the amplifier check did not find the configured amplifier
+constexpr int ReportGameLinkFailed = 1;   // the game computer did not answer the echo request
+constexpr int ReportAmplifierFailed = 2;  // the amplifier check did not find the configured amplifier
 
 // The command-line word that asks for the report.
 constexpr const char* ReportWord = "REPORT";

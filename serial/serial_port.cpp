@@ -145,8 +145,7 @@ int ConfigureOpenedPort(SerialPortState& port, int receiveQueue, int transmitQue
   if (!dev.SetQueueSizes(static_cast<uint32_t>(std::max(receiveQueue, 0)),
                          static_cast<uint32_t>(std::max(transmitQueue, 0))))
     return SerialPortQueueFailed;
-  if (m.defaults.resetAtOpen && !dev.ResetDevice())
-    return KeepFailure(dev.LastFailure()), SerialPortResetFailed;
+  if (m.defaults.resetAtOpen && !dev.ResetDevice()) return KeepFailure(dev.LastFailure()), SerialPortResetFailed;
   SerialLineStatus ignored;
   dev.LineStatus(ignored);
   if (!dev.SetImmediateReads()) return KeepFailure(dev.LastFailure()), SerialPortTimeoutsRejected;
@@ -467,8 +466,8 @@ int SerialPortLastError(char* text, size_t size) {
   SerialModule& m = Module();
   std::lock_guard<std::mutex> hold(m.failureLock);
   if (text && size > 0) {
-    const std::string message = m.lastFailure.text.empty() ? SerialSystemErrorText(m.lastFailure.code)
-                                                           : m.lastFailure.text;
+    const std::string message =
+        m.lastFailure.text.empty() ? SerialSystemErrorText(m.lastFailure.code) : m.lastFailure.text;
     const size_t n = std::min(message.size(), size - 1);
     std::memcpy(text, message.data(), n);
     text[n] = '\0';

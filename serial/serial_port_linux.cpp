@@ -190,10 +190,14 @@ class PosixSerialDevice final : public SerialDevice {
  private:
   static uint8_t ByteSizeOf(tcflag_t c) {
     switch (c & CSIZE) {
-      case CS5: return 5;
-      case CS6: return 6;
-      case CS7: return 7;
-      default: return 8;
+      case CS5:
+        return 5;
+      case CS6:
+        return 6;
+      case CS7:
+        return 7;
+      default:
+        return 8;
     }
   }
 
@@ -205,20 +209,29 @@ class PosixSerialDevice final : public SerialDevice {
 
   static tcflag_t SizeFlag(uint8_t bits) {
     switch (bits) {
-      case 5: return CS5;
-      case 6: return CS6;
-      case 7: return CS7;
-      default: return CS8;
+      case 5:
+        return CS5;
+      case 6:
+        return CS6;
+      case 7:
+        return CS7;
+      default:
+        return CS8;
     }
   }
 
   static tcflag_t ParityFlags(uint8_t parity) {
     switch (parity) {
-      case 1: return PARENB | PARODD;
-      case 2: return PARENB;
-      case 3: return PARENB | CMSPAR | PARODD;
-      case 4: return PARENB | CMSPAR;
-      default: return 0;
+      case 1:
+        return PARENB | PARODD;
+      case 2:
+        return PARENB;
+      case 3:
+        return PARENB | CMSPAR | PARODD;
+      case 4:
+        return PARENB | CMSPAR;
+      default:
+        return 0;
     }
   }
 

@@ -72,7 +72,7 @@ class Win32SerialDevice final : public SerialDevice {
 
   bool SetImmediateReads() override {
     COMMTIMEOUTS t{};
-    t.ReadIntervalTimeout = MAXDWORD;  // with both read totals 0: return at once with what has arrived
+    t.ReadIntervalTimeout = MAXDWORD;              // with both read totals 0: return at once with what has arrived
     t.WriteTotalTimeoutConstant = WriteRequestMs;  // per request: the write loop watches for progress
     return SetCommTimeouts(h_, &t) ? true : fail();
   }
@@ -110,10 +110,12 @@ class Win32SerialDevice final : public SerialDevice {
     dcb_.fBinary = s.binary;
     dcb_.fOutxCtsFlow = s.outCtsFlow;
     dcb_.fOutxDsrFlow = s.outDsrFlow;
-    dcb_.fDtrControl = s.dtrControl == SerialControlEnable ? DTR_CONTROL_ENABLE
-                       : s.dtrControl == SerialControlHandshake ? DTR_CONTROL_HANDSHAKE : DTR_CONTROL_DISABLE;
-    dcb_.fRtsControl = s.rtsControl == SerialControlEnable ? RTS_CONTROL_ENABLE
-                       : s.rtsControl == SerialControlHandshake ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_DISABLE;
+    dcb_.fDtrControl = s.dtrControl == SerialControlEnable      ? DTR_CONTROL_ENABLE
+                       : s.dtrControl == SerialControlHandshake ? DTR_CONTROL_HANDSHAKE
+                                                                : DTR_CONTROL_DISABLE;
+    dcb_.fRtsControl = s.rtsControl == SerialControlEnable      ? RTS_CONTROL_ENABLE
+                       : s.rtsControl == SerialControlHandshake ? RTS_CONTROL_HANDSHAKE
+                                                                : RTS_CONTROL_DISABLE;
     dcb_.fDsrSensitivity = s.dsrSensitivity;
     dcb_.fTXContinueOnXoff = s.txContinueOnXoff;
     dcb_.fOutX = s.outX;

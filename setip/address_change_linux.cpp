@@ -24,9 +24,9 @@ struct ConfiguratorRole {
   // Writes the change into the service's configuration; nullptr where the helper keeps nothing for it.
   bool (*store)(const AddressCommand& command, const std::string& device, unsigned index, ConfigurationFiles& files,
                 std::string& error);
-  CommandLine reload;        // makes the service read its configuration again; empty when it needs nothing
-  bool ownsDhcpClient;       // it runs the interface's DHCP client, so the helper starts and stops none
-  bool throughProfile;       // the whole change goes through the service's connection profile
+  CommandLine reload;   // makes the service read its configuration again; empty when it needs nothing
+  bool ownsDhcpClient;  // it runs the interface's DHCP client, so the helper starts and stops none
+  bool throughProfile;  // the whole change goes through the service's connection profile
 };
 
 bool StoreForIfupdown(const AddressCommand& command, const std::string& device, unsigned /* ifupdown names it */,
@@ -82,7 +82,8 @@ bool Has(const std::vector<InterfaceAddress>& addresses, const std::string& cidr
 }
 
 bool SameAddresses(const std::vector<InterfaceAddress>& a, const std::vector<InterfaceAddress>& b) {
-  return a.size() == b.size() && std::all_of(a.begin(), a.end(), [&](const InterfaceAddress& x) { return Has(b, x.cidr); });
+  return a.size() == b.size() &&
+         std::all_of(a.begin(), a.end(), [&](const InterfaceAddress& x) { return Has(b, x.cidr); });
 }
 
 bool AnyDynamic(const std::vector<InterfaceAddress>& addresses) {
@@ -102,7 +103,11 @@ class AddressChange {
  public:
   AddressChange(const AddressCommand& command, const LinuxInterface& target, CommandRunner& runner,
                 const std::string& configRoot)
-      : command_(command), device_(target.device), index_(target.index), runner_(runner), files_(configRoot),
+      : command_(command),
+        device_(target.device),
+        index_(target.index),
+        runner_(runner),
+        files_(configRoot),
         inSystemNamespace_(!configRoot.empty()),
         configurator_(RoleOf(configRoot.empty() ? NetworkConfigurator::None
                                                 : DetectNetworkConfigurator(device_, index_, runner, configRoot))) {}
@@ -119,7 +124,9 @@ class AddressChange {
   void Reload() {
     if (!configurator_.reload.empty()) Run(configurator_.reload);
   }
-  int AddAddress(const std::string& cidr) { return Run({"ip", "address", "add", cidr, "broadcast", "+", "dev", device_}); }
+  int AddAddress(const std::string& cidr) {
+    return Run({"ip", "address", "add", cidr, "broadcast", "+", "dev", device_});
+  }
 
   AddressChangeResult Result(int status, const std::string& message) const { return {status, message}; }
 
@@ -170,11 +177,12 @@ class AddressChange {
       return Result(AddressChanged, what + "; no network configuration service configures " + device_ +
                                         ", so it lasts until the next start");
     if (!inSystemNamespace_)
-      return Result(AddressChanged, what + "; " + device_ + " is outside the system's network namespace, where no "
+      return Result(AddressChanged, what + "; " + device_ +
+                                        " is outside the system's network namespace, where no "
                                         "configuration service keeps it, so it lasts until the next start");
     if (!stored)
-      return Result(AddressNotKept, what + ", but " + configurator_.name +
-                                        " will not keep it for the next start: " + storeError);
+      return Result(AddressNotKept,
+                    what + ", but " + configurator_.name + " will not keep it for the next start: " + storeError);
     return Result(AddressChanged, what + "; " + configurator_.name + " keeps it for the next start");
   }
 
@@ -186,9 +194,11 @@ class AddressChange {
     std::vector<InterfaceAddress> now;
     const std::string unread = "ip could not list the addresses of " + device_ + " after the change";
     if (!ReadAddresses(device_, runner_, now)) return PutBack(unread);
-    if (!Has(now, kept) && addAgain && AddAddress(kept) == 0 && !ReadAddresses(device_, runner_, now)) return PutBack(unread);
+    if (!Has(now, kept) && addAgain && AddAddress(kept) == 0 && !ReadAddresses(device_, runner_, now))
+      return PutBack(unread);
     if (!Has(now, kept)) return PutBack(kept + " did not stay on " + device_);
-    now.erase(std::remove_if(now.begin(), now.end(), [&](const InterfaceAddress& a) { return a.cidr == kept; }), now.end());
+    now.erase(std::remove_if(now.begin(), now.end(), [&](const InterfaceAddress& a) { return a.cidr == kept; }),
+              now.end());
     if (!now.empty()) return PutBack(Listed(now) + " could not be removed from " + device_);
     return Done(what, stored, storeError);
   }
@@ -253,7 +263,8 @@ class AddressChange {
     if (!AnyDynamic(now))
       return PutBack(listed ? "no DHCP server answered on " + device_
                             : "ip could not list the addresses of " + device_ + " while a lease was awaited");
-    const InterfaceAddress leased = *std::find_if(now.begin(), now.end(), [](const InterfaceAddress& a) { return a.dynamic; });
+    const InterfaceAddress leased =
+        *std::find_if(now.begin(), now.end(), [](const InterfaceAddress& a) { return a.dynamic; });
     added_.push_back(leased);
     RemoveOldAddresses(leased.cidr);
     return Settle(leased.cidr, false, device_ + " now takes " + leased.cidr + " from DHCP", stored, storeError);
@@ -288,20 +299,24 @@ class AddressChange {
     std::getline(lines, method);
     std::getline(lines, addresses);
     std::getline(lines, gateway);
-    CommandLine modify = {"nmcli", "connection", "modify", uuid, "ipv4.method", command_.dhcp ? "auto" : "manual",
-                          "ipv4.addresses", command_.dhcp ? "" : Cidr(command_), "ipv4.gateway", ""};
+    CommandLine modify = {"nmcli",          "connection",
+                          "modify",         uuid,
+                          "ipv4.method",    command_.dhcp ? "auto" : "manual",
+                          "ipv4.addresses", command_.dhcp ? "" : Cidr(command_),
+                          "ipv4.gateway",   ""};
     if (Run(modify) != 0) return Unchanged("NetworkManager refused the change of connection " + uuid);
     // Reapplying changes the addresses in place; a profile that is not active yet is brought up.
-    const CommandLine activate = active ? CommandLine{"nmcli", "device", "reapply", device_}
-                                        : CommandLine{"nmcli", "connection", "up", uuid};
-    const std::string what = command_.dhcp ? device_ + " now takes its address from DHCP" : device_ + " now has " + Cidr(command_);
+    const CommandLine activate =
+        active ? CommandLine{"nmcli", "device", "reapply", device_} : CommandLine{"nmcli", "connection", "up", uuid};
+    const std::string what =
+        command_.dhcp ? device_ + " now takes its address from DHCP" : device_ + " now has " + Cidr(command_);
     if (Run(activate) == 0) return Result(AddressChanged, what + "; NetworkManager keeps it in connection " + uuid);
     if (method.empty() ||
         Run({"nmcli", "connection", "modify", uuid, "ipv4.method", method, "ipv4.addresses", addresses, "ipv4.gateway",
              gateway}) != 0 ||
         Run(activate) != 0)
-      return Result(AddressLost, "NetworkManager could not apply the change, nor put connection " + uuid +
-                                     " back; " + device_ + " has " + NowListed());
+      return Result(AddressLost, "NetworkManager could not apply the change, nor put connection " + uuid + " back; " +
+                                     device_ + " has " + NowListed());
     return Result(AddressRestored, "NetworkManager could not apply the change; connection " + uuid +
                                        " was put back, and " + device_ + " has " + NowListed());
   }

@@ -135,12 +135,14 @@ bool ConfigurationFiles::Write(const std::string& path, const std::string& conte
     return false;
   }
   const std::string before = existed ? Read(path) : "";
-  if (!MakeFolders(fs::path(target).parent_path().string()) || !ReplaceWhole(target, content, existed ? &old : nullptr)) {
+  if (!MakeFolders(fs::path(target).parent_path().string()) ||
+      !ReplaceWhole(target, content, existed ? &old : nullptr)) {
     error = "cannot write " + path;
     return false;
   }
   auto seen = std::find_if(previous_.begin(), previous_.end(), [&](const auto& p) { return p.first == path; });
-  if (seen == previous_.end()) previous_.emplace_back(path, existed ? std::optional<std::string>(before) : std::nullopt);
+  if (seen == previous_.end())
+    previous_.emplace_back(path, existed ? std::optional<std::string>(before) : std::nullopt);
   return true;
 }
 

@@ -27,9 +27,8 @@ std::vector<std::string> Words(const std::string& line) {
 
 // A line that starts a new stanza (or is a stanza of its own) in ifupdown's grammar.
 bool IsStanzaKeyword(const std::string& word) {
-  return word == "iface" || word == "mapping" || word == "auto" || word.rfind("allow-", 0) == 0 ||
-         word == "source" || word == "source-directory" || word == "rename" || word == "no-auto-down" ||
-         word == "no-scripts";
+  return word == "iface" || word == "mapping" || word == "auto" || word.rfind("allow-", 0) == 0 || word == "source" ||
+         word == "source-directory" || word == "rename" || word == "no-auto-down" || word == "no-scripts";
 }
 
 bool IsInetStanzaOf(const std::vector<std::string>& words, const std::string& device) {
@@ -38,9 +37,8 @@ bool IsInetStanzaOf(const std::vector<std::string>& words, const std::string& de
 
 // Names that ifupdown's source-directory takes, as run-parts does.
 bool IsRunPartsName(const std::string& name) {
-  return !name.empty() && std::all_of(name.begin(), name.end(), [](unsigned char c) {
-    return std::isalnum(c) || c == '_' || c == '-';
-  });
+  return !name.empty() &&
+         std::all_of(name.begin(), name.end(), [](unsigned char c) { return std::isalnum(c) || c == '_' || c == '-'; });
 }
 
 std::string OwnFileName(const std::string& device) {
@@ -49,7 +47,9 @@ std::string OwnFileName(const std::string& device) {
   return std::string(OwnFolder) + "/" + name;
 }
 
-std::string Absolute(const std::string& path) { return path.rfind('/', 0) == 0 ? path : std::string(MainFolder) + "/" + path; }
+std::string Absolute(const std::string& path) {
+  return path.rfind('/', 0) == 0 ? path : std::string(MainFolder) + "/" + path;
+}
 
 void CollectFiles(const ConfigurationFiles& files, const std::string& path, int depth, std::vector<std::string>& out);
 
@@ -84,7 +84,8 @@ void CollectFiles(const ConfigurationFiles& files, const std::string& path, int 
   std::istringstream text(files.Read(path));
   for (std::string line; std::getline(text, line);) {
     std::vector<std::string> words = Words(line);
-    if (!words.empty() && (words[0] == "source" || words[0] == "source-directory")) FollowSource(files, words, depth, out);
+    if (!words.empty() && (words[0] == "source" || words[0] == "source-directory"))
+      FollowSource(files, words, depth, out);
   }
 }
 
@@ -106,8 +107,10 @@ bool StartsAtBoot(const std::string& text, const std::string& device) {
 }
 
 std::string OwnStanza(const AddressCommand& command, const std::string& device, bool listedForStart) {
-  std::string text = "# The address set by tavik-setip (the IP set-up dialog); it replaces the stanzas marked\n"
-                     "# " + std::string(DisabledMark) + "elsewhere.\n";
+  std::string text =
+      "# The address set by tavik-setip (the IP set-up dialog); it replaces the stanzas marked\n"
+      "# " +
+      std::string(DisabledMark) + "elsewhere.\n";
   if (!listedForStart) text += "allow-hotplug " + device + "\n";
   if (command.dhcp) return text + "iface " + device + " inet dhcp\n";
   return text + "iface " + device + " inet static\n    address " + DottedQuad(command.address) + "/" +

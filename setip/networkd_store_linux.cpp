@@ -33,8 +33,10 @@ bool StoreNetworkdAddress(const AddressCommand& command, const std::string& devi
             ", which comes before " + std::string(OwnFolder) + "/" + own + "; change the address there";
     return false;
   }
-  std::string text = "# The address set by tavik-setip (the IP set-up dialog) for " + device + ".\n"
-                     "[Match]\nName=" + device + "\n\n[Network]\n";
+  std::string text = "# The address set by tavik-setip (the IP set-up dialog) for " + device +
+                     ".\n"
+                     "[Match]\nName=" +
+                     device + "\n\n[Network]\n";
   if (command.dhcp) {
     text += "DHCP=ipv4\n";
   } else {

@@ -21,12 +21,12 @@ constexpr mode_t HelperUmask = 022;
 
 // How the system's log ranks each exit status, in the order of the statuses.
 constexpr SystemLogLevel StatusLogLevels[] = {
-    SystemLogLevel::Notice,  // AddressChanged
-    SystemLogLevel::Warning, // AddressBadParameters
-    SystemLogLevel::Error,   // AddressUnchanged
-    SystemLogLevel::Error,   // AddressRestored
-    SystemLogLevel::Error,   // AddressLost
-    SystemLogLevel::Warning, // AddressNotKept
+    SystemLogLevel::Notice,   // AddressChanged
+    SystemLogLevel::Warning,  // AddressBadParameters
+    SystemLogLevel::Error,    // AddressUnchanged
+    SystemLogLevel::Error,    // AddressRestored
+    SystemLogLevel::Error,    // AddressLost
+    SystemLogLevel::Warning,  // AddressNotKept
 };
 
 std::string JoinArguments(int argc, char** argv) {
@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
     return Report({AddressUnchanged, "cannot read " + std::string(NetClassFolder) + "; nothing was changed"});
   const LinuxInterface* target = FindOfferedInterface(interfaces, command.adapterName, error);
   if (!target) return Refuse(error);
-  if (!IsPlainDeviceName(target->device)) return Refuse("the interface name \"" + target->device + "\" is not safe to use");
+  if (!IsPlainDeviceName(target->device))
+    return Refuse("the interface name \"" + target->device + "\" is not safe to use");
   SystemCommandRunner runner;
   return Report(ApplyAddressCommand(command, *target, runner, HelperConfigurationRoot()));
 }

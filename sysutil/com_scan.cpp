@@ -52,8 +52,8 @@ bool ReadProcessors(int& cores, int& processors, int& speed, char* name, std::si
     if (!ReadNumber("NumberOfLogicalProcessors", i, value)) break;
     processors += value;
   }
-  const bool ok = count > 0 && ReadNumber("CurrentClockSpeed", 0, speed) &&
-                  WmiReadProperty("Name", 0, name, nameSize) == 0;
+  const bool ok =
+      count > 0 && ReadNumber("CurrentClockSpeed", 0, speed) && WmiReadProperty("Name", 0, name, nameSize) == 0;
   WmiClose();
   return ok;
 }

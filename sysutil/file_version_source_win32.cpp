@@ -38,8 +38,7 @@ void ReadFixed(std::vector<std::uint8_t>& block, FileVersionInfo& info) {
 void ReadTranslations(std::vector<std::uint8_t>& block, FileVersionInfo& info) {
   WORD* table = nullptr;
   UINT length = 0;
-  if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&table), &length) ||
-      !table)
+  if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&table), &length) || !table)
     return;
   for (UINT i = 0; i + 1 < length / sizeof(WORD); i += 2) {
     info.translations.emplace_back(table[i], table[i + 1]);

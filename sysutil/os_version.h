@@ -5,7 +5,7 @@ struct OsVersion {
   unsigned platformId = 0;  // 2: the NT family (Linux kernels are classed with it)
   unsigned major = 0;
   unsigned minor = 0;
-  unsigned build = 0;       // Windows' build number (tells 11 from 10); 0 elsewhere
+  unsigned build = 0;  // Windows' build number (tells 11 from 10); 0 elsewhere
 };
 
 // False when the version query fails.

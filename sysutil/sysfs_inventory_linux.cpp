@@ -71,7 +71,9 @@ std::vector<std::string> ListDirectory(const std::string& path) {
   return names;
 }
 
-bool StartsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
 
 // The COM number of the first serial port among a USB device's interfaces, 0 when none has one.
 int UsbSerialPort(const std::string& deviceDir, const std::string& deviceName) {
@@ -119,7 +121,8 @@ void AddBuiltInSerialPorts(std::vector<InventoryObject>& objects) {
     char resolved[4096];
     const std::string device = BaseName(realpath(table[n].c_str(), resolved) ? resolved : table[n]);
     if (!StartsWith(device, "ttyS")) continue;
-    objects.push_back({{"DeviceID", "SERIAL\\" + device}, {"Name", "Communications Port (COM" + std::to_string(n) + ")"}});
+    objects.push_back(
+        {{"DeviceID", "SERIAL\\" + device}, {"Name", "Communications Port (COM" + std::to_string(n) + ")"}});
   }
 }
 
@@ -234,8 +237,10 @@ std::vector<InventoryObject> ListOperatingSystems(const std::string& procfs) {
   std::string line;
   while (std::getline(meminfo, line)) {
     long kilobytes;
-    if (std::sscanf(line.c_str(), "MemTotal: %ld kB", &kilobytes) == 1) object["TotalVisibleMemorySize"] = std::to_string(kilobytes);
-    if (std::sscanf(line.c_str(), "MemFree: %ld kB", &kilobytes) == 1) object["FreePhysicalMemory"] = std::to_string(kilobytes);
+    if (std::sscanf(line.c_str(), "MemTotal: %ld kB", &kilobytes) == 1)
+      object["TotalVisibleMemorySize"] = std::to_string(kilobytes);
+    if (std::sscanf(line.c_str(), "MemFree: %ld kB", &kilobytes) == 1)
+      object["FreePhysicalMemory"] = std::to_string(kilobytes);
   }
   std::string type, release;
   if (ReadLine(procfs + "/sys/kernel/ostype", type) && ReadLine(procfs + "/sys/kernel/osrelease", release)) {

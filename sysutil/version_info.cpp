@@ -44,8 +44,8 @@ void SetBuildStrings(const FileVersionInfo& info) {
 }
 
 void SetFileVersionNumber(const FileVersionInfo& info) {
-  std::snprintf(VersionText, sizeof VersionText, "%u.%u.%u.%u", info.fileVersionMS >> 16,
-                info.fileVersionMS & 0xFFFF, info.fileVersionLS >> 16, info.fileVersionLS & 0xFFFF);
+  std::snprintf(VersionText, sizeof VersionText, "%u.%u.%u.%u", info.fileVersionMS >> 16, info.fileVersionMS & 0xFFFF,
+                info.fileVersionLS >> 16, info.fileVersionLS & 0xFFFF);
 }
 
 }  // namespace

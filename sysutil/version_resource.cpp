@@ -16,9 +16,7 @@ class Bytes {
   Bytes(const std::uint8_t* data, std::size_t size, bool bigEndian = false)
       : data_(data), size_(size), bigEndian_(bigEndian) {}
 
-  bool Fits(std::uint64_t offset, std::uint64_t length) const {
-    return offset <= size_ && length <= size_ - offset;
-  }
+  bool Fits(std::uint64_t offset, std::uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
   const std::uint8_t* At(std::uint64_t offset) const { return data_ + offset; }
   std::size_t Size() const { return size_; }
 
@@ -119,8 +117,7 @@ struct VersionNode {
 
 bool ReadNode(const Bytes& b, std::size_t offset, std::size_t limit, VersionNode& node) {
   std::uint16_t length, valueLength;
-  if (offset > limit || !b.U16(offset, length) || !b.U16(offset + 2, valueLength) ||
-      !b.U16(offset + 4, node.type))
+  if (offset > limit || !b.U16(offset, length) || !b.U16(offset + 2, valueLength) || !b.U16(offset + 4, node.type))
     return false;
   if (length < 6 || length > limit - offset) return false;
   node.end = offset + length;
@@ -278,9 +275,7 @@ bool ExtractPeVersionResource(const std::uint8_t* data, std::size_t size, std::v
   std::uint16_t sectionCount;
   if (!ReadPeResourceRoot(b, rootRva, sectionTable, sectionCount)) return false;
   const PeSections sections(b, sectionTable, sectionCount);
-  auto isVersionType = [](std::uint32_t id, std::uint32_t target) {
-    return id == 16 && (target & Subdirectory);
-  };
+  auto isVersionType = [](std::uint32_t id, std::uint32_t target) { return id == 16 && (target & Subdirectory); };
   auto isSubdirectory = [](std::uint32_t, std::uint32_t target) { return (target & Subdirectory) != 0; };
   auto isData = [](std::uint32_t, std::uint32_t target) { return (target & Subdirectory) == 0; };
   std::uint32_t types, names, dataEntry, dataRva, dataSize;
@@ -373,15 +368,15 @@ bool ParseKeyValueSection(const Bytes& b, std::uint64_t offset, std::uint64_t si
   char table[9];
   std::snprintf(table, sizeof table, "%04x%04x", info.translations[0].first, info.translations[0].second);
   for (const auto& [key, value] : values)
-    if (key != "Translation") info.strings.emplace("\\stringfileinfo\\" + std::string(table) + "\\" + Lower(key), value);
+    if (key != "Translation")
+      info.strings.emplace("\\stringfileinfo\\" + std::string(table) + "\\" + Lower(key), value);
   return true;
 }
 
 bool ReadElfLayout(const Bytes& b, ElfLayout& elf, std::uint64_t& count, std::uint64_t& namesIndex) {
   std::uint16_t shnum, shstrndx;
   if (elf.is64) {
-    if (!b.U64(0x28, elf.headerTable) || !b.U16(0x3A, elf.entrySize) || !b.U16(0x3C, shnum) ||
-        !b.U16(0x3E, shstrndx))
+    if (!b.U64(0x28, elf.headerTable) || !b.U16(0x3A, elf.entrySize) || !b.U16(0x3C, shnum) || !b.U16(0x3E, shstrndx))
       return false;
   } else {
     std::uint32_t table;
@@ -403,7 +398,11 @@ bool ReadElfLayout(const Bytes& b, ElfLayout& elf, std::uint64_t& count, std::ui
 
 bool ParseElfVersionSection(const std::uint8_t* data, std::size_t size, FileVersionInfo& info) {
   info = FileVersionInfo();
-  if (size < 16 || std::memcmp(data, "\x7f" "ELF", 4) != 0) return false;
+  if (size < 16 || std::memcmp(data,
+                               "\x7f"
+                               "ELF",
+                               4) != 0)
+    return false;
   if ((data[4] != 1 && data[4] != 2) || (data[5] != 1 && data[5] != 2)) return false;
   const Bytes b(data, size, data[5] == 2);
   ElfLayout elf{data[4] == 2, 0, 0};

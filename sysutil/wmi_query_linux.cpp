@@ -16,7 +16,7 @@ struct WmiQuery {
   bool open = false;
   bool hasResultSet = false;
   std::vector<InventoryObject> results;
-  std::size_t cursor = 0;                   // index of the next object a step yields
+  std::size_t cursor = 0;                    // index of the next object a step yields
   const InventoryObject* current = nullptr;  // the object the last step reached
   char queryText[300] = "";
 };

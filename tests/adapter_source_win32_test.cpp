@@ -57,8 +57,8 @@ TEST(AdapterSourceWin32, ListingHoldsOnlyFilteredAdaptersWithOrderlyLabels) {
       continue;
     }
     EXPECT_NE(entry.state, AdapterNone);
-    const std::string expected = std::string(entry.name) + " (" + entry.address + ") " +
-                                 (entry.connected ? "OK" : "disconnected");
+    const std::string expected =
+        std::string(entry.name) + " (" + entry.address + ") " + (entry.connected ? "OK" : "disconnected");
     EXPECT_EQ(std::string(entry.label), expected);
     EXPECT_EQ(entry.state == AdapterWithAddress, entry.address[0] != '\0');
   }

@@ -16,7 +16,8 @@
 TEST(AddressCommandTest, ReadsTheNetworkShellsOtherSpellings) {
   AddressCommand command;
   std::string error;
-  ASSERT_TRUE(ParseAddressCommand("INTERFACE IP SET ADDRESS NAME=eth0 STATIC 192.168.254.2 255.255.255.0", command, error));
+  ASSERT_TRUE(
+      ParseAddressCommand("INTERFACE IP SET ADDRESS NAME=eth0 STATIC 192.168.254.2 255.255.255.0", command, error));
   EXPECT_EQ(command.adapterName, "eth0");
   EXPECT_EQ(DottedQuad(command.address), "192.168.254.2");
 }
@@ -62,9 +63,12 @@ TEST(AddressCommandTest, RefusesWhatItDoesNotFullyUnderstand) {
 
 // The dialog's rule: adapters listed by name, among its first six, wired.
 TEST(AddressCommandTest, TakesOnlyTheWiredAdaptersTheDialogOffers) {
-  std::vector<LinuxInterface> interfaces = {{"lo", "lo", 1, true}, {"eth0", "Ethernet eth0", 2, true},
-                                            {"wlan0", "Wi-Fi wlan0", 3, true}, {"eth1", "Local Area Connection", 4, true}};
-  for (unsigned i = 5; i <= 8; ++i) interfaces.push_back({"eth" + std::to_string(i), "Ethernet eth" + std::to_string(i), i, true});
+  std::vector<LinuxInterface> interfaces = {{"lo", "lo", 1, true},
+                                            {"eth0", "Ethernet eth0", 2, true},
+                                            {"wlan0", "Wi-Fi wlan0", 3, true},
+                                            {"eth1", "Local Area Connection", 4, true}};
+  for (unsigned i = 5; i <= 8; ++i)
+    interfaces.push_back({"eth" + std::to_string(i), "Ethernet eth" + std::to_string(i), i, true});
   std::string why;
   EXPECT_EQ(FindOfferedInterface(interfaces, "Ethernet eth0", why)->device, "eth0");
   EXPECT_EQ(FindOfferedInterface(interfaces, "Local Area Connection", why)->device, "eth1");
@@ -101,7 +105,8 @@ class RecordingRunner : public CommandRunner {
       return 0;
     }
     if (line.rfind("ip -4 -o address show dev ", 0) == 0 && output) {
-      for (const auto& [cidr, dynamic] : addresses) *output += "2: eth0    inet " + cidr + (dynamic ? " dynamic" : "") + "\n";
+      for (const auto& [cidr, dynamic] : addresses)
+        *output += "2: eth0    inet " + cidr + (dynamic ? " dynamic" : "") + "\n";
       return 0;
     }
     ran.push_back(line);
@@ -118,9 +123,9 @@ class RecordingRunner : public CommandRunner {
 
   std::set<std::string> installed = {"ip"};
   std::map<std::string, std::string> answers;
-  std::map<std::string, int> failing;  // how many more times a command fails
+  std::map<std::string, int> failing;                               // how many more times a command fails
   std::map<std::string, bool> addresses = {{"10.0.0.5/8", false}};  // and whether each is leased
-  std::string lease;                   // what a DHCP server would give
+  std::string lease;                                                // what a DHCP server would give
   std::vector<std::string> ran;
 };
 
@@ -156,10 +161,13 @@ class AddressChangeTest : public ::testing::Test {
 TEST_F(AddressChangeTest, TheNewAddressIsInPlaceBeforeTheOldGoes) {
   AddressChangeResult result = Apply(StaticText);
   EXPECT_EQ(result.status, AddressChanged);
-  EXPECT_EQ(result.message, "eth0 now has 192.168.10.2/24; no network configuration service configures eth0, so it "
-                            "lasts until the next start");
-  EXPECT_LT(runner.Index("ip address add 192.168.10.2/24 broadcast + dev eth0"), runner.Index("ip address del 10.0.0.5/8 dev eth0"));
-  EXPECT_LT(runner.Index("sysctl -q -w net/ipv4/conf/eth0/promote_secondaries=1"), runner.Index("ip address del 10.0.0.5/8 dev eth0"));
+  EXPECT_EQ(result.message,
+            "eth0 now has 192.168.10.2/24; no network configuration service configures eth0, so it "
+            "lasts until the next start");
+  EXPECT_LT(runner.Index("ip address add 192.168.10.2/24 broadcast + dev eth0"),
+            runner.Index("ip address del 10.0.0.5/8 dev eth0"));
+  EXPECT_LT(runner.Index("sysctl -q -w net/ipv4/conf/eth0/promote_secondaries=1"),
+            runner.Index("ip address del 10.0.0.5/8 dev eth0"));
   EXPECT_EQ(runner.addresses, (std::map<std::string, bool>{{"192.168.10.2/24", false}}));
 
   runner.failing["ip address add 192.168.10.2/24 broadcast + dev eth0"] = 1;
@@ -193,21 +201,24 @@ TEST_F(AddressChangeTest, ManagedInterfacesChangeTheirConnectionByUuid) {
   runner.installed.insert("nmcli");
   runner.answers["nmcli -g GENERAL.STATE device show eth0"] = "100 (connected)\n";
   runner.answers["nmcli -g GENERAL.CON-UUID device show eth0"] = "0d5e-77\n";
-  runner.answers["nmcli -g ipv4.method,ipv4.addresses,ipv4.gateway connection show 0d5e-77"] = "manual\n10.0.0.5/8\n10.0.0.1\n";
+  runner.answers["nmcli -g ipv4.method,ipv4.addresses,ipv4.gateway connection show 0d5e-77"] =
+      "manual\n10.0.0.5/8\n10.0.0.1\n";
   EXPECT_EQ(Apply(StaticText).status, AddressChanged);
-  EXPECT_EQ(runner.ran, (std::vector<std::string>{
-                            "nmcli connection modify 0d5e-77 ipv4.method manual ipv4.addresses 192.168.10.2/24 ipv4.gateway ''",
-                            "nmcli device reapply eth0"}));
+  EXPECT_EQ(runner.ran,
+            (std::vector<std::string>{
+                "nmcli connection modify 0d5e-77 ipv4.method manual ipv4.addresses 192.168.10.2/24 ipv4.gateway ''",
+                "nmcli device reapply eth0"}));
 
   // A profile that NetworkManager cannot apply goes back to what it was.
   runner.ran.clear();
   runner.failing["nmcli device reapply eth0"] = 1;
   EXPECT_EQ(Apply(DhcpText).status, AddressRestored);
-  EXPECT_EQ(runner.ran, (std::vector<std::string>{
-                            "nmcli connection modify 0d5e-77 ipv4.method auto ipv4.addresses '' ipv4.gateway ''",
-                            "nmcli device reapply eth0",
-                            "nmcli connection modify 0d5e-77 ipv4.method manual ipv4.addresses 10.0.0.5/8 ipv4.gateway 10.0.0.1",
-                            "nmcli device reapply eth0"}));
+  EXPECT_EQ(runner.ran,
+            (std::vector<std::string>{
+                "nmcli connection modify 0d5e-77 ipv4.method auto ipv4.addresses '' ipv4.gateway ''",
+                "nmcli device reapply eth0",
+                "nmcli connection modify 0d5e-77 ipv4.method manual ipv4.addresses 10.0.0.5/8 ipv4.gateway 10.0.0.1",
+                "nmcli device reapply eth0"}));
   runner.failing["nmcli device reapply eth0"] = 2;
   EXPECT_EQ(Apply(DhcpText).status, AddressLost);
 }

@@ -46,7 +46,8 @@ TEST_F(AmplifierCheck, TtusbMissingIsUnhandledAfterTheOtherAmplifiersPass) {
   AddUsb("1-1", "0403", "6001", "FT232R");  // same vendor, another product: not a TTUSB
   AddUsb("1-2", "0ea9", "0002", "C2+");
   EXPECT_EQ(Check(), AmplifierNotFound);
-  EXPECT_EQ(Pane(), "\nExamining TTUSB\nChecking other amplifiers\nJ&J amplifier found\nUnhandled device : TTUSB\n\nDone\n");
+  EXPECT_EQ(Pane(),
+            "\nExamining TTUSB\nChecking other amplifiers\nJ&J amplifier found\nUnhandled device : TTUSB\n\nDone\n");
 }
 
 TEST_F(AmplifierCheck, JJFamilyByVendorAlone) {
@@ -77,7 +78,7 @@ TEST_F(AmplifierCheck, AtlantisOnAnotherPortIsFoundWithThePortWarnings) {
 
 TEST_F(AmplifierCheck, WizMissingStillChecksTheConfiguredPort) {
   Configure("Wiz", "ProComp = COM40\n");
-  AddUsb("1-1", "0c72", "0012", "PCAN-USB");   // a Q20 adapter of another product: the pass wants PID_000C
+  AddUsb("1-1", "0c72", "0012", "PCAN-USB");  // a Q20 adapter of another product: the pass wants PID_000C
   EXPECT_EQ(Check(), AmplifierNotFound);
   EXPECT_EQ(Pane(),
             "\nExamining Wiz\nUnable to locate *-Wiz device\nCOM40 specified is not a valid com port\n"
@@ -116,8 +117,8 @@ TEST_F(AmplifierCheck, FamiliesWithoutACheckStayUnhandled) {
   for (const char* source : {"A/D", "PET2.0", "QPET", "Pendant"}) {
     Configure(source);
     EXPECT_EQ(Check(), AmplifierNotFound) << source;
-    EXPECT_EQ(Pane(), std::string("\nExamining ") + source + "\nChecking other amplifiers\nUnhandled device : " +
-                          source + "\n\nDone\n");
+    EXPECT_EQ(Pane(), std::string("\nExamining ") + source +
+                          "\nChecking other amplifiers\nUnhandled device : " + source + "\n\nDone\n");
   }
 }
 
@@ -149,7 +150,7 @@ TEST_F(AmplifierCheck, ProSbOnAMissingPortIsUnhandled) {
 
 TEST_F(AmplifierCheck, ProSbThatCannotBeOpenedReportsTheLinkCode) {
   Configure("ProSB", "ProComp = COM3\n");
-  state.ports[3] = PortFree;   // the scan saw it, but the device is gone now
+  state.ports[3] = PortFree;  // the scan saw it, but the device is gone now
   EXPECT_EQ(Check(), AmplifierNotFound);
   EXPECT_EQ(Pane().rfind("\nExamining ProSB\nError connecting to COM3 (", 0), 0u) << Pane();
   EXPECT_NE(Pane().find("Unhandled device : ProSB\n"), std::string::npos);
@@ -195,9 +196,8 @@ TEST_F(ProSbProbe, BytesFromTheEncoderAt19200MeanFound) {
   EXPECT_EQ(Check(), AmplifierFound);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(9900));
   EXPECT_EQ(baudSeen, 19200u);
-  EXPECT_EQ(Pane(),
-            std::string("\nExamining ProSB\nReceived 300 characters with 0 errors from the ProSB\n") + ProSbAdvice +
-                "\nDone\n");
+  EXPECT_EQ(Pane(), std::string("\nExamining ProSB\nReceived 300 characters with 0 errors from the ProSB\n") +
+                        ProSbAdvice + "\nDone\n");
 }
 
 // Run as the start-up test: while the probe listens, a link to another file is planted where the status

@@ -42,8 +42,10 @@ double Median(std::vector<double> v) {
 bool WaitConnected(LinkConnection* a, LinkConnection* b) {
   auto end = Clock::now() + std::chrono::seconds(5);
   while (LinkStatus(a) == 0 || LinkStatus(b) == 0)
-    if (Clock::now() > end) return false;
-    else std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (Clock::now() > end)
+      return false;
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
   return true;
 }
 
@@ -53,8 +55,10 @@ std::vector<double> LinkRoundTrips(LinkConnection* client, LinkConnection* serve
     unsigned char m[16];
     while (!stop) {
       int n = LinkReceive(server, 0, m, sizeof m);
-      if (n != 0) LinkSend(server, m, n);
-      else std::this_thread::yield();
+      if (n != 0)
+        LinkSend(server, m, n);
+      else
+        std::this_thread::yield();
     }
   });
   std::vector<double> times;
@@ -130,7 +134,7 @@ std::vector<double> TcpRoundTrips(int port, int rounds, Waiting waiting) {
   return times;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
   int rounds = argc > 1 ? std::atoi(argv[1]) : 2000;
@@ -153,10 +157,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   double blockingMedian = Median(blocking), pollingMedian = Median(polling);
-  std::printf("round trip of 8 bytes, median of %d: link %.1f us, bare TCP echo blocking %.1f us (link/blocking "
-              "%.2f), polling %.1f us (link/polling %.2f)\n",
-              rounds, linkMedian, blockingMedian, linkMedian / blockingMedian, pollingMedian,
-              linkMedian / pollingMedian);
+  std::printf(
+      "round trip of 8 bytes, median of %d: link %.1f us, bare TCP echo blocking %.1f us (link/blocking "
+      "%.2f), polling %.1f us (link/polling %.2f)\n",
+      rounds, linkMedian, blockingMedian, linkMedian / blockingMedian, pollingMedian, linkMedian / pollingMedian);
 
   std::clock_t before = std::clock();
   std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));

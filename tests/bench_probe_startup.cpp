@@ -43,7 +43,7 @@ double TimeToWindow(Display* display, const std::vector<std::string>& args, cons
   double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
   kill(pid, SIGTERM);
   WaitForExit(pid, 10);
-  XSync(display, True);   // forget the unmap and destroy events of this run
+  XSync(display, True);  // forget the unmap and destroy events of this run
   return mapped ? ms : -1;
 }
 

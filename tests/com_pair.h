@@ -10,7 +10,7 @@
 #include <string>
 
 struct ComPair {
-  int first = 0;   // COM numbers, 1 to 32
+  int first = 0;  // COM numbers, 1 to 32
   int second = 0;
 };
 
@@ -20,8 +20,7 @@ constexpr const char* kNoComPair =
 inline bool FindComPair(ComPair& pair) {
   const char* text = std::getenv("TAVIK_TEST_COM_PAIR");
   if (!text || std::sscanf(text, "%d %d", &pair.first, &pair.second) != 2) return false;
-  return pair.first >= 1 && pair.first <= 32 && pair.second >= 1 && pair.second <= 32 &&
-         pair.first != pair.second;
+  return pair.first >= 1 && pair.first <= 32 && pair.second >= 1 && pair.second <= 32 && pair.first != pair.second;
 }
 
 inline std::string ComDeviceName(int com) { return "\\\\.\\COM" + std::to_string(com); }

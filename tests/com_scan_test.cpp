@@ -145,9 +145,10 @@ TEST_F(ComScanTest, SystemSummaryWaitsForItsSourcesAndIsThenKept) {
     sys_.Write(dir + "physical_package_id", n < 2 ? "0\n" : "1\n");
     sys_.Write(dir + "core_id", n < 2 ? "0\n" : "0\n");
   }
-  proc_.Write("cpuinfo", "processor\t: 0\nmodel name\t: Example CPU\ncpu MHz\t\t: 3000.0\n\n"
-                        "processor\t: 1\nmodel name\t: Example CPU\ncpu MHz\t\t: 3000.0\n\n"
-                        "processor\t: 2\nmodel name\t: Example CPU\ncpu MHz\t\t: 1200.0\n");
+  proc_.Write("cpuinfo",
+              "processor\t: 0\nmodel name\t: Example CPU\ncpu MHz\t\t: 3000.0\n\n"
+              "processor\t: 1\nmodel name\t: Example CPU\ncpu MHz\t\t: 3000.0\n\n"
+              "processor\t: 2\nmodel name\t: Example CPU\ncpu MHz\t\t: 1200.0\n");
   EXPECT_STREQ(GetSystemSummary(), "Cores=2,Procs=3,Speed=3000,Mem=8000000\nCPU=Example CPU\n");
   proc_.Write("meminfo", "MemTotal:        1 kB\n");
   EXPECT_STREQ(GetSystemSummary(), "Cores=2,Procs=3,Speed=3000,Mem=8000000\nCPU=Example CPU\n") << "built once";

@@ -62,7 +62,7 @@ TEST_F(DeviceSettingsTest, ReadsATypicalTherapistFile) {
       "EthernetPort = 5520\n"
       "DisplayMode = 2 computers\n");
   EXPECT_STREQ(settings.inputSource, "C2+mini");
-  EXPECT_EQ(settings.deviceCode, 21);   // row 4, not the shorter C2+ of row 5
+  EXPECT_EQ(settings.deviceCode, 21);  // row 4, not the shorter C2+ of row 5
   EXPECT_EQ(settings.amplifierPort, 12);
   EXPECT_STREQ(settings.amplifierPortName, "COM12");
   EXPECT_EQ(settings.commClass, 0);
@@ -78,13 +78,13 @@ TEST_F(DeviceSettingsTest, InputSourceRowsAndCutting) {
     const char* source;
     int code;
   } cases[] = {
-      {"Input_Source=GP8\n", "GP8", 26},              // GP (row 13) comes first
-      {"Input_Source=a404\n", "a404", 60},            // the value's case does not matter
-      {"Input_Source=Nothing known\n", "Nothing known", 1},   // no row: row 0
-      {"Input_Source=BrainMaster\tx\n", "BrainMaster", 50},   // tab ends the text
+      {"Input_Source=GP8\n", "GP8", 26},                     // GP (row 13) comes first
+      {"Input_Source=a404\n", "a404", 60},                   // the value's case does not matter
+      {"Input_Source=Nothing known\n", "Nothing known", 1},  // no row: row 0
+      {"Input_Source=BrainMaster\tx\n", "BrainMaster", 50},  // tab ends the text
       {"Input_Source=QPET\r\n", "QPET", 31},
       {"Input_Source=ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789\n", "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123", 1},
-      {"Input_Source=Wiz\xC3\xA9\n", "Wiz", 70},      // bytes above 127 end the text
+      {"Input_Source=Wiz\xC3\xA9\n", "Wiz", 70},  // bytes above 127 end the text
   };
   for (const Case& c : cases) {
     ReadDevs(c.line);
@@ -110,9 +110,9 @@ TEST_F(DeviceSettingsTest, AmplifierPortRules) {
       {"ProComp=COM0\n", 1},
       {"ProComp=USB\n", 1},
       {"ProComp = COM12\n", 12},
-      {"ProComp=C\n", 1},          // nothing after the 'C': no number, and no reading past the text
-      {"ProComp=COM-2\n", -2},     // not range-checked here; the port table lookup rejects it later
-      {"ProComp=COM7\nInput_Source=ProComp+\n", 7},   // the mention in the source line changes nothing
+      {"ProComp=C\n", 1},                            // nothing after the 'C': no number, and no reading past the text
+      {"ProComp=COM-2\n", -2},                       // not range-checked here; the port table lookup rejects it later
+      {"ProComp=COM7\nInput_Source=ProComp+\n", 7},  // the mention in the source line changes nothing
       {"Input_Source=ProSB\n", 1},
   };
   for (const Case& c : cases) {
@@ -120,7 +120,7 @@ TEST_F(DeviceSettingsTest, AmplifierPortRules) {
     EXPECT_EQ(settings.amplifierPort, c.port) << c.file;
   }
   ReadDevs("ProComp=COM9\n");
-  ReadDevs("\n");   // every read starts again from port 1
+  ReadDevs("\n");  // every read starts again from port 1
   EXPECT_EQ(settings.amplifierPort, 1);
   EXPECT_STREQ(settings.amplifierPortName, "COM1");
 }
@@ -218,7 +218,7 @@ TEST_F(DeviceSettingsTest, BinaryBytesAndMissingLineEndDoNoHarm) {
   const char raw[] = "\x01\xFF\x00\x7F garbage \x00 DisplayMode=D\n";
   std::string binary(raw, sizeof raw - 1);
   ReadDevs(binary + std::string(5000, '\xFE') + "\nEthernetPort=6003");
-  EXPECT_EQ(settings.displayMode, 0);   // behind a NUL byte the rest of that line is not seen
+  EXPECT_EQ(settings.displayMode, 0);  // behind a NUL byte the rest of that line is not seen
   EXPECT_EQ(settings.ethernetPort, 6003);
 }
 
@@ -226,10 +226,10 @@ TEST(DeviceTypesTest, RowLookups) {
   EXPECT_EQ(FindDeviceRow("ProComp", 0, 0), 0);
   EXPECT_EQ(FindDeviceRow("ADC", 0, 0), 0);
   EXPECT_EQ(FindDeviceRow("ADC", 0, 1), 2);
-  EXPECT_EQ(FindDeviceRow("pendant", 0, 1), 17);   // no alternate name: found by its name only
+  EXPECT_EQ(FindDeviceRow("pendant", 0, 1), 17);  // no alternate name: found by its name only
   EXPECT_EQ(FindDeviceRow("spectrum4", 0, 1), 7);
-  EXPECT_EQ(FindDeviceRow("C2", 2, 0), 4);         // over two characters C2+mini already matches
-  EXPECT_EQ(FindDeviceRow("C2", 3, 0), 11);        // over three, only C2 with its terminator
+  EXPECT_EQ(FindDeviceRow("C2", 2, 0), 4);   // over two characters C2+mini already matches
+  EXPECT_EQ(FindDeviceRow("C2", 3, 0), 11);  // over three, only C2 with its terminator
   EXPECT_EQ(FindDeviceRow(nullptr, 0, 0), 0);
   EXPECT_EQ(DeviceRowName(27), nullptr);
   EXPECT_STREQ(DeviceRowName(28), "OutaRange");
@@ -242,7 +242,7 @@ TEST(DeviceTypesTest, SourceClassLookups) {
   EXPECT_EQ(SourceClassIndex("j&j"), 3);
   EXPECT_EQ(SourceClassIndex("ESIPRO/AXXX"), 10);
   EXPECT_EQ(SourceClassIndex("Undef"), 0);
-  EXPECT_EQ(SourceClassIndex("esiPRO"), 0);   // the whole name must match
+  EXPECT_EQ(SourceClassIndex("esiPRO"), 0);  // the whole name must match
   EXPECT_EQ(SourceClassIndex(nullptr), 0);
   EXPECT_STREQ(SourceClassName(16), "OutaRange");
   EXPECT_STREQ(SourceClassName(-1), "OutaRange");

@@ -103,7 +103,7 @@ TEST_F(GameTreeTest, AddressesThatDoNotResolveAreCode13WithTheResolversText) {
 
 TEST_F(GameTreeTest, SerialPortFoundByTheScanButGoneSinceIsCode5) {
   WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM5\n");
-  state.ports[5] = PortFree;   // found by the last scan, gone since
+  state.ports[5] = PortFree;  // found by the last scan, gone since
   EXPECT_EQ(Connect(), 5);
   EXPECT_EQ(Pane().rfind("UNABLE to connect to serial port COM5\n  : ", 0), 0u) << Pane();
 }
@@ -122,7 +122,7 @@ TEST_F(GameTreeTest, SerialPortWithoutDsrIsCode6AndIsClosedAgain) {
 }
 
 TEST_F(GameTreeTest, SerialGameComputerThatAnswersWorks) {
-  null_modem::Install(1, 2);   // our COM2 to the game computer's COM3
+  null_modem::Install(1, 2);  // our COM2 to the game computer's COM3
   LinkConnection* game = LinkCreate();
   ASSERT_EQ(LinkConnect(game, "serial", "COM3", 115200, 0), 0);
   std::atomic<bool> stop{false};
@@ -171,13 +171,15 @@ TEST_F(GameTreeTest, ReportWritesTheWindowsFindingsInOrderAndFailedTestsAsBits) 
 
   tree.Remove("sys/bus/usb/devices/1-2/idVendor");
   EXPECT_EQ(RunLinkProbe("REPORT", report), 2);
-  EXPECT_NE(reported().find("seems to be working\n\n--- Test Configured Amplifier ---\n"), std::string::npos) << reported();
+  EXPECT_NE(reported().find("seems to be working\n\n--- Test Configured Amplifier ---\n"), std::string::npos)
+      << reported();
   EXPECT_NE(reported().find("Unhandled device : TTUSB\n"), std::string::npos) << reported();
 
   EXPECT_EQ(echo.Stop(), 0);
   EXPECT_EQ(RunLinkProbe("REPORT", report), 3);
   EXPECT_NE(reported().find("--- Test  Game Communications ---\nFAILURE to connect to game machine\n"),
-            std::string::npos) << reported();
+            std::string::npos)
+      << reported();
 
   tree.Write("sys/bus/usb/devices/1-2/idVendor", "0403\n");
   EXPECT_EQ(RunLinkProbe("REPORT", report), 1);

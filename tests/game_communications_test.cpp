@@ -84,8 +84,7 @@ TEST_F(GameTest, GameEchoAnswersAnyMessageWithTheSameMessage) {
   LinkConnection* link = LinkCreate();
   ASSERT_EQ(LinkConnect(link, "ethernet", "127.0.0.1", 5510, 0), 0);
   auto deadline = Clock::now() + std::chrono::seconds(5);
-  while (LinkStatus(link) == 0 && Clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  while (LinkStatus(link) == 0 && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   std::uint8_t message[LinkMaxMessageLength];
   ASSERT_EQ(LinkBuildMessage(link, message, sizeof message, 150, 7, "abc", 3), 11);
   LinkSend(link, message, 0);

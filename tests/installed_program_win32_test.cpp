@@ -31,8 +31,7 @@ TEST(InstalledProgramWin32, RowsOfPresentAndMissingPrograms) {
   ASSERT_NE(row, nullptr);
   EXPECT_EQ(std::string(row), "VLC  1.0.0.3  " + DateLine(present));
   const std::string bare = Fixture("noversion32.exe");
-  EXPECT_EQ(std::string(programs.Describe(bare.c_str(), "MPC-HC", NotInstalledRow)),
-            "MPC-HC  Unk  " + DateLine(bare));
+  EXPECT_EQ(std::string(programs.Describe(bare.c_str(), "MPC-HC", NotInstalledRow)), "MPC-HC  Unk  " + DateLine(bare));
 
   const char* missing = "C:\\no such folder\\VLC.exe";
   EXPECT_EQ(programs.Describe(missing, "VLC", NoRow), nullptr);

@@ -68,8 +68,10 @@ class SoftwareReportTest : public ::testing::Test {
     tree.Write("sys/class/tty/.keep", "");  // no machine ports: only the linked ones count
     tree.Write("tavik/.keep", "");
     SetHostNetworkSource(&FakeNetwork);
-    playerPlaces = {{VlcFirst, tree.Path("opt/vlc")}, {VlcSecond, tree.Path("flatpak/vlc")},
-                    {MpcFirst, tree.Path("opt/mpv")}, {MpcSecond, tree.Path("flatpak/mpv")}};
+    playerPlaces = {{VlcFirst, tree.Path("opt/vlc")},
+                    {VlcSecond, tree.Path("flatpak/vlc")},
+                    {MpcFirst, tree.Path("opt/mpv")},
+                    {MpcSecond, tree.Path("flatpak/mpv")}};
     PlatformCode = 111;
   }
   void TearDown() override { SetHostNetworkSource(nullptr); }
@@ -129,12 +131,12 @@ TEST_F(SoftwareReportTest, PlatformReportWithMissingProgramsRunsTheRowsTogether)
   FakePort com2;
   LinkPort(2, com2.device);
   ReportPlatformAndPorts(state);
-  EXPECT_EQ(Shown(), PlatformLine() + "Tavik (navro) : Unk   Orb (gamedll): Unk" + Stars30 +
-                         "COMM PORTS found(1)\n   COM2  \n");
+  EXPECT_EQ(Shown(),
+            PlatformLine() + "Tavik (navro) : Unk   Orb (gamedll): Unk" + Stars30 + "COMM PORTS found(1)\n   COM2  \n");
   tree.Remove("tavik/dosdevices/com2");
   ReportPlatformAndPorts(state);
-  EXPECT_EQ(Shown(), PlatformLine() + "Tavik (navro) : Unk   Orb (gamedll): Unk" + Stars30 +
-                         "COMM PORTS found(NONE)\n");
+  EXPECT_EQ(Shown(),
+            PlatformLine() + "Tavik (navro) : Unk   Orb (gamedll): Unk" + Stars30 + "COMM PORTS found(NONE)\n");
 }
 
 // The rows of a computer with nothing installed but what each test adds, after the game server's row.
@@ -154,14 +156,13 @@ TEST_F(SoftwareReportTest, TherapistWithIdenticalGameServersGamesAndPlayers) {
 
   ReportInstalledSoftware(state.report, programs);
   EXPECT_EQ(Shown(), std::string("Tavik (navro)    : PB=1.3  ") + FirstDateLine +
-                         "Orb (gamedll)     : PB=2.0    SB=beta  " + FirstDateLine +
-                         "Aquarium  65535.0.1.65535  " + FirstDateLine +
-                         "Lumenfall Racer  1.0.0.3  " + SecondDateLine +
+                         "Orb (gamedll)     : PB=2.0    SB=beta  " + FirstDateLine + "Aquarium  65535.0.1.65535  " +
+                         FirstDateLine + "Lumenfall Racer  1.0.0.3  " + SecondDateLine +
                          "Lumenfall Garden is not installed\n"  // the missing mode-1 game adds nothing
                          "Lumenfall Kites is not installed\n"
-                         "VLC  1.0.0.3  " + SecondDateLine +
-                         "MPC-HC  65535.0.1.65535  " + FirstDateLine +
-                         "Skyhaven Voyage  Unk  " + FirstDateLine);
+                         "VLC  1.0.0.3  " +
+                         SecondDateLine + "MPC-HC  65535.0.1.65535  " + FirstDateLine + "Skyhaven Voyage  Unk  " +
+                         FirstDateLine);
 }
 
 TEST_F(SoftwareReportTest, GameServerCopiesThatDifferAreFlagged) {
@@ -200,15 +201,15 @@ TEST_F(SoftwareReportTest, GameComputerNeverComparesTheGameServers) {
 
   tree.Remove("tavik/Games/Orb.exe");
   ReportInstalledSoftware(state.report, programs);
-  EXPECT_EQ(Shown(), "Navro not found - must be game\nOrb (gamedll)     : Unk" + NoGamesBeforePlayers + NoPlayers +
-                         NoLastGame);
+  EXPECT_EQ(Shown(),
+            "Navro not found - must be game\nOrb (gamedll)     : Unk" + NoGamesBeforePlayers + NoPlayers + NoLastGame);
 }
 
 TEST_F(SoftwareReportTest, MediaPlayersFromTheirFirstPlaceElseTheSecond) {
   const std::string head = "Navro not found - must be game\nOrb (gamedll)     : Unk" + NoGamesBeforePlayers;
   Install("full64.exe", "opt/vlc");
   Install("sbonly64.exe", "flatpak/vlc", SecondDate);  // both places: the first wins
-  Install("both64.exe", "flatpak/mpv", SecondDate);     // only the second place
+  Install("both64.exe", "flatpak/mpv", SecondDate);    // only the second place
   ReportInstalledSoftware(state.report, programs);
   EXPECT_EQ(Shown(), head + "VLC  1.0.0.3  " + FirstDateLine + "MPC-HC  5.6.7.8  " + SecondDateLine + NoLastGame);
 
@@ -234,8 +235,7 @@ TEST_F(SoftwareReportTest, ProgramRowInItsThreeModes) {
   EXPECT_STREQ(programs.Describe(missing, "Missing", NotInstalledRow), "Missing is not installed\n");
   EXPECT_STREQ(programs.Describe(missing, "Missing", EmptyRow), "");
   EXPECT_EQ(programs.Describe(missing, "Missing", NoRow), nullptr);
-  EXPECT_STREQ(programs.Describe("C:\\Other\\Prog.exe", "Elsewhere", NotInstalledRow),
-               "Elsewhere is not installed\n");
+  EXPECT_STREQ(programs.Describe("C:\\Other\\Prog.exe", "Elsewhere", NotInstalledRow), "Elsewhere is not installed\n");
 
   // An overlong name is cut at the row's size.
   const std::string longName(600, 'n');

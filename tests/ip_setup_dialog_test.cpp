@@ -108,7 +108,8 @@ class IpSetupDialogTest : public ::testing::Test {
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
       }
     });
-    Fl::add_timeout(60.0, [](void* d) { static_cast<IpSetupDialog*>(d)->Close(); }, &dialog);
+    Fl::add_timeout(
+        60.0, [](void* d) { static_cast<IpSetupDialog*>(d)->Close(); }, &dialog);
     dialog.Run();
     user.join();
   }
@@ -143,10 +144,10 @@ TEST_F(IpSetupDialogTest, BadChoicesRunNothingAndAGoodOneSetsTheAddress) {
   IpSetupDialog dialog(IpSetupLayout::Probe, Host(""));
   const std::string adapter = Click(200, 102), client = Click(110, 327), tryIt = Click(280, 445);
   const std::string done = Click(279, 497);
-  RunWith(dialog, {adapter, tryIt,                     // no role
+  RunWith(dialog, {adapter, tryIt,                         // no role
                    client, Group(390, 332, "255"), tryIt,  // group out of range
-                   Group(390, 332, "-1"), tryIt,
-                   "test ! -e " + recordFile.string() + " && " + Group(390, 332, "12"), tryIt, done});
+                   Group(390, 332, "-1"), tryIt, "test ! -e " + recordFile.string() + " && " + Group(390, 332, "12"),
+                   tryIt, done});
   std::string recorded = ReadWholeFile(recordFile.string());
   EXPECT_NE(recorded.find("tavik-setip\ninterface ip set address name=\"Local Area Connection\" static "
                           "192.168.12.2 255.255.255.0 \n"),

@@ -165,9 +165,21 @@ TEST(NetshParametersTest, RolePicksTheTextAndTheOldAddress) {
 // change the dialog meant; a text the dialog builds but never sends, the parser refuses.
 TEST_F(TrySetIpAddressTest, TheHelperReadsWhatTheDialogMeantAndRefusesWhatItNeverSends) {
   const std::string longest(NetshParameterLimit - StaticAddressText("", LastAddressGroup, TherapistHost).size(), 'E');
-  const std::string names[] = {"Local Area Connection", "Ethernet 2", "Wi-Fi wlan0", "eth0", "name=Eth",
-                               "B\xc3\xbcro LAN", "Ethernet \"2\"", "a\"b\"c", "Line\nbreak", "Tab\tname", "Esc\x1b",
-                               "Del\x7f", "", longest, longest + "E"};
+  const std::string names[] = {"Local Area Connection",
+                               "Ethernet 2",
+                               "Wi-Fi wlan0",
+                               "eth0",
+                               "name=Eth",
+                               "B\xc3\xbcro LAN",
+                               "Ethernet \"2\"",
+                               "a\"b\"c",
+                               "Line\nbreak",
+                               "Tab\tname",
+                               "Esc\x1b",
+                               "Del\x7f",
+                               "",
+                               longest,
+                               longest + "E"};
   std::set<std::string> sent;
   std::vector<std::string> readButNeverSent;
   for (IpRole role : {IpRole::Client, IpRole::Therapist, IpRole::Dhcp}) {

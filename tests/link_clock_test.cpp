@@ -49,4 +49,4 @@ TEST(LinkClockTest, RunningClocksAdvanceInTheirUnits) {
   EXPECT_NE(LinkClockFrequency(), 0u);
 }
 
-} // namespace
+}  // namespace

@@ -174,4 +174,4 @@ TEST(ConnectByHandle, ReachesTheHandleObject) {
   LinkHandleSlot(2, -1);
 }
 
-} // namespace
+}  // namespace

@@ -14,7 +14,7 @@ namespace {
 using Texts = std::vector<std::string>;
 
 class LinkKeyValueTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override { LinkClearKeyValueLists(); }
   void TearDown() override { LinkClearKeyValueLists(); }
 };
@@ -45,13 +45,13 @@ TEST_F(LinkKeyValueTest, KeysMatchOverTheirOwnLength) {
   LinkSetValue("KEYBOARD", "1");
   EXPECT_STREQ(LinkFindValue("KEY"), "BOARD=1");
   EXPECT_EQ(LinkFindValue("KEY="), nullptr);
-  LinkSetValue("KEY", "2"); // "KEY" matches the entry KEYBOARD=1 and replaces it
+  LinkSetValue("KEY", "2");  // "KEY" matches the entry KEYBOARD=1 and replaces it
   EXPECT_EQ(LinkSettingsEntries(), (Texts{"KEY=2"}));
 }
 
 TEST_F(LinkKeyValueTest, TextsThatDoNotFitOrHaveNoKeyAreNotStored) {
   std::string key(200, 'K');
-  std::string value(78, 'v'); // 200 + 1 + 78 + terminator = 280
+  std::string value(78, 'v');  // 200 + 1 + 78 + terminator = 280
   EXPECT_EQ(LinkSetValue(key.c_str(), value.c_str()), 1);
   value += 'v';
   EXPECT_EQ(LinkSetValue(key.c_str(), value.c_str()), 0) << "one byte over 280";
@@ -88,7 +88,7 @@ TEST_F(LinkKeyValueTest, SettingsMessageFillsBothLists) {
 
 TEST_F(LinkKeyValueTest, SettingsMessageStopsAtItsLengthOrNul) {
   std::vector<std::uint8_t> message = SettingsMessage("X=1\nY=2", 8);
-  std::memcpy(message.data() + 15, "\nZ=3", 4); // beyond the text length: not read
+  std::memcpy(message.data() + 15, "\nZ=3", 4);  // beyond the text length: not read
   EXPECT_EQ(LinkParseSettings(message.data()), 2);
   EXPECT_EQ(LinkSettingsEntries(), (Texts{"X=1", "Y=2"}));
 
@@ -119,4 +119,4 @@ TEST_F(LinkKeyValueTest, NewMessageReplacesTheChangedKeys) {
   EXPECT_EQ(std::strlen(LinkNextChangedKey()), 260u);
 }
 
-} // namespace
+}  // namespace

@@ -36,7 +36,8 @@ class NetTest : public ::testing::Test {
     LinkNetSet set;
     LinkNetSetClear(&set);
     LinkNetSetAdd(&set, s);
-    return forWriting ? LinkNetSelect(nullptr, &set, milliseconds * 1000) : LinkNetSelect(&set, nullptr, milliseconds * 1000);
+    return forWriting ? LinkNetSelect(nullptr, &set, milliseconds * 1000)
+                      : LinkNetSelect(&set, nullptr, milliseconds * 1000);
   }
 
   linktest::SocketsReady sockets_;
@@ -81,7 +82,7 @@ TEST_F(NetTest, ConnectAcceptAndReceiveReportWinsockNumbers) {
 }
 
 TEST_F(NetTest, RefusedConnectLeavesItsErrorOnTheSocket) {
-  int port = linktest::FreeTPort(); // nothing listens there
+  int port = linktest::FreeTPort();  // nothing listens there
   LinkSocket client = Open(LinkNetStream);
   ASSERT_EQ(LinkNetSetNonBlocking(client), 0);
   int rc = LinkNetConnect(client, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)});
@@ -130,4 +131,4 @@ TEST_F(NetTest, SelectOnAClosedSocketFailsAsNoSocket) {
   EXPECT_EQ(LinkNetLastError(), LinkErrNotSocket);
 }
 
-} // namespace
+}  // namespace

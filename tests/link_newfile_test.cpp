@@ -23,4 +23,4 @@ TEST_F(NewFileTest, CreatesOnlyWhatDoesNotExistAndWritesBinary) {
   EXPECT_EQ(LinkCreateNewFile("no-such-folder/cmlCRX11.bin"), nullptr);
 }
 
-} // namespace
+}  // namespace

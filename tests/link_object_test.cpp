@@ -14,7 +14,7 @@
 namespace {
 
 class LinkObjectTest : public ::testing::Test {
-protected:
+ protected:
   void TearDown() override {
     LinkHandleSlot(0, 0);
     for (LinkConnection* link : links_) LinkRelease(link);
@@ -63,7 +63,7 @@ TEST_F(LinkObjectTest, SeventeenthObjectIsReturnedButNotRegistered) {
   EXPECT_EQ(LinkSetLineWatch(extra, 1), -1);
   EXPECT_EQ(LinkDisconnect(extra), 0);
   EXPECT_EQ(LinkObjectCount(), 17);
-  LinkRelease(extra); // freed all the same: ASan reports a leak otherwise
+  LinkRelease(extra);  // freed all the same: ASan reports a leak otherwise
   EXPECT_EQ(LinkObjectCount(), 16);
   EXPECT_EQ(LinkRegistryHighest(), 15);
 }
@@ -78,7 +78,7 @@ TEST_F(LinkObjectTest, RegistryEntriesAreReusedLowestFirst) {
   EXPECT_EQ(LinkRegistryIndex(entry[3]), 3);
 
   LinkRelease(entry[14]);
-  LinkRelease(entry[15]); // the highest: the highest index in use drops by one only
+  LinkRelease(entry[15]);  // the highest: the highest index in use drops by one only
   EXPECT_EQ(LinkRegistryHighest(), 14);
   entry[14] = LinkCreate();
   EXPECT_EQ(LinkRegistryIndex(entry[14]), 14);
@@ -107,7 +107,7 @@ TEST_F(LinkObjectTest, ReleaseIgnoresPointersTheLibraryDoesNotHold) {
   LinkConnection* link = LinkCreate();
   LinkConnection* other = Create();
   LinkRelease(link);
-  LinkRelease(link); // already released: no double free, the count is not lowered twice
+  LinkRelease(link);  // already released: no double free, the count is not lowered twice
   EXPECT_EQ(LinkObjectCount(), 1);
   LinkConnection stranger{};
   LinkRelease(&stranger);
@@ -137,10 +137,10 @@ TEST_F(LinkObjectTest, UserBufferIsCheckedInitialisedAndNeverFreed) {
   EXPECT_EQ(LinkIsValid(link), 1);
   EXPECT_EQ(LinkInitBuffer(memory, size), nullptr) << "a live object is not wiped";
   EXPECT_EQ(LinkObjectCount(), 1);
-  LinkRelease(link); // not freed: the test owns the memory
+  LinkRelease(link);  // not freed: the test owns the memory
   EXPECT_EQ(LinkIsValid(link), 0);
   EXPECT_EQ(LinkObjectCount(), 0);
-  link = LinkInitBuffer(memory, size); // the same memory may be initialised again once released
+  link = LinkInitBuffer(memory, size);  // the same memory may be initialised again once released
   EXPECT_EQ(LinkIsValid(link), 1);
   LinkRelease(link);
 }
@@ -160,7 +160,7 @@ TEST_F(LinkObjectTest, SetClassCoversTheInclusiveRangeOfLowBytes) {
   EXPECT_EQ(link->classOf[129], ClassStream);
   EXPECT_EQ(link->classOf[130], ClassBroadcast);
   EXPECT_EQ(link->classOf[131], ClassStream);
-  LinkSetClass(link, 250, 0x1FB, ClassLatest); // only the low byte of the last code counts: 251
+  LinkSetClass(link, 250, 0x1FB, ClassLatest);  // only the low byte of the last code counts: 251
   EXPECT_EQ(link->classOf[251], ClassLatest);
   EXPECT_EQ(link->classOf[252], ClassStream);
   LinkSetClass(nullptr, 0, 255, 1);
@@ -249,10 +249,10 @@ TEST_F(LinkObjectDebugTest, CreateAndReleaseWriteTheirDebugLines) {
   std::FILE* stream = std::tmpfile();
   LinkSetDebugStream(stream);
   LinkDebugPrint("x");
-  LinkSetDebugFile(nullptr); // closes only what it opened itself, and clears the stream
+  LinkSetDebugFile(nullptr);  // closes only what it opened itself, and clears the stream
   LinkDebugPrint("y");
   EXPECT_EQ(std::ftell(stream), 1);
   std::fclose(stream);
 }
 
-} // namespace
+}  // namespace

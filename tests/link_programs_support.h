@@ -16,7 +16,7 @@
 
 namespace linkprograms {
 
-constexpr std::uint32_t Loopback = 0x0100007Fu; // 127.0.0.1 in network order on little-endian hosts
+constexpr std::uint32_t Loopback = 0x0100007Fu;  // 127.0.0.1 in network order on little-endian hosts
 
 inline bool CanBind(int type, int port) {
   LinkSocket s = LinkNetSocket(type);
@@ -66,4 +66,4 @@ inline double ThreadCpuSeconds(std::thread& thread) {
   return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
-} // namespace linkprograms
+}  // namespace linkprograms

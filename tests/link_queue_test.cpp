@@ -25,7 +25,7 @@ class QueueTest : public ::testing::Test {
   void SetUp() override {
     link = LinkCreate();
     ASSERT_NE(link, nullptr);
-    LinkSetTransport(link, &LinkSocketTransport); // a socket link: no serial polling
+    LinkSetTransport(link, &LinkSocketTransport);  // a socket link: no serial polling
   }
   void TearDown() override { LinkRelease(link); }
 
@@ -67,7 +67,7 @@ TEST_F(QueueTest, BuildMessageNumbersStreamAndDatagramCodesApart) {
   EXPECT_EQ(LinkMessageLength(nullptr, buffer), 8);
 
   const char payload[] = "abc";
-  ASSERT_EQ(LinkBuildMessage(link, buffer, sizeof buffer, 160, 0, payload, 3), 11); // class 1 by default
+  ASSERT_EQ(LinkBuildMessage(link, buffer, sizeof buffer, 160, 0, payload, 3), 11);  // class 1 by default
   EXPECT_EQ(std::memcmp(buffer + 4, "abc", 3), 0);
   EXPECT_EQ(LinkGetU32(buffer + 7), 1u) << "datagram codes have their own counter";
   ASSERT_EQ(LinkBuildMessage(link, buffer, sizeof buffer, 130, 0, nullptr, 0), 8);
@@ -110,7 +110,7 @@ TEST_F(QueueTest, LatestOnlyReplacesItsTwinOnlyWhileConnected) {
 
   link->status = 3;
   Enqueue(Message(200, 1, 1, 4, 0x11), LinkDatagramQueue);
-  Enqueue(Message(200, 2, 2, 4, 0x33), LinkDatagramQueue); // another subcode: no twin
+  Enqueue(Message(200, 2, 2, 4, 0x33), LinkDatagramQueue);  // another subcode: no twin
   Enqueue(Message(200, 1, 3, 4, 0x22), LinkDatagramQueue);
   ASSERT_EQ(link->queues[1].count, 2);
   std::uint8_t buffer[16];
@@ -162,7 +162,7 @@ TEST_F(QueueTest, MalformedMessagesAreDroppedAndCounted) {
   LinkPutU16(tooShort.data() + 2, 6);
   auto longerThanHeld = Message(130, 0, 1, 4);
   LinkPutU16(longerThanHeld.data() + 2, 40);
-  auto overSlot = Message(130, 0, 1, 1600); // 1608 bytes: fits the receive buffer, not a slot
+  auto overSlot = Message(130, 0, 1, 1600);  // 1608 bytes: fits the receive buffer, not a slot
   std::vector<std::uint8_t> threeBytes{130, 0, 8};
   for (const auto* m : {&zero, &tooShort, &longerThanHeld, &overSlot, &threeBytes})
     EXPECT_EQ(Enqueue(*m, LinkDatagramQueue), 1);
@@ -223,7 +223,7 @@ TEST_F(QueueTest, StreamResynchronisesAfterBadData) {
 }
 
 TEST_F(QueueTest, OversizedStreamMessageIsDroppedWithoutLosingTheNext) {
-  auto big = Message(130, 0, 1, 1598); // 1606 bytes: held whole, but longer than a slot
+  auto big = Message(130, 0, 1, 1598);  // 1606 bytes: held whole, but longer than a slot
   Stream(std::vector<std::uint8_t>(big.begin(), big.begin() + 1000));
   auto rest = std::vector<std::uint8_t>(big.begin() + 1000, big.end());
   auto next = Message(131, 0, 2);
@@ -238,7 +238,7 @@ TEST_F(QueueTest, OversizedStreamMessageIsDroppedWithoutLosingTheNext) {
 }
 
 TEST_F(QueueTest, SendRejectsWhatCannotGo) {
-  std::vector<std::uint8_t> m = Message(130, 0, 1, 1593); // 1601 bytes
+  std::vector<std::uint8_t> m = Message(130, 0, 1, 1593);  // 1601 bytes
   EXPECT_EQ(LinkSend(link, m.data(), 0), 32);
   auto low = Message(127, 0, 1);
   EXPECT_EQ(LinkSend(link, low.data(), 0), 33);
@@ -266,4 +266,4 @@ TEST_F(QueueTest, HandleFormsReachTheObject) {
   LinkHandleSlot(6, -1);
 }
 
-} // namespace
+}  // namespace

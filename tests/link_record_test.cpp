@@ -20,7 +20,7 @@ struct EventRecord {
 
 EventRecord EventAt(const std::vector<std::uint8_t>& bytes, std::size_t record) {
   std::size_t at = record * LinkRecordSize;
-  return {U16At(bytes, at), U16At(bytes, at + 2), U32At(bytes, at + 4),
+  return {U16At(bytes, at),     U16At(bytes, at + 2),  U32At(bytes, at + 4),
           U32At(bytes, at + 8), U32At(bytes, at + 12), U32At(bytes, at + 16)};
 }
 
@@ -118,7 +118,7 @@ TEST_F(LinkRecordTest, FullTrafficRecordNeverReadsPastAReceiveBuffer) {
   LinkConnection* link = Opened();
   std::vector<std::uint8_t> message(LinkReceiveBufferSize, 0x55);
   message[0] = 0x90;
-  message[2] = 0xFF; // length field 65535
+  message[2] = 0xFF;  // length field 65535
   message[3] = 0xFF;
   LinkLogMessage(link, LinkDirectionReceive, 0, message.data());
   LinkCloseRecords(link);
@@ -169,7 +169,7 @@ TEST_F(LinkRecordTest, EightDirectionsGetSlotsAndTheNinthNone) {
   LinkConnection* fifth = Opened();
   EXPECT_EQ(fifth->rxRecord, 0u);
   EXPECT_EQ(fifth->txRecord, 0u);
-  LinkRecordEvent(fifth, LinkDirectionReceive, 5, 0, 0, 0); // nothing to record into, nothing breaks
+  LinkRecordEvent(fifth, LinkDirectionReceive, 5, 0, 0, 0);  // nothing to record into, nothing breaks
   EXPECT_EQ(Files().size(), 9u) << "eight record files and the ini file";
 
   LinkCloseRecords(second);
@@ -212,7 +212,7 @@ TEST_F(LinkRecordTest, NoFileWhenAllNamesAreTakenOrTheBufferIsTooLarge) {
   for (LinkConnection* each : links_) LinkRelease(each);
   links_.clear();
 
-  WriteFile("CMLLOG.INI", "RECORD=6000\n"); // 6000 x 800000 bytes does not fit 32 bits
+  WriteFile("CMLLOG.INI", "RECORD=6000\n");  // 6000 x 800000 bytes does not fit 32 bits
   LinkConnection* huge = Opened("SRX", "STX");
   EXPECT_EQ(huge->rxRecord, 0u);
   EXPECT_FALSE(Exists("cmlSRX10.bin"));
@@ -285,7 +285,7 @@ TEST_F(LinkRecordTest, DisconnectOfASerialLinkRecordsItsCloseAndClosesTheFiles) 
 TEST_F(LinkRecordTest, MalformedMessageAndFullQueueAreRecordedApart) {
   WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
   LinkConnection* link = Opened();
-  std::uint8_t m[8] = {130, 0, 6, 0, 0, 0, 0, 0}; // a length field of 6 cannot frame a message
+  std::uint8_t m[8] = {130, 0, 6, 0, 0, 0, 0, 0};  // a length field of 6 cannot frame a message
   EXPECT_EQ(LinkEnqueueMessage(link, m, sizeof m, LinkStreamQueue, "test"), 1);
   m[2] = 8;
   for (std::uint32_t seq = 1; seq <= 97; ++seq) {
@@ -350,4 +350,4 @@ TEST_F(LinkRecordTest, ThreadsRecordingAtOnceLoseNothing) {
   EXPECT_EQ(threadLines, 1500) << "every debug line arrives whole";
 }
 
-} // namespace
+}  // namespace

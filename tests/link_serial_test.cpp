@@ -387,12 +387,13 @@ TEST_F(LinkSerialCable, LineErrorsDropTheChunkAndHoldOff) {
 // Polls the answering side often, as an application must while the peer switches forms.
 class AnsweringPoller {
  public:
-  explicit AnsweringPoller(LinkConnection* link) : thread_([this, link] {
-      while (!stop_) {
-        LinkPending(link, -1);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      }
-    }) {}
+  explicit AnsweringPoller(LinkConnection* link)
+      : thread_([this, link] {
+          while (!stop_) {
+            LinkPending(link, -1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+          }
+        }) {}
   ~AnsweringPoller() {
     stop_ = true;
     thread_.join();

@@ -15,7 +15,7 @@
 
 namespace linktest {
 
-constexpr std::uint32_t Loopback = 0x0100007Fu; // 127.0.0.1 in network order on little-endian hosts
+constexpr std::uint32_t Loopback = 0x0100007Fu;  // 127.0.0.1 in network order on little-endian hosts
 
 // The platform's socket library is started by the first link object and stopped with the last, so a
 // test that calls the socket layer itself holds an object for that time.
@@ -92,4 +92,4 @@ class UdpEnd {
   bool bound_ = false;
 };
 
-} // namespace linktest
+}  // namespace linktest

@@ -74,7 +74,7 @@ struct HeldNameServers {
 TEST(AnnouncementResolverTest, LooksUpTwoNamesAtOnceAndDecidesOnlyFromAnswersAtHand) {
   linktest::SocketsReady sockets;
   LinkResolverLimits limits;
-  limits.answerLifeMs = 0; // a name with an address is looked up again whenever it is asked about
+  limits.answerLifeMs = 0;  // a name with an address is looked up again whenever it is asked about
   LinkResolver resolver(HeldLookup, limits);
   LetNamesAnswer(false);
   int started = Lookups(lookupsStarted), answered = Lookups(lookupsAnswered);
@@ -102,11 +102,13 @@ TEST(AnnouncementResolverTest, LooksUpTwoNamesAtOnceAndDecidesOnlyFromAnswersAtH
   ASSERT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 5; }, 3000));
   LetNamesAnswer(false);
   started = Lookups(lookupsStarted);
-  ASSERT_TRUE(WaitFor([&] {
-    resolver.Check("peer-one", Loopback, heard);
-    resolver.Check("stranger", Loopback, heard);
-    return Lookups(lookupsStarted) == started + 2;
-  }, 3000));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        resolver.Check("peer-one", Loopback, heard);
+        resolver.Check("stranger", Loopback, heard);
+        return Lookups(lookupsStarted) == started + 2;
+      },
+      3000));
   EXPECT_EQ(resolver.Check("peer-two", Loopback, heard), LinkNameAtAddress);
   LetNamesAnswer(true);
   EXPECT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 7; }, 3000)) << "none left for the next test";
@@ -126,7 +128,9 @@ class SocketTest : public ::testing::Test {
     LinkRelease(server);
   }
 
-  void OpenServer(int flags = 0) { ASSERT_EQ(LinkConnect(server, "ethernet", "127.0.0.1", t, LinkFlagServer | flags), 0); }
+  void OpenServer(int flags = 0) {
+    ASSERT_EQ(LinkConnect(server, "ethernet", "127.0.0.1", t, LinkFlagServer | flags), 0);
+  }
   void OpenClient(int flags = 0) { ASSERT_EQ(LinkConnect(client, "ethernet", "127.0.0.1", t, flags), 0); }
   void OpenPair() {
     OpenServer();
@@ -222,7 +226,7 @@ TEST_F(SocketTest, DatagramClassesTravelByUdp) {
   m = Next(server, 1);
   ASSERT_EQ(m.size(), 8u) << "a class-1 message arrives in the datagram queue";
   EXPECT_EQ(m[0], 153);
-  ASSERT_EQ(Send(server, 165), 0); // 160..175 are datagram codes from the start
+  ASSERT_EQ(Send(server, 165), 0);  // 160..175 are datagram codes from the start
   m = Next(client, 1);
   ASSERT_EQ(m.size(), 8u);
   EXPECT_EQ(m[0], 165);
@@ -233,13 +237,13 @@ TEST_F(SocketTest, BroadcastClassGoesToTheHostNetworksBroadcastAddress) {
   if (server->hostAddress[0] != 127) GTEST_SKIP() << "this host's address is not a loopback address";
   LinkSetClass(server, 200, 200, ClassBroadcast);
   ASSERT_EQ(Send(server, 200), 0);
-  auto m = Next(client, 1); // x.x.x.255, port U: where the client's datagram socket listens
+  auto m = Next(client, 1);  // x.x.x.255, port U: where the client's datagram socket listens
   ASSERT_EQ(m.size(), 8u);
   EXPECT_EQ(m[0], 200);
 }
 
 TEST_F(SocketTest, UnconnectedClientSendsStreamCodesAsDatagrams) {
-  UdpEnd far(t + 1); // where the client's datagrams go
+  UdpEnd far(t + 1);  // where the client's datagrams go
   ASSERT_TRUE(far.bound());
   OpenClient();
   ASSERT_EQ(Send(client, 130), 0);
@@ -285,7 +289,7 @@ TEST_F(SocketTest, ServerNoticesClientLeavingAndAcceptsAnother) {
 }
 
 TEST_F(SocketTest, ServerAnnouncesItselfToItsPeerOncePerSecond) {
-  UdpEnd far(t); // the server's announcements go to peer port T
+  UdpEnd far(t);  // the server's announcements go to peer port T
   ASSERT_TRUE(far.bound());
   OpenServer();
   std::uint8_t a[128];
@@ -396,7 +400,7 @@ TEST_F(SocketTest, ServerWhoseListeningSocketStoppedListeningDoesNotSpin) {
   double before = ProcessorSeconds();
   std::this_thread::sleep_for(std::chrono::seconds(1));
   EXPECT_LT(ProcessorSeconds() - before, 0.2) << "a spinning link thread uses the whole second";
-  LinkRelease(server); // closes the idle socket with the link
+  LinkRelease(server);  // closes the idle socket with the link
   server = LinkCreate();
   LinkNetClose(listening);
 }
@@ -427,7 +431,8 @@ TEST_F(SocketTest, PokeMakesAnUnconnectedServerTryToAcceptAndIsNeverQueued) {
   const std::string debug = ReadWholeText(debugPath);
   EXPECT_NE(debug.find("S udp message received\n"), std::string::npos) << debug;
   EXPECT_NE(debug.find("S accept answer: -1\nS accept error: 10035\n"), std::string::npos)
-      << "nobody is waiting, so the non-blocking accept fails at once\n" << debug;
+      << "nobody is waiting, so the non-blocking accept fails at once\n"
+      << debug;
   std::remove(debugPath.c_str());
 }
 
@@ -470,4 +475,4 @@ TEST_F(SocketTest, ReleaseStopsTheThreadOfAConnectedLink) {
   ASSERT_TRUE(WaitFor([&] { return StatusOf(server) == 0; }, 2000));
 }
 
-} // namespace
+}  // namespace

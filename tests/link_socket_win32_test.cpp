@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int NotInitialised = 10093; // the socket library has not been started
+constexpr int NotInitialised = 10093;  // the socket library has not been started
 
 bool SocketsWork() {
   LinkSocket s = LinkNetSocket(LinkNetDatagram);
@@ -97,4 +97,4 @@ TEST_F(FailingSelectTest, ThreadWaitsOutEachFailedSelectAndStillStops) {
   EXPECT_LE(failures, 5) << "one failed select per half second, not a spin";
 }
 
-} // namespace
+}  // namespace

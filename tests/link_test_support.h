@@ -20,7 +20,7 @@
 // Runs each test inside a fresh temporary directory, and back in the previous one afterwards, so that
 // the files a test makes touch no other test (even where one process runs them all), and removes it.
 class LinkDirectoryTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     previous_ = std::filesystem::current_path();
     directory_ = MakeScratchDirectory("linktest");
@@ -50,14 +50,14 @@ protected:
 
   std::filesystem::path directory_;
 
-private:
+ private:
   std::filesystem::path previous_;
 };
 
 // Connections whose record files open as a connection set-up opens them, by the CMLLOG.INI that the
 // test writes into its directory; released at the end of the test.
 class LinkRecordTest : public LinkDirectoryTest {
-protected:
+ protected:
   void TearDown() override {
     for (LinkConnection* link : links_) LinkRelease(link);
     LinkSetDebugFile(nullptr);

@@ -62,13 +62,12 @@ TEST(LinkConsole, SlaveAndMasterExchangeTestMessages) {
   ASSERT_TRUE(master.started());
   ASSERT_TRUE(master.WaitForText("\nwaiting for user input :", 8000)) << master.text();
   EXPECT_EQ(master.text().find("error"), std::string::npos) << master.text();
-  std::this_thread::sleep_for(std::chrono::milliseconds(1200)); // the master connects
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200));  // the master connects
 
   size_t mark = slave.size();
   master.Key('t');
   ASSERT_TRUE(master.WaitForText("\nsent T\nwaiting for user input :", 3000)) << master.text();
-  ASSERT_TRUE(slave.WaitForText("received 8 bytes\n 82  00  08  00 \n 01  00  00  00 \n", 3000, mark))
-      << slave.text();
+  ASSERT_TRUE(slave.WaitForText("received 8 bytes\n 82  00  08  00 \n 01  00  00  00 \n", 3000, mark)) << slave.text();
 
   mark = master.size();
   slave.Key('u');
@@ -82,17 +81,16 @@ TEST(LinkConsole, SlaveAndMasterExchangeTestMessages) {
   std::this_thread::sleep_for(std::chrono::milliseconds(1200));
   EXPECT_EQ(master.text().find("restart connection error", mark), std::string::npos) << master.text();
   mark = slave.size();
-  master.Key('q'); // any other key does nothing
+  master.Key('q');  // any other key does nothing
   master.Key('t');
-  ASSERT_TRUE(slave.WaitForText("received 8 bytes\n 82  00  08  00 \n 02  00  00  00 \n", 3000, mark))
-      << slave.text();
+  ASSERT_TRUE(slave.WaitForText("received 8 bytes\n 82  00  08  00 \n 02  00  00  00 \n", 3000, mark)) << slave.text();
 
   // Nine bytes print as three lines: bytes 0-3, 4-7 and 8.
   mark = slave.size();
   std::uint8_t nine[9] = {0xc8, 0x00, 0x09, 0x00, 0xab, 0x05, 0x00, 0x00, 0x00};
   linktest::SocketsReady sockets;
   linktest::UdpEnd sender(linktest::FreeTPort());
-  ASSERT_EQ(sender.SendTo(8882, nine, sizeof nine), 9); // the slave's UDP port is 8881 + 1
+  ASSERT_EQ(sender.SendTo(8882, nine, sizeof nine), 9);  // the slave's UDP port is 8881 + 1
   EXPECT_TRUE(slave.WaitForText("received 9 bytes\n c8  00  09  00 \n ab  05  00  00 \n 00 \n", 3000, mark))
       << slave.text();
 
@@ -104,4 +102,4 @@ TEST(LinkConsole, SlaveAndMasterExchangeTestMessages) {
   EXPECT_TRUE(slave.WaitForText("Disconnecting\n", 1000));
 }
 
-} // namespace
+}  // namespace

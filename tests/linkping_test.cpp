@@ -43,8 +43,8 @@ bool Has(const std::string& output, const std::string& pattern) {
 
 TEST(LinkPingOptionsTest, BadInputIsRefusedWithWhatIsWrongAndGoodInputIsRead) {
   const std::vector<std::vector<std::string>> bad = {
-      {"-x"}, {"-c"}, {"-c", "0"}, {"-c", "3x"}, {"-c", "-1"}, {"-i", "-1"}, {"-i", "nan"}, {"-W", "0"},
-      {"-W", "86401"}, {"--port", "65535"}, {"--port=0"}, {"--jsonx"}, {"host", "other"}, {""}};
+      {"-x"},      {"-c"},          {"-c", "0"},         {"-c", "3x"}, {"-c", "-1"}, {"-i", "-1"},      {"-i", "nan"},
+      {"-W", "0"}, {"-W", "86401"}, {"--port", "65535"}, {"--port=0"}, {"--jsonx"},  {"host", "other"}, {""}};
   for (const auto& args : bad) {
     PingOptions options;
     std::string problem;
@@ -81,8 +81,9 @@ TEST(LinkPingTest, GameEchoAnswersEveryRequestInTextAndInJson) {
   EXPECT_TRUE(Has(out, "\nlink to 127.0.0.1 up at [0-9]{2}:[0-9]{2}:[0-9]{2}\n")) << out;
   for (const char* seq : {"1", "2", "3"})
     EXPECT_TRUE(Has(out, std::string("\nreply from 127.0.0.1: seq=") + seq + " time=[0-9]+\\.[0-9]{3} ms\n")) << out;
-  EXPECT_TRUE(Has(out, "\n3 sent, 3 received, 0% lost, time [0-9]+ ms\n"
-                       "round trip min/avg/max/mdev = ([0-9]+\\.[0-9]{3}/){3}[0-9]+\\.[0-9]{3} ms\n$"))
+  EXPECT_TRUE(Has(out,
+                  "\n3 sent, 3 received, 0% lost, time [0-9]+ ms\n"
+                  "round trip min/avg/max/mdev = ([0-9]+\\.[0-9]{3}/){3}[0-9]+\\.[0-9]{3} ms\n$"))
       << out;
 
   LinkPing json({"--json", "-c", "2", "-i", "0", "127.0.0.1"});
@@ -111,7 +112,8 @@ TEST(LinkPingTest, InterruptEndsTheRunWithItsSummary) {
 
 // The game computer answers two requests and then none; it goes away, and another one comes back.
 TEST(LinkPingTest, LossesTheDropAndTheReturnOfTheLinkAreEachALine) {
-  if (RunningUnderWine()) GTEST_SKIP() << "under Wine the client finds the link back before another game computer listens";
+  if (RunningUnderWine())
+    GTEST_SKIP() << "under Wine the client finds the link back before another game computer listens";
   auto game = std::make_unique<ScriptedGameComputer>(milliseconds(0), 0, 2);
   ASSERT_TRUE(game->listening());
   LinkPing ping({"-c", "20", "-i", "0.05", "-W", "0.3", "127.0.0.1"});
@@ -122,11 +124,13 @@ TEST(LinkPingTest, LossesTheDropAndTheReturnOfTheLinkAreEachALine) {
   ASSERT_TRUE(game->listening());
   EXPECT_EQ(ping.Finish(), 1) << ping.output();
   const std::string& out = ping.output();
-  EXPECT_TRUE(Has(out, "\nreply from 127.0.0.1: seq=1 time=.*\nreply from 127.0.0.1: seq=2 time=.*\n"
-                       "no reply from 127.0.0.1: seq=3\n"))
+  EXPECT_TRUE(Has(out,
+                  "\nreply from 127.0.0.1: seq=1 time=.*\nreply from 127.0.0.1: seq=2 time=.*\n"
+                  "no reply from 127.0.0.1: seq=3\n"))
       << out;
-  EXPECT_TRUE(Has(out, "\nlink to 127.0.0.1 dropped at [0-9:]{8}\n(no reply from 127.0.0.1: seq=[0-9]+\n)*"
-                       "link to 127.0.0.1 back at [0-9:]{8}\nreply from 127.0.0.1: seq=[0-9]+ time="))
+  EXPECT_TRUE(Has(out,
+                  "\nlink to 127.0.0.1 dropped at [0-9:]{8}\n(no reply from 127.0.0.1: seq=[0-9]+\n)*"
+                  "link to 127.0.0.1 back at [0-9:]{8}\nreply from 127.0.0.1: seq=[0-9]+ time="))
       << out;
   EXPECT_TRUE(Has(out, "\n20 sent, 1[0-7] received, [0-9.]+% lost, time [0-9]+ ms\nround trip ")) << out;
 }
@@ -138,20 +142,22 @@ TEST(LinkPingTest, LateEchoOfAnEarlierRequestIsNoAnswerToTheNextOne) {
   ASSERT_TRUE(game.listening());
   LinkPing ping({"-c", "2", "-i", "0", "-W", "0.4", "127.0.0.1"});
   EXPECT_EQ(ping.Finish(), 2) << ping.output();
-  EXPECT_TRUE(Has(ping.output(), "\nno reply from 127.0.0.1: seq=1\nno reply from 127.0.0.1: seq=2\n"
-                                 "--- 127.0.0.1 linkping statistics ---\n"
-                                 "2 sent, 0 received, 100% lost, time [0-9]+ ms\n"
-                                 "linkping: the link to 127.0.0.1 port 5510 carried the requests, but the game "
-                                 "computer answered none of them \\(is the game menu running\\?\\)\n$"))
+  EXPECT_TRUE(Has(ping.output(),
+                  "\nno reply from 127.0.0.1: seq=1\nno reply from 127.0.0.1: seq=2\n"
+                  "--- 127.0.0.1 linkping statistics ---\n"
+                  "2 sent, 0 received, 100% lost, time [0-9]+ ms\n"
+                  "linkping: the link to 127.0.0.1 port 5510 carried the requests, but the game "
+                  "computer answered none of them \\(is the game menu running\\?\\)\n$"))
       << ping.output();
 }
 
 TEST(LinkPingTest, NothingListeningIsARefusedLink) {
   LinkPing ping({"-c", "2", "-i", "0", "-W", "0.3", "127.0.0.1"});
   EXPECT_EQ(ping.Finish(), 2) << ping.output();
-  EXPECT_TRUE(Has(ping.output(), "\n2 sent, 0 received, 100% lost, time [0-9]+ ms\n"
-                                 "linkping: 127.0.0.1 port 5510 refused the connection: nothing listens there "
-                                 "\\(is the game menu running\\?\\)\n$"))
+  EXPECT_TRUE(Has(ping.output(),
+                  "\n2 sent, 0 received, 100% lost, time [0-9]+ ms\n"
+                  "linkping: 127.0.0.1 port 5510 refused the connection: nothing listens there "
+                  "\\(is the game menu running\\?\\)\n$"))
       << ping.output();
 }
 

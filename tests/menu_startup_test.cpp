@@ -76,8 +76,8 @@ TEST_F(SiblingProgramsTest, AllMissing) {
 }
 
 TEST_F(SiblingProgramsTest, AllPresentBesideTheCurrentDirectory) {
-  for (const char* file : {"tavik/BIN/cmltap.exe", "tavik/BIN/linkprobe", "tavik/Signalbay/wiretrace",
-                           "tavik/Signalbay/Quillon.exe"}) {
+  for (const char* file :
+       {"tavik/BIN/cmltap.exe", "tavik/BIN/linkprobe", "tavik/Signalbay/wiretrace", "tavik/Signalbay/Quillon.exe"}) {
     WriteScript(tree, file, "exit 0\n");
   }
   SiblingPrograms found = Find();

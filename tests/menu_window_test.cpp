@@ -118,8 +118,8 @@ TEST_F(MenuActionsTest, MissingSiblingProgramsAreGreyedOut) {
   {
     MenuWindow menu(state);
     menu.ApplySiblingPrograms(FindSiblingPrograms());
-    for (const char* label : {"Run Signalbay", "Run Communications Test Tool", "Run comm recorder console",
-                              "Run Wiretrace"}) {
+    for (const char* label :
+         {"Run Signalbay", "Run Communications Test Tool", "Run comm recorder console", "Run Wiretrace"}) {
       EXPECT_FALSE(FindButton(menu.Window(), label)->active()) << label;
     }
     for (const char* label : {"Rescan serial ports", "Report installed software", "Start My Computer", "Start cmd",

@@ -36,12 +36,18 @@ TEST(AdapterNameTest, FiltersKeepWiredAndWirelessAdaptersOnly) {
     bool listed;
     bool wired;
   } cases[] = {
-      {"Local Area Connection", true, true},   {"Local Area Connection* 3", false, true},
-      {"Ethernet-2", false, true},             {"Ethernet", true, true},
-      {"Ethernet enp3s0", true, true},         {"Wireless Network Connection", true, false},
-      {"Wi-Fi", true, false},                  {"Wi-Fi-Direct", false, false},
-      {"Wi-Fi wlan0", true, false},            {"Wireless*", false, false},
-      {"Bluetooth Network Connection", false, false}, {"lo", false, false},
+      {"Local Area Connection", true, true},
+      {"Local Area Connection* 3", false, true},
+      {"Ethernet-2", false, true},
+      {"Ethernet", true, true},
+      {"Ethernet enp3s0", true, true},
+      {"Wireless Network Connection", true, false},
+      {"Wi-Fi", true, false},
+      {"Wi-Fi-Direct", false, false},
+      {"Wi-Fi wlan0", true, false},
+      {"Wireless*", false, false},
+      {"Bluetooth Network Connection", false, false},
+      {"lo", false, false},
   };
   for (const Case& c : cases) {
     bool wired = !c.wired;
@@ -51,9 +57,13 @@ TEST(AdapterNameTest, FiltersKeepWiredAndWirelessAdaptersOnly) {
 }
 
 TEST(AdapterTableTest, ListsFilteredAdaptersWithTheirLabels) {
-  std::vector<AdapterRecord> adapters = {
-      {"Local Area Connection", 4}, {"Local Area Connection* 3", 5}, {"Ethernet-2", 6},
-      {"Wireless Network Connection", 7}, {"Wi-Fi", 8}, {"Wi-Fi-Direct", 9}, {"Loopback", 1}};
+  std::vector<AdapterRecord> adapters = {{"Local Area Connection", 4},
+                                         {"Local Area Connection* 3", 5},
+                                         {"Ethernet-2", 6},
+                                         {"Wireless Network Connection", 7},
+                                         {"Wi-Fi", 8},
+                                         {"Wi-Fi-Direct", 9},
+                                         {"Loopback", 1}};
   std::vector<AddressRecord> rows = {Row(1, 127, 0, 0, 1), Row(4, 10, 0, 0, 9), Row(4, 192, 168, 10, 1),
                                      Row(7, 169, 254, 3, 4, true), Row(5, 1, 2, 3, 4)};
   NetworkAdapterEntry table[NetworkAdapterCount];
@@ -106,9 +116,7 @@ TEST(AdapterTableTest, LongNamesAreCutToFit) {
 
 class SysfsTreeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fs::create_directories(net_);
-  }
+  void SetUp() override { fs::create_directories(net_); }
   void TearDown() override { unsetenv("TAVIK_SYSFS"); }
   // One interface folder; `physical` gives it a device link, `extra` adds files ("name=value").
   void Interface(const std::string& device, int index, const std::string& operstate, bool physical,
@@ -142,8 +150,8 @@ TEST_F(SysfsTreeTest, NamesInterfacesAsTheAdapterListExpects) {
   std::vector<LinuxInterface> found;
   ASSERT_TRUE(ReadLinuxInterfaces(net_.string(), found));
   ASSERT_EQ(found.size(), 7u);
-  const char* names[] = {"lo", "Local Area Connection", "Ethernet enp3s0", "Wi-Fi wlp2s0",
-                         "Wi-Fi wlan0", "br0", "veth1"};
+  const char* names[] = {"lo",   "Local Area Connection", "Ethernet enp3s0", "Wi-Fi wlp2s0", "Wi-Fi wlan0", "br0",
+                         "veth1"};
   bool connected[] = {true, true, false, true, false, true, true};
   for (std::size_t i = 0; i < found.size(); ++i) {
     EXPECT_EQ(found[i].friendlyName, names[i]);
@@ -205,8 +213,7 @@ class NamespaceListingTest : public NetNamespaceTest {
     const std::string& sysfs = mountPoint_.Root();
     int nsFd = open(("/run/netns/" + ns_).c_str(), O_RDONLY | O_CLOEXEC);
     if (nsFd < 0 || unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        setns(nsFd, CLONE_NEWNET) != 0 ||
-        mount("sysfs", sysfs.c_str(), "sysfs", 0, nullptr) != 0) {
+        setns(nsFd, CLONE_NEWNET) != 0 || mount("sysfs", sysfs.c_str(), "sysfs", 0, nullptr) != 0) {
       return 1;
     }
     setenv("TAVIK_SYSFS", sysfs.c_str(), 1);

@@ -172,10 +172,20 @@ void InjectErrors(int index, uint32_t flags) {
   if (end >= 0) TheCable().ends[end].errors |= flags;
 }
 
-uint32_t Baud(int index) { return Read<uint32_t>(index, [](End& e) { return e.settings.baud; }); }
-bool HardwareFlow(int index) { return Read<bool>(index, [](End& e) { return e.settings.outCtsFlow; }); }
-bool Dtr(int index) { return Read<bool>(index, [](End& e) { return e.dtr; }); }
-bool Rts(int index) { return Read<bool>(index, [](End& e) { return e.rts; }); }
-bool Open(int index) { return Read<bool>(index, [](End& e) { return e.open; }); }
+uint32_t Baud(int index) {
+  return Read<uint32_t>(index, [](End& e) { return e.settings.baud; });
+}
+bool HardwareFlow(int index) {
+  return Read<bool>(index, [](End& e) { return e.settings.outCtsFlow; });
+}
+bool Dtr(int index) {
+  return Read<bool>(index, [](End& e) { return e.dtr; });
+}
+bool Rts(int index) {
+  return Read<bool>(index, [](End& e) { return e.rts; });
+}
+bool Open(int index) {
+  return Read<bool>(index, [](End& e) { return e.open; });
+}
 
 }  // namespace null_modem

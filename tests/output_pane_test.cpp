@@ -60,7 +60,7 @@ TEST(OutputPaneTest, FormattedPieceIsCutAt299Characters) {
 TEST(OutputPaneTest, RefreshShowsTheWholeTextEachTime) {
   OutputPane pane;
   RecordingDisplay display;
-  pane.Refresh();   // no display attached: nothing to show, no harm
+  pane.Refresh();  // no display attached: nothing to show, no harm
   pane.AttachDisplay(&display);
   pane.Append("first\n");
   pane.Refresh();

@@ -86,7 +86,7 @@ class PortsReportTest : public ::testing::Test {
   ProbeState state;
 
   void SetUp() override {
-    tree.Write("sys/class/tty/.keep", "");   // no machine ports: only the linked ones count
+    tree.Write("sys/class/tty/.keep", "");  // no machine ports: only the linked ones count
     tree.Write("tavik/.keep", "");
     SetHostNetworkSource(&FakeNetwork);
     SystemSummary[0] = '\0';
@@ -137,17 +137,19 @@ TEST_F(PortsReportTest, FreeAndBusyPortsWithVersionAndSummary) {
 TEST_F(PortsReportTest, VersionLineWithoutLineFeedRunsIntoThePortHead) {
   tree.Write("tavik/BIN/Tconfig.", "5.3");
   BuildPortsReport(state);
-  EXPECT_EQ(std::string(state.portsReport), "Version       : 5.3" + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
+  EXPECT_EQ(std::string(state.portsReport),
+            "Version       : 5.3" + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
 
   tree.Write("tavik/BIN/Tconfig.", "");
   BuildPortsReport(state);
-  EXPECT_EQ(std::string(state.portsReport), "Version       : " + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
+  EXPECT_EQ(std::string(state.portsReport),
+            "Version       : " + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
 
   tree.Remove("tavik/BIN/Tconfig.");
   tree.Write("tavik/BIN/Tconfig", "5.4\n");  // the file's name on Windows, which drops the trailing dot
   BuildPortsReport(state);
-  EXPECT_EQ(std::string(state.portsReport), "Version       : 5.4\n" + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
-
+  EXPECT_EQ(std::string(state.portsReport),
+            "Version       : 5.4\n" + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
 }
 
 // A FIFO in place of a settings file or the version file is passed over at once, as a missing file is.
@@ -166,7 +168,8 @@ TEST_F(PortsReportTest, FifosInPlaceOfTheSuitesFilesAreSkippedAtOnce) {
 TEST_F(PortsReportTest, OverlongVersionLineIsCut) {
   tree.Write("tavik/BIN/Tconfig.", std::string(5000, 'v') + "\n");
   BuildPortsReport(state);
-  EXPECT_EQ(std::string(state.portsReport), "Version       : " + std::string(259, 'v') + Stars30 + "COMM PORTS found(NONE)\n" + Stars32);
+  EXPECT_EQ(std::string(state.portsReport),
+            "Version       : " + std::string(259, 'v') + Stars30 + "COMM PORTS found(NONE)\n" + Stars32);
 }
 
 TEST_F(PortsReportTest, RescanForgetsPortsThatDisappeared) {
@@ -182,7 +185,7 @@ TEST_F(PortsReportTest, RescanForgetsPortsThatDisappeared) {
   EXPECT_EQ(std::string(state.portsReport), std::string(Stars30) + "COMM PORTS found(1)\n   COM1  \n" + Stars32);
 
   UnlinkPort(1);
-  BuildPortsReport(state);   // the highest port found stays from the last scan, but every state is absent
+  BuildPortsReport(state);  // the highest port found stays from the last scan, but every state is absent
   EXPECT_FALSE(ComPortExists(state.ports, 1));
   EXPECT_EQ(std::string(state.portsReport), std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
 }

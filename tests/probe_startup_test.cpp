@@ -13,10 +13,10 @@ TEST(StationRoleTest, DecidedOnTheUpperCasedDirectory) {
   EXPECT_STREQ(DecideStationRole("C:\\Tavik\\BIN\\"), "Therapist");
   EXPECT_STREQ(DecideStationRole("c:\\tavik\\bin\\"), "Therapist");
   EXPECT_STREQ(DecideStationRole("C:\\Tavik\\Games\\"), "Game");
-  EXPECT_STREQ(DecideStationRole("C:\\Tavik\\Games\\BIN\\"), "Therapist");   // \BIN wins
-  EXPECT_STREQ(DecideStationRole("C:\\TavikBIN\\"), "");                      // no backslash before BIN
+  EXPECT_STREQ(DecideStationRole("C:\\Tavik\\Games\\BIN\\"), "Therapist");  // \BIN wins
+  EXPECT_STREQ(DecideStationRole("C:\\TavikBIN\\"), "");                    // no backslash before BIN
   EXPECT_STREQ(DecideStationRole("C:\\Tavik\\Tools\\"), "");
-  EXPECT_STREQ(DecideStationRole("/opt/tavik/bin/"), "Therapist");           // slashes read as backslashes
+  EXPECT_STREQ(DecideStationRole("/opt/tavik/bin/"), "Therapist");  // slashes read as backslashes
   EXPECT_STREQ(DecideStationRole("/opt/tavik/games/"), "Game");
   EXPECT_STREQ(DecideStationRole(""), "");
 }
@@ -32,7 +32,7 @@ TEST(StartupDirectoryTest, CutRightAfterTheLastSeparator) {
 
   char bare[ModulePathSize] = "linkprobe.exe";
   CutAfterLastSeparator(bare, std::strlen(bare));
-  EXPECT_STREQ(bare, "l");   // no separator: only the first character remains
+  EXPECT_STREQ(bare, "l");  // no separator: only the first character remains
 }
 
 TEST(StartupDirectoryTest, StartupDirArgumentTakesTheRestOfTheLine) {
@@ -54,7 +54,7 @@ TEST(StartupDirectoryTest, StartupDirArgumentTakesTheRestOfTheLine) {
 TEST(CommandWordTest, OnlyAWordOfItsOwnCounts) {
   EXPECT_TRUE(HasCommandWord("REPORT", "REPORT"));
   EXPECT_TRUE(HasCommandWord("-x\tREPORT STARTUPDIR=C:\\Tavik\\", "REPORT"));
-  EXPECT_TRUE(HasCommandWord("REPORTS REPORT", "REPORT"));   // found after a longer word
+  EXPECT_TRUE(HasCommandWord("REPORTS REPORT", "REPORT"));  // found after a longer word
   EXPECT_FALSE(HasCommandWord("STARTUPDIR=C:\\REPORT\\", "REPORT"));
   EXPECT_FALSE(HasCommandWord("REPORTS report", "REPORT"));
   EXPECT_FALSE(HasCommandWord("", "REPORT"));

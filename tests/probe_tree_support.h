@@ -51,8 +51,8 @@ class ProbeTreeTest : public ::testing::Test {
   void WriteDevOpts(const std::string& text) { tree.Write("tavik/PREFERENCES/SETTINGS/DEVOPTS.NIN", text); }
 
   // A USB device as sysfs shows it; `tty` names the serial port of its first interface, if any.
-  void AddUsb(const std::string& name, const std::string& vendor, const std::string& product,
-              const std::string& label, const std::string& tty = "") {
+  void AddUsb(const std::string& name, const std::string& vendor, const std::string& product, const std::string& label,
+              const std::string& tty = "") {
     const std::string dir = "sys/bus/usb/devices/" + name + "/";
     tree.Write(dir + "idVendor", vendor + "\n");
     tree.Write(dir + "idProduct", product + "\n");

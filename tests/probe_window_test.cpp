@@ -47,8 +47,8 @@ class LinkProbeRun : public ::testing::Test {
     ASSERT_FALSE(com1.device.empty());
     tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN", "DisplayMode = 2\nInput_Source = C2+\n");
     tree.Write("tavik/BIN/Tconfig.", "Tavik 5.2 demo\n");
-    tree.Write("sys/class/tty/.keep", "");   // no machine ports beside the linked ones
-    tree.Write("proc/.keep", "");             // no processor data: the summary is left out
+    tree.Write("sys/class/tty/.keep", "");  // no machine ports beside the linked ones
+    tree.Write("proc/.keep", "");           // no processor data: the summary is left out
     LinkPort(1, com1.device);
   }
   void TearDown() override {
@@ -61,10 +61,10 @@ class LinkProbeRun : public ::testing::Test {
   }
 
   void Start() {
-    std::vector<std::string> env = guitest::ProgramEnvironment(
-        {"TAVIK_ROOT=" + tree.Path("tavik"), "TAVIK_SYSFS=" + tree.Path("sys"),
-         "TAVIK_PROCFS=" + tree.Path("proc"), "TAVIK_PANE_DUMP=" + dump},
-        TOOLKIT_LEAKS_PATH);
+    std::vector<std::string> env =
+        guitest::ProgramEnvironment({"TAVIK_ROOT=" + tree.Path("tavik"), "TAVIK_SYSFS=" + tree.Path("sys"),
+                                     "TAVIK_PROCFS=" + tree.Path("proc"), "TAVIK_PANE_DUMP=" + dump},
+                                    TOOLKIT_LEAKS_PATH);
     pid = Spawn({LINKPROBE_PATH, "STARTUPDIR=C:\\Tavik\\BIN\\"}, env, tree.Root().c_str());
     ASSERT_GT(pid, 0);
     window = guitest::FindVisibleWindow("^Tavik Comm Check");
@@ -104,7 +104,7 @@ TEST_F(LinkProbeRun, ShowsTheReportRescansAndEndsWithDone) {
   int held = open(com3.device.c_str(), O_RDWR | O_NOCTTY);
   ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
   tree.Write("tavik/BIN/Tconfig.", "Tavik 5.3");
-  ClickAt(30 + 142, 325 + 15);   // "Rescan ports/Tavik config"
+  ClickAt(30 + 142, 325 + 15);  // "Rescan ports/Tavik config"
   EXPECT_EQ(PaneAfter(FirstReport),
             "Version       : Tavik 5.3******************************\nCOMM PORTS found(2)\n"
             "   COM1  \n   COM3 *\n********************************\n");
@@ -126,7 +126,7 @@ TEST_F(LinkProbeRun, ButtonsThatWriteNothingLeaveThePaneAlone) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   struct stat after;
   ASSERT_EQ(stat(dump.c_str(), &after), 0);
-  EXPECT_EQ(after.st_ino, before.st_ino);   // every refresh puts a new file in place
+  EXPECT_EQ(after.st_ino, before.st_ino);  // every refresh puts a new file in place
   EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0);
 
   tree.Write("tavik/BIN/Tconfig.", "changed\n");
@@ -142,7 +142,9 @@ TEST_F(LinkProbeRun, ButtonsThatWriteNothingLeaveThePaneAlone) {
 // back. Where the adapters cannot be listed the dialog closes by itself.
 TEST_F(LinkProbeRun, IpSetupDialogTakesThePlaceOfTheWindow) {
   Start();
-  auto visible = [](const char* title) { return !Xdotool(std::string("search --onlyvisible --name '") + title + "'").empty(); };
+  auto visible = [](const char* title) {
+    return !Xdotool(std::string("search --onlyvisible --name '") + title + "'").empty();
+  };
   // The toolkit gives a window shown again a new X window: find it anew each time.
   auto findWindow = [&] {
     std::string found = Xdotool("search --onlyvisible --name '^Tavik Comm Check'");
@@ -172,7 +174,7 @@ TEST_F(LinkProbeRun, GameTestAgainstGameEchoWorks) {
   ChildProcess echo(GAMEECHO_PATH, {}, {"TAVIK_ROOT=" + tree.Path("tavik")});
   ASSERT_TRUE(echo.started());
   Start();
-  ClickAt(30 + 142, 358 + 12);   // "Test  Game Communications"
+  ClickAt(30 + 142, 358 + 12);  // "Test  Game Communications"
   EXPECT_EQ(PaneAfter(FirstReport), std::string(FirstReport) + "Ethernet game communication seems to be working\n");
   SendCloseRequest();
   EXPECT_EQ(WaitForExit(pid, 10), 0);
@@ -183,8 +185,8 @@ TEST_F(LinkProbeRun, GameTestAgainstGameEchoWorks) {
 
 TEST_F(LinkProbeRun, GameSoundTestIsGreyedOutUnlessTwoComputerSetUp) {
   Start();
-  EXPECT_TRUE(LabelIsActive(60, 272, 225, 17, 10));   // "Sound Test (this computer)", once drawn
-  EXPECT_TRUE(LabelIsActive(60, 300, 225, 17));    // "Sound Test (game computer)", DisplayMode 2
+  EXPECT_TRUE(LabelIsActive(60, 272, 225, 17, 10));  // "Sound Test (this computer)", once drawn
+  EXPECT_TRUE(LabelIsActive(60, 300, 225, 17));      // "Sound Test (game computer)", DisplayMode 2
   SendCloseRequest();
   ASSERT_EQ(WaitForExit(pid, 10), 0);
 
@@ -199,7 +201,7 @@ TEST_F(LinkProbeRun, GameSoundTestIsGreyedOutUnlessTwoComputerSetUp) {
 
 TEST_F(LinkProbeRun, AmplifierButtonShowsTheInteractiveCheck) {
   Start();
-  ClickAt(30 + 142, 386 + 12);   // "Test Configured Amplifier": C2+ configured, no USB devices
+  ClickAt(30 + 142, 386 + 12);  // "Test Configured Amplifier": C2+ configured, no USB devices
   EXPECT_EQ(PaneAfter(FirstReport),
             "These tests are just to confirm something is there!  Actual 'testing' must be\nperformed with the "
             "Amplifier/Encoder Test in Tavik->Tools\n\nExamining C2+\nUnable to locate J&J device\n"

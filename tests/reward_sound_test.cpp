@@ -56,7 +56,7 @@ class RewardSound : public ProbeTreeTest {
 };
 
 TEST_F(RewardSound, EveryFrameReachesTheOutputInOrder) {
-  const std::string samples = SamplePattern(2 * 7001);   // stereo, more than one period, odd length
+  const std::string samples = SamplePattern(2 * 7001);  // stereo, more than one period, odd length
   tree.Write("tavik/GAMES/Reward.WAV", WaveFile(samples, 2, 22050));
   PlayLocalRewardSound();
   EXPECT_EQ(probetest::ReadWholeFile(tree.Path("played.raw")), samples);

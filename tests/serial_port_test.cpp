@@ -199,8 +199,8 @@ TEST_F(SerialPtyTest, PortHeldElsewhereIsBusy) {
 
   root.link(4, pty.slavePath());  // the same device under another name, opened by another process
   const pid_t child = fork();
-  if (child == 0) _exit(SerialPortOpen(3, 100, 100) == SerialPortOpenFailed &&
-                        SerialPortLastError(nullptr, 0) == 5 ? 0 : 1);
+  if (child == 0)
+    _exit(SerialPortOpen(3, 100, 100) == SerialPortOpenFailed && SerialPortLastError(nullptr, 0) == 5 ? 0 : 1);
   int status = 0;
   waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);

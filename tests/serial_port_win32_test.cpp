@@ -88,8 +88,8 @@ Bytes ReadSlowly(int index, size_t count, int perSecond) {
 
 // The line settings the device holds, as a program opening it afresh finds them.
 bool DeviceState(int com, DCB& dcb) {
-  HANDLE h = CreateFileA(ComDeviceName(com).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                         nullptr);
+  HANDLE h =
+      CreateFileA(ComDeviceName(com).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   dcb = DCB{};
   dcb.DCBlength = sizeof dcb;
@@ -169,8 +169,8 @@ TEST_F(SerialComPair, OpenCloseAndOpenAgain) {
 TEST_F(SerialComPair, PortHeldByAnotherProgramIsBusy) {
   if (!SystemKeepsComPortsExclusive(pair.first)) GTEST_SKIP() << kSharedComPorts;
   ASSERT_EQ(SerialPortOpen(a, 4000, 4000), 0);
-  HANDLE other = CreateFileA(ComDeviceName(pair.first).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
+  HANDLE other = CreateFileA(ComDeviceName(pair.first).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             0, nullptr);
   EXPECT_EQ(other, INVALID_HANDLE_VALUE);
   ASSERT_EQ(SerialPortClose(a), 1);
 
@@ -323,8 +323,8 @@ TEST_F(SerialPseudoTerminalPair, WriteGivesUpOnlyWhenNoByteMovesForThreeSeconds)
   reader.join();
   EXPECT_GT(steady, 3000) << "the write outlasts the stall limit";
   EXPECT_EQ(got, out);
-  std::printf("write stalled from the start: -103 after %lld ms; %zu bytes read slowly: written in %lld ms\n",
-              stalled, out.size(), steady);
+  std::printf("write stalled from the start: -103 after %lld ms; %zu bytes read slowly: written in %lld ms\n", stalled,
+              out.size(), steady);
 }
 
 // The pair has no modem lines: every line reads off, and no request may crash or stop the port.

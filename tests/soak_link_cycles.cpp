@@ -53,13 +53,13 @@ void RunPairs(int cycles, int pairs, std::atomic<int>& connected) {
   for (auto& worker : workers) worker.join();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
   int cycles = argc > 1 ? std::atoi(argv[1]) : 10000;
-  int pairs = std::clamp(argc > 2 ? std::atoi(argv[2]) : 8, 1, 8); // 16 objects fill the registry
+  int pairs = std::clamp(argc > 2 ? std::atoi(argv[2]) : 8, 1, 8);  // 16 objects fill the registry
   std::atomic<int> connected{0};
-  RunPairs(pairs, pairs, connected); // one cycle per pair first, so that what the library keeps is in place
+  RunPairs(pairs, pairs, connected);  // one cycle per pair first, so that what the library keeps is in place
   connected = 0;
   linkprograms::ProcessFigures before = linkprograms::Figures();
   auto start = Clock::now();
@@ -68,11 +68,12 @@ int main(int argc, char** argv) {
   RunPairs(cycles - cycles / 2, pairs, connected);
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   linkprograms::ProcessFigures after = linkprograms::Figures();
-  std::printf("connect/disconnect cycles: %d of %d connected (%d pairs, %.0f s); before, half-way, after: "
-              "descriptors %d, %d, %d; threads %d, %d, %d; resident memory %.1f, %.1f, %.1f MiB; heap in use %.0f, "
-              "%.0f, %.0f KiB\n",
-              connected.load(), cycles, pairs, seconds, before.descriptors, half.descriptors, after.descriptors,
-              before.threads, half.threads, after.threads, before.residentMiB, half.residentMiB, after.residentMiB,
-              before.heapInUseKiB, half.heapInUseKiB, after.heapInUseKiB);
+  std::printf(
+      "connect/disconnect cycles: %d of %d connected (%d pairs, %.0f s); before, half-way, after: "
+      "descriptors %d, %d, %d; threads %d, %d, %d; resident memory %.1f, %.1f, %.1f MiB; heap in use %.0f, "
+      "%.0f, %.0f KiB\n",
+      connected.load(), cycles, pairs, seconds, before.descriptors, half.descriptors, after.descriptors, before.threads,
+      half.threads, after.threads, before.residentMiB, half.residentMiB, after.residentMiB, before.heapInUseKiB,
+      half.heapInUseKiB, after.heapInUseKiB);
   return connected == cycles && after.descriptors <= before.descriptors && after.threads <= before.threads ? 0 : 1;
 }

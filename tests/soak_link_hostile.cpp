@@ -1,8 +1,8 @@
 // Soak run: a hostile peer against a client link and a server link on loopback, at full speed. Each
 // link's TCP connection carries random bytes, frames with every bad length and valid frames in between,
-// and is dropped every 5 s (the client link's peer stops listening for a second then); a datagram flood brings valid frames, random bytes, bad lengths,
-// pokes and announcements with random names. Half-way both links are disconnected and opened again.
-// Prints one line per link (valid frames and their order, errors, processor time of the link thread
+// and is dropped every 5 s (the client link's peer stops listening for a second then); a datagram flood brings valid
+// frames, random bytes, bad lengths, pokes and announcements with random names. Half-way both links are disconnected
+// and opened again. Prints one line per link (valid frames and their order, errors, processor time of the link thread
 // during and after the flood, the time the mid-flood disconnect took) and one for the process's memory.
 // Announced names go to a stand-in for slow name servers (every answer takes 2 s and finds no address),
 // so that no lookup leaves this machine and the link threads meet the worst resolver there is.
@@ -32,8 +32,8 @@ using Clock = std::chrono::steady_clock;
 using linkprograms::Loopback;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr int StreamCode = 150;   // valid stream frames
-constexpr int DatagramCode = 165; // valid datagram frames (a datagram class from the start)
+constexpr int StreamCode = 150;    // valid stream frames
+constexpr int DatagramCode = 165;  // valid datagram frames (a datagram class from the start)
 constexpr std::uint32_t Magic = 0x5A17C0DEu;
 constexpr auto ConnectionLife = std::chrono::seconds(5);
 
@@ -82,7 +82,8 @@ Bytes HostilePiece(std::mt19937& random, int validCode, std::uint32_t& valid, st
       LinkPutU16(bad.data() + 2, NextBadLength(badTurn));
       return bad;
     }
-    default: return ValidFrame(validCode, ++valid);
+    default:
+      return ValidFrame(validCode, ++valid);
   }
 }
 
@@ -180,9 +181,12 @@ void DatagramFlood(const int (&ports)[2], std::atomic<std::uint32_t> (&sent)[2],
   while (running) {
     for (int i = 0; i < 2; i++) {
       std::uint32_t kind = random() % 8;
-      Bytes d = kind == 0 ? Announcement(random) : kind == 1 ? poke : HostilePiece(random, DatagramCode, valid[i], badTurn);
+      Bytes d = kind == 0   ? Announcement(random)
+                : kind == 1 ? poke
+                            : HostilePiece(random, DatagramCode, valid[i], badTurn);
       if (kind == 0 && i == 0) names++;
-      LinkNetSendTo(s, d.data(), static_cast<int>(d.size()), LinkNetAddress{Loopback, static_cast<std::uint16_t>(ports[i])});
+      LinkNetSendTo(s, d.data(), static_cast<int>(d.size()),
+                    LinkNetAddress{Loopback, static_cast<std::uint16_t>(ports[i])});
       sent[i] = valid[i];
     }
   }
@@ -190,10 +194,10 @@ void DatagramFlood(const int (&ports)[2], std::atomic<std::uint32_t> (&sent)[2],
 }
 
 struct Receipts {
-  std::uint32_t stream = 0, datagram = 0;            // valid frames taken
-  std::uint32_t lastStream = 0, lastDatagram = 0;    // their last sequence numbers
-  std::uint32_t outOfOrder = 0;                      // a valid frame not after the one before it
-  std::uint32_t other = 0;                           // anything else that framed as a message
+  std::uint32_t stream = 0, datagram = 0;          // valid frames taken
+  std::uint32_t lastStream = 0, lastDatagram = 0;  // their last sequence numbers
+  std::uint32_t outOfOrder = 0;                    // a valid frame not after the one before it
+  std::uint32_t other = 0;                         // anything else that framed as a message
 };
 
 void Take(const std::uint8_t* m, int n, Receipts& r) {
@@ -218,8 +222,10 @@ void Consume(LinkConnection* link, std::mutex& use, Receipts& r) {
       std::lock_guard<std::mutex> hold(use);
       n = LinkReceive(link, -1, m, sizeof m);
     }
-    if (n > 0) Take(m, n, r);
-    else std::this_thread::yield();
+    if (n > 0)
+      Take(m, n, r);
+    else
+      std::this_thread::yield();
   }
 }
 
@@ -236,10 +242,10 @@ struct LinkUnderTest {
   LinkConnection* link;
   int port;
   int flags;
-  std::mutex use; // an application does not receive on a link while it opens the link again
+  std::mutex use;  // an application does not receive on a link while it opens the link again
   Receipts receipts;
-  double threadCpu = 0;       // during the flood, over both openings
-  double idleCpu = 0;         // in the seconds after the flood
+  double threadCpu = 0;  // during the flood, over both openings
+  double idleCpu = 0;    // in the seconds after the flood
   double disconnectMs = 0;
   int opened = -1;
 
@@ -255,7 +261,7 @@ struct LinkUnderTest {
   }
 };
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
   int seconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 60;
@@ -304,18 +310,20 @@ int main(int argc, char** argv) {
   int i = 0;
   for (LinkUnderTest* l : {&client, &server}) {
     const Receipts& r = l->receipts;
-    std::printf("hostile peer, %s link, %d s: valid stream frames %u of %u arrived, valid datagrams %u of %u, "
-                "%u out of order; %u other messages framed; errorCount %u; link thread %.2f s of processor time "
-                "during the flood, %.3f s in the 2 s after; disconnect mid-flood %.0f ms, opened again: %d\n",
-                l->name, seconds, r.stream, sentStream[i], r.datagram, datagrams[i].load(), r.outOfOrder, r.other,
-                l->link->errorCount, l->threadCpu, l->idleCpu, l->disconnectMs, l->opened);
+    std::printf(
+        "hostile peer, %s link, %d s: valid stream frames %u of %u arrived, valid datagrams %u of %u, "
+        "%u out of order; %u other messages framed; errorCount %u; link thread %.2f s of processor time "
+        "during the flood, %.3f s in the 2 s after; disconnect mid-flood %.0f ms, opened again: %d\n",
+        l->name, seconds, r.stream, sentStream[i], r.datagram, datagrams[i].load(), r.outOfOrder, r.other,
+        l->link->errorCount, l->threadCpu, l->idleCpu, l->disconnectMs, l->opened);
     i++;
   }
-  std::printf("hostile peer, process: resident memory %.1f MiB at the start, %.1f MiB at most, %.1f MiB at the end; "
-              "heap in use %.0f KiB at the start, %.0f KiB at the end; threads %d at the start, %d at the end; %u "
-              "announcements of random names sent to the client link, %d of their names looked up\n",
-              start.residentMiB, peakMiB, end.residentMiB, start.heapInUseKiB, end.heapInUseKiB, start.threads,
-              end.threads, names.load(), lookups.load());
+  std::printf(
+      "hostile peer, process: resident memory %.1f MiB at the start, %.1f MiB at most, %.1f MiB at the end; "
+      "heap in use %.0f KiB at the start, %.0f KiB at the end; threads %d at the start, %d at the end; %u "
+      "announcements of random names sent to the client link, %d of their names looked up\n",
+      start.residentMiB, peakMiB, end.residentMiB, start.heapInUseKiB, end.heapInUseKiB, start.threads, end.threads,
+      names.load(), lookups.load());
   LinkRelease(client.link);
   LinkRelease(server.link);
   bool ordered = client.receipts.outOfOrder + server.receipts.outOfOrder == 0;

@@ -20,11 +20,10 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int CallerIndex = 0;   // COM1
-constexpr int ReceiverIndex = 1; // COM2
-constexpr int BurstBytes = 2000; // one poll's read, so a dropped chunk never leaves half a message behind
-constexpr std::uint32_t ErrorKinds[] = {SerialErrorOverflow, SerialErrorOverrun, SerialErrorParity,
-                                        SerialErrorFraming};
+constexpr int CallerIndex = 0;    // COM1
+constexpr int ReceiverIndex = 1;  // COM2
+constexpr int BurstBytes = 2000;  // one poll's read, so a dropped chunk never leaves half a message behind
+constexpr std::uint32_t ErrorKinds[] = {SerialErrorOverflow, SerialErrorOverrun, SerialErrorParity, SerialErrorFraming};
 
 struct Tally {
   std::uint32_t sent = 0, taken = 0, injected = 0, outOfOrder = 0, damaged = 0;
@@ -63,7 +62,8 @@ void ReceiveBurst(LinkConnection* receiver, int errorAt, Tally& t) {
       t.injected++;
     }
     int n = LinkReceive(receiver, -1, m, sizeof m);
-    if (n > 0) Check(m, n, t);
+    if (n > 0)
+      Check(m, n, t);
     else if (poll >= errorAt && SerialPortInQueue(ReceiverIndex) == 0 && (receiver->rawCount == 0 || ++idle > 3))
       return;
   }
@@ -80,14 +80,15 @@ int SendBurst(LinkConnection* caller, std::mt19937& random, Tally& t) {
   }
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
   int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
   null_modem::Install(CallerIndex, ReceiverIndex);
   LinkConnection* caller = LinkCreate();
   LinkConnection* receiver = LinkCreate();
-  if (LinkConnect(caller, "serial", "COM1", 115200, 0) != 0 || LinkConnect(receiver, "serial", "COM2", 115200, 0) != 0) {
+  if (LinkConnect(caller, "serial", "COM1", 115200, 0) != 0 ||
+      LinkConnect(receiver, "serial", "COM2", 115200, 0) != 0) {
     std::printf("serial flood: the links did not open\n");
     return 1;
   }
@@ -112,10 +113,11 @@ int main(int argc, char** argv) {
   after.lastSeq = flood.lastSeq;
   int last = SendBurst(caller, random, after);
   ReceiveBurst(receiver, -1, after);
-  std::printf("serial flood, %d s: %u messages sent, %u taken, %u out of order, %u damaged; line errors injected "
-              "%u, errorCount %u; after the flood %d of %d messages arrived\n",
-              seconds, flood.sent, flood.taken, flood.outOfOrder, flood.damaged, flood.injected, errors,
-              static_cast<int>(after.taken), last);
+  std::printf(
+      "serial flood, %d s: %u messages sent, %u taken, %u out of order, %u damaged; line errors injected "
+      "%u, errorCount %u; after the flood %d of %d messages arrived\n",
+      seconds, flood.sent, flood.taken, flood.outOfOrder, flood.damaged, flood.injected, errors,
+      static_cast<int>(after.taken), last);
   LinkRelease(caller);
   LinkRelease(receiver);
   null_modem::Uninstall();

@@ -12,8 +12,7 @@ namespace {
 const WindowsFolders Folders{"D:\\Win dows\\System32", "D:\\Win dows"};
 
 WindowsToolStart Windows(SystemTool tool, int platformCode, std::set<std::string> present = {}) {
-  return WindowsToolCommand(tool, platformCode, Folders,
-                            [&](const char* path) { return present.count(path) > 0; });
+  return WindowsToolCommand(tool, platformCode, Folders, [&](const char* path) { return present.count(path) > 0; });
 }
 std::string Line(SystemTool tool, int platformCode) { return Windows(tool, platformCode).commandLine; }
 
@@ -22,10 +21,9 @@ std::function<std::string(const std::string&)> Finder(std::set<std::string> inst
   return [installed](const std::string& name) { return installed.count(name) ? "/usr/bin/" + name : ""; };
 }
 
-const SystemTool AllTools[] = {SystemTool::NetworkConnections, SystemTool::DeviceManager,
-                               SystemTool::CommandPrompt,      SystemTool::SystemInformation,
-                               SystemTool::FileExplorer,       SystemTool::ControlPanel,
-                               SystemTool::DxDiag};
+const SystemTool AllTools[] = {
+    SystemTool::NetworkConnections, SystemTool::DeviceManager, SystemTool::CommandPrompt, SystemTool::SystemInformation,
+    SystemTool::FileExplorer,       SystemTool::ControlPanel,  SystemTool::DxDiag};
 
 }  // namespace
 

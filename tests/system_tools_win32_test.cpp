@@ -115,9 +115,12 @@ struct Starter {
 
 // The file explorer is left out: Wine's explorer.exe is the desktop itself, and may not be replaced.
 const Starter Starters[] = {
-    {StartNetworkConnections, SystemTool::NetworkConnections}, {StartDeviceManager, SystemTool::DeviceManager},
-    {StartCommandPrompt, SystemTool::CommandPrompt},           {StartSystemInformation, SystemTool::SystemInformation},
-    {StartControlPanel, SystemTool::ControlPanel},             {StartDxDiag, SystemTool::DxDiag},
+    {StartNetworkConnections, SystemTool::NetworkConnections},
+    {StartDeviceManager, SystemTool::DeviceManager},
+    {StartCommandPrompt, SystemTool::CommandPrompt},
+    {StartSystemInformation, SystemTool::SystemInformation},
+    {StartControlPanel, SystemTool::ControlPanel},
+    {StartDxDiag, SystemTool::DxDiag},
 };
 
 // Each starter runs its program from the system folder, with the control panel item or console by its

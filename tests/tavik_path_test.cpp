@@ -18,9 +18,7 @@ class TavikPathTest : public ::testing::Test {
     std::ofstream(root_ / "GAMES" / "Reward.WAV") << "x";
     setenv("TAVIK_ROOT", root_.c_str(), 1);
   }
-  void TearDown() override {
-    unsetenv("TAVIK_ROOT");
-  }
+  void TearDown() override { unsetenv("TAVIK_ROOT"); }
   ScratchTree tree_{"tavik_path"};
   const fs::path root_{tree_.Root()};
 };

@@ -68,7 +68,8 @@ class NamespaceRunner : public CommandRunner {
       if (call == failIpCall || (ipStaysDown && call > failIpCall)) return 1;
     }
     if (argv[0] == "dhclient" && argv[1] == "-1")
-      return InNamespace({"ip", "address", "add", lease, "dev", "tva", "valid_lft", "600", "preferred_lft", "600"}, nullptr);
+      return InNamespace({"ip", "address", "add", lease, "dev", "tva", "valid_lft", "600", "preferred_lft", "600"},
+                         nullptr);
     return argv[0] == "ip" || argv[0] == "sysctl" ? InNamespace(argv, output) : 0;
   }
   bool Installed(const std::string&) override { return true; }
@@ -90,12 +91,16 @@ class NamespaceRunner : public CommandRunner {
   std::string ns_;
 };
 
-const char* const StaticText = "interface ip set address name=\"Local Area Connection\" static 192.168.10.1 255.255.255.0 ";
+const char* const StaticText =
+    "interface ip set address name=\"Local Area Connection\" static 192.168.10.1 255.255.255.0 ";
 
 // An access list of the owner, one more user (1234, read), the group, the mask and others, as Linux keeps it.
 std::string SampleAccessList() {
-  const std::uint16_t entries[][4] = {{0x01, 06, 0xffff, 0xffff}, {0x02, 04, 1234, 0}, {0x04, 04, 0xffff, 0xffff},
-                                      {0x10, 04, 0xffff, 0xffff}, {0x20, 00, 0xffff, 0xffff}};
+  const std::uint16_t entries[][4] = {{0x01, 06, 0xffff, 0xffff},
+                                      {0x02, 04, 1234, 0},
+                                      {0x04, 04, 0xffff, 0xffff},
+                                      {0x10, 04, 0xffff, 0xffff},
+                                      {0x20, 00, 0xffff, 0xffff}};
   std::string list("\x02\0\0\0", 4);
   for (const auto& e : entries) list.append(reinterpret_cast<const char*>(e), sizeof e);
   return list;
@@ -215,11 +220,13 @@ TEST_F(AddressHelperTest, EveryFailingIpCallEndsInOneAddressOrSaysSo) {
         } else if (result.status == AddressUnchanged || result.status == AddressRestored) {
           EXPECT_EQ(now, std::vector<std::string>{"10.9.9.9/8"}) << seen;
           EXPECT_TRUE(result.message.find("10.9.9.9/8") != std::string::npos ||
-                      result.message.find("nothing was changed") != std::string::npos) << seen;
+                      result.message.find("nothing was changed") != std::string::npos)
+              << seen;
         } else {
           EXPECT_EQ(result.status, AddressLost) << seen;
           EXPECT_TRUE(result.message.find("could not be put back") != std::string::npos ||
-                      result.message.find("may not be back") != std::string::npos) << seen;
+                      result.message.find("may not be back") != std::string::npos)
+              << seen;
         }
       }
       EXPECT_GE(failed, 5) << text;
@@ -282,8 +289,9 @@ TEST_F(AddressHelperTest, RewrittenFilesKeepTheirRightsAndLinksAreNotFollowed) {
   root.Write("elsewhere", "iface tva inet dhcp\n");
   root.Link("etc/network/interfaces.d/admin", root.Path("elsewhere"));
   root.Remove("etc/network/interfaces.d/tavik-tva");
-  EXPECT_EQ(Helper("interface ip set address name=\"Local Area Connection\" static 192.168.10.2 255.255.255.0 ",
-                   root.Root()), AddressNotKept);
+  EXPECT_EQ(
+      Helper("interface ip set address name=\"Local Area Connection\" static 192.168.10.2 255.255.255.0 ", root.Root()),
+      AddressNotKept);
   EXPECT_TRUE(logged.Has("tavik-setip", "/etc/network/interfaces.d/admin is a symbolic link")) << logged.lines.size();
   EXPECT_EQ(ReadWholeFile(root.Path("elsewhere")), "iface tva inet dhcp\n");
   EXPECT_EQ(ReadWholeFile(interfaces), stanza) << "put back as it was";
@@ -294,8 +302,9 @@ TEST_F(AddressHelperTest, RewrittenFilesKeepTheirRightsAndLinksAreNotFollowed) {
 TEST_F(AddressHelperTest, NetworkdTakesAFileThatComesFirstOrTheChangeIsNotKept) {
   ScratchTree root("tavik-etc");
   const std::string state = "run/systemd/netif/links/" + std::to_string(Tva().index);
-  root.Write(state, "# This is private data. Do not parse.\nADMIN_STATE=configured\n"
-                    "NETWORK_FILE=/usr/lib/systemd/network/80-wired.network\n");
+  root.Write(state,
+             "# This is private data. Do not parse.\nADMIN_STATE=configured\n"
+             "NETWORK_FILE=/usr/lib/systemd/network/80-wired.network\n");
   NamespaceRunner runner(ns_);
   AddressChangeResult result = ApplyAddressCommand(
       Static("interface ip set address name=\"tva\" static 192.168.10.1 255.255.255.0 "), Tva(), runner, root.Root());
@@ -341,10 +350,12 @@ TEST_F(AddressHelperTest, NetworkShellLogsWhatTheDialogCannotShow) {
   ScratchTree tree("tavik_runner");
   const std::string program = "netsetup_tests", runner = tree.Path("runner");
   auto run = [](const std::string& parameters, std::size_t reports) {
-    return CaptureSystemLog([&]() -> int {
-      RunNetworkShell(parameters);
-      for (;;) pause();  // until the reports have come
-    }, reports);
+    return CaptureSystemLog(
+        [&]() -> int {
+          RunNetworkShell(parameters);
+          for (;;) pause();  // until the reports have come
+        },
+        reports);
   };
   CapturedLog log = run(StaticText, 1);
   EXPECT_TRUE(log.Has(program, "tavik-setip must be installed in")) << log.lines.size();

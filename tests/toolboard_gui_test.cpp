@@ -134,9 +134,10 @@ TEST_F(ToolboardRun, ReportButtonsChangeTheReportOutput) {
   Click(RescanPorts);
   ASSERT_TRUE(Eventually([&] { return Shown() != software; }));
   close(held);
-  EXPECT_EQ(AfterPlatformLine(Shown()),
-            std::string("Tavik (navro) : Unk   Orb (gamedll): PB=2.0    SB=beta  ") + FirstDateLine +
-                "Version       : Tavik 5.3\n******************************\nCOMM PORTS found(2)\n   COM1  \n   COM3 *\n");
+  EXPECT_EQ(
+      AfterPlatformLine(Shown()),
+      std::string("Tavik (navro) : Unk   Orb (gamedll): PB=2.0    SB=beta  ") + FirstDateLine +
+          "Version       : Tavik 5.3\n******************************\nCOMM PORTS found(2)\n   COM1  \n   COM3 *\n");
   ExitWith(DoneExit);
 }
 

@@ -44,8 +44,7 @@ TEST_F(LaunchTest, ProgramFilesAreFoundByTheSuitesRules) {
 }
 
 TEST_F(LaunchTest, ChildGetsItsPathAloneAndRunsToItsEnd) {
-  WriteScript(tree, "tavik/BIN/cmltap",
-              "sleep 0.4\necho \"$0|$#|$(pwd)\" > started.txt\nexit 7\n");
+  WriteScript(tree, "tavik/BIN/cmltap", "sleep 0.4\necho \"$0|$#|$(pwd)\" > started.txt\nexit 7\n");
   ScopedCurrentDirectory here(tree.Path("tavik/BIN"));
   auto before = Clock::now();
   EXPECT_EQ(RunProgramAndWait("cmltap.exe"), 7);

@@ -72,4 +72,3 @@ inline std::vector<std::uint8_t> CraftedPe(unsigned sections, unsigned rootEntri
   std::copy(versionBlock.begin(), versionBlock.end(), pe.begin() + r + blockAt);
   return pe;
 }
-

@@ -24,8 +24,8 @@ inline std::string HelperAnswer(const char* program, const char* first = nullptr
   // _spawnl joins its arguments with blanks: each one is quoted so that a path with blanks stays whole.
   auto quoted = [](const char* text) { return text ? "\"" + std::string(text) + "\"" : std::string(); };
   const std::string args[] = {quoted(program), quoted(output.c_str()), quoted(first), quoted(second)};
-  const intptr_t result = _spawnl(_P_WAIT, program, args[0].c_str(), args[1].c_str(),
-                                  first ? args[2].c_str() : nullptr, second ? args[3].c_str() : nullptr, nullptr);
+  const intptr_t result = _spawnl(_P_WAIT, program, args[0].c_str(), args[1].c_str(), first ? args[2].c_str() : nullptr,
+                                  second ? args[3].c_str() : nullptr, nullptr);
   std::ifstream file(output);
   std::string line;
   std::getline(file, line);

@@ -82,8 +82,8 @@ class WineDesktop : public ::testing::Environment {
   void SetUp() override {
     ASSERT_FALSE(Getenv("WINEPREFIX").empty()) << "run under tests/wine_session.sh";
     const std::vector<std::string> env{"WINEPREFIX=" + Getenv("WINEPREFIX"), "HOME=" + Getenv("HOME"),
-                                       "DISPLAY=" + guitest::displayName, "WINEDEBUG=-all",
-                                       "WINEDLLOVERRIDES=mscoree,mshtml=", "PATH=/usr/bin:/bin"};
+                                       "DISPLAY=" + guitest::displayName,    "WINEDEBUG=-all",
+                                       "WINEDLLOVERRIDES=mscoree,mshtml=",   "PATH=/usr/bin:/bin"};
     EXPECT_EQ(RunWineQuietly({Wine, "reg", "add", "HKCU\\Software\\Wine", "/v", "Version", "/d", "win10", "/f"}, env),
               0);
     for (const char* step : {"-k", "-w"}) WaitForExit(Spawn({WineServer, step}, env), 30);
@@ -119,8 +119,9 @@ std::vector<WindowsBuild> Builds() {
 // Rings of the X server's bell (the toolkit's error beep on both systems), heard from its creation on.
 class BellWatch {
  public:
-  BellWatch() : display_(XkbOpenDisplay(const_cast<char*>(guitest::displayName.c_str()), &eventBase_, nullptr,
-                                        nullptr, nullptr, nullptr)) {
+  BellWatch()
+      : display_(XkbOpenDisplay(const_cast<char*>(guitest::displayName.c_str()), &eventBase_, nullptr, nullptr, nullptr,
+                                nullptr)) {
     if (display_) {
       XkbSelectEvents(display_, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask);
       XSync(display_, False);
@@ -130,14 +131,16 @@ class BellWatch {
     if (display_) XCloseDisplay(display_);
   }
   bool Rang(double seconds) {
-    return display_ && Eventually([this] {
-             while (XPending(display_) > 0) {
-               XkbEvent event;
-               XNextEvent(display_, &event.core);
-               if (event.type == eventBase_ && event.any.xkb_type == XkbBellNotify) return true;
-             }
-             return false;
-           }, seconds);
+    return display_ && Eventually(
+                           [this] {
+                             while (XPending(display_) > 0) {
+                               XkbEvent event;
+                               XNextEvent(display_, &event.core);
+                               if (event.type == eventBase_ && event.any.xkb_type == XkbBellNotify) return true;
+                             }
+                             return false;
+                           },
+                           seconds);
   }
 
  private:
@@ -240,7 +243,12 @@ class WineSuite : public ::testing::Test {
   std::string Dump(const std::string& name) const { return ReadWholeFile((root / name).string()); }
   // Waits until the dump differs from `old` (and is not empty), and returns it.
   std::string DumpAfter(const std::string& name, const std::string& old, double seconds = 10) {
-    Eventually([&] { const std::string now = Dump(name); return !now.empty() && now != old; }, seconds);
+    Eventually(
+        [&] {
+          const std::string now = Dump(name);
+          return !now.empty() && now != old;
+        },
+        seconds);
     return Dump(name);
   }
 
@@ -285,8 +293,8 @@ TEST_F(WineSuite, LinkProbeShowsTheLinuxReportRescansAndEndsWithDone) {
     EXPECT_EQ(Finish(pid), 0);
     return view;
   };
-  const View onLinux = run(StartLinux(LINKPROBE_PATH, {}, {"TAVIK_PANE_DUMP=" + (root / "linux.txt").string()}),
-                                "linux.txt");
+  const View onLinux =
+      run(StartLinux(LINKPROBE_PATH, {}, {"TAVIK_PANE_DUMP=" + (root / "linux.txt").string()}), "linux.txt");
   const View onWine = run(StartWine("linkprobe.exe", {}, {"TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt"}), "wine.txt");
   EXPECT_EQ(onWine.firstReport.rfind("Version       : Tavik 5.2 demo\n", 0), 0u) << onWine.firstReport;
   EXPECT_EQ(onWine.firstReport, onLinux.firstReport);
@@ -335,8 +343,9 @@ TEST_F(WineSuite, GameLinkTestAnsweredByGameEchoAndFailingWhenNothingAnswers) {
 
   // A game computer that takes the connection and never answers.
   std::unique_ptr<ScriptedGameComputer> silent;
-  ASSERT_TRUE(Eventually([&] { return (silent = std::make_unique<ScriptedGameComputer>(std::chrono::hours(1)))->listening(); }))
-      << "the game link's port stays taken after gameecho.exe ended";
+  ASSERT_TRUE(Eventually([&] {
+    return (silent = std::make_unique<ScriptedGameComputer>(std::chrono::hours(1)))->listening();
+  })) << "the game link's port stays taken after gameecho.exe ended";
   const auto linuxFailed = test(StartLinux(LINKPROBE_PATH, {}, {linuxDump}), "linux.txt", true);
   const auto wineFailed = test(StartWine("linkprobe.exe", {}, {wineDump}), "wine.txt", true);
   EXPECT_EQ(wineFailed.second,
@@ -435,9 +444,9 @@ TEST_F(ToolboardOnWine, ReportsThePlatformAndTheSuiteAsLinuxDoes) {
 TEST_F(ToolboardOnWine, StartedProgramRunsToItsEndWhileTheMenuKeepsPainting) {
   const fs::path helper = fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "tests" / "tavik_recording_helper.exe";
   fs::copy_file(helper, root / "BIN" / "linkprobe.exe", fs::copy_options::overwrite_existing);
-  const pid_t pid = StartWine("toolboard.exe", {},
-                              {"TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt", "TAVIK_HELPER_SLEEP=4000",
-                               "TAVIK_HELPER_RECORD=C:\\Tavik\\started.txt"});
+  const pid_t pid = StartWine(
+      "toolboard.exe", {},
+      {"TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt", "TAVIK_HELPER_SLEEP=4000", "TAVIK_HELPER_RECORD=C:\\Tavik\\started.txt"});
   const std::string window = StartMenu(pid);
   const std::string first = DumpAfter("wine.txt", "");
   Click(window, RunTestTool);
@@ -530,9 +539,9 @@ std::set<std::string> DirectImports(const WindowsBuild& build, const fs::path& p
 // (or, for the common controls, through the manifest), which a library beside the program cannot
 // replace. VERSION, IPHLPAPI and WINMM are not among them: those are delay-loaded.
 TEST_F(WineSuite, ProgramsImportOnlyKnownLibrariesDirectly) {
-  const std::set<std::string> known{"ADVAPI32.DLL", "COMDLG32.DLL", "GDI32.DLL",  "IMM32.DLL",  "KERNEL32.DLL",
-                                    "MSVCRT.DLL",   "OLE32.DLL",    "OLEAUT32.DLL", "RPCRT4.DLL", "SHELL32.DLL",
-                                    "SHLWAPI.DLL",  "USER32.DLL",   "WS2_32.DLL",  "COMCTL32.DLL"};
+  const std::set<std::string> known{"ADVAPI32.DLL", "COMDLG32.DLL", "GDI32.DLL",    "IMM32.DLL",   "KERNEL32.DLL",
+                                    "MSVCRT.DLL",   "OLE32.DLL",    "OLEAUT32.DLL", "RPCRT4.DLL",  "SHELL32.DLL",
+                                    "SHLWAPI.DLL",  "USER32.DLL",   "WS2_32.DLL",   "COMCTL32.DLL"};
   for (const WindowsBuild& build : Builds()) {
     Unpack(build);
     for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe", "linkping.exe"}) {
@@ -564,7 +573,7 @@ TEST_F(WineSuite, LibrariesPlantedBesideTheProgramsAreNeverLoaded) {
     const std::string window = DrawnWindow("^Tavik Comm Check", DoneLabel[0], DoneLabel[1], DoneLabel[2], DoneLabel[3]);
     if (!window.empty()) {
       DumpAfter("wine.txt", "");
-      guitest::ClickAt(window, 30 + 142, 268 + 12);  // "Sound Test (this computer)"
+      guitest::ClickAt(window, 30 + 142, 268 + 12);   // "Sound Test (this computer)"
       guitest::ClickAt(window, 340 + 127, 380 + 15);  // "Try setting IP address"
       const std::string dialog = guitest::FindVisibleWindow("^IP setup$");
       EXPECT_FALSE(dialog.empty()) << "no address dialog";
@@ -615,8 +624,8 @@ bool ClosedToOthers(const fs::path& path) {
 // earlier version left in BIN gone), the installed linkprobe.exe's start-up test, and an uninstall that
 // leaves only what others put there.
 TEST_F(InstallerOnWine, InstallsSilentlyAndUninstallsCleanly) {
-  const fs::path menu = prefix / "drive_c" / "ProgramData" / "Microsoft" / "Windows" / "Start Menu" / "Programs" /
-                        "Tavik Service Tools";
+  const fs::path menu =
+      prefix / "drive_c" / "ProgramData" / "Microsoft" / "Windows" / "Start Menu" / "Programs" / "Tavik Service Tools";
   for (const WindowsBuild& build : Builds()) {
     SCOPED_TRACE(build.arch);
     const fs::path uninstaller = LinuxPath(UninstallerPath(build));
@@ -691,8 +700,10 @@ TEST_F(InstallerOnWine, AccessListsLetUsersAddFilesButReplaceNothing) {
     return script.substr(begin, script.find('"', begin) - begin);
   };
   const fs::path helper = fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "tests" / "tavik_access_check.exe";
-  ASSERT_EQ(Finish(StartWine(helper.string(), {"C:\\Tavik\\access.txt", defined("SUITE_ACCESS"),
-                                               defined("BIN_ACCESS"), defined("PROGRAM_ACCESS")}), 30), 0);
+  ASSERT_EQ(Finish(StartWine(helper.string(), {"C:\\Tavik\\access.txt", defined("SUITE_ACCESS"), defined("BIN_ACCESS"),
+                                               defined("PROGRAM_ACCESS")}),
+                   30),
+            0);
   std::istringstream answers(Dump("access.txt"));
   std::string object, who, right, granted, userRights;
   while (answers >> object >> who >> right >> granted) {

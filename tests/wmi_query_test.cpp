@@ -122,8 +122,9 @@ TEST_F(WmiQueryTest, ProcessorsArePhysicalPackagesWithCoresThreadsClockAndName) 
   sys_.Write("devices/system/cpu/cpu0/cpufreq/scaling_cur_freq", "2400000\n");
   std::string cpuinfo;
   for (int n = 0; n < 7; ++n) {
-    cpuinfo += "processor\t: " + std::to_string(n) + "\nmodel name\t: " +
-               (n < 4 ? "Example CPU A @ 2.40GHz" : "Example CPU B") + "\ncpu MHz\t\t: 1999.700\n\n";
+    cpuinfo += "processor\t: " + std::to_string(n) +
+               "\nmodel name\t: " + (n < 4 ? "Example CPU A @ 2.40GHz" : "Example CPU B") +
+               "\ncpu MHz\t\t: 1999.700\n\n";
   }
   proc_.Write("cpuinfo", cpuinfo);
 
@@ -141,8 +142,8 @@ TEST_F(WmiQueryTest, ProcessorsArePhysicalPackagesWithCoresThreadsClockAndName) 
 
 TEST_F(WmiQueryTest, ProcessorsComeFromCpuinfoAloneWhenSysfsHasNone) {
   proc_.Write("cpuinfo",
-             "processor\t: 0\nphysical id\t: 0\ncore id\t\t: 0\nmodel name\t: Solo\ncpu MHz\t\t: 800.0\n\n"
-             "processor\t: 1\nphysical id\t: 0\ncore id\t\t: 0\nmodel name\t: Solo\ncpu MHz\t\t: 800.0\n");
+              "processor\t: 0\nphysical id\t: 0\ncore id\t\t: 0\nmodel name\t: Solo\ncpu MHz\t\t: 800.0\n\n"
+              "processor\t: 1\nphysical id\t: 0\ncore id\t\t: 0\nmodel name\t: Solo\ncpu MHz\t\t: 800.0\n");
   ASSERT_EQ(WmiOpenQuery("Win32_Processor"), 0);
   EXPECT_EQ(Read("NumberOfCores", 0), "1");
   EXPECT_EQ(Read("NumberOfLogicalProcessors", 0), "2");

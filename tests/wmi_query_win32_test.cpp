@@ -176,8 +176,8 @@ TEST(SystemSummaryWin32, SummaryNamesProcessorAndMemoryOrStaysEmpty) {
     return;
   }
   int cores = 0, logical = 0, speed = 0, kilobytes = 0;
-  ASSERT_EQ(std::sscanf(summary.c_str(), "Cores=%d,Procs=%d,Speed=%d,Mem=%d\n", &cores, &logical, &speed,
-                        &kilobytes), 4)
+  ASSERT_EQ(std::sscanf(summary.c_str(), "Cores=%d,Procs=%d,Speed=%d,Mem=%d\n", &cores, &logical, &speed, &kilobytes),
+            4)
       << summary;
   EXPECT_GE(cores, 1);
   EXPECT_GE(logical, cores);

@@ -13,8 +13,8 @@ namespace {
 // player found on PATH (or in the system's program folders), the second to its flatpak export.
 struct HostPlayer {
   const char* windowsPath;
-  const char* program;       // looked up with FindProgram
-  const char* usualPlace;    // a full path
+  const char* program;     // looked up with FindProgram
+  const char* usualPlace;  // a full path
 };
 
 const HostPlayer HostPlayers[] = {

@@ -13,10 +13,10 @@ extern char SignalbayPath[SignalbayPathSize];  // where "Run Signalbay" starts t
 
 // The suite's other service programs, in the suite's own notation; relative ones are taken against
 // the current directory.
-extern const char* const CommRecorderProgram;      // "cmltap.exe"
-extern const char* const WiretraceProgram;         // "..\Signalbay\wiretrace.exe"
-extern const char* const LinkProbeProgram;         // "linkprobe.exe"
-extern const char* const SignalbayNearProgram;     // "..\Signalbay\Quillon.exe"
+extern const char* const CommRecorderProgram;        // "cmltap.exe"
+extern const char* const WiretraceProgram;           // "..\Signalbay\wiretrace.exe"
+extern const char* const LinkProbeProgram;           // "linkprobe.exe"
+extern const char* const SignalbayNearProgram;       // "..\Signalbay\Quillon.exe"
 extern const char* const SignalbayInstalledProgram;  // "c:\Tavik\Signalbay\Quillon.exe"
 
 // The program's start-up facts (appbase/startup_directory.h), then the station role.

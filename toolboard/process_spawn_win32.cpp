@@ -7,8 +7,7 @@
 #include <cstdint>
 
 int SpawnAndWait(const std::string& program) {
-  const std::string argumentZero =
-      program.find_first_of(" \t") == std::string::npos ? program : "\"" + program + "\"";
+  const std::string argumentZero = program.find_first_of(" \t") == std::string::npos ? program : "\"" + program + "\"";
   intptr_t result = _spawnl(_P_WAIT, program.c_str(), argumentZero.c_str(), static_cast<const char*>(nullptr));
   return result == -1 ? -1 : static_cast<int>(result);
 }

@@ -10,8 +10,8 @@
 class ReportOutput;
 struct ToolboardState;
 
-constexpr size_t ReportTextSize = 2000;    // per report, terminator included
-constexpr size_t ProgramRowSize = 520;     // a row of InstalledPrograms::Describe, terminator included
+constexpr size_t ReportTextSize = 2000;  // per report, terminator included
+constexpr size_t ProgramRowSize = 520;   // a row of InstalledPrograms::Describe, terminator included
 
 // What InstalledPrograms::Describe gives for a program whose file is missing.
 enum MissingRowMode {

@@ -8,6 +8,6 @@
 
 struct ToolboardState {
   ReportOutput report;
-  IdentityBox identity;    // the host address line the main window shows
-  ComPortTable ports{};    // the last port scan
+  IdentityBox identity;  // the host address line the main window shows
+  ComPortTable ports{};  // the last port scan
 };

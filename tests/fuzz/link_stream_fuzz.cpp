@@ -38,7 +38,7 @@ void Drain(LinkConnection* link) {
   for (int i = 0; i < 250 && LinkPending(link, -1) != 0; i++) LinkReceive(link, i % 3 - 1, buffer, sizes[i % 4]);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   LinkConnection* link = Connection();

@@ -100,7 +100,7 @@ bool ChildProcess::started() const { return impl_->pid > 0; }
 long ChildProcess::Id() const { return started() ? impl_->pid : -1; }
 
 bool ChildProcess::Write(const std::string& bytes) {
-  std::signal(SIGPIPE, SIG_IGN); // a child that has gone makes the write fail, not the test end
+  std::signal(SIGPIPE, SIG_IGN);  // a child that has gone makes the write fail, not the test end
   return write(impl_->input, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 

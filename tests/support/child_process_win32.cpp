@@ -137,10 +137,9 @@ bool ChildProcess::ReadSome(std::string& text, int milliseconds) {
   DWORD n = 0;
   if (!ReadFile(impl_->output, chunk, waiting < sizeof chunk ? waiting : sizeof chunk, &n, nullptr) || n == 0)
     return false;
-  size_t from = text.empty() ? 0 : text.size() - 1; // a line end may be split over two reads
+  size_t from = text.empty() ? 0 : text.size() - 1;  // a line end may be split over two reads
   text.append(chunk, n);
-  for (size_t at = text.find("\r\n", from); at != std::string::npos; at = text.find("\r\n", at))
-    text.erase(at, 1);
+  for (size_t at = text.find("\r\n", from); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
   return true;
 }
 

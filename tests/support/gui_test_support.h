@@ -109,8 +109,8 @@ inline void CoverAndUncover(const std::string& window, int x, int y, int w, int 
   XSetWindowAttributes attributes = {};
   attributes.override_redirect = True;
   attributes.background_pixel = WhitePixel(display, DefaultScreen(display));
-  Window cover = XCreateWindow(display, DefaultRootWindow(display), rootX, rootY, w, h, 0, CopyFromParent,
-                               InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+  Window cover = XCreateWindow(display, DefaultRootWindow(display), rootX, rootY, w, h, 0, CopyFromParent, InputOutput,
+                               CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
   XMapRaised(display, cover);
   XSync(display, False);
   std::this_thread::sleep_for(std::chrono::milliseconds(200));

@@ -15,8 +15,7 @@ inline std::string MakeScratchDirectory(const std::string& tag) {
   std::random_device entropy;
   constexpr int NameAttempts = 100;  // random names clash so rarely that this many never all do
   for (int attempt = 0; attempt < NameAttempts; ++attempt) {
-    std::filesystem::path path =
-        std::filesystem::temp_directory_path() / (tag + "-" + std::to_string(entropy()));
+    std::filesystem::path path = std::filesystem::temp_directory_path() / (tag + "-" + std::to_string(entropy()));
     std::error_code error;
     if (std::filesystem::create_directory(path, error)) return path.string();
   }

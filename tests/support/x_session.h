@@ -17,8 +17,8 @@
 namespace probetest {
 
 // Starts `args` with exactly the environment `env`, in `dir` when given; the pid, or -1.
-inline pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                   const char* dir = nullptr, posix_spawn_file_actions_t* extra = nullptr) {
+inline pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const char* dir = nullptr,
+                   posix_spawn_file_actions_t* extra = nullptr) {
   std::vector<char*> argv, envp;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -60,11 +60,11 @@ class PrivateXServer {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);   // notes on busy display numbers
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);  // notes on busy display numbers
     // -noreset: Xvfb would write the display number again, into a closed pipe, when the last client leaves.
-    pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-noreset",
-                  "-nolisten", "tcp"},
-                 {"PATH=/usr/bin:/bin"}, nullptr, &actions);
+    pid_ = Spawn(
+        {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-noreset", "-nolisten", "tcp"},
+        {"PATH=/usr/bin:/bin"}, nullptr, &actions);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     // The number and its line feed come in two writes; closing the pipe in between kills Xvfb.

@@ -12,16 +12,16 @@
 #endif
 
 // Message frame: code (u8), subcode (u8), length (u16, payload + 8), payload, sequence (u32); little-endian.
-constexpr int LinkHeaderSize = 8;           // code, subcode, length, and the trailing sequence number
-constexpr int LinkMaxMessageLength = 1600;  // the longest message LinkSend accepts
-constexpr int LinkReceiveBufferSize = 1608; // rxBuffer: the longest message a receive can hold
-constexpr int LinkQueueSlots = 96;          // messages one receive queue holds
-constexpr int LinkQueueSlotSize = 1600;     // storage block of one queue slot
-constexpr int LinkRegistrySize = 16;        // registered objects at once
-constexpr int LinkHandleCount = 8;          // handles 0 to 7
-constexpr int LinkDefaultPort = 5510;       // default T port of a socket link
-constexpr int LinkAnnounceCode = 237;       // server announcement
-constexpr int LinkPokeCode = 239;           // client's request that the server accept
+constexpr int LinkHeaderSize = 8;            // code, subcode, length, and the trailing sequence number
+constexpr int LinkMaxMessageLength = 1600;   // the longest message LinkSend accepts
+constexpr int LinkReceiveBufferSize = 1608;  // rxBuffer: the longest message a receive can hold
+constexpr int LinkQueueSlots = 96;           // messages one receive queue holds
+constexpr int LinkQueueSlotSize = 1600;      // storage block of one queue slot
+constexpr int LinkRegistrySize = 16;         // registered objects at once
+constexpr int LinkHandleCount = 8;           // handles 0 to 7
+constexpr int LinkDefaultPort = 5510;        // default T port of a socket link
+constexpr int LinkAnnounceCode = 237;        // server announcement
+constexpr int LinkPokeCode = 239;            // client's request that the server accept
 
 // Offsets inside a message.
 constexpr int LinkOffsetCode = 0;
@@ -37,10 +37,10 @@ constexpr int LinkFlagDatagramOnly = 0x40;
 
 // How messages of one code travel and are queued (the value of classOf for that code).
 enum MessageClass : std::uint8_t {
-  ClassStream = 0,    // over TCP when connected, else as a datagram
-  ClassDatagram = 1,  // as a datagram to udpPeer (any other nonzero value behaves the same)
-  ClassLatest = 2,    // as a datagram; while connected a new message replaces a queued twin
-  ClassBroadcast = 4, // as a broadcast datagram
+  ClassStream = 0,     // over TCP when connected, else as a datagram
+  ClassDatagram = 1,   // as a datagram to udpPeer (any other nonzero value behaves the same)
+  ClassLatest = 2,     // as a datagram; while connected a new message replaces a queued twin
+  ClassBroadcast = 4,  // as a broadcast datagram
 };
 
 // One receive queue: slot i points at storage[i] while it holds a message, null while free.
@@ -89,8 +89,8 @@ constexpr std::int16_t LinkConnectStateAccepted = -3;    // server: a connection
 constexpr std::int16_t LinkConnectStateAlready = -4;     // connect found the socket connected
 
 // listenState: a server thread's way to listening, which its opener waits for.
-constexpr std::int16_t LinkListenStarting = -1;   // set by the opener before the thread starts
-constexpr std::int16_t LinkListenInside = 1;      // the thread is inside listen
+constexpr std::int16_t LinkListenStarting = -1;  // set by the opener before the thread starts
+constexpr std::int16_t LinkListenInside = 1;     // the thread is inside listen
 constexpr std::int16_t LinkListening = 0;
 constexpr std::int16_t LinkListenAgain = 2;       // listening again after an accept error
 constexpr std::int16_t LinkListenAbandoned = -9;  // the opener stopped waiting
@@ -103,22 +103,22 @@ constexpr int LinkQueryStreamPayload = 3;  // the payload length of the oldest s
 
 // Results of LinkConnect besides 0 (opened): the kind's own codes, or the resolver's error code (socket
 // links) or a negative serial port driver code (serial links).
-constexpr int LinkErrorUnknownKind = 1;    // neither "serial", "modem" nor a kind that begins with "ethernet"
-constexpr int LinkErrorUdpSocket = 2;      // socket: no UDP socket within 5000 ms
-constexpr int LinkErrorUdpBind = 3;        // socket: the UDP bind failed (port in use), or a port out of range
-constexpr int LinkErrorTcpSocket = 4;      // socket: no TCP socket within 5000 ms
-constexpr int LinkErrorTcpBind = 5;        // socket: the server's TCP bind failed
-constexpr int LinkErrorNoThread = 8;       // socket: the link thread could not be started
-constexpr int LinkErrorNotListening = 9;   // socket: the server thread did not reach listening in time
-constexpr int LinkErrorNoPortNumber = 2;   // serial: no port number after "COM", or 0
-constexpr int LinkErrorNoComName = 4;      // serial: the address names no "COM"
+constexpr int LinkErrorUnknownKind = 1;   // neither "serial", "modem" nor a kind that begins with "ethernet"
+constexpr int LinkErrorUdpSocket = 2;     // socket: no UDP socket within 5000 ms
+constexpr int LinkErrorUdpBind = 3;       // socket: the UDP bind failed (port in use), or a port out of range
+constexpr int LinkErrorTcpSocket = 4;     // socket: no TCP socket within 5000 ms
+constexpr int LinkErrorTcpBind = 5;       // socket: the server's TCP bind failed
+constexpr int LinkErrorNoThread = 8;      // socket: the link thread could not be started
+constexpr int LinkErrorNotListening = 9;  // socket: the server thread did not reach listening in time
+constexpr int LinkErrorNoPortNumber = 2;  // serial: no port number after "COM", or 0
+constexpr int LinkErrorNoComName = 4;     // serial: the address names no "COM"
 // Results of LinkSend besides 0 (sent): these, a socket link's Winsock error, or a serial link's
 // LinkErrorPortClosed and LinkErrorShortWrite.
-constexpr int LinkErrorTooLong = 32;       // above LinkMaxMessageLength, or a negative length
-constexpr int LinkErrorLowCode = 33;       // socket: a code below 128
-constexpr int LinkErrorNoLength = 34;      // no message, or (socket) a length field of 0
-constexpr int LinkErrorPortClosed = 1;     // serial: the port is not open
-constexpr int LinkErrorShortWrite = 2;     // serial: the port took fewer bytes than given
+constexpr int LinkErrorTooLong = 32;    // above LinkMaxMessageLength, or a negative length
+constexpr int LinkErrorLowCode = 33;    // socket: a code below 128
+constexpr int LinkErrorNoLength = 34;   // no message, or (socket) a length field of 0
+constexpr int LinkErrorPortClosed = 1;  // serial: the port is not open
+constexpr int LinkErrorShortWrite = 2;  // serial: the port took fewer bytes than given
 
 // One link to one peer: one contiguous plain record with every buffer inline.
 struct LinkConnection {
@@ -152,13 +152,13 @@ struct LinkConnection {
   LinkIpv4Address udpPeer;
   std::uint32_t connSocket;
   std::uint32_t connValid;
-  LinkQueue queues[2];        // [0] stream, [1] datagram
+  LinkQueue queues[2];  // [0] stream, [1] datagram
   std::uint8_t rxBuffer[LinkReceiveBufferSize];
   std::uint32_t rxHave;
   std::int16_t shortFrames;
   std::int16_t lineWatch;
-  std::int16_t parseState;    // the serial command parser's state
-  std::int16_t comPort;       // 1-based; 0 port closed
+  std::int16_t parseState;  // the serial command parser's state
+  std::int16_t comPort;     // 1-based; 0 port closed
   std::int16_t rawMode;
   std::int16_t hwFlow;
   std::uint32_t baud;

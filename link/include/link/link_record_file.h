@@ -7,7 +7,7 @@
 
 // A record file has no header: 40-byte records in the order they were written, little-endian.
 constexpr int LinkRecordSize = 40;
-constexpr int LinkRecordTextSize = 32; // text of a text record, zero-padded, unterminated at 32
+constexpr int LinkRecordTextSize = 32;  // text of a text record, zero-padded, unterminated at 32
 constexpr std::uint16_t LinkRecordEventType = 0;
 constexpr std::uint16_t LinkRecordTextType = 1;
 
@@ -27,13 +27,13 @@ constexpr int LinkRecordIdentMax = 8;
 
 // One event or text record.
 struct LinkRecord {
-  std::uint16_t type; // LinkRecordEventType or LinkRecordTextType
-  std::uint16_t code; // event code (link_events.h, or the application's own)
-  std::uint32_t time; // LinkTimestamp when it was recorded: microseconds, wrapping at 32 bits
-  std::uint32_t a;    // an event's three values; 0 in a text record
+  std::uint16_t type;  // LinkRecordEventType or LinkRecordTextType
+  std::uint16_t code;  // event code (link_events.h, or the application's own)
+  std::uint32_t time;  // LinkTimestamp when it was recorded: microseconds, wrapping at 32 bits
+  std::uint32_t a;     // an event's three values; 0 in a text record
   std::uint32_t b;
   std::uint32_t c;
-  char text[LinkRecordTextSize + 1]; // a text record's text, terminated; empty in an event record
+  char text[LinkRecordTextSize + 1];  // a text record's text, terminated; empty in an event record
 };
 
 // Lays the record out in 40 bytes: value b is stored before value a, and an event's last 20 bytes are
@@ -45,10 +45,10 @@ bool LinkDecodeRecord(const std::uint8_t* bytes, LinkRecord* record);
 
 // The header of one full-traffic record.
 struct LinkTrafficHeader {
-  std::uint32_t time;   // LinkTimestamp when it was logged
-  std::uint16_t kind;   // a message: the kind the caller gave (the class of a received code); raw
-                        // serial bytes: their count
-  std::uint16_t length; // the whole record: header and data
+  std::uint32_t time;    // LinkTimestamp when it was logged
+  std::uint16_t kind;    // a message: the kind the caller gave (the class of a received code); raw
+                         // serial bytes: their count
+  std::uint16_t length;  // the whole record: header and data
 };
 
 // Writes the 8-byte header; no result.
@@ -63,10 +63,10 @@ bool LinkTrafficIsMessage(const LinkTrafficHeader& header, const std::uint8_t* d
 struct LinkRecordName {
   char ident[LinkRecordIdentMax + 1];
   char tag[4];
-  int direction; // LinkDirectionReceive or LinkDirectionTransmit by the tag; -1 for another tag
-  int slot;      // 1 to 8
-  int sequence;  // 0 to 255
-  bool traffic;  // a full-traffic file: the name ends in the suffix (told for any name)
+  int direction;  // LinkDirectionReceive or LinkDirectionTransmit by the tag; -1 for another tag
+  int slot;       // 1 to 8
+  int sequence;   // 0 to 255
+  bool traffic;   // a full-traffic file: the name ends in the suffix (told for any name)
 };
 
 // Splits a file name (without folders) built by the naming rule, its letters matched in any case as

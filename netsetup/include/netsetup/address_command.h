@@ -32,7 +32,7 @@ struct AddressCommand {
   std::string adapterName;
   bool dhcp = false;
   std::uint8_t address[4] = {0, 0, 0, 0};  // static only
-  int prefixLength = 0;                     // static only: the mask's length in bits
+  int prefixLength = 0;                    // static only: the mask's length in bits
 };
 
 // Whether an adapter name can go between double quotes: not empty, no double quote, no control character.

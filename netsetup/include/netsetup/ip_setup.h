@@ -15,7 +15,7 @@ enum class IpRole { None, Client, Therapist, Dhcp };
 struct IpSetupRequest {
   const char* groupText = "";
   IpRole role = IpRole::None;
-  int adapter = -1;                           // the first picked adapter button (0 to 5), -1 when none
+  int adapter = -1;                            // the first picked adapter button (0 to 5), -1 when none
   const NetworkAdapterEntry* table = nullptr;  // the dialog's last listing, nullptr before the first
 };
 

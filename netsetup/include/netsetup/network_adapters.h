@@ -9,17 +9,17 @@
 constexpr int NetworkAdapterCount = 16;
 
 struct NetworkAdapterEntry {
-  char name[260];          // the adapter's friendly name
-  char label[300];         // "%s (%s) %s": name, address, "OK" or "disconnected"
-  char address[20];        // dotted IPv4 address, empty when the adapter has none
+  char name[260];                // the adapter's friendly name
+  char label[300];               // "%s (%s) %s": name, address, "OK" or "disconnected"
+  char address[20];              // dotted IPv4 address, empty when the adapter has none
   std::uint32_t interfaceIndex;  // 0 marks an empty entry
   std::uint8_t connected;
-  std::uint8_t state;      // NetworkAdapterState
+  std::uint8_t state;  // NetworkAdapterState
   std::uint8_t wired;
 };
 
 enum NetworkAdapterState : std::uint8_t {
-  AdapterNone = 0,        // no adapter in this entry
+  AdapterNone = 0,  // no adapter in this entry
   AdapterWithAddress = 1,
   AdapterWithoutAddress = 2,
 };
@@ -48,6 +48,5 @@ struct AddressRecord {
 bool IsListedAdapterName(const char* name, bool* wired);
 
 // Fills `table` from the system's adapter list and address table, as ListNetworkAdapters does.
-void FillNetworkAdapterTable(const std::vector<AdapterRecord>& adapters,
-                             const std::vector<AddressRecord>& addresses,
+void FillNetworkAdapterTable(const std::vector<AdapterRecord>& adapters, const std::vector<AddressRecord>& addresses,
                              NetworkAdapterEntry* table);

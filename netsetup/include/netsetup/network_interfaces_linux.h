@@ -9,10 +9,10 @@
 #include "netsetup/network_adapters.h"
 
 struct LinuxInterface {
-  std::string device;        // the kernel's name, e.g. "eth0"
+  std::string device;  // the kernel's name, e.g. "eth0"
   std::string friendlyName;
   std::uint32_t index = 0;
-  bool connected = false;    // operstate up, or unknown with carrier
+  bool connected = false;  // operstate up, or unknown with carrier
   bool loopback = false;
 };
 

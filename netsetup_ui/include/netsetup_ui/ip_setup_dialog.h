@@ -23,7 +23,7 @@ struct IpSetupHost {
   std::function<void()> hideMainWindow;
   std::function<void()> showMainWindow;
   std::function<void(const char*)> showHostAddress;  // the main window's identity box
-  std::string stationRole;                          // "Therapist", "Game" or empty
+  std::string stationRole;                           // "Therapist", "Game" or empty
 };
 
 class IpSetupDialog {

@@ -11,8 +11,8 @@
 struct SerialLineSettings {
   uint32_t baud = 19200;
   uint8_t byteSize = 8;
-  uint8_t parity = 0;      // 0 none, 1 odd, 2 even, 3 mark, 4 space
-  uint8_t stopBits = 0;    // 0 one, 1 one and a half, 2 two
+  uint8_t parity = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
+  uint8_t stopBits = 0;  // 0 one, 1 one and a half, 2 two
   bool binary = true;
   bool outCtsFlow = false;
   bool outDsrFlow = false;
@@ -34,16 +34,27 @@ enum SerialControl : uint8_t { SerialControlDisable = 0, SerialControlEnable = 1
 
 // Modem-status bits and error flags, numbered as the driver reports them.
 enum : uint32_t {
-  SerialModemCts = 16, SerialModemDsr = 32, SerialModemRing = 64, SerialModemRlsd = 128,
-  SerialErrorOverflow = 1, SerialErrorOverrun = 2, SerialErrorParity = 4, SerialErrorFraming = 8,
+  SerialModemCts = 16,
+  SerialModemDsr = 32,
+  SerialModemRing = 64,
+  SerialModemRlsd = 128,
+  SerialErrorOverflow = 1,
+  SerialErrorOverrun = 2,
+  SerialErrorParity = 4,
+  SerialErrorFraming = 8,
   SerialErrorBreak = 16,
 };
 
 // Event-watch mask bits (the platform's communication event numbers).
 enum : uint32_t {
-  SerialEventRxChar = 0x0001, SerialEventTxEmpty = 0x0004, SerialEventCts = 0x0008,
-  SerialEventDsr = 0x0010, SerialEventRlsd = 0x0020, SerialEventBreak = 0x0040,
-  SerialEventError = 0x0080, SerialEventRing = 0x0100,
+  SerialEventRxChar = 0x0001,
+  SerialEventTxEmpty = 0x0004,
+  SerialEventCts = 0x0008,
+  SerialEventDsr = 0x0010,
+  SerialEventRlsd = 0x0020,
+  SerialEventBreak = 0x0040,
+  SerialEventError = 0x0080,
+  SerialEventRing = 0x0100,
 };
 
 struct SerialLineStatus {

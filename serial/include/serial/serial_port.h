@@ -9,7 +9,7 @@
 enum SerialPortResult : int {
   SerialPortBadIndex = -1,
   SerialPortNotOpen = -3,
-  SerialPortBusy = -100,          // no byte waiting, or a background write still running
+  SerialPortBusy = -100,  // no byte waiting, or a background write still running
   SerialPortBadArgument = -101,
   SerialPortIoFailed = -103,
   SerialPortQueueFailed = -105,
