@@ -1,4 +1,5 @@
-// Helpers shared by the Windows tests: whether they run under Wine, and a helper program's one-line answer.
+// Helpers shared by the Windows tests: a helper program's one-line answer (whether they run under Wine is
+// in test_environment.h, which every system's tests share).
 #pragma once
 
 #include <process.h>
@@ -8,13 +9,7 @@
 #include <string>
 
 #include "scratch_tree.h"
-
-// Wine lets a test tell a program another Windows version or switch a system library off; on Windows
-// such settings mean nothing, and some requests (the "runas" verb) wait for the user's consent.
-inline bool RunsUnderWine() {
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
+#include "test_environment.h"
 
 // Starts `program` with an output file and up to two more arguments, waits, and returns the first line
 // it wrote there (or "<exit n>" when it failed).

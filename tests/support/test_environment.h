@@ -14,8 +14,10 @@ std::string OwnProgramPath();
 // The processor time all threads of the test process have used so far, in seconds.
 double ProcessorSeconds();
 
-// Whether the Windows build runs under Wine rather than Windows (never, on this system's own build).
-bool RunningUnderWine();
+// Whether the Windows build runs under Wine rather than Windows (never, on this system's own build). Wine
+// lets a test tell a program another Windows version or switch a system library off; on Windows such
+// settings mean nothing, and some requests (the "runas" verb) wait for the user's consent.
+bool RunsUnderWine();
 
 // Sets an environment variable for the lifetime of the object, restoring the old value after.
 class ScopedEnv {

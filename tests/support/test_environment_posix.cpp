@@ -18,4 +18,4 @@ double ProcessorSeconds() {
   return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
 }
 
-bool RunningUnderWine() { return false; }
+bool RunsUnderWine() { return false; }

@@ -23,4 +23,4 @@ double ProcessorSeconds() {
 }
 
 // Wine's ntdll exports its version; Windows' has no such function.
-bool RunningUnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
+bool RunsUnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
