@@ -70,13 +70,3 @@ void ComRoot::link(int comNumber, const std::string& device) const {
   std::filesystem::remove(name, ignored);
   std::filesystem::create_symlink(device, name);
 }
-
-std::vector<uint8_t> Pattern(size_t count, uint32_t seed) {
-  std::vector<uint8_t> bytes(count);
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& b : bytes) {
-    x = x * 1103515245u + 12345u;
-    b = static_cast<uint8_t>(x >> 16);
-  }
-  return bytes;
-}

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "scratch_tree.h"
+#include "serial_pair.h"
 
 class PtyPair {
  public:
@@ -39,5 +40,3 @@ class ComRoot {
   std::string previous_;
   bool hadPrevious_ = false;
 };
-
-std::vector<uint8_t> Pattern(size_t count, uint32_t seed = 1);

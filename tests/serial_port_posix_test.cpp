@@ -1,0 +1,261 @@
+// Serial port driver behaviours of this system alone: terminal settings, exclusive open against other
+// processes and permissions, hung-up devices, and the simulated null-modem cable for modem lines, break
+// and error flags.
+#include "serial/serial_port.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "serial/serial_baud_linux.h"
+#include "serial/serial_device.h"
+#include "null_modem.h"
+#include "serial_test_support.h"
+
+namespace {
+
+class SerialPtyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SerialPortSetBaud(-1, 19200);
+    SerialPortSetFormat(-1, 0, 0, 8);
+    root.link(3, pty.slavePath());
+  }
+  void TearDown() override { SerialPortClose(2); }
+  ComRoot root;
+  PtyPair pty;
+};
+
+TEST_F(SerialPtyTest, LineSettingsReachTheTerminal) {
+  ASSERT_EQ(SerialPortOpen(2, 400, 400), 0);
+  const int slave = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);  // root may look past TIOCEXCL
+  if (slave < 0) GTEST_SKIP() << "the port's terminal settings cannot be read alongside the driver";
+  // A pseudo-terminal keeps eight data bits and no parity enable whatever it is told; the other
+  // flags show what the driver asked for.
+  constexpr tcflag_t shown = PARODD | CMSPAR | CSTOPB | CRTSCTS;
+  termios t{};
+  SerialPortSetFormat(2, 3, 2, 7);  // mark parity, two stop bits, seven data bits
+  SerialPortSetHandshake(2, 'H');
+  ASSERT_EQ(tcgetattr(slave, &t), 0);
+  EXPECT_EQ(t.c_cflag & shown, shown);
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+  SerialPortSetFormat(2, 4, 0, 8);  // space parity, one stop bit
+  SerialPortSetHandshake(2, 'S');
+  ASSERT_EQ(tcgetattr(slave, &t), 0);
+  EXPECT_EQ(t.c_cflag & shown, static_cast<tcflag_t>(CMSPAR));
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
+  EXPECT_EQ(t.c_cc[VSTART], 0x11);
+  EXPECT_EQ(t.c_cc[VSTOP], 0x13);
+  SerialPortSetFormat(2, 1, 0, 8);  // odd parity
+  SerialPortSetHandshake(2, 'N');
+  ASSERT_EQ(tcgetattr(slave, &t), 0);
+  EXPECT_EQ(t.c_cflag & shown, static_cast<tcflag_t>(PARODD));
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+  SerialPortSetFormat(2, 0, 0, 8);
+  for (uint32_t rate : {250000u, 10u}) {  // rates off the standard list reach the terminal as well
+    EXPECT_EQ(SerialPortSetBaud(2, static_cast<int>(rate)), 1);
+    uint32_t actual = 0;
+    EXPECT_TRUE(SerialGetBaudRate(slave, actual));
+    EXPECT_EQ(actual, rate);
+  }
+  close(slave);
+}
+
+TEST_F(SerialPtyTest, PortHeldElsewhereIsBusy) {
+  ASSERT_EQ(SerialPortOpen(2, 100, 100), 0);
+  char text[200];
+  root.link(4, pty.slavePath());  // the same device under another name, opened by another process
+  const pid_t child = fork();
+  if (child == 0)
+    _exit(SerialPortOpen(3, 100, 100) == SerialPortOpenFailed && SerialPortLastError(nullptr, 0) == 5 ? 0 : 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  SerialPortClose(2);
+
+  int holder[2];
+  ASSERT_EQ(pipe(holder), 0);
+  const pid_t other = fork();
+  if (other == 0) {
+    const int fd = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+    flock(fd, LOCK_EX);
+    (void)!write(holder[1], "x", 1);
+    pause();
+    _exit(0);
+  }
+  char ready;
+  ASSERT_EQ(read(holder[0], &ready, 1), 1);
+  EXPECT_EQ(SerialPortOpen(2, 100, 100), SerialPortOpenFailed);
+  EXPECT_EQ(SerialPortLastError(text, sizeof text), 5);
+  EXPECT_NE(std::string(text).find("in use"), std::string::npos) << text;
+  kill(other, SIGKILL);
+  waitpid(other, &status, 0);
+  close(holder[0]);
+  close(holder[1]);
+  EXPECT_EQ(SerialPortOpen(2, 100, 100), 0);
+}
+
+TEST_F(SerialPtyTest, PermissionDeniedIsNamedInTheText) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to drop to another user";
+  chmod(pty.slavePath().c_str(), 0600);
+  chmod(root.path().c_str(), 0755);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+    char text[200] = "";
+    const bool failed = SerialPortOpen(2, 100, 100) == SerialPortOpenFailed;
+    SerialPortLastError(text, sizeof text);
+    _exit(failed && std::string(text).find("Permission denied") != std::string::npos ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+struct WatchProbe {
+  std::atomic<int> calls{0};
+  std::atomic<unsigned> message{0};
+  static void Notify(void* context, unsigned message, uintptr_t first, intptr_t second) {
+    auto* self = static_cast<WatchProbe*>(context);
+    self->message = message + static_cast<unsigned>(first) + static_cast<unsigned>(second);
+    ++self->calls;
+  }
+  bool waitFor(int count) const {
+    for (int i = 0; i < 200 && calls < count; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return calls >= count;
+  }
+};
+
+// A device that hangs up (an adapter pulled out) under a watch for line changes must leave the
+// processor idle until the watch ends, as a quiet line does.
+TEST_F(SerialPtyTest, WatchOnAHungUpDeviceKeepsItsPace) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  root.link(4, ptsname(master));
+  ASSERT_EQ(SerialPortOpen(3, 4000, 4000), 0);
+  WatchProbe probe;
+  ASSERT_EQ(SerialPortWatch(3, WatchProbe::Notify, &probe, 1, SerialEventCts), 0);
+  close(master);
+  timespec before{}, after{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &before);
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &after);
+  const double busy = static_cast<double>(after.tv_sec - before.tv_sec) + (after.tv_nsec - before.tv_nsec) / 1e9;
+  SerialPortClose(3);
+  EXPECT_LT(busy, 0.1) << "seconds of processor time while waiting 0.4 s";
+  EXPECT_EQ(probe.calls, 0);
+}
+
+TEST_F(SerialPtyTest, ProgramMayEndWithAWatchAndAWriterRunning) {
+  const pid_t child = fork();
+  if (child == 0) {
+    SerialPortOption('W');
+    WatchProbe probe;
+    const auto bytes = Pattern(100);
+    const bool started = SerialPortOpen(2, 4000, 4000) == 0 &&
+                         SerialPortWatch(2, WatchProbe::Notify, &probe, 1, SerialEventCts) == 0 &&
+                         SerialPortWrite(2, bytes.data(), 100) == 0;
+    std::exit(started ? 0 : 1);  // runs the driver's clean-up with both threads in place
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+class SerialCableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    null_modem::Install(0, 1);
+    SerialPortSetBaud(-1, 19200);
+    SerialPortSetFormat(-1, 0, 0, 8);
+    SerialPortOpen(-1, 0, 0);
+    ASSERT_EQ(SerialPortOpen(0, 4000, 4000), 0);
+    ASSERT_EQ(SerialPortOpen(1, 4000, 4000), 0);
+  }
+  void TearDown() override {
+    SerialPortClose(0);
+    SerialPortClose(1);
+    null_modem::Uninstall();
+  }
+};
+
+TEST_F(SerialCableTest, ModemLinesCrossTheCable) {
+  EXPECT_EQ(SerialPortDsr(1), 0);
+  EXPECT_EQ(SerialPortCts(1), 0);
+  EXPECT_EQ(SerialPortDtr(0, 'S'), 1);
+  EXPECT_EQ(SerialPortDsr(1), SerialModemDsr);
+  EXPECT_EQ(SerialPortRlsd(1), SerialModemRlsd);
+  EXPECT_EQ(SerialPortCts(1), 0);
+  EXPECT_EQ(SerialPortRts(0, 'S'), 1);
+  EXPECT_EQ(SerialPortCts(1), SerialModemCts);
+  EXPECT_EQ(SerialPortDtr(0, 'C'), 1);
+  EXPECT_EQ(SerialPortDsr(1), 0);
+  EXPECT_EQ(SerialPortCts(1), SerialModemCts);
+  SerialPortRts(0, 'C');
+  // Format changes re-raise what the line flags hold.
+  SerialPortDtr(1, 'S');
+  SerialPortSetFormat(1, 2, 0, 8);
+  EXPECT_EQ(SerialPortDsr(0), SerialModemDsr);
+  SerialPortDtr(1, 'C');
+}
+
+TEST_F(SerialCableTest, OpenDefaultsBaudAndHandshakeReachTheDevice) {
+  SerialPortClose(0);
+  SerialPortOpen(-1, 1, 1);
+  ASSERT_EQ(SerialPortOpen(0, 4000, 4000), 0);
+  EXPECT_TRUE(null_modem::Dtr(0));
+  EXPECT_TRUE(null_modem::Rts(0));
+  EXPECT_EQ(null_modem::Baud(0), 19200u);
+  EXPECT_EQ(SerialPortSetBaud(0, 5), 1);
+  EXPECT_EQ(null_modem::Baud(0), 9600u);
+  EXPECT_EQ(SerialPortSetBaud(0, 10), 1);
+  EXPECT_EQ(null_modem::Baud(0), 10u);
+  SerialPortSetHandshake(0, 'H');
+  EXPECT_TRUE(null_modem::HardwareFlow(0));
+  SerialPortSetHandshake(0, 'Z');
+  EXPECT_TRUE(null_modem::HardwareFlow(0));
+  SerialPortSetHandshake(0, 'N');
+  EXPECT_FALSE(null_modem::HardwareFlow(0));
+  EXPECT_FALSE(null_modem::Rts(0));
+  SerialPortOpen(-1, 0, 0);
+}
+
+TEST_F(SerialCableTest, BreakAndLineErrorsAreReportedOnceAndMasked) {
+  EXPECT_EQ(SerialPortBreak(0, 'A'), 1);
+  EXPECT_EQ(SerialPortBreak(0, 'C'), 1);
+  EXPECT_EQ(SerialPortBreak(1, 'D'), SerialErrorBreak);
+  EXPECT_EQ(SerialPortBreak(1, 'D'), 0);
+  null_modem::InjectErrors(1, SerialErrorParity | SerialErrorFraming);
+  EXPECT_EQ(SerialPortErrors(1, SerialErrorParity), SerialErrorParity);
+  EXPECT_EQ(SerialPortErrors(1, 31), 0);  // reading cleared every flag
+  null_modem::InjectErrors(0, SerialErrorOverrun);
+  EXPECT_EQ(SerialPortInQueue(0), 0);  // any status query clears the flags
+  EXPECT_EQ(SerialPortErrors(0, 31), 0);
+}
+
+TEST_F(SerialCableTest, WatchSeesPeerLineChange) {
+  WatchProbe probe;
+  ASSERT_EQ(SerialPortWatch(1, WatchProbe::Notify, &probe, 7, SerialEventDsr), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));  // the watch samples the lines first
+  SerialPortDtr(0, 'S');
+  EXPECT_TRUE(probe.waitFor(1));
+  SerialPortDtr(0, 'C');
+  ASSERT_EQ(SerialPortWatch(1, WatchProbe::Notify, &probe, 7, SerialEventBreak), 0);
+  SerialPortClose(1);  // a close stops a waiting watch without a notification
+  EXPECT_EQ(probe.calls, 1);
+}
+
+}  // namespace
