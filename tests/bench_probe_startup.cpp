@@ -15,9 +15,8 @@
 namespace {
 
 using probetest::PrivateXServer;
-using probetest::Spawn;
-using probetest::WaitForExit;
 using Clock = std::chrono::steady_clock;
+constexpr int EndWaitMs = 10000;
 
 // Waits for the next MapNotify under the root window; false after ten seconds without one.
 bool WaitForMap(Display* display) {
@@ -37,12 +36,15 @@ bool WaitForMap(Display* display) {
 // Milliseconds from the start of `args` to its window being mapped; negative when it never was.
 double TimeToWindow(Display* display, const std::vector<std::string>& args, const std::vector<std::string>& env) {
   auto start = Clock::now();
-  pid_t pid = Spawn(args, env);
-  if (pid < 0) return -1;
+  ChildStart exactly{env};
+  exactly.environmentOnly = true;
+  exactly.output = ChildOutput::Shown;
+  ChildProcess program(args[0], {args.begin() + 1, args.end()}, exactly);
+  if (!program.started()) return -1;
   bool mapped = WaitForMap(display);
   double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-  kill(pid, SIGTERM);
-  WaitForExit(pid, 10);
+  program.Interrupt();
+  program.Wait(EndWaitMs);
   XSync(display, True);  // forget the unmap and destroy events of this run
   return mapped ? ms : -1;
 }

@@ -19,6 +19,7 @@
 #include "sysutil/program_search.h"
 #include "read_file.h"
 #include "scratch_tree.h"
+#include "shell_command.h"
 #include "x_session.h"
 
 namespace fs = std::filesystem;
@@ -104,7 +105,7 @@ class IpSetupDialogTest : public ::testing::Test {
     std::thread user([&] {
       std::string window = "$(xdotool search --sync --onlyvisible --name '^IP setup$' | head -1)";
       for (const std::string& step : steps) {
-        std::system(("W=" + window + "; " + step + " >/dev/null 2>&1").c_str());
+        RunQuietly("W=" + window + "; " + step);
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
       }
     });

@@ -5,7 +5,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "probe_state.h"
 #include "probe_test_support.h"
-#include "x_session.h"
 
 namespace probetest {
 
@@ -75,15 +74,17 @@ class ProbeTreeTest : public ::testing::Test {
                                     "TAVIK_PROCFS=" + tree.Path("proc"), "PATH=/usr/bin:/bin"};
     for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
       if (const char* value = std::getenv(keep)) env.push_back(std::string(keep) + "=" + value);
-    posix_spawn_file_actions_t toOutput;
-    posix_spawn_file_actions_init(&toOutput);
-    posix_spawn_file_actions_addopen(&toOutput, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const pid_t pid = probetest::Spawn({LINKPROBE_PATH, word}, env, tree.Root().c_str(), &toOutput);
-    posix_spawn_file_actions_destroy(&toOutput);
-    return pid > 0 ? probetest::WaitForExit(pid, 60) : -1;
+    ChildStart start{env};
+    start.environmentOnly = true;
+    start.directory = tree.Root();
+    start.output = ChildOutput::ToFile;
+    start.outputFile = output;
+    ChildProcess linkprobe(LINKPROBE_PATH, {word}, start);
+    return linkprobe.Wait(RunLimitMs);
   }
 
  private:
+  static constexpr int RunLimitMs = 60000;
   std::vector<std::unique_ptr<probetest::ScopedEnv>> env_;
   std::filesystem::path previous_;
 };

@@ -28,8 +28,6 @@ namespace {
 using probetest::FakePort;
 using probetest::ReadWholeFile;
 using probetest::ScratchTree;
-using probetest::Spawn;
-using probetest::WaitForExit;
 
 using guitest::Xdotool;
 using guitest::XServer;
@@ -40,7 +38,7 @@ class LinkProbeRun : public ::testing::Test {
   ScratchTree tree;
   FakePort com1;
   std::string dump = tree.Path("pane.txt");
-  pid_t pid = -1;
+  std::unique_ptr<ChildProcess> program;
   std::string window;
 
   void SetUp() override {
@@ -52,7 +50,7 @@ class LinkProbeRun : public ::testing::Test {
     LinkPort(1, com1.device);
   }
   void TearDown() override {
-    if (pid > 0) WaitForExit(pid, 0.5);
+    if (program) program->Wait(500);
   }
 
   void LinkPort(int n, const std::string& device) {
@@ -65,8 +63,8 @@ class LinkProbeRun : public ::testing::Test {
         guitest::ProgramEnvironment({"TAVIK_ROOT=" + tree.Path("tavik"), "TAVIK_SYSFS=" + tree.Path("sys"),
                                      "TAVIK_PROCFS=" + tree.Path("proc"), "TAVIK_PANE_DUMP=" + dump},
                                     TOOLKIT_LEAKS_PATH);
-    pid = Spawn({LINKPROBE_PATH, "STARTUPDIR=C:\\Tavik\\BIN\\"}, env, tree.Root().c_str());
-    ASSERT_GT(pid, 0);
+    program = guitest::StartProgram(LINKPROBE_PATH, {"STARTUPDIR=C:\\Tavik\\BIN\\"}, env, tree.Root());
+    ASSERT_TRUE(program->started());
     window = guitest::FindVisibleWindow("^Tavik Comm Check");
     ASSERT_FALSE(window.empty()) << "no linkprobe window appeared";
   }
@@ -111,8 +109,7 @@ TEST_F(LinkProbeRun, ShowsTheReportRescansAndEndsWithDone) {
   close(held);
 
   ClickAt(100 + 190, 460 + 12);  // "Done (Exit)"
-  EXPECT_EQ(WaitForExit(pid, 10), 0);
-  pid = -1;
+  EXPECT_EQ(program->Wait(10000), 0);
 }
 
 TEST_F(LinkProbeRun, ButtonsThatWriteNothingLeaveThePaneAlone) {
@@ -127,15 +124,14 @@ TEST_F(LinkProbeRun, ButtonsThatWriteNothingLeaveThePaneAlone) {
   struct stat after;
   ASSERT_EQ(stat(dump.c_str(), &after), 0);
   EXPECT_EQ(after.st_ino, before.st_ino);  // every refresh puts a new file in place
-  EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0);
+  EXPECT_EQ(program->Wait(0), -1);         // still running
 
   tree.Write("tavik/BIN/Tconfig.", "changed\n");
   ClickAt(30 + 142, 325 + 15);
   std::string text = PaneAfter(FirstReport);
   EXPECT_EQ(text.rfind("Version       : changed\n", 0), 0u) << text;
   SendCloseRequest();
-  EXPECT_EQ(WaitForExit(pid, 10), 0);
-  pid = -1;
+  EXPECT_EQ(program->Wait(10000), 0);
 }
 
 // "Try setting IP address" shows the IP set-up dialog in place of the window; "Done" brings the window
@@ -164,8 +160,7 @@ TEST_F(LinkProbeRun, IpSetupDialogTakesThePlaceOfTheWindow) {
   EXPECT_TRUE(Eventually([&] { return visible("^Tavik Comm Check") && !visible("^IP setup$"); }));
   ASSERT_TRUE(findWindow());
   SendCloseRequest();
-  EXPECT_EQ(WaitForExit(pid, 10), 0);
-  pid = -1;
+  EXPECT_EQ(program->Wait(10000), 0);
 }
 
 TEST_F(LinkProbeRun, GameTestAgainstGameEchoWorks) {
@@ -177,8 +172,7 @@ TEST_F(LinkProbeRun, GameTestAgainstGameEchoWorks) {
   ClickAt(30 + 142, 358 + 12);  // "Test  Game Communications"
   EXPECT_EQ(PaneAfter(FirstReport), std::string(FirstReport) + "Ethernet game communication seems to be working\n");
   SendCloseRequest();
-  EXPECT_EQ(WaitForExit(pid, 10), 0);
-  pid = -1;
+  EXPECT_EQ(program->Wait(10000), 0);
   kill(static_cast<pid_t>(echo.Id()), SIGTERM);
   EXPECT_EQ(echo.Wait(5000), 0);
 }
@@ -188,15 +182,14 @@ TEST_F(LinkProbeRun, GameSoundTestIsGreyedOutUnlessTwoComputerSetUp) {
   EXPECT_TRUE(LabelIsActive(60, 272, 225, 17, 10));  // "Sound Test (this computer)", once drawn
   EXPECT_TRUE(LabelIsActive(60, 300, 225, 17));      // "Sound Test (game computer)", DisplayMode 2
   SendCloseRequest();
-  ASSERT_EQ(WaitForExit(pid, 10), 0);
+  ASSERT_EQ(program->Wait(10000), 0);
 
   tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN", "Input_Source = C2+\n");
   Start();
   EXPECT_TRUE(LabelIsActive(60, 272, 225, 17, 10));
   EXPECT_FALSE(LabelIsActive(60, 300, 225, 17));
   SendCloseRequest();
-  EXPECT_EQ(WaitForExit(pid, 10), 0);
-  pid = -1;
+  EXPECT_EQ(program->Wait(10000), 0);
 }
 
 TEST_F(LinkProbeRun, AmplifierButtonShowsTheInteractiveCheck) {
@@ -207,22 +200,19 @@ TEST_F(LinkProbeRun, AmplifierButtonShowsTheInteractiveCheck) {
             "Amplifier/Encoder Test in Tavik->Tools\n\nExamining C2+\nUnable to locate J&J device\n"
             "Checking other amplifiers\n\nDone\n");
   SendCloseRequest();
-  EXPECT_EQ(WaitForExit(pid, 10), 0);
-  pid = -1;
+  EXPECT_EQ(program->Wait(10000), 0);
 }
 
 TEST_F(LinkProbeRun, CloseBoxEndsWithExitCodeZero) {
   Start();
   SendCloseRequest();
-  EXPECT_EQ(WaitForExit(pid, 10), 0);
-  pid = -1;
+  EXPECT_EQ(program->Wait(10000), 0);
 }
 
 TEST_F(LinkProbeRun, EscapeEndsWithExitCodeZero) {
   Start();
   Xdotool("windowfocus --sync " + window + " key Escape");
-  EXPECT_EQ(WaitForExit(pid, 10), 0);
-  pid = -1;
+  EXPECT_EQ(program->Wait(10000), 0);
 }
 
 TEST_F(LinkProbeRun, TitleCarriesTheBuildAndFileDate) {
@@ -232,8 +222,7 @@ TEST_F(LinkProbeRun, TitleCarriesTheBuildAndFileDate) {
   std::string expected = std::string("Tavik Comm Check PB=1.3  ") + std::ctime(&st.st_mtime);
   EXPECT_EQ(Xdotool("getwindowname " + window), expected + "\n");
   SendCloseRequest();
-  EXPECT_EQ(WaitForExit(pid, 10), 0);
-  pid = -1;
+  EXPECT_EQ(program->Wait(10000), 0);
 }
 
 }  // namespace

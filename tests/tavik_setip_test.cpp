@@ -135,10 +135,7 @@ class AddressHelperTest : public NetNamespaceTest {
   int Helper(const std::string& parameters, const std::string& configRoot = "") {
     const std::string line = (configRoot.empty() ? "" : "TAVIK_SETIP_CONFIG_ROOT=" + Quote(configRoot) + " ") +
                              In(::Helper + " " + Quote(parameters));
-    logged = CaptureSystemLog([&] {
-      const int status = std::system(line.c_str());
-      return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    });
+    logged = CaptureSystemLog([&] { return RunCommand(line); });
     return logged.status;
   }
   LinuxInterface Tva() const {

@@ -22,8 +22,6 @@ namespace {
 using guitest::Eventually;
 using guitest::Xdotool;
 using probetest::FakePort;
-using probetest::Spawn;
-using probetest::WaitForExit;
 using namespace toolboardtest;
 
 // Waits for linkprobe's stand-in to be released (by the file "release"), at most thirty seconds.
@@ -39,7 +37,7 @@ class ToolboardRun : public ::testing::Test {
   FakePort com1;
   std::string bin = tree.Path("tavik/BIN");
   std::string dump = tree.Path("report.txt");
-  pid_t pid = -1;
+  std::unique_ptr<ChildProcess> program;
   std::string window;
 
   void SetUp() override {
@@ -50,7 +48,7 @@ class ToolboardRun : public ::testing::Test {
     LinkPort(1, com1.device);
   }
   void TearDown() override {
-    if (pid > 0) WaitForExit(pid, 0.5);
+    if (program) program->Wait(500);
   }
 
   void LinkPort(int n, const std::string& device) {
@@ -62,8 +60,8 @@ class ToolboardRun : public ::testing::Test {
     std::vector<std::string> env = guitest::ProgramEnvironment(
         {"TAVIK_ROOT=" + tree.Path("tavik"), "TAVIK_SYSFS=" + tree.Path("sys"), "TAVIK_PANE_DUMP=" + dump, "TZ=UTC"},
         TOOLKIT_LEAKS_PATH);
-    pid = Spawn({TOOLBOARD_PATH, "STARTUPDIR=" + startupDir}, env, bin.c_str());
-    ASSERT_GT(pid, 0);
+    program = guitest::StartProgram(TOOLBOARD_PATH, {"STARTUPDIR=" + startupDir}, env, bin);
+    ASSERT_TRUE(program->started());
     window = guitest::FindVisibleWindow("^Tavik Tech Support Menu");
     ASSERT_FALSE(window.empty()) << "no toolboard window appeared";
   }
@@ -83,8 +81,7 @@ class ToolboardRun : public ::testing::Test {
 
   void ExitWith(Point button) {
     Click(button);
-    EXPECT_EQ(WaitForExit(pid, 10), 0);
-    pid = -1;
+    EXPECT_EQ(program->Wait(10000), 0);
   }
 };
 
@@ -109,8 +106,7 @@ TEST_F(ToolboardRun, EmptyRoleTitleEndsInABlankAndTheCloseBoxEnds) {
   Start("/srv/tools/");
   EXPECT_EQ(Xdotool("getwindowname " + window), "Tavik Tech Support Menu 2.3 \n");
   guitest::SendCloseRequest(window);
-  EXPECT_EQ(WaitForExit(pid, 10), 0);
-  pid = -1;
+  EXPECT_EQ(program->Wait(10000), 0);
 }
 
 TEST_F(ToolboardRun, ReportButtonsChangeTheReportOutput) {

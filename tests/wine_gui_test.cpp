@@ -28,6 +28,7 @@
 
 #include "gui_test_support.h"
 #include "scripted_game_computer.h"
+#include "shell_command.h"
 #include "toolboard_test_support.h"
 #include "window_capture.h"
 #include "x_session.h"
@@ -38,8 +39,6 @@ namespace fs = std::filesystem;
 using guitest::Eventually;
 using guitest::Xdotool;
 using probetest::ReadWholeFile;
-using probetest::Spawn;
-using probetest::WaitForExit;
 using toolboardtest::SetModificationTime;
 
 const char* const Wine = "/usr/lib/wine/wine64";  // starts 32-bit programs through wine32 by itself
@@ -64,14 +63,16 @@ std::string WithCrLf(const std::string& text) {
   return out;
 }
 
-// Runs a Wine program (reg, wineboot) with its output dropped; its exit code.
+// Runs a Wine program (reg, wineboot, wineserver) with its output dropped; its exit code, or -1 when it
+// did not end within two minutes (it is then killed).
 int RunWineQuietly(const std::vector<std::string>& args, const std::vector<std::string>& env) {
-  posix_spawn_file_actions_t quiet;
-  posix_spawn_file_actions_init(&quiet);
-  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-  const pid_t pid = Spawn(args, env, nullptr, &quiet);
-  posix_spawn_file_actions_destroy(&quiet);
-  return WaitForExit(pid, 120);
+  constexpr int WineStepLimitMs = 120000;
+  ChildStart quiet{env};
+  quiet.environmentOnly = true;
+  quiet.output = ChildOutput::ToFile;
+  quiet.outputFile = "/dev/null";
+  ChildProcess step(args[0], {args.begin() + 1, args.end()}, quiet);
+  return step.Wait(WineStepLimitMs);
 }
 
 // The session's Wine server started again under this program's X server: Wine's desktop process, which
@@ -86,8 +87,8 @@ class WineDesktop : public ::testing::Environment {
                                        "WINEDLLOVERRIDES=mscoree,mshtml=",   "PATH=/usr/bin:/bin"};
     EXPECT_EQ(RunWineQuietly({Wine, "reg", "add", "HKCU\\Software\\Wine", "/v", "Version", "/d", "win10", "/f"}, env),
               0);
-    for (const char* step : {"-k", "-w"}) WaitForExit(Spawn({WineServer, step}, env), 30);
-    EXPECT_EQ(WaitForExit(Spawn({WineServer, "-p"}, env), 30), 0);
+    for (const char* step : {"-k", "-w"}) RunWineQuietly({WineServer, step}, env);
+    EXPECT_EQ(RunWineQuietly({WineServer, "-p"}, env), 0);
     EXPECT_EQ(RunWineQuietly({Wine, "wineboot"}, env), 0);
   }
   // Before the X server goes: Wine's processes would report the lost display.
@@ -155,7 +156,7 @@ class WineSuite : public ::testing::Test {
   fs::path prefix = Getenv("WINEPREFIX");
   fs::path root = prefix / "drive_c" / "Tavik";
   probetest::ScratchTree host{"tavik-wine-host"};  // the empty system tree the Linux program sees
-  std::vector<pid_t> started;
+  std::vector<std::unique_ptr<ChildProcess>> started;
   std::string dllOverrides = "mscoree,mshtml=";  // Wine's load order for the programs started
 
   void SetUp() override {
@@ -171,7 +172,8 @@ class WineSuite : public ::testing::Test {
     Unpack(Builds()[0]);
   }
   void TearDown() override {
-    for (pid_t pid : started) WaitForExit(pid, 0.5);
+    for (auto& child : started) child->Wait(500);
+    started.clear();  // a child still running is killed as it goes
     fs::remove_all(root);
   }
 
@@ -186,7 +188,7 @@ class WineSuite : public ::testing::Test {
   }
   void Unpack(const WindowsBuild& build) {
     const std::string zip = build.Package(".zip").string();
-    ASSERT_EQ(std::system(("cd '" + root.string() + "' && cmake -E tar xf '" + zip + "'").c_str()), 0) << zip;
+    ASSERT_EQ(RunCommand("cd '" + root.string() + "' && cmake -E tar xf '" + zip + "'"), 0) << zip;
     for (const char* program : {"linkprobe.exe", "toolboard.exe"})
       SetModificationTime((root / "BIN" / program).string(), ProgramDate);
   }
@@ -207,37 +209,39 @@ class WineSuite : public ::testing::Test {
   }
 
   // Starts a program of C:\Tavik\BIN (or another Windows program by its Linux or Windows path) in
-  // C:\Tavik\BIN; `actions` may redirect its standard files.
-  pid_t StartWine(const std::string& program, std::vector<std::string> arguments, std::vector<std::string> env = {},
-                  posix_spawn_file_actions_t* actions = nullptr) {
+  // C:\Tavik\BIN, its standard output to `outputFile` when one is given. The fixture owns the child.
+  ChildProcess* StartWine(const std::string& program, std::vector<std::string> arguments,
+                          std::vector<std::string> env = {}, const std::string& outputFile = "") {
     const bool inSuite = program.find_first_of("/\\") == std::string::npos;
-    std::vector<std::string> args{Wine, inSuite ? "C:\\Tavik\\BIN\\" + program : program};
-    args.insert(args.end(), arguments.begin(), arguments.end());
-    return Track(Spawn(args, WineEnvironment(env), (root / "BIN").c_str(), actions));
+    arguments.insert(arguments.begin(), inSuite ? "C:\\Tavik\\BIN\\" + program : program);
+    return Track(Wine, arguments, WineEnvironment(env), outputFile);
   }
-  pid_t StartLinux(const std::string& program, std::vector<std::string> arguments, std::vector<std::string> env = {},
-                   posix_spawn_file_actions_t* actions = nullptr) {
-    std::vector<std::string> args{program};
-    args.insert(args.end(), arguments.begin(), arguments.end());
-    return Track(Spawn(args, LinuxEnvironment(env), (root / "BIN").c_str(), actions));
+  ChildProcess* StartLinux(const std::string& program, std::vector<std::string> arguments,
+                           std::vector<std::string> env = {}, const std::string& outputFile = "") {
+    return Track(program, arguments, LinuxEnvironment(env), outputFile);
   }
   // linkprobe REPORT under Wine or on Linux, its standard output to `output`: the exit code.
   int RunReport(bool onWine, const fs::path& output) {
-    posix_spawn_file_actions_t toFile;
-    posix_spawn_file_actions_init(&toFile);
-    posix_spawn_file_actions_addopen(&toFile, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const pid_t pid = onWine ? StartWine("linkprobe.exe", {"REPORT"}, {}, &toFile)
-                             : StartLinux(LINKPROBE_PATH, {"REPORT"}, {}, &toFile);
-    posix_spawn_file_actions_destroy(&toFile);
-    return Finish(pid, 30);
+    ChildProcess* const linkprobe = onWine ? StartWine("linkprobe.exe", {"REPORT"}, {}, output.string())
+                                           : StartLinux(LINKPROBE_PATH, {"REPORT"}, {}, output.string());
+    return Finish(linkprobe, 30);
   }
-  pid_t Track(pid_t pid) {
-    if (pid > 0) started.push_back(pid);
-    return pid;
+  ChildProcess* Track(const std::string& program, const std::vector<std::string>& arguments,
+                      const std::vector<std::string>& env, const std::string& outputFile) {
+    ChildStart start{env};
+    start.environmentOnly = true;
+    start.directory = (root / "BIN").string();
+    start.output = outputFile.empty() ? ChildOutput::Shown : ChildOutput::ToFile;
+    start.outputFile = outputFile;
+    started.push_back(std::make_unique<ChildProcess>(program, arguments, start));
+    return started.back().get();
   }
-  int Finish(pid_t pid, double seconds = 15) {
-    started.erase(std::remove(started.begin(), started.end(), pid), started.end());
-    return WaitForExit(pid, seconds);
+  // Waits for the child: its exit code, or -1 when it did not end in time (it is then killed).
+  int Finish(ChildProcess* child, double seconds = 15) {
+    const int code = child->Wait(static_cast<int>(seconds * 1000));
+    started.erase(std::remove_if(started.begin(), started.end(), [&](const auto& own) { return own.get() == child; }),
+                  started.end());
+    return code;
   }
 
   std::string Dump(const std::string& name) const { return ReadWholeFile((root / name).string()); }
@@ -277,9 +281,9 @@ TEST_F(WineSuite, LinkProbeShowsTheLinuxReportRescansAndEndsWithDone) {
     std::string firstReport, rescanned, title;
     guitest::Picture picture;
   };
-  auto run = [&](pid_t pid, const std::string& dump) {
+  auto run = [&](ChildProcess* child, const std::string& dump) {
     View view;
-    EXPECT_GT(pid, 0);
+    EXPECT_TRUE(child->started());
     const std::string window = DrawnWindow("^Tavik Comm Check", DoneLabel[0], DoneLabel[1], DoneLabel[2], DoneLabel[3]);
     if (window.empty()) return view;
     view.firstReport = DumpAfter(dump, "");
@@ -290,7 +294,7 @@ TEST_F(WineSuite, LinkProbeShowsTheLinuxReportRescansAndEndsWithDone) {
     view.rescanned = DumpAfter(dump, view.firstReport);
     WriteConfiguration("Tavik 5.2 demo\n");
     guitest::ClickAt(window, 100 + 190, 460 + 12);  // "Done (Exit)"
-    EXPECT_EQ(Finish(pid), 0);
+    EXPECT_EQ(Finish(child), 0);
     return view;
   };
   const View onLinux =
@@ -310,8 +314,8 @@ TEST_F(WineSuite, LinkProbeShowsTheLinuxReportRescansAndEndsWithDone) {
 // during which the window still paints.
 TEST_F(WineSuite, GameLinkTestAnsweredByGameEchoAndFailingWhenNothingAnswers) {
   Write("PREFERENCES/SETTINGS/DEVS.NIN", EthernetSettings);
-  auto test = [&](pid_t pid, const std::string& dump, bool longWait) {
-    EXPECT_GT(pid, 0);
+  auto test = [&](ChildProcess* child, const std::string& dump, bool longWait) {
+    EXPECT_TRUE(child->started());
     const std::string window = DrawnWindow("^Tavik Comm Check", DoneLabel[0], DoneLabel[1], DoneLabel[2], DoneLabel[3]);
     const std::string report = DumpAfter(dump, "");
     guitest::ClickAt(window, 30 + 142, 358 + 12);  // "Test  Game Communications"
@@ -324,21 +328,21 @@ TEST_F(WineSuite, GameLinkTestAnsweredByGameEchoAndFailingWhenNothingAnswers) {
     }
     const std::string shown = DumpAfter(dump, report, 15);
     guitest::SendCloseRequest(window);
-    EXPECT_EQ(Finish(pid), 0);
+    EXPECT_EQ(Finish(child), 0);
     return std::make_pair(report, shown);
   };
   const std::string linuxDump = "TAVIK_PANE_DUMP=" + (root / "linux.txt").string();
   const std::string wineDump = "TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt";
 
   const fs::path gameecho = fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "gameecho" / "gameecho.exe";
-  const pid_t echo = StartWine(gameecho.string(), {});
-  ASSERT_GT(echo, 0);
+  ChildProcess* const echo = StartWine(gameecho.string(), {});
+  ASSERT_TRUE(echo->started());
   std::this_thread::sleep_for(std::chrono::seconds(2));  // listening
   const auto linuxAnswered = test(StartLinux(LINKPROBE_PATH, {}, {linuxDump}), "linux.txt", false);
   const auto wineAnswered = test(StartWine("linkprobe.exe", {}, {wineDump}), "wine.txt", false);
   EXPECT_EQ(wineAnswered.second, wineAnswered.first + "Ethernet game communication seems to be working\n");
   EXPECT_EQ(wineAnswered.second, linuxAnswered.second);
-  kill(echo, SIGKILL);
+  kill(static_cast<pid_t>(echo->Id()), SIGKILL);
   Finish(echo);
 
   // A game computer that takes the connection and never answers.
@@ -402,8 +406,8 @@ class ToolboardOnWine : public WineSuite {
     WineSuite::SetUp();
     toolboardtest::InstallFixture("both32.exe", (root / "Games" / "Orb.exe").string(), ProgramDate);
   }
-  std::string StartMenu(pid_t pid) {
-    EXPECT_GT(pid, 0);
+  std::string StartMenu(ChildProcess* child) {
+    EXPECT_TRUE(child->started());
     return DrawnWindow("^Tavik Tech Support Menu", MenuDoneLabel[0], MenuDoneLabel[1], MenuDoneLabel[2],
                        MenuDoneLabel[3]);
   }
@@ -412,7 +416,7 @@ class ToolboardOnWine : public WineSuite {
 // The platform report of both builds (the 32-bit one on 64-bit Windows too), the rest of it as on
 // Linux, and the close box.
 TEST_F(ToolboardOnWine, ReportsThePlatformAndTheSuiteAsLinuxDoes) {
-  const pid_t onLinux = StartLinux(TOOLBOARD_PATH, {}, {"TAVIK_PANE_DUMP=" + (root / "linux.txt").string()});
+  ChildProcess* const onLinux = StartLinux(TOOLBOARD_PATH, {}, {"TAVIK_PANE_DUMP=" + (root / "linux.txt").string()});
   const std::string linuxWindow = StartMenu(onLinux);
   const std::string linuxReport = DumpAfter("linux.txt", "");
   const guitest::Picture linuxView = guitest::CaptureWindow(linuxWindow);
@@ -425,7 +429,7 @@ TEST_F(ToolboardOnWine, ReportsThePlatformAndTheSuiteAsLinuxDoes) {
     SCOPED_TRACE(build.arch);
     Unpack(build);
     fs::remove(root / "wine.txt");
-    const pid_t onWine = StartWine("toolboard.exe", {}, {"TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt"});
+    ChildProcess* const onWine = StartWine("toolboard.exe", {}, {"TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt"});
     const std::string window = StartMenu(onWine);
     const std::string report = DumpAfter("wine.txt", "");
     // Windows 10 as the program's manifest lets Wine report it (without it: "112 (Windows 8)").
@@ -444,10 +448,10 @@ TEST_F(ToolboardOnWine, ReportsThePlatformAndTheSuiteAsLinuxDoes) {
 TEST_F(ToolboardOnWine, StartedProgramRunsToItsEndWhileTheMenuKeepsPainting) {
   const fs::path helper = fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "tests" / "tavik_recording_helper.exe";
   fs::copy_file(helper, root / "BIN" / "linkprobe.exe", fs::copy_options::overwrite_existing);
-  const pid_t pid = StartWine(
+  ChildProcess* const child = StartWine(
       "toolboard.exe", {},
       {"TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt", "TAVIK_HELPER_SLEEP=4000", "TAVIK_HELPER_RECORD=C:\\Tavik\\started.txt"});
-  const std::string window = StartMenu(pid);
+  const std::string window = StartMenu(child);
   const std::string first = DumpAfter("wine.txt", "");
   Click(window, RunTestTool);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -463,7 +467,7 @@ TEST_F(ToolboardOnWine, StartedProgramRunsToItsEndWhileTheMenuKeepsPainting) {
   const std::string software = DumpAfter("wine.txt", first);
   EXPECT_EQ(software.rfind("Navro not found - must be game\n", 0), 0u) << software;
   Click(window, DoneExit);
-  EXPECT_EQ(Finish(pid), 0);
+  EXPECT_EQ(Finish(child), 0);
 }
 
 // Puts Wine's own netsh back in the prefix, and in charge, however the test ends (a copy that throws,
@@ -491,8 +495,8 @@ TEST_F(ToolboardOnWine, IpSetupDialogBeepsAtABadGroupNumberAndRunsNothing) {
   fs::copy_file(fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "tests" / "tavik_recording_helper.exe", netsh);
   const std::vector<std::string>& wineEnv = restore.wineEnv;
   EXPECT_EQ(RunWineQuietly({Wine, "reg", "add", overrides, "/v", "netsh.exe", "/d", "native", "/f"}, wineEnv), 0);
-  const pid_t pid = StartWine("toolboard.exe", {}, {"TAVIK_HELPER_RECORD=C:\\Tavik\\netsh.txt"});
-  const std::string menu = StartMenu(pid);
+  ChildProcess* const child = StartWine("toolboard.exe", {}, {"TAVIK_HELPER_RECORD=C:\\Tavik\\netsh.txt"});
+  const std::string menu = StartMenu(child);
   Click(menu, TryIpSetup);
   const std::string dialog = guitest::FindVisibleWindow("^IP setup$");
   ASSERT_FALSE(dialog.empty());
@@ -508,7 +512,7 @@ TEST_F(ToolboardOnWine, IpSetupDialogBeepsAtABadGroupNumberAndRunsNothing) {
   const std::string again = guitest::FindVisibleWindow("^Tavik Tech Support Menu");
   ASSERT_FALSE(again.empty());
   Click(again, DoneExit);
-  EXPECT_EQ(Finish(pid), 0);
+  EXPECT_EQ(Finish(child), 0);
 }
 
 // --- what the programs load and start -------------------------------------------------------------
@@ -518,13 +522,9 @@ TEST_F(ToolboardOnWine, IpSetupDialogBeepsAtABadGroupNumberAndRunsNothing) {
 std::set<std::string> DirectImports(const WindowsBuild& build, const fs::path& program) {
   const std::string objdump = build.arch == "win64" ? OBJDUMP_WIN64 : OBJDUMP_WIN32;
   std::set<std::string> imports;
-  std::unique_ptr<FILE, int (*)(FILE*)> listing(popen((objdump + " -p '" + program.string() + "'").c_str(), "r"),
-                                                pclose);
-  if (!listing) return imports;
-  char line[512];
+  std::istringstream listing(CommandOutput(objdump + " -p '" + program.string() + "'"));
   const std::string marker = "DLL Name: ";
-  while (std::fgets(line, sizeof line, listing.get())) {
-    std::string text(line);
+  for (std::string text; std::getline(listing, text);) {
     const std::size_t at = text.find(marker);
     if (at == std::string::npos) continue;
     text = text.substr(at + marker.size());
@@ -569,7 +569,7 @@ TEST_F(WineSuite, LibrariesPlantedBesideTheProgramsAreNeverLoaded) {
     for (const char* name : {"iphlpapi.dll", "winmm.dll"})
       fs::copy_file(build.arch == "win64" ? PLANTED_LIBRARY_WIN64 : PLANTED_LIBRARY_WIN32, root / "BIN" / name,
                     fs::copy_options::overwrite_existing);
-    const pid_t probe = StartWine("linkprobe.exe", {}, env);
+    ChildProcess* const probe = StartWine("linkprobe.exe", {}, env);
     const std::string window = DrawnWindow("^Tavik Comm Check", DoneLabel[0], DoneLabel[1], DoneLabel[2], DoneLabel[3]);
     if (!window.empty()) {
       DumpAfter("wine.txt", "");
@@ -644,7 +644,7 @@ TEST_F(InstallerOnWine, InstallsSilentlyAndUninstallsCleanly) {
       EXPECT_TRUE(fs::exists(file)) << file;
       if (!signer.empty()) {
         const std::string verify = "osslsigncode verify -CAfile '" + signer + "' -in '" + file.string() + "'";
-        EXPECT_EQ(std::system((verify + " > /dev/null").c_str()), 0) << file << " is not signed";
+        EXPECT_TRUE(RunQuietly(verify)) << file << " is not signed";
       }
     }
     EXPECT_FALSE(fs::exists(root / "BIN" / Uninstaller)) << "an uninstaller is left where users write";

@@ -5,14 +5,39 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
+
+// Where a child's standard output goes.
+enum class ChildOutput {
+  Piped,   // to the test, through ReadSome
+  Shown,   // to the test's own standard output, beside the test's report
+  ToFile,  // to ChildStart::outputFile, made afresh
+};
+
+// How a child starts, beyond its program and arguments.
+struct ChildStart {
+  ChildStart(std::vector<std::string> settings = {}) : environment(std::move(settings)) {}
+  // "NAME=value" settings that replace or add to the test's own environment...
+  std::vector<std::string> environment;
+  // ...or, when set, are the child's whole environment.
+  bool environmentOnly = false;
+  // The child's working directory; empty: the test's own.
+  std::string directory;
+  ChildOutput output = ChildOutput::Piped;
+  std::string outputFile;
+  // Whether the child's standard error is dropped instead of shown beside the test's report.
+  bool errorsDropped = false;
+};
 
 class ChildProcess {
  public:
   // `program` is a path (a relative one is taken from the test program's own directory); `args` follow
   // the program name; `environment` holds "NAME=value" settings that replace or add to the test's own.
   ChildProcess(const std::string& program, const std::vector<std::string>& args,
-               const std::vector<std::string>& environment = {});
+               const std::vector<std::string>& environment = {})
+      : ChildProcess(program, args, ChildStart{environment}) {}
+  ChildProcess(const std::string& program, const std::vector<std::string>& args, const ChildStart& start);
   // A child still running is killed and waited for.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <thread>
+#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -50,12 +51,12 @@ struct ChildProcess::Impl {
   }
 };
 
-ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           const std::vector<std::string>& environment)
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args, const ChildStart& start)
     : impl_(new Impl) {
-  int in[2], out[2];
+  int in[2], out[2] = {-1, -1};
   if (pipe(in) != 0) return;
-  if (pipe(out) != 0) {
+  const bool piped = start.output == ChildOutput::Piped;
+  if (piped && pipe(out) != 0) {
     close(in[0]);
     close(in[1]);
     return;
@@ -63,27 +64,36 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_addclose(&actions, in[1]);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
+  if (piped) {
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+  } else if (start.output == ChildOutput::ToFile) {
+    posix_spawn_file_actions_addopen(&actions, 1, start.outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  }
+  if (start.errorsDropped) posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  if (!start.directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, start.directory.c_str());
   std::string path = FromTestDirectory(program);
   std::vector<std::string> words{path};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& w : words) argv.push_back(w.data());
   argv.push_back(nullptr);
-  std::vector<std::string> settings = environment;
+  std::vector<std::string> settings = start.environment;
   std::vector<char*> env;
-  for (char** e = environ; *e != nullptr; ++e)
-    if (!Replaced(*e, settings)) env.push_back(*e);
+  if (!start.environmentOnly)
+    for (char** e = environ; *e != nullptr; ++e)
+      if (!Replaced(*e, settings)) env.push_back(*e);
   for (std::string& s : settings) env.push_back(s.data());
   env.push_back(nullptr);
   if (posix_spawn(&impl_->pid, path.c_str(), &actions, nullptr, argv.data(), env.data()) != 0) impl_->pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   close(in[0]);
-  close(out[1]);
   impl_->input = in[1];
-  impl_->output = out[0];
+  if (piped) {
+    close(out[1]);
+    impl_->output = out[0];
+  }
 }
 
 ChildProcess::~ChildProcess() {
@@ -105,6 +115,7 @@ bool ChildProcess::Write(const std::string& bytes) {
 }
 
 bool ChildProcess::ReadSome(std::string& text, int milliseconds) {
+  if (impl_->output < 0) return false;
   pollfd p{impl_->output, POLLIN, 0};
   if (poll(&p, 1, milliseconds) <= 0) return true;
   char chunk[512];

@@ -42,10 +42,11 @@ bool Replaced(const char* entry, const std::vector<std::string>& settings) {
   return false;
 }
 
-// The test's environment with the settings replaced or added, as a block of NUL-ended texts.
-std::string EnvironmentBlock(const std::vector<std::string>& settings) {
+// The test's environment with the settings replaced or added (or the settings alone), as a block of
+// NUL-ended texts.
+std::string EnvironmentBlock(const std::vector<std::string>& settings, bool settingsOnly) {
   std::string block;
-  char* own = GetEnvironmentStringsA();
+  char* own = settingsOnly ? nullptr : GetEnvironmentStringsA();
   for (const char* e = own; e != nullptr && *e != '\0'; e += std::strlen(e) + 1)
     if (!Replaced(e, settings)) block.append(e).push_back('\0');
   if (own != nullptr) FreeEnvironmentStringsA(own);
@@ -67,6 +68,14 @@ void CloseIfOpen(HANDLE& h) {
   h = nullptr;
 }
 
+// A file the child inherits as a standard handle: made afresh for its output, or the null device.
+HANDLE InheritedFile(const std::string& path, DWORD disposition) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, disposition,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h == INVALID_HANDLE_VALUE ? nullptr : h;
+}
+
 }  // namespace
 
 struct ChildProcess::Impl {
@@ -75,30 +84,35 @@ struct ChildProcess::Impl {
   HANDLE output = nullptr;
 };
 
-ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
-                           const std::vector<std::string>& environment)
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args, const ChildStart& start)
     : impl_(new Impl) {
-  HANDLE childIn = nullptr, childOut = nullptr;
+  HANDLE childIn = nullptr, childOut = nullptr, childErr = nullptr;
   if (!MakePipe(&childIn, &impl_->input, true)) return;
-  if (!MakePipe(&impl_->output, &childOut, false)) {
-    CloseHandle(childIn);
-    return;
+  bool ready = true;
+  if (start.output == ChildOutput::Piped)
+    ready = MakePipe(&impl_->output, &childOut, false);
+  else if (start.output == ChildOutput::ToFile)
+    ready = (childOut = InheritedFile(start.outputFile, CREATE_ALWAYS)) != nullptr;
+  if (ready && start.errorsDropped) ready = (childErr = InheritedFile("NUL", OPEN_EXISTING)) != nullptr;
+  if (ready) {
+    std::string path = FromTestDirectory(program);
+    std::string commandLine = Quoted(path);
+    for (const std::string& a : args) commandLine += " " + Quoted(a);
+    std::string block = EnvironmentBlock(start.environment, start.environmentOnly);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = childIn;
+    startup.hStdOutput = childOut != nullptr ? childOut : GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = childErr != nullptr ? childErr : GetStdHandle(STD_ERROR_HANDLE);
+    const char* directory = start.directory.empty() ? nullptr : start.directory.c_str();
+    if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
+                        block.data(), directory, &startup, &impl_->process))
+      impl_->process = PROCESS_INFORMATION{};
   }
-  std::string path = FromTestDirectory(program);
-  std::string commandLine = Quoted(path);
-  for (const std::string& a : args) commandLine += " " + Quoted(a);
-  std::string block = EnvironmentBlock(environment);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = childIn;
-  startup.hStdOutput = childOut;
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, block.data(),
-                      nullptr, &startup, &impl_->process))
-    impl_->process = PROCESS_INFORMATION{};
-  CloseHandle(childIn);
-  CloseHandle(childOut);
+  CloseIfOpen(childIn);
+  CloseIfOpen(childOut);
+  CloseIfOpen(childErr);
 }
 
 ChildProcess::~ChildProcess() {
@@ -125,6 +139,7 @@ bool ChildProcess::Write(const std::string& bytes) {
 }
 
 bool ChildProcess::ReadSome(std::string& text, int milliseconds) {
+  if (impl_->output == nullptr) return false;
   DWORD start = GetTickCount();
   DWORD waiting = 0;
   for (;;) {

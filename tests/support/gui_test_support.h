@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "eventually.h"
+#include "shell_command.h"
 #include "x_session.h"
 
 namespace guitest {
@@ -40,16 +41,21 @@ class XServer : public ::testing::Environment {
 
 using ::Eventually;
 
+// Starts a program as a user at the private display does: with exactly the environment `env`, in `dir`,
+// its output shown beside the test's report. The child is killed when the object goes, if still running.
+inline std::unique_ptr<ChildProcess> StartProgram(const std::string& program, const std::vector<std::string>& args,
+                                                  const std::vector<std::string>& env, const std::string& dir = "") {
+  ChildStart start{env};
+  start.environmentOnly = true;
+  start.directory = dir;
+  start.output = ChildOutput::Shown;
+  return std::make_unique<ChildProcess>(program, args, start);
+}
+
 // Runs an xdotool command on the private display and returns what it printed.
 inline std::string Xdotool(const std::string& arguments) {
   std::string command = "DISPLAY=" + displayName + " timeout 20 xdotool " + arguments + " 2>/dev/null";
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char chunk[256];
-    while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) output.append(chunk, n);
-    pclose(pipe);
-  }
-  return output;
+  return CommandOutput(command);
 }
 
 // The first window whose name matches `pattern` once it is visible; empty when none appears.
