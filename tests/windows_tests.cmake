@@ -42,7 +42,7 @@ target_compile_definitions(linkdump_tests PRIVATE
 # --- serial ports and COM devices -------------------------------------------------------------------
 # The comm API on the pair of joined COM ports that tests/wine_session.sh maps to pseudo-terminals.
 tavik_test(serial_tests
-  SOURCES serial_port_test.cpp serial_port_win32_test.cpp serial_pair_win32.cpp link_serial_win32_test.cpp
+  SOURCES serial_port_test.cpp serial_port_win32_test.cpp serial_pair_win32.cpp link_serial_test.cpp
           com_scan_win32_test.cpp
   LIBS link serial sysutil
   INTERNALS link)

@@ -1,0 +1,56 @@
+// Test support for serial links: messages framed as the link frames them, opening through a connect
+// request, and receiving by polling.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "link/link.h"
+#include "link_serial.h"
+
+namespace linkserialtest {
+
+using Bytes = std::vector<uint8_t>;
+
+// A binary-form message: code, subcode, length, the payload and the sequence number.
+inline Bytes Frame(uint8_t code, uint8_t subcode, const Bytes& payload, uint32_t sequence = 1) {
+  const size_t length = payload.size() + 8;
+  Bytes m{code, subcode, static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8)};
+  m.insert(m.end(), payload.begin(), payload.end());
+  for (int i = 0; i < 4; ++i) m.push_back(static_cast<uint8_t>(sequence >> (8 * i)));
+  return m;
+}
+
+// The two byte strings one after the other.
+inline Bytes Join(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Opens a serial link through a connect request ("serial" and "modem" are the same request).
+inline int OpenSerial(LinkConnection* link, const char* address, int number, bool server = false) {
+  return LinkConnect(link, server ? "modem" : "serial", address, number, server ? LinkFlagServer : 0);
+}
+
+// Receives one message (or raw bytes), polling until it arrives or two seconds passed.
+inline Bytes ReceiveMessage(LinkConnection* link, int selector = -1) {
+  uint8_t buffer[LinkMaxMessageLength + 8];
+  for (int i = 0; i < 400; ++i) {
+    const int n = LinkReceive(link, selector, buffer, sizeof buffer);
+    if (n > 0) return Bytes(buffer, buffer + n);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return {};
+}
+
+// Polls until the port has nothing more to give.
+inline void Settle(LinkConnection* link) {
+  for (int i = 0; i < 20; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    LinkPollSerial(link);
+  }
+}
+
+}  // namespace linkserialtest
