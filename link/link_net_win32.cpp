@@ -50,6 +50,14 @@ int TakeSet(const fd_set* fds, LinkNetSet* set) {
   return ready;
 }
 
+// A socket is inheritable by default: a program started while it is open (a tool from the menu, a child
+// of a test) would keep the port bound, and a listener would take connections nobody accepts, long
+// after the link closed it. Each socket is kept to this process, as SOCK_CLOEXEC does elsewhere.
+SOCKET KeptToThisProcess(SOCKET s) {
+  SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
+  return s;
+}
+
 }  // namespace
 
 int LinkNetLastError() { return lastError; }
@@ -60,7 +68,7 @@ LinkSocket LinkNetSocket(int type) {
     Fail();
     return LinkNetInvalid;
   }
-  return static_cast<LinkSocket>(s);
+  return static_cast<LinkSocket>(KeptToThisProcess(s));
 }
 
 void LinkNetClose(LinkSocket s) { closesocket(static_cast<SOCKET>(s)); }
@@ -127,6 +135,7 @@ LinkSocket LinkNetAccept(LinkSocket s, LinkNetAddress* peer) {
     Fail();
     return LinkNetInvalid;
   }
+  KeptToThisProcess(c);
   *peer = FromSockaddr(a);
   return static_cast<LinkSocket>(c);
 }
