@@ -65,16 +65,20 @@ if(CMAKE_STRIP)
   set(package_strip ${CMAKE_STRIP} --strip-debug ${staged_programs})
 endif()
 
-# The zip holds the folder BIN, to be unpacked into C:\Tavik.
+# The zip holds the folder BIN, to be unpacked into C:\Tavik, and beside it the notice that names what
+# the programs are built from (FLTK's licence asks that the programs identify their use of it).
+set(package_notice ${TAVIK_WINDOWS_DIR}/NOTICE.txt)
 add_custom_command(OUTPUT ${package_zip}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${package_stage}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${package_stage}/BIN
   COMMAND ${CMAKE_COMMAND} -E copy ${program_files} ${package_stage}/BIN
+  COMMAND ${CMAKE_COMMAND} -E copy ${package_notice} ${package_stage}/tavik-service-tools-NOTICE.txt
   COMMAND ${package_strip}
   COMMAND ${package_sign} ${staged_programs}
   COMMAND ${CMAKE_COMMAND} -E rm -f ${package_zip}
   COMMAND ${CMAKE_COMMAND} -E chdir ${package_stage} ${CMAKE_COMMAND} -E tar cf ${package_zip} --format=zip BIN
-  DEPENDS ${package_programs} ${sign_tool} ${sign_certificate}
+          tavik-service-tools-NOTICE.txt
+  DEPENDS ${package_programs} ${package_notice} ${sign_tool} ${sign_certificate}
   COMMENT "Packing ${package_name}.zip, ${package_signing}")
 set(package_outputs ${package_zip})
 
@@ -86,7 +90,7 @@ if(TAVIK_MAKENSIS)
             -DSTAGE=${package_stage} -DICON=${TAVIK_WINDOWS_DIR}/tavik.ico -DOUTFILE=${package_setup}
             ${installer_sign_define} ${TAVIK_WINDOWS_DIR}/tavik-service-tools.nsi
     COMMAND ${package_sign} ${package_setup}
-    DEPENDS ${package_zip} ${TAVIK_WINDOWS_DIR}/tavik-service-tools.nsi
+    DEPENDS ${package_zip} ${package_notice} ${TAVIK_WINDOWS_DIR}/tavik-service-tools.nsi
     COMMENT "Building the installer ${package_name}-setup.exe, ${package_signing}")
   list(APPEND package_outputs ${package_setup})
 else()

@@ -544,6 +544,8 @@ TEST_F(WineSuite, ProgramsImportOnlyKnownLibrariesDirectly) {
                                     "SHLWAPI.DLL",  "USER32.DLL",   "WS2_32.DLL",   "COMCTL32.DLL"};
   for (const WindowsBuild& build : Builds()) {
     Unpack(build);
+    EXPECT_NE(Dump("tavik-service-tools-NOTICE.txt").find("the FLTK project"), std::string::npos)
+        << "the zip names what the windowed programs are built from";
     for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe", "linkping.exe"}) {
       SCOPED_TRACE(build.arch + " " + program);
       const std::set<std::string> imports = DirectImports(build, root / "BIN" / program);
@@ -647,6 +649,8 @@ TEST_F(InstallerOnWine, InstallsSilentlyAndUninstallsCleanly) {
         EXPECT_TRUE(RunQuietly(verify)) << file << " is not signed";
       }
     }
+    EXPECT_NE(ReadWholeFile((uninstaller.parent_path() / "NOTICE.txt").string()).find("the FLTK project"),
+              std::string::npos);
     EXPECT_FALSE(fs::exists(root / "BIN" / Uninstaller)) << "an uninstaller is left where users write";
     EXPECT_TRUE(ClosedToOthers(root)) << "the suite folder that a user made is not taken over";
     EXPECT_TRUE(ClosedToOthers(root / "BIN"));

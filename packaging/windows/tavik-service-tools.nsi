@@ -236,6 +236,8 @@ Section "Programs"
   Call RemoveOld
   Call OpenBinToUsersFiles
   CreateDirectory "${UNINSTALL_DIR}"
+  SetOutPath "${UNINSTALL_DIR}"
+  File "/oname=NOTICE.txt" "${STAGE}\tavik-service-tools-NOTICE.txt"
   WriteUninstaller "${UNINSTALL_DIR}\${UNINSTALLER}"
   System::Call 'kernel32::CloseHandle(p $BinHandle)'
   System::Call 'kernel32::CloseHandle(p $SuiteHandle)'
@@ -284,6 +286,7 @@ Section "Uninstall"
   ${Else}
     DetailPrint "${BIN_DIR} is not a plain folder (a link?): nothing is deleted there"
   ${EndIf}
+  Delete "$INSTDIR\NOTICE.txt"
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"
 SectionEnd
