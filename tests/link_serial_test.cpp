@@ -47,18 +47,7 @@ class LinkSerialPair : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   // What the peer receives within the time, at most count bytes.
-  Bytes PeerReceives(size_t count, int milliseconds = 2000) {
-    Bytes got;
-    uint8_t buffer[4096];
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (got.size() < count && std::chrono::steady_clock::now() < limit) {
-      const int n = SerialPortRead(pair.b(), buffer, static_cast<int>(std::min(sizeof buffer, count - got.size())));
-      if (n < 0) break;
-      if (n == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      got.insert(got.end(), buffer, buffer + n);
-    }
-    return got;
-  }
+  Bytes PeerReceives(size_t count, int milliseconds = 2000) { return ReadPort(pair.b(), count, milliseconds); }
   SerialPair pair;
   std::string com;
   LinkConnection* link = nullptr;

@@ -4,10 +4,16 @@
 // are written once against it.
 #pragma once
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "serial/serial_port.h"
 
 // What a port's device keeps of the line settings once the driver has closed it, read the system's way.
 struct DeviceLine {
@@ -49,3 +55,40 @@ inline std::vector<uint8_t> Pattern(size_t count, uint32_t seed = 1) {
   }
   return bytes;
 }
+
+// Reads from the driver's port until count bytes arrived or the time passed.
+inline std::vector<uint8_t> ReadPort(int index, size_t count, int milliseconds = 2000) {
+  std::vector<uint8_t> got;
+  uint8_t buffer[4096];
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (got.size() < count && std::chrono::steady_clock::now() < limit) {
+    const size_t wanted = std::min(sizeof buffer, count - got.size());
+    const int n = SerialPortRead(index, buffer, static_cast<int>(wanted));
+    if (n < 0) break;
+    if (n == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    got.insert(got.end(), buffer, buffer + n);
+  }
+  return got;
+}
+
+// Counts the notifications of a port's event watch and keeps the last one's values.
+struct WatchProbe {
+  std::atomic<int> calls{0};
+  std::atomic<unsigned> message{0};
+  std::atomic<uintptr_t> first{0};
+  std::atomic<intptr_t> second{-1};
+  static void Notify(void* context, unsigned message, uintptr_t first, intptr_t second) {
+    auto* self = static_cast<WatchProbe*>(context);
+    self->message = message;
+    self->first = first;
+    self->second = second;
+    ++self->calls;
+  }
+  // Whether count notifications came within the time.
+  bool waitFor(int count, int timeoutMs = 1000) const {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (calls < count && std::chrono::steady_clock::now() < limit)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return calls >= count;
+  }
+};

@@ -123,20 +123,6 @@ TEST_F(SerialPtyTest, PermissionDeniedIsNamedInTheText) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-struct WatchProbe {
-  std::atomic<int> calls{0};
-  std::atomic<unsigned> message{0};
-  static void Notify(void* context, unsigned message, uintptr_t first, intptr_t second) {
-    auto* self = static_cast<WatchProbe*>(context);
-    self->message = message + static_cast<unsigned>(first) + static_cast<unsigned>(second);
-    ++self->calls;
-  }
-  bool waitFor(int count) const {
-    for (int i = 0; i < 200 && calls < count; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return calls >= count;
-  }
-};
-
 // A device that hangs up (an adapter pulled out) under a watch for line changes must leave the
 // processor idle until the watch ends, as a quiet line does.
 TEST_F(SerialPtyTest, WatchOnAHungUpDeviceKeepsItsPace) {

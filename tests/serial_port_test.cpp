@@ -36,20 +36,6 @@ long long MillisecondsSince(Clock::time_point start) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-// Reads from the port until count bytes arrived or two seconds passed.
-Bytes ReadPort(int index, size_t count) {
-  Bytes got;
-  uint8_t buffer[4096];
-  const auto start = Clock::now();
-  while (got.size() < count && MillisecondsSince(start) < TransferLimitMs) {
-    const int n = SerialPortRead(index, buffer, static_cast<int>(sizeof buffer));
-    if (n < 0) break;
-    if (n == 0) Pause(WaitSlice);
-    got.insert(got.end(), buffer, buffer + n);
-  }
-  return got;
-}
-
 // Reads and drops whatever arrives until the line has been quiet for a while; returns the count.
 size_t DrainUntilQuiet(int index) {
   uint8_t buffer[4096];
@@ -84,25 +70,6 @@ Bytes ReadSlowly(int index, size_t count, int perSecond) {
   }
   return got;
 }
-
-struct WatchProbe {
-  std::atomic<int> calls{0};
-  std::atomic<unsigned> message{0};
-  std::atomic<uintptr_t> first{0};
-  std::atomic<intptr_t> second{-1};
-  static void Notify(void* context, unsigned message, uintptr_t first, intptr_t second) {
-    auto* self = static_cast<WatchProbe*>(context);
-    self->message = message;
-    self->first = first;
-    self->second = second;
-    ++self->calls;
-  }
-  bool waitFor(int count, int timeoutMs = 1000) const {
-    const auto start = Clock::now();
-    while (calls < count && MillisecondsSince(start) < timeoutMs) Pause(5);
-    return calls >= count;
-  }
-};
 
 class SerialPairTest : public ::testing::Test {
  protected:
