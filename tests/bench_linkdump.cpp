@@ -4,22 +4,16 @@
 // Usage: bench_linkdump [records]
 #include "link/link_events.h"
 #include "link/link_record_file.h"
+#include "child_process.h"
 #include "scratch_tree.h"
-
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <spawn.h>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -31,6 +25,7 @@ constexpr std::uint32_t clockStep = 37;                        // microseconds b
 constexpr int textEvery = 16;                                  // one record in so many is a text record
 constexpr int splitFiles = 8;                                  // four connections, two directions each
 constexpr const char* odPath = "/usr/bin/od";
+constexpr int RunLimitMs = 600000;  // far longer than any run takes
 
 struct Measure {
   int status = -1;
@@ -40,23 +35,15 @@ struct Measure {
 
 // Runs the program with its output to /dev/null: its exit status, wall time and peak resident memory.
 Measure Run(const std::vector<std::string>& command) {
-  std::vector<char*> argv;
-  for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  ChildStart quiet;
+  quiet.output = ChildOutput::ToFile;
+  quiet.outputFile = "/dev/null";
+  const auto start = std::chrono::steady_clock::now();
+  ChildProcess program(command[0], {command.begin() + 1, command.end()}, quiet);
   Measure measure;
-  auto start = std::chrono::steady_clock::now();
-  pid_t child;
-  if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-    struct rusage usage {};
-    if (wait4(child, &measure.status, 0, &usage) == child) {
-      measure.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      measure.megabytes = static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in kilobytes
-    }
-  }
-  posix_spawn_file_actions_destroy(&actions);
+  measure.status = program.Wait(RunLimitMs);
+  measure.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  measure.megabytes = program.PeakMegabytes();
   return measure;
 }
 
@@ -94,7 +81,7 @@ std::vector<std::string> WriteRecording(const fs::path& folder, long records, in
 
 void Print(const char* what, const Measure& measure, long records) {
   if (measure.status != 0) {
-    std::printf("%-34s failed (wait status %d)\n", what, measure.status);
+    std::printf("%-34s failed (exit status %d)\n", what, measure.status);
     return;
   }
   std::printf("%-34s %7.3f s %12.0f records/s %8.1f MB peak\n", what, measure.seconds, records / measure.seconds,

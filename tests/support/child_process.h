@@ -53,6 +53,9 @@ class ChildProcess {
   bool ReadSome(std::string& text, int milliseconds);
   // The exit code once the child ends within the time, else -1.
   int Wait(int milliseconds);
+  // The most memory the child held at once, in megabytes, as the system counts it (its resident set
+  // here, its working set on Windows); 0 until Wait has seen it end.
+  double PeakMegabytes() const;
   // Interrupts the child as Ctrl-C at its console does: SIGINT here, Ctrl-Break to the process group of
   // its own that it starts in on Windows. False when the signal could not be given.
   bool Interrupt();

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +19,8 @@ namespace {
 
 // How often Wait asks whether the child has ended.
 constexpr std::chrono::milliseconds ExitPollInterval{10};
+// ru_maxrss counts kilobytes.
+constexpr double KilobytesPerMegabyte = 1024.0;
 
 std::string FromTestDirectory(const std::string& program) {
   if (!program.empty() && program[0] == '/') return program;
@@ -42,10 +45,14 @@ struct ChildProcess::Impl {
   bool exited = false;
   int exitCode = -1;
 
+  double peakMegabytes = 0;
+
   bool Reap(int options) {
     int status = 0;
-    if (waitpid(pid, &status, options) != pid) return false;
+    rusage usage{};
+    if (wait4(pid, &status, options, &usage) != pid) return false;
     exited = true;
+    peakMegabytes = static_cast<double>(usage.ru_maxrss) / KilobytesPerMegabyte;
     exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return true;
   }
@@ -133,5 +140,7 @@ int ChildProcess::Wait(int milliseconds) {
     std::this_thread::sleep_for(ExitPollInterval);
   return impl_->exited ? impl_->exitCode : -1;
 }
+
+double ChildProcess::PeakMegabytes() const { return impl_->peakMegabytes; }
 
 bool ChildProcess::Interrupt() { return impl_->pid > 0 && !impl_->exited && kill(impl_->pid, SIGINT) == 0; }

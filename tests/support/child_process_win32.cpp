@@ -5,9 +5,13 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+
 #include <cstring>
 
 namespace {
+
+constexpr double BytesPerMegabyte = 1024.0 * 1024.0;
 
 std::string FromTestDirectory(const std::string& program) {
   bool absolute = program.size() > 1 && (program[1] == ':' || program[0] == '\\' || program[0] == '/');
@@ -82,6 +86,7 @@ struct ChildProcess::Impl {
   PROCESS_INFORMATION process{};
   HANDLE input = nullptr;
   HANDLE output = nullptr;
+  double peakMegabytes = 0;
 };
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args, const ChildStart& start)
@@ -161,10 +166,15 @@ bool ChildProcess::ReadSome(std::string& text, int milliseconds) {
 int ChildProcess::Wait(int milliseconds) {
   if (impl_->process.hProcess == nullptr) return -1;
   if (WaitForSingleObject(impl_->process.hProcess, static_cast<DWORD>(milliseconds)) != WAIT_OBJECT_0) return -1;
+  PROCESS_MEMORY_COUNTERS memory{};
+  if (GetProcessMemoryInfo(impl_->process.hProcess, &memory, sizeof memory))
+    impl_->peakMegabytes = static_cast<double>(memory.PeakWorkingSetSize) / BytesPerMegabyte;
   DWORD code = 0;
   GetExitCodeProcess(impl_->process.hProcess, &code);
   return static_cast<int>(code);
 }
+
+double ChildProcess::PeakMegabytes() const { return impl_->peakMegabytes; }
 
 bool ChildProcess::Interrupt() {
   return impl_->process.hProcess != nullptr && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, impl_->process.dwProcessId);
