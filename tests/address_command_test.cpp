@@ -23,7 +23,7 @@ TEST(AddressCommandTest, ReadsTheNetworkShellsOtherSpellings) {
 }
 
 TEST(AddressCommandTest, RefusesWhatItDoesNotFullyUnderstand) {
-  const char* bad[] = {
+  std::vector<std::string> bad = {
       "",
       "interface ip set address name=\"Local Area Connection static 192.168.10.1 255.255.255.0",
       "interface ip set dns name=\"x\" static 192.168.10.1 255.255.255.0",
@@ -32,28 +32,17 @@ TEST(AddressCommandTest, RefusesWhatItDoesNotFullyUnderstand) {
       "interface ip set address \"x\" dhcp now",
       "interface ip set address \"\" dhcp",
       "interface ip set address name=\"a\tb\" dhcp",
-      "interface ip set address name=x static 192.168.10.256 255.255.255.0",
-      "interface ip set address name=x static 192.168.10 255.255.255.0",
-      "interface ip set address name=x static 192.168.10.1.5 255.255.255.0",
-      "interface ip set address name=x static 192.168.010.1x 255.255.255.0",
-      "interface ip set address name=x static -1.2.3.4 255.255.255.0",
-      "interface ip set address name=x static 192.168.10.1 255.0.255.0",
-      "interface ip set address name=x static 192.168.10.1 255.255.255.255",
-      "interface ip set address name=x static 192.168.10.1 0.0.0.0",
-      "interface ip set address name=x static 192.168.10.0 255.255.255.0",
-      "interface ip set address name=x static 192.168.10.255 255.255.255.0",
-      "interface ip set address name=x static 127.0.0.5 255.255.255.0",
-      "interface ip set address name=x static 224.0.0.5 255.255.255.0",
-      "interface ip set address name=x static 0.1.2.3 255.255.255.0",
-      // well-formed, but not what the dialog sets
-      "interface ip set address name=x static 10.0.0.2 255.0.0.0",
-      "interface ip set address name=x static 192.168.10.1 255.255.0.0",
-      "interface ip set address name=x static 192.168.10.3 255.255.255.0",
-      "interface ip set address name=x static 192.168.255.1 255.255.255.0",
-      "interface ip set address name=x static 192.169.10.1 255.255.255.0",
-      "interface ip set address name=x static 172.16.10.2 255.255.255.0",
   };
-  for (const char* text : bad) {
+  // Addresses and masks that do not parse or name no host, then well-formed ones the dialog never sets.
+  for (const char* address :
+       {"192.168.10.256 255.255.255.0", "192.168.10 255.255.255.0", "192.168.10.1.5 255.255.255.0",
+        "192.168.010.1x 255.255.255.0", "-1.2.3.4 255.255.255.0", "192.168.10.1 255.0.255.0",
+        "192.168.10.1 255.255.255.255", "192.168.10.1 0.0.0.0", "192.168.10.0 255.255.255.0",
+        "192.168.10.255 255.255.255.0", "127.0.0.5 255.255.255.0", "224.0.0.5 255.255.255.0", "0.1.2.3 255.255.255.0",
+        "10.0.0.2 255.0.0.0", "192.168.10.1 255.255.0.0", "192.168.10.3 255.255.255.0", "192.168.255.1 255.255.255.0",
+        "192.169.10.1 255.255.255.0", "172.16.10.2 255.255.255.0"})
+    bad.push_back(std::string("interface ip set address name=x static ") + address);
+  for (const std::string& text : bad) {
     AddressCommand command;
     std::string error;
     EXPECT_FALSE(ParseAddressCommand(text, command, error)) << text;
@@ -84,10 +73,8 @@ TEST(AddressCommandTest, TakesOnlyTheWiredAdaptersTheDialogOffers) {
     EXPECT_EQ(FindOfferedInterface(interfaces, name, why), nullptr) << name;
     EXPECT_NE(why.find(reason), std::string::npos) << why;
   }
+  for (const char* name : {"-rf", "a b", "averyveryverylongname"}) EXPECT_FALSE(IsPlainDeviceName(name)) << name;
   EXPECT_TRUE(IsPlainDeviceName("enp3s0.100"));
-  EXPECT_FALSE(IsPlainDeviceName("-rf"));
-  EXPECT_FALSE(IsPlainDeviceName("a b"));
-  EXPECT_FALSE(IsPlainDeviceName("averyveryverylongname"));
 }
 
 namespace {
@@ -136,13 +123,6 @@ AddressCommand Static(const char* text) {
   return command;
 }
 
-LinuxInterface Device(const char* name) {
-  LinuxInterface device;
-  device.device = name;
-  device.index = 2;
-  return device;
-}
-
 const char* const StaticText = "interface ip set address name=\"LAN\" static 192.168.10.2 255.255.255.0 ";
 const char* const DhcpText = "interface ip set address \"LAN\" dhcp";
 
@@ -150,7 +130,7 @@ const char* const DhcpText = "interface ip set address \"LAN\" dhcp";
 class AddressChangeTest : public ::testing::Test {
  protected:
   AddressChangeResult Apply(const char* text, const char* device = "eth0") {
-    return ApplyAddressCommand(Static(text), Device(device), runner, root.Root());
+    return ApplyAddressCommand(Static(text), {device, "", 2}, runner, root.Root());
   }
   ScratchTree root{"tavik-config"};
   RecordingRunner runner;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "netns_fixture.h"
 #include "scratch_tree.h"
@@ -19,22 +20,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-AddressRecord Row(std::uint32_t index, std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d,
-                  bool disconnected = false) {
-  AddressRecord row;
-  row.interfaceIndex = index;
-  row.address[0] = a, row.address[1] = b, row.address[2] = c, row.address[3] = d;
-  row.disconnected = disconnected;
-  return row;
+// An entry's label, index, state and flags, to compare in one go.
+using Entry = std::tuple<std::string, std::uint32_t, int, int, int>;
+Entry Shown(const char* label, std::uint32_t index, int state, int wired = 0, int connected = 0) {
+  return {label, index, state, wired, connected};
 }
+Entry Shown(const NetworkAdapterEntry& e) { return Shown(e.label, e.interfaceIndex, e.state, e.wired, e.connected); }
 
 }  // namespace
 
 TEST(AdapterNameTest, FiltersKeepWiredAndWirelessAdaptersOnly) {
   struct Case {
     const char* name;
-    bool listed;
-    bool wired;
+    bool listed, wired;
   } cases[] = {
       {"Local Area Connection", true, true},
       {"Local Area Connection* 3", false, true},
@@ -57,43 +55,30 @@ TEST(AdapterNameTest, FiltersKeepWiredAndWirelessAdaptersOnly) {
 }
 
 TEST(AdapterTableTest, ListsFilteredAdaptersWithTheirLabels) {
-  std::vector<AdapterRecord> adapters = {{"Local Area Connection", 4},
-                                         {"Local Area Connection* 3", 5},
-                                         {"Ethernet-2", 6},
-                                         {"Wireless Network Connection", 7},
-                                         {"Wi-Fi", 8},
-                                         {"Wi-Fi-Direct", 9},
-                                         {"Loopback", 1}};
-  std::vector<AddressRecord> rows = {Row(1, 127, 0, 0, 1), Row(4, 10, 0, 0, 9), Row(4, 192, 168, 10, 1),
-                                     Row(7, 169, 254, 3, 4, true), Row(5, 1, 2, 3, 4)};
+  const std::vector<AdapterRecord> adapters = {{"Local Area Connection", 4},
+                                               {"Local Area Connection* 3", 5},
+                                               {"Ethernet-2", 6},
+                                               {"Wireless Network Connection", 7},
+                                               {"Wi-Fi", 8},
+                                               {"Wi-Fi-Direct", 9},
+                                               {"Loopback", 1}};
+  const std::vector<AddressRecord> rows = {
+      {1, {127, 0, 0, 1}}, {4, {10, 0, 0, 9}}, {4, {192, 168, 10, 1}}, {7, {169, 254, 3, 4}, true}, {5, {1, 2, 3, 4}}};
   NetworkAdapterEntry table[NetworkAdapterCount];
   FillNetworkAdapterTable(adapters, rows, table);
-
   EXPECT_STREQ(table[0].name, "Local Area Connection");
-  EXPECT_STREQ(table[0].label, "Local Area Connection (192.168.10.1) OK");  // the later row wins
-  EXPECT_EQ(table[0].interfaceIndex, 4u);
-  EXPECT_EQ(table[0].state, AdapterWithAddress);
-  EXPECT_EQ(table[0].wired, 1);
-  EXPECT_EQ(table[0].connected, 1);
-
-  EXPECT_STREQ(table[1].label, "Wireless Network Connection (169.254.3.4) disconnected");
-  EXPECT_EQ(table[1].state, AdapterWithAddress);
-  EXPECT_EQ(table[1].connected, 0);
-  EXPECT_EQ(table[1].wired, 0);
-
-  EXPECT_STREQ(table[2].label, "Wi-Fi () disconnected");
-  EXPECT_EQ(table[2].state, AdapterWithoutAddress);
+  // The later row of an adapter wins.
+  EXPECT_EQ(Shown(table[0]), Shown("Local Area Connection (192.168.10.1) OK", 4, AdapterWithAddress, 1, 1));
+  EXPECT_EQ(Shown(table[1]), Shown("Wireless Network Connection (169.254.3.4) disconnected", 7, AdapterWithAddress));
+  EXPECT_EQ(Shown(table[2]), Shown("Wi-Fi () disconnected", 8, AdapterWithoutAddress));
   EXPECT_STREQ(table[2].address, "");
-
-  EXPECT_EQ(table[3].interfaceIndex, 0u);
-  EXPECT_EQ(table[3].state, AdapterNone);
-  EXPECT_STREQ(table[3].label, "");
+  EXPECT_EQ(Shown(table[3]), Shown("", 0, AdapterNone));
 }
 
 TEST(AdapterTableTest, KeepsSixteenAdaptersAndClearsTheRest) {
   std::vector<AdapterRecord> adapters;
   for (std::uint32_t i = 1; i <= 20; ++i) adapters.push_back({"Ethernet " + std::to_string(i), i});
-  std::vector<AddressRecord> rows = {Row(7, 192, 168, 10, 7), Row(17, 192, 168, 10, 17)};
+  const std::vector<AddressRecord> rows = {{7, {192, 168, 10, 7}}, {17, {192, 168, 10, 17}}};
   NetworkAdapterEntry table[NetworkAdapterCount];
   std::memset(table, 0x5a, sizeof table);
   FillNetworkAdapterTable(adapters, rows, table);
@@ -109,7 +94,7 @@ TEST(AdapterTableTest, KeepsSixteenAdaptersAndClearsTheRest) {
 TEST(AdapterTableTest, LongNamesAreCutToFit) {
   std::string name = "Ethernet " + std::string(400, 'x');
   NetworkAdapterEntry table[NetworkAdapterCount];
-  FillNetworkAdapterTable({{name, 2}}, {Row(2, 192, 168, 10, 2)}, table);
+  FillNetworkAdapterTable({{name, 2}}, {{2, {192, 168, 10, 2}}}, table);
   EXPECT_EQ(std::strlen(table[0].name), sizeof table[0].name - 1);
   EXPECT_EQ(std::string(table[0].label), std::string(table[0].name) + " (192.168.10.2) OK");
 }
@@ -120,20 +105,15 @@ class SysfsTreeTest : public ::testing::Test {
   void TearDown() override { unsetenv("TAVIK_SYSFS"); }
   // One interface folder; `physical` gives it a device link, `extra` adds files ("name=value").
   void Interface(const std::string& device, int index, const std::string& operstate, bool physical,
-                 const std::vector<std::string>& extra = {}) {
-    fs::path dir = net_ / device;
-    fs::create_directories(dir);
-    Write(dir / "ifindex", std::to_string(index));
-    Write(dir / "operstate", operstate);
-    Write(dir / "type", device == "lo" ? "772" : "1");
-    Write(dir / "ifalias", "");
-    if (physical) fs::create_directories(dir / "device");
+                 std::vector<std::string> extra = {}) {
+    extra.insert(extra.begin(), {"ifindex=" + std::to_string(index), "operstate=" + operstate,
+                                 device == "lo" ? "type=772" : "type=1", "ifalias="});
+    if (physical) tree_.Dir("class/net/" + device + "/device");
     for (const std::string& item : extra) {
-      std::size_t eq = item.find('=');
-      Write(dir / item.substr(0, eq), item.substr(eq + 1));
+      const std::size_t eq = item.find('=');
+      tree_.Write("class/net/" + device + "/" + item.substr(0, eq), item.substr(eq + 1) + "\n");
     }
   }
-  static void Write(const fs::path& file, const std::string& text) { std::ofstream(file) << text << "\n"; }
 
   ScratchTree tree_{"tavik_sysfs"};
   const fs::path root_{tree_.Root()}, net_{root_ / "class" / "net"};
@@ -166,13 +146,7 @@ TEST_F(SysfsTreeTest, AddressesBelongToTheirInterfaceAndItsLinkState) {
   Interface("eth1", 3, "down", true);
   std::vector<LinuxInterface> interfaces;
   ASSERT_TRUE(ReadLinuxInterfaces(net_.string(), interfaces));
-  std::vector<NamedAddress> named(3);
-  named[0].device = "eth1";
-  named[0].address[0] = 10;
-  named[1].device = "eth0";
-  named[1].address[0] = 192;
-  named[2].device = "gone0";
-  std::vector<AddressRecord> rows = AddressRecordsFor(interfaces, named);
+  const std::vector<AddressRecord> rows = AddressRecordsFor(interfaces, {{"eth1", {10}}, {"eth0", {192}}, {"gone0"}});
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].interfaceIndex, 3u);
   EXPECT_TRUE(rows[0].disconnected);
@@ -213,15 +187,13 @@ class NamespaceListingTest : public NetNamespaceTest {
     const std::string& sysfs = mountPoint_.Root();
     int nsFd = open(("/run/netns/" + ns_).c_str(), O_RDONLY | O_CLOEXEC);
     if (nsFd < 0 || unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        setns(nsFd, CLONE_NEWNET) != 0 || mount("sysfs", sysfs.c_str(), "sysfs", 0, nullptr) != 0) {
+        setns(nsFd, CLONE_NEWNET) != 0 || mount("sysfs", sysfs.c_str(), "sysfs", 0, nullptr) != 0)
       return 1;
-    }
     setenv("TAVIK_SYSFS", sysfs.c_str(), 1);
     std::string labels;
     if (const NetworkAdapterEntry* table = ListNetworkAdapters()) {
-      for (int i = 0; i < NetworkAdapterCount && table[i].state != AdapterNone; ++i) {
+      for (int i = 0; i < NetworkAdapterCount && table[i].state != AdapterNone; ++i)
         labels += std::string(table[i].label) + (table[i].wired ? " [wired]\n" : "\n");
-      }
     }
     umount(sysfs.c_str());
     return write(fd, labels.data(), labels.size()) == static_cast<ssize_t>(labels.size()) ? 0 : 1;

@@ -1,20 +1,13 @@
-// The address helper for real, inside a network namespace of the test's own and with umask 0: a static
-// address set and read back with ip, requests the dialog would never make refused, every message in the
-// system's log, the files it keeps the change in (modes, owners, access lists, links), and the whole road
-// from the dialog's parameter text through the elevation stand-in. In the same namespace the change's
-// library: every ip call failing in turn, and the change kept by ifupdown or systemd-networkd. Which copy
-// of the helper may be raised to root.
+// The address helper for real, in a network namespace of the test's own with umask 0: addresses set and
+// refused, its log, the files that keep the change (modes, owners, access lists, links), the road from the
+// dialog's text through the elevation stand-in, every ip call failing in turn, and which copy may be raised.
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <algorithm>
-#include <map>
+#include <filesystem>
 #include <sstream>
-#include <thread>
+#include <tuple>
 
 #include "eventually.h"
 #include "netns_fixture.h"
@@ -31,13 +24,13 @@ const std::string Helper = TAVIK_SETIP_PATH;
 
 std::string Quote(const std::string& text) { return "'" + text + "'"; }
 
-std::string Joined(const CommandLine& argv) {
-  std::string text;
-  for (const std::string& word : argv) text += (text.empty() ? "" : " ") + word;
-  return text;
+// The text the dialog sends for a static address on the named adapter.
+std::string StaticOn(const std::string& name, const std::string& address) {
+  return "interface ip set address name=\"" + name + "\" static " + address + " 255.255.255.0 ";
 }
+const std::string StaticText = StaticOn("Local Area Connection", "192.168.10.1");
 
-AddressCommand Static(const char* text) {
+AddressCommand Static(const std::string& text) {
   AddressCommand command;
   std::string error;
   EXPECT_TRUE(ParseAddressCommand(text, command, error)) << error;
@@ -48,9 +41,8 @@ AddressCommand Static(const char* text) {
 std::vector<std::string> Cidrs(const std::string& listing) {
   std::vector<std::string> cidrs;
   std::istringstream words(listing);
-  for (std::string word, last; words >> word; last = word) {
+  for (std::string word, last; words >> word; last = word)
     if (last == "inet") cidrs.push_back(word);
-  }
   return cidrs;
 }
 
@@ -62,7 +54,9 @@ class NamespaceRunner : public CommandRunner {
  public:
   explicit NamespaceRunner(std::string ns) : ns_(std::move(ns)) {}
   int Run(const CommandLine& argv, std::string* output) override {
-    ran.push_back(Joined(argv));
+    std::string line;
+    for (const std::string& word : argv) line += (line.empty() ? "" : " ") + word;
+    ran.push_back(line);
     if (argv[0] == "ip") {
       const int call = ipCalls++;
       if (call == failIpCall || (ipStaysDown && call > failIpCall)) return 1;
@@ -91,9 +85,6 @@ class NamespaceRunner : public CommandRunner {
   std::string ns_;
 };
 
-const char* const StaticText =
-    "interface ip set address name=\"Local Area Connection\" static 192.168.10.1 255.255.255.0 ";
-
 // An access list of the owner, one more user (1234, read), the group, the mask and others, as Linux keeps it.
 std::string SampleAccessList() {
   const std::uint16_t entries[][4] = {{0x01, 06, 0xffff, 0xffff},
@@ -110,6 +101,13 @@ std::string AccessList(const std::string& path) {
   char list[256];
   const ssize_t size = getxattr(path.c_str(), "system.posix_acl_access", list, sizeof list);
   return size < 0 ? "" : std::string(list, static_cast<std::size_t>(size));
+}
+
+// A shell script standing in for the elevation runner; its path.
+std::string Runner(const ScratchTree& tree, const std::string& body) {
+  tree.Write("runner", "#!/bin/sh\n" + body);
+  chmod(tree.Path("runner").c_str(), 0700);
+  return tree.Path("runner");
 }
 
 mode_t Mode(const std::string& path) {
@@ -139,10 +137,7 @@ class AddressHelperTest : public NetNamespaceTest {
     return logged.status;
   }
   LinuxInterface Tva() const {
-    LinuxInterface tva;
-    tva.device = "tva";
-    tva.index = static_cast<unsigned>(std::atoi(CommandOutput("ip -n " + ns_ + " -o link show tva").c_str()));
-    return tva;
+    return {"tva", "", static_cast<unsigned>(std::atoi(CommandOutput("ip -n " + ns_ + " -o link show tva").c_str()))};
   }
   void SetOldAddress() {
     ASSERT_TRUE(RunQuietly(In("ip address flush dev tva")) && RunQuietly(In("ip address add 10.9.9.9/8 dev tva")));
@@ -162,12 +157,12 @@ TEST_F(AddressHelperTest, SetsAStaticAddressOnTheNamedAdapter) {
   EXPECT_EQ(addresses.find("10.9.9.9"), std::string::npos) << addresses;  // replaced, as the network shell does
   EXPECT_TRUE(logged.Has("tavik-setip", "tva now has 192.168.10.1/24")) << logged.lines.size();
 
-  EXPECT_EQ(Helper("interface ip set address name=\"Local Area Connection\" static 192.168.20.2 255.255.255.0 "), 0);
+  EXPECT_EQ(Helper(StaticOn("Local Area Connection", "192.168.20.2")), 0);
   EXPECT_NE(Addresses().find("inet 192.168.20.2/24"), std::string::npos);
   EXPECT_EQ(Addresses().find("192.168.10.1"), std::string::npos);
 
   // The new address of the same subnet is added beside the old one, which must go without taking it along.
-  EXPECT_EQ(Helper("interface ip set address name=\"Local Area Connection\" static 192.168.20.1 255.255.255.0 "), 0);
+  EXPECT_EQ(Helper(StaticOn("Local Area Connection", "192.168.20.1")), 0);
   EXPECT_EQ(Cidrs(Addresses()), std::vector<std::string>{"192.168.20.1/24"}) << Addresses();
 }
 
@@ -176,12 +171,12 @@ TEST_F(AddressHelperTest, RefusesWhatTheDialogWouldNeverAsk) {
   ASSERT_TRUE(RunQuietly(In("ip address add 192.168.10.1/24 dev tva")));
   ASSERT_TRUE(RunQuietly(In("ip link set tvb alias 'Wi-Fi tvb'")));
   // The parameter text's own checks are the parser's test; here the whole program, and the adapters.
-  const std::pair<const char*, const char*> refused[] = {
-      {"interface ip set address name=\"Local Area Network\" static 192.168.10.2 255.255.255.0 ", "no network adapter"},
-      {"interface ip set address name=\"Local Area Connection\" static 192.168.10.3 255.255.255.0 ", "192.168.N.1"},
+  const std::pair<std::string, const char*> refused[] = {
+      {StaticOn("Local Area Network", "192.168.10.2"), "no network adapter"},
+      {StaticOn("Local Area Connection", "192.168.10.3"), "192.168.N.1"},
       {"interface ip set address name=\"Local Area Connection\" static 172.16.5.9 255.255.0.0 ", "mask"},
-      {"interface ip set address name=\"Wi-Fi tvb\" static 192.168.10.2 255.255.255.0 ", "not a wired adapter"},
-      {"interface ip set address name=\"tva\" static 192.168.10.2 255.255.255.0 ", "no network adapter"},
+      {StaticOn("Wi-Fi tvb", "192.168.10.2"), "not a wired adapter"},
+      {StaticOn("tva", "192.168.10.2"), "no network adapter"},
       {"interface ip set address \"lo\" dhcp", "no network adapter"},
   };
 
@@ -207,7 +202,7 @@ TEST_F(AddressHelperTest, EveryFailingIpCallEndsInOneAddressOrSaysSo) {
         runner.ipCalls = 0;
         runner.failIpCall = failed;
         runner.ipStaysDown = staysDown;
-        AddressChangeResult result = ApplyAddressCommand(Static(text.c_str()), Tva(), runner, "");
+        AddressChangeResult result = ApplyAddressCommand(Static(text), Tva(), runner, "");
         if (runner.ipCalls <= failed) break;  // every call has failed once
         const std::vector<std::string> now = Cidrs(Addresses());
         const std::string seen = text + ", ip call " + std::to_string(failed) + (staysDown ? " and later ones" : "") +
@@ -240,8 +235,7 @@ TEST_F(AddressHelperTest, IfupdownKeepsTheChangeInAStanzaOfItsOwn) {
   chmod(root.Path("etc/network/interfaces").c_str(), 0600);  // it may hold a Wi-Fi passphrase
   ASSERT_TRUE(RunQuietly(In("ip address add 10.9.9.9/8 dev tva")));
   NamespaceRunner runner(ns_);
-  AddressChangeResult result = ApplyAddressCommand(
-      Static("interface ip set address name=\"tva\" static 192.168.10.1 255.255.255.0 "), Tva(), runner, root.Root());
+  AddressChangeResult result = ApplyAddressCommand(Static(StaticOn("tva", "192.168.10.1")), Tva(), runner, root.Root());
   EXPECT_EQ(result.status, AddressChanged) << result.message;
   EXPECT_EQ(result.message, "tva now has 192.168.10.1/24; ifupdown keeps it for the next start");
   EXPECT_EQ(Mode(root.Path("etc/network/interfaces")), 0600u);
@@ -274,9 +268,7 @@ TEST_F(AddressHelperTest, RewrittenFilesKeepTheirRightsAndLinksAreNotFollowed) {
   EXPECT_TRUE(logged.Has("tavik-setip", "ifupdown keeps it")) << root.Root();
   struct stat st;
   ASSERT_EQ(stat(interfaces.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, withList);
-  EXPECT_EQ(st.st_uid, 1234u);
-  EXPECT_EQ(st.st_gid, 5678u);
+  EXPECT_EQ(std::make_tuple(st.st_mode & 07777, st.st_uid, st.st_gid), std::make_tuple(withList, 1234u, 5678u));
   EXPECT_EQ(AccessList(interfaces), list);
   EXPECT_NE(ReadWholeFile(interfaces).find("#tavik-setip# iface tva inet static"), std::string::npos);
   EXPECT_EQ(Mode(root.Path("etc/network/interfaces.d")), 0755u);
@@ -286,9 +278,7 @@ TEST_F(AddressHelperTest, RewrittenFilesKeepTheirRightsAndLinksAreNotFollowed) {
   root.Write("elsewhere", "iface tva inet dhcp\n");
   root.Link("etc/network/interfaces.d/admin", root.Path("elsewhere"));
   root.Remove("etc/network/interfaces.d/tavik-tva");
-  EXPECT_EQ(
-      Helper("interface ip set address name=\"Local Area Connection\" static 192.168.10.2 255.255.255.0 ", root.Root()),
-      AddressNotKept);
+  EXPECT_EQ(Helper(StaticOn("Local Area Connection", "192.168.10.2"), root.Root()), AddressNotKept);
   EXPECT_TRUE(logged.Has("tavik-setip", "/etc/network/interfaces.d/admin is a symbolic link")) << logged.lines.size();
   EXPECT_EQ(ReadWholeFile(root.Path("elsewhere")), "iface tva inet dhcp\n");
   EXPECT_EQ(ReadWholeFile(interfaces), stanza) << "put back as it was";
@@ -303,8 +293,7 @@ TEST_F(AddressHelperTest, NetworkdTakesAFileThatComesFirstOrTheChangeIsNotKept) 
              "# This is private data. Do not parse.\nADMIN_STATE=configured\n"
              "NETWORK_FILE=/usr/lib/systemd/network/80-wired.network\n");
   NamespaceRunner runner(ns_);
-  AddressChangeResult result = ApplyAddressCommand(
-      Static("interface ip set address name=\"tva\" static 192.168.10.1 255.255.255.0 "), Tva(), runner, root.Root());
+  AddressChangeResult result = ApplyAddressCommand(Static(StaticOn("tva", "192.168.10.1")), Tva(), runner, root.Root());
   EXPECT_EQ(result.status, AddressChanged) << result.message;
   EXPECT_NE(ReadWholeFile(root.Path("etc/systemd/network/00-tavik-tva.network"))
                 .find("[Match]\nName=tva\n\n[Network]\nAddress=192.168.10.1/24\n"),
@@ -312,8 +301,7 @@ TEST_F(AddressHelperTest, NetworkdTakesAFileThatComesFirstOrTheChangeIsNotKept) 
   EXPECT_NE(std::find(runner.ran.begin(), runner.ran.end(), "networkctl reload"), runner.ran.end());
 
   root.Write(state, "ADMIN_STATE=configured\nNETWORK_FILE=/etc/systemd/network/00-admin.network\n");
-  result = ApplyAddressCommand(Static("interface ip set address name=\"tva\" static 192.168.10.2 255.255.255.0 "),
-                               Tva(), runner, root.Root());
+  result = ApplyAddressCommand(Static(StaticOn("tva", "192.168.10.2")), Tva(), runner, root.Root());
   EXPECT_EQ(result.status, AddressNotKept) << result.message;
   EXPECT_NE(result.message.find("from /etc/systemd/network/00-admin.network, which comes before"), std::string::npos);
   EXPECT_NE(Addresses().find("inet 192.168.10.2/24"), std::string::npos) << "in effect all the same";
@@ -321,23 +309,15 @@ TEST_F(AddressHelperTest, NetworkdTakesAFileThatComesFirstOrTheChangeIsNotKept) 
 
 TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationStandIn) {
   ScratchTree tree("tavik_runner");
-  std::string runner = tree.Path("runner");
-  std::string record = runner + ".args";
-  std::ofstream(runner) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " << record << ".part\n"
-                        << "ip netns exec " << ns_ << " \"$@\"\nmv " << record << ".part " << record << "\n";
-  chmod(runner.c_str(), 0700);
+  const std::string record = tree.Path("runner.args"), part = record + ".part";
+  const std::string runner =
+      Runner(tree, "printf '%s\\n' \"$@\" > " + part + "\nip netns exec " + ns_ + " \"$@\"\nmv " + part + " " + record);
   setenv("TAVIK_ELEVATION_RUNNER", runner.c_str(), 1);
-  const std::string parameters =
-      "interface ip set address name=\"Local Area Connection\" static 192.168.30.1 255.255.255.0 ";
+  const std::string parameters = StaticOn("Local Area Connection", "192.168.30.1");
   RunNetworkShell(parameters);
   unsetenv("TAVIK_ELEVATION_RUNNER");
   Eventually([&] { return access(record.c_str(), F_OK) == 0; }, 5);
-  std::ifstream recorded(record);
-  std::string helper, text;
-  std::getline(recorded, helper);
-  std::getline(recorded, text);
-  EXPECT_EQ(helper, ::Helper);
-  EXPECT_EQ(text, parameters);
+  EXPECT_EQ(ReadWholeFile(record).rfind(::Helper + "\n" + parameters + "\n", 0), 0u) << "the helper, then the text";
   EXPECT_NE(Addresses().find("inet 192.168.30.1/24"), std::string::npos);
 }
 
@@ -345,7 +325,7 @@ TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationStandIn) {
 // the password not given at pkexec's prompt, the helper's refusal (which the helper logs as well).
 TEST_F(AddressHelperTest, NetworkShellLogsWhatTheDialogCannotShow) {
   ScratchTree tree("tavik_runner");
-  const std::string program = "netsetup_tests", runner = tree.Path("runner");
+  const std::string program = "netsetup_tests";
   auto run = [](const std::string& parameters, std::size_t reports) {
     return CaptureSystemLog(
         [&]() -> int {
@@ -357,14 +337,12 @@ TEST_F(AddressHelperTest, NetworkShellLogsWhatTheDialogCannotShow) {
   CapturedLog log = run(StaticText, 1);
   EXPECT_TRUE(log.Has(program, "tavik-setip must be installed in")) << log.lines.size();
 
-  setenv("TAVIK_ELEVATION_RUNNER", runner.c_str(), 1);
-  std::ofstream(runner) << "#!/bin/sh\nexit 126\n";
-  chmod(runner.c_str(), 0700);
+  setenv("TAVIK_ELEVATION_RUNNER", Runner(tree, "exit 126\n").c_str(), 1);
   log = run(StaticText, 1);
   EXPECT_TRUE(log.Has(program, "the administrator's password was not given")) << log.lines.size();
 
-  std::ofstream(runner) << "#!/bin/sh\nexec ip netns exec " << ns_ << " \"$@\"\n";
-  log = run("interface ip set address name=\"Local Area Network\" static 192.168.10.2 255.255.255.0 ", 2);
+  Runner(tree, "exec ip netns exec " + ns_ + " \"$@\"\n");
+  log = run(StaticOn("Local Area Network", "192.168.10.2"), 2);
   unsetenv("TAVIK_ELEVATION_RUNNER");
   EXPECT_TRUE(log.Has(program, "tavik-setip refused the request (status 1)"));
   EXPECT_TRUE(log.Has("tavik-setip", "no network adapter that the IP set-up dialog lists is named"));
