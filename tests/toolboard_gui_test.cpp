@@ -3,15 +3,10 @@
 // stand-in shell script takes linkprobe's place.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "fake_port.h"
 #include "gui_test_support.h"
@@ -19,11 +14,12 @@
 
 namespace {
 
-using guitest::Eventually;
 using guitest::Xdotool;
 using probetest::FakePort;
+using probetest::HeldPort;
 using namespace toolboardtest;
 
+const char* const Title = "^Tavik Tech Support Menu";
 // Waits for linkprobe's stand-in to be released (by the file "release"), at most thirty seconds.
 const char* const StandIn =
     "echo \"$0\" > started\n"
@@ -31,14 +27,9 @@ const char* const StandIn =
     "while [ ! -e release ] && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1)); done\n"
     "echo ended > ended\n";
 
-class ToolboardRun : public ::testing::Test {
+class ToolboardRun : public guitest::ProgramRun {
  protected:
-  ScratchTree tree;
   FakePort com1;
-  std::string bin = tree.Path("tavik/BIN");
-  std::string dump = tree.Path("report.txt");
-  std::unique_ptr<ChildProcess> program;
-  std::string window;
 
   void SetUp() override {
     ASSERT_FALSE(com1.device.empty());
@@ -47,41 +38,14 @@ class ToolboardRun : public ::testing::Test {
     InstallFixture("both32.exe", tree.Path("tavik/Games/Orb.exe"), FirstDate);
     LinkPort(1, com1.device);
   }
-  void TearDown() override {
-    if (program) program->Wait(500);
+  void Start(const std::string& startupDir = "C:\\Tavik\\BIN\\") {
+    Launch(TOOLBOARD_PATH, startupDir, tree.Path("tavik/BIN"), {"TZ=UTC"}, Title);
   }
-
-  void LinkPort(int n, const std::string& device) {
-    std::filesystem::create_directories(tree.Path("tavik/dosdevices"));
-    std::filesystem::create_symlink(device, tree.Path("tavik/dosdevices/com" + std::to_string(n)));
-  }
-
-  void Start(const std::string& startupDir) {
-    std::vector<std::string> env = guitest::ProgramEnvironment(
-        {"TAVIK_ROOT=" + tree.Path("tavik"), "TAVIK_SYSFS=" + tree.Path("sys"), "TAVIK_PANE_DUMP=" + dump, "TZ=UTC"},
-        TOOLKIT_LEAKS_PATH);
-    program = guitest::StartProgram(TOOLBOARD_PATH, {"STARTUPDIR=" + startupDir}, env, bin);
-    ASSERT_TRUE(program->started());
-    window = guitest::FindVisibleWindow("^Tavik Tech Support Menu");
-    ASSERT_FALSE(window.empty()) << "no toolboard window appeared";
-  }
-
-  void Click(Point at) { guitest::ClickAt(window, at.x, at.y); }
-
-  // The menu shown again after the IP set-up dialog: the toolkit gives it a new X window.
-  bool MenuShownAgain() {
-    const std::string old = window;
-    return Eventually([&] {
-      std::string found = Xdotool("search --onlyvisible --name '^Tavik Tech Support Menu'");
-      window = found.substr(0, found.find('\n'));
-      return !window.empty() && window != old;
-    });
-  }
-  std::string Shown() const { return ReadWholeFile(dump); }
-
+  void Click(Point at) { ProgramRun::Click(at.x, at.y); }
+  bool InBin(const char* file) const { return std::filesystem::exists(tree.Path("tavik/BIN/") + file); }
   void ExitWith(Point button) {
     Click(button);
-    EXPECT_EQ(program->Wait(10000), 0);
+    ExpectEnds();
   }
 };
 
@@ -91,58 +55,54 @@ std::string AfterPlatformLine(const std::string& report) {
   return report.substr(report.find('\n') + 1);
 }
 
-const std::string FirstReportBody = std::string("Tavik (navro) : Unk   Orb (gamedll): PB=2.0    SB=beta  ") +
-                                    FirstDateLine + "Version       : Tavik 5.2 demo\n" +
-                                    "******************************\nCOMM PORTS found(1)\n   COM1  \n";
+const std::string ProgramRows =
+    std::string("Tavik (navro) : Unk   Orb (gamedll): PB=2.0    SB=beta  ") + FirstDateLine + "Version       : ";
 
 TEST_F(ToolboardRun, GameComputerTitleFirstReportAndDone) {
   Start("C:\\Tavik\\Games\\");
   EXPECT_EQ(Xdotool("getwindowname " + window), "Tavik Tech Support Menu 2.3 Game\n");
-  EXPECT_EQ(AfterPlatformLine(Shown()), FirstReportBody);
+  EXPECT_EQ(AfterPlatformLine(Shown()),
+            ProgramRows + "Tavik 5.2 demo\n******************************\nCOMM PORTS found(1)\n   COM1  \n");
   ExitWith(DoneExit);
 }
 
 TEST_F(ToolboardRun, EmptyRoleTitleEndsInABlankAndTheCloseBoxEnds) {
   Start("/srv/tools/");
   EXPECT_EQ(Xdotool("getwindowname " + window), "Tavik Tech Support Menu 2.3 \n");
-  guitest::SendCloseRequest(window);
-  EXPECT_EQ(program->Wait(10000), 0);
+  CloseAndExpectEnd();
 }
 
 TEST_F(ToolboardRun, ReportButtonsChangeTheReportOutput) {
-  Start("C:\\Tavik\\BIN\\");
+  Start();
   const std::string first = Shown();
   Click(ReportSoftware);
-  ASSERT_TRUE(Eventually([&] { return Shown() != first; }));
-  EXPECT_EQ(Shown().rfind(std::string("Navro not found - must be game\nOrb (gamedll)     : PB=2.0    SB=beta  ") +
-                              FirstDateLine + "Aquarium is not installed\n",
-                          0),
+  ASSERT_TRUE(ShownChangesFrom(first));
+  const std::string software = Shown();
+  EXPECT_EQ(software.rfind(std::string("Navro not found - must be game\nOrb (gamedll)     : PB=2.0    SB=beta  ") +
+                               FirstDateLine + "Aquarium is not installed\n",
+                           0),
             0u)
-      << Shown();
+      << software;
 
   // A second port that another program holds, and a new configuration version.
   FakePort com3;
   LinkPort(3, com3.device);
-  int held = open(com3.device.c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  HeldPort held(com3.device);
+  ASSERT_TRUE(held.locked);
   tree.Write("tavik/BIN/Tconfig.", "Tavik 5.3\n");
-  const std::string software = Shown();
   Click(RescanPorts);
-  ASSERT_TRUE(Eventually([&] { return Shown() != software; }));
-  close(held);
-  EXPECT_EQ(
-      AfterPlatformLine(Shown()),
-      std::string("Tavik (navro) : Unk   Orb (gamedll): PB=2.0    SB=beta  ") + FirstDateLine +
-          "Version       : Tavik 5.3\n******************************\nCOMM PORTS found(2)\n   COM1  \n   COM3 *\n");
+  ASSERT_TRUE(ShownChangesFrom(software));
+  EXPECT_EQ(AfterPlatformLine(Shown()),
+            ProgramRows + "Tavik 5.3\n******************************\nCOMM PORTS found(2)\n   COM1  \n   COM3 *\n");
   ExitWith(DoneExit);
 }
 
 TEST_F(ToolboardRun, TestToolRunsToItsEndBeforeTheMenuReactsAgain) {
   WriteScript(tree, "tavik/BIN/linkprobe", StandIn);
-  Start("C:\\Tavik\\BIN\\");
+  Start();
   const std::string first = Shown();
   Click(RunTestTool);
-  ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(tree.Path("tavik/BIN/started")); }));
+  ASSERT_TRUE(Eventually([&] { return InBin("started"); }));
   EXPECT_EQ(ReadWholeFile(tree.Path("tavik/BIN/started")), "linkprobe\n");
 
   // While the child runs, a click on the menu changes nothing, yet the menu still paints: "Done (Exit)",
@@ -152,57 +112,53 @@ TEST_F(ToolboardRun, TestToolRunsToItsEndBeforeTheMenuReactsAgain) {
   EXPECT_TRUE(guitest::ShowsBlack(window, 110, 478, 360, 19, 3));
   std::this_thread::sleep_for(std::chrono::seconds(1));
   EXPECT_EQ(Shown(), first);
-  EXPECT_FALSE(std::filesystem::exists(tree.Path("tavik/BIN/ended")));
+  EXPECT_FALSE(InBin("ended"));
 
   // Once it ends the menu takes events again (the click made meanwhile comes through now).
   tree.Write("tavik/BIN/release", "");
-  ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(tree.Path("tavik/BIN/ended")); }));
+  ASSERT_TRUE(Eventually([&] { return InBin("ended"); }));
   EXPECT_TRUE(Eventually([&] { return Shown().rfind("Navro not found - must be game\n", 0) == 0; })) << Shown();
   ExitWith(DoneExit);
 }
 
 TEST_F(ToolboardRun, TestToolMissingAtStartStaysGreyedOut) {
-  Start("C:\\Tavik\\BIN\\");
+  Start();
   WriteScript(tree, "tavik/BIN/linkprobe", StandIn);  // too late: decided at start-up
   tree.Write("tavik/BIN/release", "");
   tree.Write("tavik/BIN/Tconfig.", "Tavik 5.4\n");
   const std::string first = Shown();
   Click(RunTestTool);
   Click(RescanPorts);  // once the rescan shows, the click before it has been handled too
-  ASSERT_TRUE(Eventually([&] { return Shown() != first; }));
-  EXPECT_FALSE(std::filesystem::exists(tree.Path("tavik/BIN/started")));
+  ASSERT_TRUE(ShownChangesFrom(first));
+  EXPECT_FALSE(InBin("started"));
   ExitWith(DoneExit);
 }
 
 TEST_F(ToolboardRun, IpSetupDialogTakesTheMenusPlaceUntilDone) {
   tree.Write("sys/class/net/.keep", "");  // an adapter list that can be read (and holds nothing)
-  Start("C:\\Tavik\\BIN\\");
+  Start();
   Click(TryIpSetup);
   std::string dialog = guitest::FindVisibleWindow("^IP setup$");
   ASSERT_FALSE(dialog.empty());
   EXPECT_NE(Xdotool("getwindowgeometry " + dialog).find("Geometry: 632x557"), std::string::npos);
-  EXPECT_TRUE(Eventually([&] { return Xdotool("search --onlyvisible --name '^Tavik Tech Support Menu'").empty(); }));
+  EXPECT_TRUE(Eventually([&] { return !guitest::IsVisible(Title); }));
 
   guitest::ClickAt(dialog, DialogDone.x, DialogDone.y);
-  ASSERT_TRUE(MenuShownAgain());
+  ASSERT_TRUE(ShownAgain(Title));
   ExitWith(DoneExit);
 }
 
 TEST_F(ToolboardRun, IpSetupDialogClosesAtOnceWhenTheAdaptersCannotBeRead) {
-  Start("C:\\Tavik\\BIN\\");  // the scratch system tree has no network class
+  Start();  // the scratch system tree has no network class
   tree.Write("tavik/BIN/Tconfig.", "Tavik 5.4\n");
   const std::string first = Shown();
   Click(TryIpSetup);
-  ASSERT_TRUE(MenuShownAgain());
+  ASSERT_TRUE(ShownAgain(Title));
   Click(RescanPorts);  // the menu takes clicks again
-  EXPECT_TRUE(Eventually([&] { return Shown() != first; }));
+  EXPECT_TRUE(ShownChangesFrom(first));
   ExitWith(DoneExit);
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  ::testing::AddGlobalTestEnvironment(new guitest::XServer);
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return guitest::RunUnderXServer(argc, argv); }

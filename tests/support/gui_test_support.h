@@ -1,7 +1,7 @@
 // Driving a real program under the private X server (x_session.h) with xdotool: the server kept for
 // the whole test program, windows found by name, clicks in a window's own coordinates, the close
-// box's request, what a window shows (black text, whether it repaints an area uncovered), waiting until
-// a condition holds, and the environment a program under test gets.
+// box's request, what a window shows (black text, whether it repaints an area uncovered), the
+// environment a program under test gets, and a fixture running one program on a scratch suite tree.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "eventually.h"
+#include "read_file.h"
+#include "scratch_tree.h"
 #include "shell_command.h"
 #include "x_session.h"
 
@@ -58,11 +60,13 @@ inline std::string Xdotool(const std::string& arguments) {
   return CommandOutput(command);
 }
 
-// The first window whose name matches `pattern` once it is visible; empty when none appears.
-inline std::string FindVisibleWindow(const std::string& pattern) {
-  std::string found = Xdotool("search --sync --onlyvisible --name '" + pattern + "'");
+// The first visible window whose name matches `pattern`, empty when none shows; `wait` gives one time to appear.
+inline std::string FindVisibleWindow(const std::string& pattern, bool wait = true) {
+  std::string found =
+      Xdotool(std::string("search ") + (wait ? "--sync " : "") + "--onlyvisible --name '" + pattern + "'");
   return found.substr(0, found.find('\n'));
 }
+inline bool IsVisible(const std::string& pattern) { return !FindVisibleWindow(pattern, false).empty(); }
 
 // Clicks at a position inside `window`, as given in the window's own coordinates.
 inline void ClickAt(const std::string& window, int x, int y) {
@@ -135,6 +139,60 @@ inline std::vector<std::string> ProgramEnvironment(std::vector<std::string> extr
   }
   extra.push_back(std::string("LSAN_OPTIONS=print_suppressions=0:suppressions=") + leakSuppressions);
   return extra;
+}
+
+// One program run on a scratch suite tree as a user starts it: its window, found by its title, and what
+// it shows, read from the file TAVIK_PANE_DUMP names.
+class ProgramRun : public ::testing::Test {
+ protected:
+  static constexpr int EndWaitMs = 10000;  // a program asked to end has ended by then
+  ScratchTree tree;
+  std::string dump = tree.Path("pane.txt");
+  std::unique_ptr<ChildProcess> program;
+  std::string window;
+
+  void TearDown() override {
+    if (program) program->Wait(500);
+  }
+
+  // `path` with STARTUPDIR=`startupDir`, in `dir`, given the tree's folders and `extra`.
+  void Launch(const std::string& path, const std::string& startupDir, const std::string& dir,
+              std::vector<std::string> extra, const std::string& title) {
+    extra.insert(extra.end(),
+                 {"TAVIK_ROOT=" + tree.Path("tavik"), "TAVIK_SYSFS=" + tree.Path("sys"), "TAVIK_PANE_DUMP=" + dump});
+    program = StartProgram(path, {"STARTUPDIR=" + startupDir}, ProgramEnvironment(extra, TOOLKIT_LEAKS_PATH), dir);
+    ASSERT_TRUE(program->started());
+    window = FindVisibleWindow(title);
+    ASSERT_FALSE(window.empty()) << "no window " << title << " appeared";
+  }
+  // The toolkit gives a window shown again a new X window: whether one titled `title` shows.
+  bool ShownAgain(const std::string& title) {
+    const std::string old = window;
+    return Eventually([&] { return !(window = FindVisibleWindow(title, false)).empty() && window != old; });
+  }
+  void LinkPort(int n, const std::string& device) { tree.Link("tavik/dosdevices/com" + std::to_string(n), device); }
+  void Click(int x, int y) { ClickAt(window, x, y); }
+  std::string Shown() const { return ReadWholeFile(dump); }
+  bool ShownChangesFrom(const std::string& old) {
+    return Eventually([&] { return Shown() != old; });
+  }
+  // Waits until the dump differs from `old`, and returns it.
+  std::string ShownAfter(const std::string& old) {
+    ShownChangesFrom(old);
+    return Shown();
+  }
+  void ExpectEnds() { EXPECT_EQ(program->Wait(EndWaitMs), 0); }
+  void CloseAndExpectEnd() {
+    SendCloseRequest(window);
+    ExpectEnds();
+  }
+};
+
+// The main of a test program under the private X server.
+inline int RunUnderXServer(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  ::testing::AddGlobalTestEnvironment(new XServer);
+  return RUN_ALL_TESTS();
 }
 
 }  // namespace guitest
