@@ -39,12 +39,8 @@ bool FakeHostName(char* buffer, std::size_t size) {
 }
 
 bool FakeAddresses(std::vector<InterfaceAddress>& out) {
-  InterfaceAddress address;
-  address.index = 2;
-  address.up = true;
-  std::uint8_t now[4] = {192, 168, 1, 50}, changed[4] = {192, 168, 12, 2};
-  std::memcpy(address.ipv4, fs::exists(recordFile) ? changed : now, 4);
-  out = {address};
+  out = {fs::exists(recordFile) ? InterfaceAddress{"", 2, true, false, {192, 168, 12, 2}}
+                                : InterfaceAddress{"", 2, true, false, {192, 168, 1, 50}}};
   return true;
 }
 
@@ -86,17 +82,15 @@ class IpSetupDialogTest : public ::testing::Test {
   }
 
   void BuildSysfs() {
-    auto net = dir_ / "sys" / "class" / "net";
-    auto add = [&](const char* device, int index, const char* alias, bool wireless) {
-      fs::create_directories(net / device / "device");
-      std::ofstream(net / device / "ifindex") << index << "\n";
-      std::ofstream(net / device / "type") << "1\n";
-      std::ofstream(net / device / "operstate") << "up\n";
-      std::ofstream(net / device / "ifalias") << alias << "\n";
-      if (wireless) fs::create_directories(net / device / "phy80211");
-    };
-    add("tvkfake0", 2, "Local Area Connection", false);
-    add("tvkfake1", 3, "", true);
+    for (const auto& [device, index, alias] :
+         {std::tuple{"tvkfake0", "2", "Local Area Connection"}, {"tvkfake1", "3", ""}}) {
+      const std::string dir = std::string("sys/class/net/") + device + "/";
+      tree_.Dir(dir + "device");
+      for (const auto& [file, text] :
+           {std::pair{"ifindex", index}, {"type", "1"}, {"operstate", "up"}, {"ifalias", alias}})
+        tree_.Write(dir + file, std::string(text) + "\n");
+    }
+    tree_.Dir("sys/class/net/tvkfake1/phy80211");  // the wireless one
   }
 
   // Drives the dialog from another thread (xdotool only, no toolkit calls there) while this thread

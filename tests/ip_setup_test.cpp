@@ -19,12 +19,9 @@ class FakeSystem : public IpSetupSystem {
   std::string RefreshHostAddress() override {
     ++looks;
     clock += secondsPerLook;
-    if (addresses.size() > 1) {
-      std::string next = addresses.front();
-      addresses.pop_front();
-      return next;
-    }
-    return addresses.front();
+    const std::string next = addresses.front();
+    if (addresses.size() > 1) addresses.pop_front();
+    return next;
   }
   void RunNetworkShell(const std::string& parameters) override { commands.push_back(parameters); }
   long NowSeconds() override { return clock; }
@@ -41,17 +38,13 @@ class FakeSystem : public IpSetupSystem {
 class TrySetIpAddressTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::memset(table_, 0, sizeof table_);
     std::strcpy(table_[0].name, "Local Area Connection");
     std::strcpy(table_[1].name, "Ethernet 2");
-    request_.groupText = "10";
-    request_.role = IpRole::Therapist;
-    request_.adapter = 0;
-    request_.table = table_;
+    request_ = {"10", IpRole::Therapist, 0, table_};
   }
   IpSetupOutcome Try() { return TrySetIpAddressWith(request_, system_); }
 
-  NetworkAdapterEntry table_[NetworkAdapterCount];
+  NetworkAdapterEntry table_[NetworkAdapterCount] = {};
   IpSetupRequest request_;
   FakeSystem system_;
 };
@@ -59,8 +52,7 @@ class TrySetIpAddressTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(TrySetIpAddressTest, BadChoicesBeepAndRunNothing) {
-  const char* badGroups[] = {"255", "-1", "1000"};
-  for (const char* group : badGroups) {
+  for (const char* group : {"255", "-1", "1000"}) {
     request_.groupText = group;
     EXPECT_EQ(Try(), IpSetupOutcome::Refused) << group;
   }
@@ -87,20 +79,17 @@ TEST_F(TrySetIpAddressTest, GroupEdgesMakeTheirAddresses) {
   request_.groupText = "0";
   EXPECT_EQ(Try(), IpSetupOutcome::Waited);
   system_.addresses = {"192.168.1.50", "192.168.254.2"};
-  request_.groupText = "254";
-  request_.role = IpRole::Client;
-  request_.adapter = 1;
+  request_ = {"254", IpRole::Client, 1, table_};
   EXPECT_EQ(Try(), IpSetupOutcome::Waited);
-  ASSERT_EQ(system_.commands.size(), 2u);
-  EXPECT_EQ(system_.commands[0],
-            "interface ip set address name=\"Local Area Connection\" static 192.168.0.1 255.255.255.0 ");
-  EXPECT_EQ(system_.commands[1], "interface ip set address name=\"Ethernet 2\" static 192.168.254.2 255.255.255.0 ");
+  EXPECT_EQ(system_.commands,
+            (std::vector<std::string>{
+                "interface ip set address name=\"Local Area Connection\" static 192.168.0.1 255.255.255.0 ",
+                "interface ip set address name=\"Ethernet 2\" static 192.168.254.2 255.255.255.0 "}));
   EXPECT_EQ(system_.beeps, 0);
 }
 
 TEST_F(TrySetIpAddressTest, TherapistAlreadyInGroupTenRunsNothingAndWaitsTheFullTenSeconds) {
-  const char* groups[] = {"10", "20"};  // the comparison is with the fixed text 192.168.10.1
-  for (const char* group : groups) {
+  for (const char* group : {"10", "20"}) {  // the comparison is with the fixed text 192.168.10.1
     system_.addresses = {"192.168.10.1"};
     system_.clock = 1000;
     request_.groupText = group;
@@ -128,20 +117,17 @@ TEST_F(TrySetIpAddressTest, DhcpEndsTheWaitOnAnyAddressButLoopback) {
   system_.addresses = {"192.168.10.1", "127.0.0.1", "192.168.10.1"};
   request_.role = IpRole::Dhcp;
   EXPECT_EQ(Try(), IpSetupOutcome::Waited);
-  ASSERT_EQ(system_.commands.size(), 1u);
-  EXPECT_EQ(system_.commands[0], "interface ip set address \"Local Area Connection\" dhcp");
+  EXPECT_EQ(system_.commands, std::vector<std::string>{"interface ip set address \"Local Area Connection\" dhcp"});
   EXPECT_EQ(system_.looks, 3);  // the unchanged 192.168.10.1 ends it, as the old address became 127.0.0.2
 }
 
 TEST_F(TrySetIpAddressTest, NamesThatCannotBeQuotedBeepAndRunNothing) {
-  const char* names[] = {"Evil\" & del", "Line\nbreak", "Tab\tname", "Esc\x1b"};
-  for (const char* name : names) {
-    std::strcpy(table_[0].name, name);
-    EXPECT_EQ(Try(), IpSetupOutcome::Refused);
+  // The last: its parameter text would not fit in 250 characters.
+  for (const std::string& name : {std::string("Evil\" & del"), std::string("Line\nbreak"), std::string("Tab\tname"),
+                                  std::string("Esc\x1b"), std::string(240, 'E')}) {
+    std::strcpy(table_[0].name, name.c_str());
+    EXPECT_EQ(Try(), IpSetupOutcome::Refused) << name;
   }
-  std::string longName(240, 'E');
-  std::strcpy(table_[0].name, longName.c_str());
-  EXPECT_EQ(Try(), IpSetupOutcome::Refused);  // the parameter text would not fit in 250 characters
   EXPECT_EQ(system_.beeps, 5);
   EXPECT_TRUE(system_.commands.empty());
 }
@@ -165,21 +151,9 @@ TEST(NetshParametersTest, RolePicksTheTextAndTheOldAddress) {
 // change the dialog meant; a text the dialog builds but never sends, the parser refuses.
 TEST_F(TrySetIpAddressTest, TheHelperReadsWhatTheDialogMeantAndRefusesWhatItNeverSends) {
   const std::string longest(NetshParameterLimit - StaticAddressText("", LastAddressGroup, TherapistHost).size(), 'E');
-  const std::string names[] = {"Local Area Connection",
-                               "Ethernet 2",
-                               "Wi-Fi wlan0",
-                               "eth0",
-                               "name=Eth",
-                               "B\xc3\xbcro LAN",
-                               "Ethernet \"2\"",
-                               "a\"b\"c",
-                               "Line\nbreak",
-                               "Tab\tname",
-                               "Esc\x1b",
-                               "Del\x7f",
-                               "",
-                               longest,
-                               longest + "E"};
+  const std::vector<std::string> names({"Local Area Connection", "Ethernet 2", "Wi-Fi wlan0", "eth0", "name=Eth",
+                                        "B\xc3\xbcro LAN", "Ethernet \"2\"", "a\"b\"c", "Line\nbreak", "Tab\tname",
+                                        "Esc\x1b", "Del\x7f", "", longest, longest + "E"});
   std::set<std::string> sent;
   std::vector<std::string> readButNeverSent;
   for (IpRole role : {IpRole::Client, IpRole::Therapist, IpRole::Dhcp}) {
