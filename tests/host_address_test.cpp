@@ -33,22 +33,11 @@ bool FakeInterfaces(std::vector<InterfaceAddress>& out) {
 
 bool FakeResolve(const char*, std::uint8_t ipv4[4]) {
   ++fake.resolverCalls;
-  const std::uint8_t loopback[4] = {127, 0, 1, 1};
-  std::memcpy(ipv4, loopback, 4);
+  std::memcpy(ipv4, "\x7f\x00\x01\x01", 4);  // 127.0.1.1
   return fake.resolverWorks;
 }
 
 const HostNetworkSource fakeSource{FakeHostName, FakeInterfaces, FakeResolve};
-
-InterfaceAddress Address(const char* name, unsigned index, bool up, bool loopback, const char* dotted) {
-  InterfaceAddress address;
-  address.name = name;
-  address.index = index;
-  address.up = up;
-  address.loopback = loopback;
-  inet_pton(AF_INET, dotted, address.ipv4);
-  return address;
-}
 
 class HostAddressTest : public ::testing::Test {
  protected:
@@ -60,9 +49,11 @@ class HostAddressTest : public ::testing::Test {
 };
 
 TEST_F(HostAddressTest, FirstActiveInterfaceInInterfaceOrderGivesTheAddress) {
-  fake.interfaces = {Address("wlan0", 4, true, false, "10.1.1.1"), Address("lo", 1, true, true, "127.0.0.1"),
-                     Address("eth0", 2, false, false, "10.0.0.5"), Address("eth1", 3, true, false, "192.168.10.1"),
-                     Address("eth1", 3, true, false, "192.168.10.9")};
+  fake.interfaces.assign({{"wlan0", 4, true, false, {10, 1, 1, 1}},
+                          {"lo", 1, true, true, {127, 0, 0, 1}},
+                          {"eth0", 2, false, false, {10, 0, 0, 5}},
+                          {"eth1", 3, true, false, {192, 168, 10, 1}},
+                          {"eth1", 3, true, false, {192, 168, 10, 9}}});
   EXPECT_STREQ(GetHostAddressLine(), "I am therapist (192.168.10.1)");
   EXPECT_STREQ(LastHostAddressLine(), "I am therapist (192.168.10.1)");
   EXPECT_STREQ(ExtractHostAddress(), "192.168.10.1");
@@ -70,7 +61,7 @@ TEST_F(HostAddressTest, FirstActiveInterfaceInInterfaceOrderGivesTheAddress) {
 }
 
 TEST_F(HostAddressTest, ResolverAnswersOnlyWhenNoInterfaceHasAnAddress) {
-  fake.interfaces = {Address("lo", 1, true, true, "127.0.0.1"), Address("eth0", 2, false, false, "10.0.0.5")};
+  fake.interfaces = {{"lo", 1, true, true, {127, 0, 0, 1}}, {"eth0", 2, false, false, {10, 0, 0, 5}}};
   EXPECT_STREQ(GetHostAddressLine(), "I am therapist (127.0.1.1)");
   EXPECT_EQ(fake.resolverCalls, 1);
   fake.listWorks = false;
@@ -81,7 +72,7 @@ TEST_F(HostAddressTest, ResolverAnswersOnlyWhenNoInterfaceHasAnAddress) {
 }
 
 TEST_F(HostAddressTest, HostNameFailureAndOverlongNamesGiveOrderlyLines) {
-  fake.interfaces = {Address("eth0", 2, true, false, "192.168.10.2")};
+  fake.interfaces = {{"eth0", 2, true, false, {192, 168, 10, 2}}};
   fake.hostNameWorks = false;
   EXPECT_STREQ(GetHostAddressLine(), "Network setup error");
   fake.hostNameWorks = true;

@@ -144,11 +144,13 @@ std::unique_ptr<SerialDevice> OpenEnd(int index, SerialFailure& failure) {
   return std::make_unique<CableDevice>(end);
 }
 
-template <typename T, typename F>
-T Read(int index, F field) {
+// What the port's end of the cable holds, or, for an index no end has, nothing set and a rate of 0.
+template <typename T>
+T Read(int index, T End::*field) {
+  static const End absent{-1, false, {}, false, false, 0, SerialLineSettings{0}};
   std::lock_guard<std::mutex> hold(TheCable().lock);
   const int end = EndOf(index);
-  return end < 0 ? T{} : field(TheCable().ends[end]);
+  return (end < 0 ? absent : TheCable().ends[end]).*field;
 }
 
 }  // namespace
@@ -172,20 +174,10 @@ void InjectErrors(int index, uint32_t flags) {
   if (end >= 0) TheCable().ends[end].errors |= flags;
 }
 
-uint32_t Baud(int index) {
-  return Read<uint32_t>(index, [](End& e) { return e.settings.baud; });
-}
-bool HardwareFlow(int index) {
-  return Read<bool>(index, [](End& e) { return e.settings.outCtsFlow; });
-}
-bool Dtr(int index) {
-  return Read<bool>(index, [](End& e) { return e.dtr; });
-}
-bool Rts(int index) {
-  return Read<bool>(index, [](End& e) { return e.rts; });
-}
-bool Open(int index) {
-  return Read<bool>(index, [](End& e) { return e.open; });
-}
+uint32_t Baud(int index) { return Read(index, &End::settings).baud; }
+bool HardwareFlow(int index) { return Read(index, &End::settings).outCtsFlow; }
+bool Dtr(int index) { return Read(index, &End::dtr); }
+bool Rts(int index) { return Read(index, &End::rts); }
+bool Open(int index) { return Read(index, &End::open); }
 
 }  // namespace null_modem

@@ -9,21 +9,32 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "serial/serial_baud_linux.h"
 #include "serial/serial_device.h"
 #include "null_modem.h"
 #include "serial_test_support.h"
+#include "test_environment.h"
 
 namespace {
+
+// Whether `body`, run in a child process of its own, returned true.
+bool InChild(const std::function<bool()>& body) {
+  const pid_t child = fork();
+  if (child == 0) _exit(body() ? 0 : 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 class SerialPtyTest : public ::testing::Test {
  protected:
@@ -76,12 +87,8 @@ TEST_F(SerialPtyTest, PortHeldElsewhereIsBusy) {
   ASSERT_EQ(SerialPortOpen(2, 100, 100), 0);
   char text[200];
   root.link(4, pty.slavePath());  // the same device under another name, opened by another process
-  const pid_t child = fork();
-  if (child == 0)
-    _exit(SerialPortOpen(3, 100, 100) == SerialPortOpenFailed && SerialPortLastError(nullptr, 0) == 5 ? 0 : 1);
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(InChild(
+      [] { return SerialPortOpen(3, 100, 100) == SerialPortOpenFailed && SerialPortLastError(nullptr, 0) == 5; }));
   SerialPortClose(2);
 
   int holder[2];
@@ -100,7 +107,7 @@ TEST_F(SerialPtyTest, PortHeldElsewhereIsBusy) {
   EXPECT_EQ(SerialPortLastError(text, sizeof text), 5);
   EXPECT_NE(std::string(text).find("in use"), std::string::npos) << text;
   kill(other, SIGKILL);
-  waitpid(other, &status, 0);
+  waitpid(other, nullptr, 0);
   close(holder[0]);
   close(holder[1]);
   EXPECT_EQ(SerialPortOpen(2, 100, 100), 0);
@@ -110,44 +117,34 @@ TEST_F(SerialPtyTest, PermissionDeniedIsNamedInTheText) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to drop to another user";
   chmod(pty.slavePath().c_str(), 0600);
   chmod(root.path().c_str(), 0755);
-  const pid_t child = fork();
-  if (child == 0) {
-    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+  EXPECT_TRUE(InChild([] {
+    if (setgid(65534) != 0 || setuid(65534) != 0) return false;
     char text[200] = "";
     const bool failed = SerialPortOpen(2, 100, 100) == SerialPortOpenFailed;
     SerialPortLastError(text, sizeof text);
-    _exit(failed && std::string(text).find("Permission denied") != std::string::npos ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return failed && std::string(text).find("Permission denied") != std::string::npos;
+  }));
 }
 
 // A device that hangs up (an adapter pulled out) under a watch for line changes must leave the
 // processor idle until the watch ends, as a quiet line does.
 TEST_F(SerialPtyTest, WatchOnAHungUpDeviceKeepsItsPace) {
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(grantpt(master), 0);
-  ASSERT_EQ(unlockpt(master), 0);
-  root.link(4, ptsname(master));
+  auto pulled = std::make_unique<PtyPair>();
+  root.link(4, pulled->slavePath());
   ASSERT_EQ(SerialPortOpen(3, 4000, 4000), 0);
   WatchProbe probe;
   ASSERT_EQ(SerialPortWatch(3, WatchProbe::Notify, &probe, 1, SerialEventCts), 0);
-  close(master);
-  timespec before{}, after{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &before);
+  pulled.reset();  // the master closes: the terminal hangs up
+  const double before = ProcessorSeconds();
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &after);
-  const double busy = static_cast<double>(after.tv_sec - before.tv_sec) + (after.tv_nsec - before.tv_nsec) / 1e9;
+  const double busy = ProcessorSeconds() - before;
   SerialPortClose(3);
   EXPECT_LT(busy, 0.1) << "seconds of processor time while waiting 0.4 s";
   EXPECT_EQ(probe.calls, 0);
 }
 
 TEST_F(SerialPtyTest, ProgramMayEndWithAWatchAndAWriterRunning) {
-  const pid_t child = fork();
-  if (child == 0) {
+  EXPECT_TRUE(InChild([]() -> bool {
     SerialPortOption('W');
     WatchProbe probe;
     const auto bytes = Pattern(100);
@@ -155,10 +152,7 @@ TEST_F(SerialPtyTest, ProgramMayEndWithAWatchAndAWriterRunning) {
                          SerialPortWatch(2, WatchProbe::Notify, &probe, 1, SerialEventCts) == 0 &&
                          SerialPortWrite(2, bytes.data(), 100) == 0;
     std::exit(started ? 0 : 1);  // runs the driver's clean-up with both threads in place
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }));
 }
 
 class SerialCableTest : public ::testing::Test {
@@ -202,9 +196,8 @@ TEST_F(SerialCableTest, OpenDefaultsBaudAndHandshakeReachTheDevice) {
   SerialPortClose(0);
   SerialPortOpen(-1, 1, 1);
   ASSERT_EQ(SerialPortOpen(0, 4000, 4000), 0);
-  EXPECT_TRUE(null_modem::Dtr(0));
-  EXPECT_TRUE(null_modem::Rts(0));
-  EXPECT_EQ(null_modem::Baud(0), 19200u);
+  EXPECT_EQ(std::make_tuple(null_modem::Dtr(0), null_modem::Rts(0), null_modem::Baud(0)),
+            std::make_tuple(true, true, 19200u));
   EXPECT_EQ(SerialPortSetBaud(0, 5), 1);
   EXPECT_EQ(null_modem::Baud(0), 9600u);
   EXPECT_EQ(SerialPortSetBaud(0, 10), 1);

@@ -4,28 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "scratch_tree.h"
+#include "test_environment.h"
 
 namespace {
 
 class WmiQueryTest : public ::testing::Test {
  protected:
-  WmiQueryTest() : sys_("tavik_sysfs"), proc_("tavik_procfs"), root_("tavik_root") {
-    setenv("TAVIK_SYSFS", sys_.Root().c_str(), 1);
-    setenv("TAVIK_PROCFS", proc_.Root().c_str(), 1);
-    setenv("TAVIK_ROOT", root_.Root().c_str(), 1);
-  }
-  ~WmiQueryTest() override {
-    WmiClose();
-    unsetenv("TAVIK_SYSFS");
-    unsetenv("TAVIK_PROCFS");
-    unsetenv("TAVIK_ROOT");
-  }
+  ~WmiQueryTest() override { WmiClose(); }
 
   void UsbDevice(const std::string& name, const char* vendor, const char* product, const char* label,
                  const char* serial) {
@@ -51,6 +41,13 @@ class WmiQueryTest : public ::testing::Test {
     int result = WmiReadProperty(property, index, text, sizeof text);
     return result == 0 ? std::string(text) : "error " + std::to_string(result);
   }
+  // A processor's cores, threads, clock and name, or the errors in their place.
+  std::vector<std::string> Processor(int index) {
+    std::vector<std::string> values;
+    for (const char* property : {"NumberOfCores", "NumberOfLogicalProcessors", "CurrentClockSpeed", "Name"})
+      values.push_back(Read(property, index));
+    return values;
+  }
 
   void Cpu(int n, int package, int core, const char* online = nullptr) {
     const std::string dir = "devices/system/cpu/cpu" + std::to_string(n) + "/";
@@ -59,7 +56,9 @@ class WmiQueryTest : public ::testing::Test {
     if (online) sys_.Write(dir + "online", online);
   }
 
-  ScratchTree sys_, proc_, root_;
+  ScratchTree sys_{"tavik_sysfs"}, proc_{"tavik_procfs"}, root_{"tavik_root"};
+  ScopedEnv sysfs_{"TAVIK_SYSFS", sys_.Root()}, procfs_{"TAVIK_PROCFS", proc_.Root()},
+      suite_{"TAVIK_ROOT", root_.Root()};
 };
 
 TEST_F(WmiQueryTest, ReadsWithoutAnOpenQueryAndUnknownClassesFail) {
@@ -79,8 +78,7 @@ TEST_F(WmiQueryTest, UsbDevicesAndBuiltInPortsAreListedWithTheirComPorts) {
   root_.Link("dosdevices/com1", "/dev/null");
   sys_.Write("class/tty/ttyS0/type", "4\n");
   sys_.Write("class/tty/ttyS1/type", "0\n");
-  sys_.Dir("class/tty/ttyUSB0");
-  sys_.Dir("class/tty/ttyACM0");
+  for (const char* tty : {"class/tty/ttyUSB0", "class/tty/ttyACM0", "bus/usb/devices/broken"}) sys_.Dir(tty);
   UsbDevice("1-1", "0403", "6001", "FT232R USB UART", "A50285BI");
   sys_.Dir("bus/usb/devices/1-1/1-1:1.0/ttyUSB0/tty/ttyUSB0");
   UsbDevice("1-2", "2a5f", "1", nullptr, nullptr);
@@ -88,7 +86,6 @@ TEST_F(WmiQueryTest, UsbDevicesAndBuiltInPortsAreListedWithTheirComPorts) {
   UsbDevice("1-10", "16c0", "05e1", "Encoder", "xyz");
   sys_.Dir("bus/usb/devices/1-10/1-10:1.0/tty/ttyACM0");
   UsbDevice("usb1", "1d6b", "0002", "xHCI Host Controller", "0000:00:14.0");
-  sys_.Dir("bus/usb/devices/broken");
 
   ASSERT_EQ(WmiOpenQuery("Win32_PNPEntity"), 0);
   const std::vector<std::pair<std::string, std::string>> expected = {
@@ -121,21 +118,16 @@ TEST_F(WmiQueryTest, ProcessorsArePhysicalPackagesWithCoresThreadsClockAndName) 
   Cpu(6, 1, 2, "0\n");
   sys_.Write("devices/system/cpu/cpu0/cpufreq/scaling_cur_freq", "2400000\n");
   std::string cpuinfo;
-  for (int n = 0; n < 7; ++n) {
+  for (int n = 0; n < 7; ++n)
     cpuinfo += "processor\t: " + std::to_string(n) +
                "\nmodel name\t: " + (n < 4 ? "Example CPU A @ 2.40GHz" : "Example CPU B") +
                "\ncpu MHz\t\t: 1999.700\n\n";
-  }
   proc_.Write("cpuinfo", cpuinfo);
 
   ASSERT_EQ(WmiOpenQuery("Win32_Processor"), 0);
-  EXPECT_EQ(Read("NumberOfCores", 0), "2");
-  EXPECT_EQ(Read("NumberOfLogicalProcessors", 0), "4");
-  EXPECT_EQ(Read("CurrentClockSpeed", 0), "2400");
-  EXPECT_EQ(Read("Name", 0), "Example CPU A @ 2.40GHz");
-  EXPECT_EQ(Read("NumberOfCores", 1), "2") << "the offline CPU does not count";
-  EXPECT_EQ(Read("NumberOfLogicalProcessors", 1), "2");
-  EXPECT_EQ(Read("CurrentClockSpeed", 1), "2000") << "from cpuinfo when cpufreq is missing";
+  EXPECT_EQ(Processor(0), (std::vector<std::string>{"2", "4", "2400", "Example CPU A @ 2.40GHz"}));
+  // The offline CPU does not count, and the clock comes from cpuinfo when cpufreq is missing.
+  EXPECT_EQ(Processor(1), (std::vector<std::string>{"2", "2", "2000", "Example CPU B"}));
   EXPECT_EQ(Read("DeviceID", 1), "CPU1");
   EXPECT_EQ(Read("NumberOfCores", 2), "error -1");
 }
@@ -145,9 +137,7 @@ TEST_F(WmiQueryTest, ProcessorsComeFromCpuinfoAloneWhenSysfsHasNone) {
               "processor\t: 0\nphysical id\t: 0\ncore id\t\t: 0\nmodel name\t: Solo\ncpu MHz\t\t: 800.0\n\n"
               "processor\t: 1\nphysical id\t: 0\ncore id\t\t: 0\nmodel name\t: Solo\ncpu MHz\t\t: 800.0\n");
   ASSERT_EQ(WmiOpenQuery("Win32_Processor"), 0);
-  EXPECT_EQ(Read("NumberOfCores", 0), "1");
-  EXPECT_EQ(Read("NumberOfLogicalProcessors", 0), "2");
-  EXPECT_EQ(Read("CurrentClockSpeed", 0), "800");
+  EXPECT_EQ(Processor(0), (std::vector<std::string>{"1", "2", "800", "Solo"}));
   EXPECT_EQ(Read("Name", 1), "error -1");
 }
 
