@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -18,17 +19,17 @@ struct Right {
   DWORD mask;
 };
 
-const Right FolderRights[] = {{"list", FILE_LIST_DIRECTORY | FILE_TRAVERSE},
-                              {"add-file", FILE_ADD_FILE},
-                              {"add-folder", FILE_ADD_SUBDIRECTORY},
-                              {"delete-child", FILE_DELETE_CHILD},
-                              {"delete", DELETE},
-                              {"change-access", WRITE_DAC},
-                              {"take-owner", WRITE_OWNER}};
-const Right FileRights[] = {{"read-run", FILE_GENERIC_READ | FILE_GENERIC_EXECUTE},
-                            {"write", FILE_WRITE_DATA},
-                            {"delete", DELETE},
-                            {"change-access", WRITE_DAC}};
+const std::vector<Right> FolderRights{{"list", FILE_LIST_DIRECTORY | FILE_TRAVERSE},
+                                      {"add-file", FILE_ADD_FILE},
+                                      {"add-folder", FILE_ADD_SUBDIRECTORY},
+                                      {"delete-child", FILE_DELETE_CHILD},
+                                      {"delete", DELETE},
+                                      {"change-access", WRITE_DAC},
+                                      {"take-owner", WRITE_OWNER}};
+const std::vector<Right> FileRights{{"read-run", FILE_GENERIC_READ | FILE_GENERIC_EXECUTE},
+                                    {"write", FILE_WRITE_DATA},
+                                    {"delete", DELETE},
+                                    {"change-access", WRITE_DAC}};
 
 GENERIC_MAPPING FileMapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
 
@@ -40,11 +41,9 @@ HANDLE CheckToken(bool asUser) {
   BYTE administrators[SECURITY_MAX_SID_SIZE];
   DWORD size = sizeof administrators;
   SID_AND_ATTRIBUTES disabled = {administrators, 0};
-  if (asUser) {
-    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
-        !CreateRestrictedToken(process, 0, 1, &disabled, 0, nullptr, 0, nullptr, &restricted))
-      restricted = nullptr;
-  }
+  if (asUser && (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
+                 !CreateRestrictedToken(process, 0, 1, &disabled, 0, nullptr, 0, nullptr, &restricted)))
+    restricted = nullptr;
   HANDLE source = asUser ? restricted : process;
   if (source && !DuplicateToken(source, SecurityImpersonation, &impersonation)) impersonation = nullptr;
   if (restricted) CloseHandle(restricted);
@@ -58,15 +57,6 @@ bool Granted(PSECURITY_DESCRIPTOR sd, HANDLE token, DWORD mask) {
   DWORD privilegesSize = sizeof privileges, granted = 0;
   BOOL allowed = FALSE;
   return AccessCheck(sd, token, mask, &FileMapping, &privileges, &privilegesSize, &granted, &allowed) && allowed;
-}
-
-template <size_t N>
-void Ask(std::FILE* out, const char* object, PSECURITY_DESCRIPTOR sd, HANDLE user, HANDLE administrator,
-         const Right (&rights)[N]) {
-  for (const Right& right : rights) {
-    std::fprintf(out, "%s user %s %d\n", object, right.name, Granted(sd, user, right.mask));
-    std::fprintf(out, "%s administrator %s %d\n", object, right.name, Granted(sd, administrator, right.mask));
-  }
 }
 
 }  // namespace
@@ -86,12 +76,10 @@ int main() {
     std::wstring text = argv[i + 2];
     text.insert(text.find(L"D:") == std::wstring::npos ? text.size() : text.find(L"D:"), L"G:SY");
     PSECURITY_DESCRIPTOR sd = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &sd, nullptr)) {
-      code = 3;
-    } else if (i < 2) {
-      Ask(out, objects[i], sd, user, administrator, FolderRights);
-    } else {
-      Ask(out, objects[i], sd, user, administrator, FileRights);
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &sd, nullptr)) code = 3;
+    for (const Right& right : sd == nullptr ? std::vector<Right>{} : i < 2 ? FolderRights : FileRights) {
+      std::fprintf(out, "%s user %s %d\n", objects[i], right.name, Granted(sd, user, right.mask));
+      std::fprintf(out, "%s administrator %s %d\n", objects[i], right.name, Granted(sd, administrator, right.mask));
     }
     LocalFree(sd);
   }

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <set>
 #include <string>
 
@@ -25,15 +24,13 @@ TEST(AdapterSourceWin32, AdaptersAndAddressRowsAreReadAndFitTogether) {
     names += "[" + adapter.friendlyName + "]";
   }
   RecordProperty("adapters", names);
-
   std::vector<AddressRecord> rows;
   ASSERT_TRUE(ReadAddressRecords(rows));
   bool loopback = false;
   for (const AddressRecord& row : rows) {
-    if (row.address[0] == 127 && row.address[1] == 0 && row.address[2] == 0 && row.address[3] == 1) {
-      loopback = true;
-      EXPECT_EQ(indexes.count(row.interfaceIndex), 1u) << "the loopback row belongs to a listed adapter";
-    }
+    if (row.address[0] != 127 || row.address[1] != 0 || row.address[2] != 0 || row.address[3] != 1) continue;
+    loopback = true;
+    EXPECT_EQ(indexes.count(row.interfaceIndex), 1u) << "the loopback row belongs to a listed adapter";
   }
   EXPECT_TRUE(loopback) << "127.0.0.1 is in the address table";
 }
@@ -44,10 +41,9 @@ TEST(AdapterSourceWin32, ListingHoldsOnlyFilteredAdaptersWithOrderlyLabels) {
   const NetworkAdapterEntry* table = ListNetworkAdapters();
   ASSERT_EQ(table, LastNetworkAdapterTable());
   int listed = 0;
-  for (const AdapterRecord& adapter : adapters) {
-    bool wired = false;
+  bool wired = false;
+  for (const AdapterRecord& adapter : adapters)
     if (IsListedAdapterName(adapter.friendlyName.c_str(), &wired) && listed < NetworkAdapterCount) ++listed;
-  }
   for (int i = 0; i < NetworkAdapterCount; ++i) {
     const NetworkAdapterEntry& entry = table[i];
     SCOPED_TRACE(i);
@@ -57,9 +53,8 @@ TEST(AdapterSourceWin32, ListingHoldsOnlyFilteredAdaptersWithOrderlyLabels) {
       continue;
     }
     EXPECT_NE(entry.state, AdapterNone);
-    const std::string expected =
-        std::string(entry.name) + " (" + entry.address + ") " + (entry.connected ? "OK" : "disconnected");
-    EXPECT_EQ(std::string(entry.label), expected);
+    EXPECT_EQ(std::string(entry.label),
+              std::string(entry.name) + " (" + entry.address + ") " + (entry.connected ? "OK" : "disconnected"));
     EXPECT_EQ(entry.state == AdapterWithAddress, entry.address[0] != '\0');
   }
 }

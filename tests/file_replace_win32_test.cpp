@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "appbase/whole_file.h"

@@ -14,14 +14,16 @@
 
 namespace {
 
+constexpr unsigned long long FileTimeEpochOffset = 11644473600ULL;  // seconds from 1601 to 1970
+constexpr unsigned long long FileTimeTicksPerSecond = 10000000ULL;
+
 // Sets the file's modification time to `seconds` since 1970 (UTC).
 bool SetModified(const std::string& path, long long seconds) {
   HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  const unsigned long long ticks = (static_cast<unsigned long long>(seconds) + 11644473600ULL) * 10000000ULL;
-  FILETIME time;
-  time.dwLowDateTime = static_cast<DWORD>(ticks);
-  time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  const unsigned long long ticks =
+      (static_cast<unsigned long long>(seconds) + FileTimeEpochOffset) * FileTimeTicksPerSecond;
+  const FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
   const bool ok = SetFileTime(file, nullptr, nullptr, &time) != 0;
   CloseHandle(file);
   return ok;
@@ -53,18 +55,15 @@ TEST(FileStatusWin32, ExistenceOfFilesAndFolders) {
 
 TEST(FileStatusWin32, ModificationDateIsTheCtimeLineEvenAfter2038) {
   ScratchTree tree("tavik_status");
-  tree.Write("old.exe", "x");
-  tree.Write("new.exe", "x");
-  const long long before2038 = 1000000000;  // 2001-09-09
-  const long long after2038 = 4102444800;   // 2100-01-01
-  ASSERT_TRUE(SetModified(tree.Path("old.exe"), before2038));
-  ASSERT_TRUE(SetModified(tree.Path("new.exe"), after2038));
+  const long long before2038 = 1000000000, after2038 = 4102444800;  // 2001-09-09, 2100-01-01
   std::string text;
-  ASSERT_TRUE(FileModificationText(tree.Path("old.exe"), text));
-  EXPECT_EQ(text, CtimeForm(before2038));
-  EXPECT_EQ(text.size(), 25u);
-  ASSERT_TRUE(FileModificationText(tree.Path("new.exe"), text));
-  EXPECT_EQ(text, CtimeForm(after2038));
+  for (const long long moment : {before2038, after2038}) {
+    tree.Write("navro.exe", "x");
+    ASSERT_TRUE(SetModified(tree.Path("navro.exe"), moment));
+    ASSERT_TRUE(FileModificationText(tree.Path("navro.exe"), text));
+    EXPECT_EQ(text, CtimeForm(moment));
+    EXPECT_EQ(text.size(), 25u);
+  }
   EXPECT_TRUE(text.find(" 2100\n") != std::string::npos || text.find(" 2099\n") != std::string::npos) << text;
 }
 
@@ -83,9 +82,8 @@ TEST(FileStatusWin32, OnlyRegularFilesAreOpenedForReading) {
   ASSERT_NE(std::fgets(line, sizeof line, file), nullptr);
   EXPECT_STREQ(line, "Tavik 5.2\n");
   std::fclose(file);
-  EXPECT_EQ(OpenRegularFile("NUL"), nullptr);
-  EXPECT_EQ(OpenRegularFile(tree.Root()), nullptr);
-  EXPECT_EQ(OpenRegularFile(tree.Path("missing.nin")), nullptr);
+  for (const std::string& notRegular : {std::string("NUL"), tree.Root(), tree.Path("missing.nin")})
+    EXPECT_EQ(OpenRegularFile(notRegular), nullptr) << notRegular;
 }
 
 }  // namespace

@@ -32,15 +32,6 @@ std::set<std::string> TableAddresses() {
   return addresses;
 }
 
-std::string OwnHostName() {
-  WSADATA data;
-  if (WSAStartup(MAKEWORD(2, 0), &data) != 0) return "";
-  char name[300] = "";
-  gethostname(name, sizeof name);
-  WSACleanup();
-  return name;
-}
-
 bool SocketsStarted() {
   SOCKET probe = socket(AF_INET, SOCK_DGRAM, 0);
   if (probe == INVALID_SOCKET) return WSAGetLastError() != WSANOTINITIALISED;
@@ -50,18 +41,22 @@ bool SocketsStarted() {
 
 TEST(HostNetworkWin32, LineNamesThisHostAndOneOfItsAddresses) {
   const std::string line = GetHostAddressLine();
-  const std::string name = OwnHostName();
-  ASSERT_FALSE(name.empty());
-  ASSERT_EQ(line.rfind("I am " + name + " (", 0), 0u) << line;
+  WSADATA data;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 0), &data), 0);
+  char name[300] = "";
+  gethostname(name, sizeof name);
+  WSACleanup();
+  ASSERT_GT(std::strlen(name), 0u);
+  ASSERT_EQ(line.rfind("I am " + std::string(name) + " (", 0), 0u) << line;
   ASSERT_EQ(line.back(), ')') << line;
   const std::string address = ExtractHostAddress();
   unsigned a, b, c, d;
   char rest;
   ASSERT_EQ(std::sscanf(address.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &rest), 4) << address;
   EXPECT_TRUE(a <= 255 && b <= 255 && c <= 255 && d <= 255) << address;
-  EXPECT_EQ(line, "I am " + name + " (" + address + ")");
-  const std::set<std::string> table = TableAddresses();
-  EXPECT_TRUE(table.count(address) || a == 127) << address << " is neither an address of this computer nor loopback";
+  EXPECT_EQ(line, "I am " + std::string(name) + " (" + address + ")");
+  EXPECT_TRUE(TableAddresses().count(address) || a == 127)
+      << address << " is neither an address of this computer nor loopback";
   RecordProperty("address_line", line);
 }
 
@@ -69,7 +64,6 @@ TEST(HostNetworkWin32, SocketLibraryIsLeftAsTheCallerHadIt) {
   ASSERT_FALSE(SocketsStarted()) << "nothing in this test program keeps the sockets started";
   GetHostAddressLine();
   EXPECT_FALSE(SocketsStarted()) << "the line stops what it started";
-
   WSADATA data;
   ASSERT_EQ(WSAStartup(MAKEWORD(2, 0), &data), 0);
   GetHostAddressLine();

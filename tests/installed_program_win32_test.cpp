@@ -23,16 +23,13 @@ std::string DateLine(const std::string& path) {
 }
 
 TEST(InstalledProgramWin32, RowsOfPresentAndMissingPrograms) {
-  const std::string present = Fixture("full64.exe");
+  const std::string present = Fixture("full64.exe"), bare = Fixture("noversion32.exe");
   InstalledPrograms programs;
-  // Every path is the machine's own: the row describes exactly the file named.
-  EXPECT_EQ(InstalledProgramFile(present.c_str()), present);
+  EXPECT_EQ(InstalledProgramFile(present.c_str()), present) << "the row describes exactly the file named";
   const char* row = programs.Describe(present.c_str(), "VLC", NoRow);
   ASSERT_NE(row, nullptr);
   EXPECT_EQ(std::string(row), "VLC  1.0.0.3  " + DateLine(present));
-  const std::string bare = Fixture("noversion32.exe");
   EXPECT_EQ(std::string(programs.Describe(bare.c_str(), "MPC-HC", NotInstalledRow)), "MPC-HC  Unk  " + DateLine(bare));
-
   const char* missing = "C:\\no such folder\\VLC.exe";
   EXPECT_EQ(programs.Describe(missing, "VLC", NoRow), nullptr);
   EXPECT_STREQ(programs.Describe(missing, "VLC", EmptyRow), "");

@@ -22,8 +22,7 @@ TEST(ModulePathWin32, FullPathOfThisProgramWithItsLength) {
 
 TEST(ModulePathWin32, ShortBufferGetsTheCutPathTerminated) {
   char full[260];
-  const std::size_t length = GetModulePath(full, sizeof full);
-  ASSERT_GT(length, 8u);
+  ASSERT_GT(GetModulePath(full, sizeof full), 8u);
   char cut[9];
   std::memset(cut, 'x', sizeof cut);
   EXPECT_EQ(GetModulePath(cut, sizeof cut), 8u);

@@ -3,36 +3,19 @@
 #include "process_spawn.h"
 
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
-#include "read_file.h"
-#include "scratch_tree.h"
+#include "windows_test_support.h"
 
 namespace {
 
-class ProcessSpawnWin32 : public ::testing::Test {
- protected:
-  ProcessSpawnWin32() : tree_("tavik_spawn") { _putenv_s("TAVIK_HELPER_RECORD", Record().c_str()); }
-  ~ProcessSpawnWin32() override {
-    for (const char* name : {"TAVIK_HELPER_RECORD", "TAVIK_HELPER_EXIT", "TAVIK_HELPER_SLEEP"}) _putenv_s(name, "");
-  }
-
-  std::string Record() const { return tree_.Path("record.txt"); }
-  std::string Recorded() const { return ReadWholeText(Record()); }
-
-  ScratchTree tree_;
-};
+using ProcessSpawnWin32 = RecordingHelperTest;
 
 TEST_F(ProcessSpawnWin32, ChildRunsToItsEndWithItsPathAloneAndGivesItsExitCode) {
-  _putenv_s("TAVIK_HELPER_EXIT", "5");
-  _putenv_s("TAVIK_HELPER_SLEEP", "400");
+  const ScopedEnv exit("TAVIK_HELPER_EXIT", "5"), sleep("TAVIK_HELPER_SLEEP", "400");
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(SpawnAndWait(RECORDING_HELPER), 5);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(400));

@@ -28,8 +28,9 @@ std::string SilentWave(std::uint32_t milliseconds) {
 }
 
 // Plays the file on a thread of its own (left running if it hangs, so that the test can report);
-// false when it had not ended within `limit`, else how long it took.
-bool PlaysWithin(const std::string& path, std::chrono::seconds limit, double& seconds) {
+// false when it had not ended within the limit, else how long it took.
+bool PlaysInTime(const std::string& path, double& seconds) {
+  constexpr std::chrono::seconds limit{30};
   const auto start = std::chrono::steady_clock::now();
   auto ended = std::make_shared<std::promise<void>>();
   std::future<void> played = ended->get_future();
@@ -47,7 +48,7 @@ TEST(SoundPlayerWin32, ShortSoundReturnsWhetherOrNotThereIsADevice) {
   tree.Write("reward.wav", SilentWave(300));
   double seconds = 0;
   // The first play may spend seconds looking for a sound device; a hang is what must not happen.
-  ASSERT_TRUE(PlaysWithin(tree.Path("reward.wav"), std::chrono::seconds(30), seconds));
+  ASSERT_TRUE(PlaysInTime(tree.Path("reward.wav"), seconds));
   RecordProperty("seconds", std::to_string(seconds));
 }
 
@@ -56,8 +57,7 @@ TEST(SoundPlayerWin32, MissingOrDamagedFileReturns) {
   ScratchTree tree("tavik_sound");
   tree.Write("broken.wav", "RIFF\x04\x00\x00\x00WAVE");
   double seconds = 0;
-  ASSERT_TRUE(PlaysWithin(tree.Path("missing.wav"), std::chrono::seconds(30), seconds));
-  ASSERT_TRUE(PlaysWithin(tree.Path("broken.wav"), std::chrono::seconds(30), seconds));
+  for (const char* name : {"missing.wav", "broken.wav"}) ASSERT_TRUE(PlaysInTime(tree.Path(name), seconds)) << name;
 }
 
 }  // namespace

@@ -15,15 +15,8 @@
 
 namespace {
 
-std::string OwnProgram() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  return std::string(path, length);
-}
-
 TEST(PlatformCodeWin32, VersionQueryClassesThisSystemInTheNtFamily) {
-  OSVERSIONINFOA info;
-  ZeroMemory(&info, sizeof info);
+  OSVERSIONINFOA info{};
   ASSERT_EQ(sizeof info, 148u) << "the size the platform query is called with";
   info.dwOSVersionInfoSize = sizeof info;
   ASSERT_TRUE(GetVersionExA(&info));
@@ -54,17 +47,18 @@ std::string ProbeUnder(const char* version) {
 
 TEST(PlatformCodeWin32, EachReportedWindowsVersionGetsItsCodeAndName) {
   if (!RunsUnderWine()) GTEST_SKIP() << "only Wine lets a program be told another Windows version";
-  EXPECT_EQ(ProbeUnder("winxp64"), "2 5.2|102 XP|1");
-  EXPECT_EQ(ProbeUnder("vista"), "2 6.0|110 Vista|1");
-  EXPECT_EQ(ProbeUnder("win7"), "2 6.1|111 Windows 7|1");
-  EXPECT_EQ(ProbeUnder("win8"), "2 6.2|112 Windows 8|1");
   // Windows 10 tells a program without a compatibility manifest (as this helper is) that it is Windows 8;
   // the programs' own manifest lets them see 10.0 (the Wine scenarios pin their platform line).
-  EXPECT_EQ(ProbeUnder("win10"), "2 6.2|112 Windows 8|1");
+  const char* const answers[][2] = {{"winxp64", "2 5.2|102 XP|1"},
+                                    {"vista", "2 6.0|110 Vista|1"},
+                                    {"win7", "2 6.1|111 Windows 7|1"},
+                                    {"win8", "2 6.2|112 Windows 8|1"},
+                                    {"win10", "2 6.2|112 Windows 8|1"}};
+  for (const auto& [version, answer] : answers) EXPECT_EQ(ProbeUnder(version), answer) << version;
 }
 
 TEST(VersionTextWin32, OwnProgramCarriesTheResourceTheBuildPutIn) {
-  const std::string self = OwnProgram();
+  const std::string self = OwnProgramPath();
   EXPECT_EQ(Text(BuildStringsWithDate, self), "PB=1.3  " + DateLine(self));
   EXPECT_EQ(Text(FileVersionNumber, self), "1.0.0.3");
   EXPECT_EQ("Tavik Comm Check " + Text(BuildStringsWithDate, self), "Tavik Comm Check PB=1.3  " + DateLine(self));
@@ -72,9 +66,7 @@ TEST(VersionTextWin32, OwnProgramCarriesTheResourceTheBuildPutIn) {
   ASSERT_TRUE(ReadFileVersionInfo(self, info));
   EXPECT_EQ(info.productVersionMS, 1u << 16);
   EXPECT_EQ(info.productVersionLS, 1u);
-  ASSERT_EQ(info.translations.size(), 1u);
-  EXPECT_EQ(info.translations[0].first, 0x0409);
-  EXPECT_EQ(info.translations[0].second, 0x04b0);
+  EXPECT_EQ(info.translations, (decltype(info.translations){{0x0409, 0x04b0}}));
 }
 
 TEST(VersionTextWin32, HelperWithBothBuildStringsAndPlainHelper) {
@@ -83,17 +75,16 @@ TEST(VersionTextWin32, HelperWithBothBuildStringsAndPlainHelper) {
   EXPECT_EQ(Text(FileVersionNumber, helper), "2.4.6.8");
   FileVersionInfo info;
   ASSERT_TRUE(ReadFileVersionInfo(helper, info));
-  ASSERT_EQ(info.translations.size(), 1u);
-  EXPECT_EQ(info.translations[0].first, 0x0407);
-  EXPECT_EQ(info.translations[0].second, 0x04e4);
+  EXPECT_EQ(info.translations, (decltype(info.translations){{0x0407, 0x04e4}}));
   EXPECT_FALSE(ReadFileVersionInfo(SYSUTIL_PLAIN_HELPER, info));
   EXPECT_FALSE(ReadFileVersionInfo("C:\\no such folder\\navro.exe", info));
 }
 
 TEST(VersionTextWin32, WindowsPathsOfMissingFilesGiveUnkAlone) {
-  EXPECT_EQ(Text(BuildStringsWithDate, "C:\\no such folder\\navro.exe"), "Unk");
-  EXPECT_EQ(Text(FileVersionNumber, "C:\\no such folder\\navro.exe"), "Unk");
-  EXPECT_EQ(Text(BuildStringsWithDate, ""), "Unk");
+  for (const char* missing : {"C:\\no such folder\\navro.exe", ""}) {
+    EXPECT_EQ(Text(BuildStringsWithDate, missing), "Unk") << missing;
+    EXPECT_EQ(Text(FileVersionNumber, missing), "Unk") << missing;
+  }
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
-// Helpers shared by the Windows tests: a helper program's one-line answer (whether they run under Wine is
-// in test_environment.h, which every system's tests share).
+// Helpers shared by the Windows tests: a helper program's one-line answer, and cases whose recording
+// stand-ins note their command lines (whether they run under Wine is in test_environment.h).
 #pragma once
 
+#include <gtest/gtest.h>
 #include <process.h>
 #include <windows.h>
 
 #include <fstream>
 #include <string>
 
+#include "read_file.h"
 #include "scratch_tree.h"
 #include "test_environment.h"
 
@@ -26,3 +28,13 @@ inline std::string HelperAnswer(const char* program, const char* first = nullptr
   std::getline(file, line);
   return result == 0 ? line : "<exit " + std::to_string(result) + ">";
 }
+
+// A case in which the recording stand-in (recording_helper_win32.cpp) notes each start in Record().
+class RecordingHelperTest : public ::testing::Test {
+ protected:
+  std::string Record() const { return tree_.Path("record.txt"); }
+  std::string Recorded() const { return ReadWholeText(Record()); }
+
+  ScratchTree tree_{"tavik_recorded"};
+  ScopedEnv record_{"TAVIK_HELPER_RECORD", Record()};
+};

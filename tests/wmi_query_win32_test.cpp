@@ -44,8 +44,7 @@ TEST_F(WmiQueryWin32, EveryReadBeforeAnOpenSaysNoQueryOpen) {
 TEST_F(WmiQueryWin32, ProcessorFiguresComeBackAsDecimalAndText) {
   ASSERT_EQ(WmiOpenQuery("Win32_Processor"), 0);
   const std::string cores = Read("NumberOfCores", 0), logical = Read("NumberOfLogicalProcessors", 0);
-  ASSERT_TRUE(IsNumber(cores)) << cores;
-  ASSERT_TRUE(IsNumber(logical)) << logical;
+  ASSERT_TRUE(IsNumber(cores) && IsNumber(logical)) << cores << " " << logical;
   EXPECT_GE(std::atoi(cores.c_str()), 1);
   EXPECT_GE(std::atoi(logical.c_str()), std::atoi(cores.c_str()));
   EXPECT_TRUE(IsNumber(Read("CurrentClockSpeed", 0))) << Read("CurrentClockSpeed", 0);
@@ -77,7 +76,7 @@ TEST_F(WmiQueryWin32, ValuesAreCutToTheCallersBuffer) {
 
 // The memory size is a 64-bit number that WMI hands over as text.
 TEST_F(WmiQueryWin32, VisibleMemoryMatchesThePhysicalMemory) {
-  MEMORYSTATUSEX status;
+  MEMORYSTATUSEX status{};
   status.dwLength = sizeof status;
   ASSERT_TRUE(GlobalMemoryStatusEx(&status));
   const double kilobytes = static_cast<double>(status.ullTotalPhys) / 1024;
@@ -101,8 +100,7 @@ TEST_F(WmiQueryWin32, VisibleMemoryMatchesThePhysicalMemory) {
 TEST_F(WmiQueryWin32, EmptyResultEndsTheDeviceWalkAndTheReadsAtOnce) {
   ASSERT_EQ(WmiOpenQuery("Win32_Processor WHERE Name = 'no such processor'"), 0);
   char id[400], name[400];
-  EXPECT_EQ(WmiNextDevice(id, sizeof id, name, sizeof name), -1);
-  EXPECT_EQ(WmiNextDevice(id, sizeof id, name, sizeof name), -1);
+  for (int step = 0; step < 2; ++step) EXPECT_EQ(WmiNextDevice(id, sizeof id, name, sizeof name), -1) << step;
   EXPECT_EQ(Read("Name", 0), "error -1");
 }
 
@@ -158,7 +156,7 @@ TEST_F(WmiQueryWin32, ThreadWithTheOtherComModelGetsCodeOne) {
 TEST(WmiQueryWin32Library, MissingLocatorGivesCodeThreeAndAnEmptyQuery) {
   if (!RunsUnderWine()) GTEST_SKIP() << "switching the management library off is a setting of Wine's";
   const char* key = "Software\\Wine\\AppDefaults\\sysutil_probe.exe\\DllOverrides";
-  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, key, "wbemprox", REG_SZ, "disabled", 9), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, key, "wbemprox", REG_SZ, "disabled", sizeof "disabled"), ERROR_SUCCESS);
   const std::string answer = HelperAnswer(SYSUTIL_PROBE, "wmi", "Win32_Processor");
   RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\sysutil_probe.exe");
   EXPECT_EQ(answer, "open 3 read 1");
@@ -171,14 +169,12 @@ TEST(SystemSummaryWin32, SummaryNamesProcessorAndMemoryOrStaysEmpty) {
                            WmiReadProperty("TotalVisibleMemorySize", 0, memory, sizeof memory) == 0;
   WmiClose();
   const std::string summary = GetSystemSummary();
-  if (!baseAnswers) {
-    EXPECT_EQ(summary, "");
-    return;
-  }
+  EXPECT_EQ(summary.empty(), !baseAnswers) << summary;
+  if (!baseAnswers) return;
   int cores = 0, logical = 0, speed = 0, kilobytes = 0;
-  ASSERT_EQ(std::sscanf(summary.c_str(), "Cores=%d,Procs=%d,Speed=%d,Mem=%d\n", &cores, &logical, &speed, &kilobytes),
-            4)
-      << summary;
+  const int read =
+      std::sscanf(summary.c_str(), "Cores=%d,Procs=%d,Speed=%d,Mem=%d\n", &cores, &logical, &speed, &kilobytes);
+  ASSERT_EQ(read, 4) << summary;
   EXPECT_GE(cores, 1);
   EXPECT_GE(logical, cores);
   EXPECT_EQ(kilobytes, std::atoi(memory));
