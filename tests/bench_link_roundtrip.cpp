@@ -5,6 +5,7 @@
 // Usage: bench_link_roundtrip [rounds] [idle seconds]
 #include "link/link.h"
 #include "link_net.h"
+#include "link_programs_support.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,34 +19,23 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr std::uint32_t Loopback = 0x0100007Fu;
-
-bool CanBind(int type, int port) {
-  LinkSocket s = LinkNetSocket(type);
-  bool ok = LinkNetBind(s, LinkNetAddress{0, static_cast<std::uint16_t>(port)}) == 0;
-  LinkNetClose(s);
-  return ok;
-}
-
-// The first port from `from` on whose TCP port and UDP port pair nothing is bound.
-int FreePort(int from = 41000) {
-  for (int port = from;; port += 2)
-    if (CanBind(LinkNetStream, port) && CanBind(LinkNetDatagram, port) && CanBind(LinkNetDatagram, port + 1))
-      return port;
-}
+using linkprograms::FreePort;
+using linkprograms::Loopback;
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
 }
 
+double Microseconds(Clock::time_point since) {
+  return std::chrono::duration<double, std::micro>(Clock::now() - since).count();
+}
+
 bool WaitConnected(LinkConnection* a, LinkConnection* b) {
-  auto end = Clock::now() + std::chrono::seconds(5);
-  while (LinkStatus(a) == 0 || LinkStatus(b) == 0)
-    if (Clock::now() > end)
-      return false;
-    else
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  for (auto end = Clock::now() + std::chrono::seconds(5); LinkStatus(a) == 0 || LinkStatus(b) == 0;) {
+    if (Clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   return true;
 }
 
@@ -68,7 +58,7 @@ std::vector<double> LinkRoundTrips(LinkConnection* client, LinkConnection* serve
     auto start = Clock::now();
     LinkSend(client, m, length);
     while (LinkReceive(client, 0, m, sizeof m) == 0) std::this_thread::yield();
-    times.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    times.push_back(Microseconds(start));
   }
   stop = true;
   echo.join();
@@ -97,6 +87,11 @@ bool Exchange(LinkSocket s, unsigned char* bytes, bool sendFirst) {
   return Transfer(s, bytes, sendFirst) && Transfer(s, bytes, !sendFirst);
 }
 
+void SetWaiting(LinkSocket s, Waiting waiting) {
+  LinkNetSetNoDelay(s);
+  if (waiting == Waiting::Polling) LinkNetSetNonBlocking(s);
+}
+
 // The round trips' times, or none when the echo cannot listen on `port`.
 std::vector<double> TcpRoundTrips(int port, int rounds, Waiting waiting) {
   LinkSocket listener = LinkNetSocket(LinkNetStream);
@@ -110,23 +105,21 @@ std::vector<double> TcpRoundTrips(int port, int rounds, Waiting waiting) {
   std::thread echo([&] {
     LinkNetAddress peer;
     LinkSocket s = LinkNetAccept(listener, &peer);
-    LinkNetSetNoDelay(s);
-    if (waiting == Waiting::Polling) LinkNetSetNonBlocking(s);
+    SetWaiting(s, waiting);
     unsigned char m[8];
     while (Exchange(s, m, false)) {
     }
     LinkNetClose(s);
   });
   LinkSocket s = LinkNetSocket(LinkNetStream);
-  LinkNetSetNoDelay(s);
   LinkNetConnect(s, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)});
-  if (waiting == Waiting::Polling) LinkNetSetNonBlocking(s);
+  SetWaiting(s, waiting);
   std::vector<double> times;
   unsigned char m[8] = {224, 4, 8, 0, 1, 0, 0, 0};
   for (int i = 0; i < rounds; i++) {
     auto start = Clock::now();
     Exchange(s, m, true);
-    times.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    times.push_back(Microseconds(start));
   }
   LinkNetClose(s);
   echo.join();

@@ -18,8 +18,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 bool BothConnected(LinkConnection* client, LinkConnection* server) {
-  auto end = Clock::now() + std::chrono::seconds(5);
-  while (LinkStatus(client) == 0 || LinkStatus(server) == 0) {
+  for (auto end = Clock::now() + std::chrono::seconds(5); LinkStatus(client) == 0 || LinkStatus(server) == 0;) {
     if (Clock::now() > end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
@@ -44,11 +43,9 @@ void RunPair(int port, int cycles, std::atomic<int>& connected) {
 
 void RunPairs(int cycles, int pairs, std::atomic<int>& connected) {
   std::vector<std::thread> workers;
-  int port = 41000;
-  for (int p = 0; p < pairs; p++) {
+  for (int p = 0, port = 41000; p < pairs; p++) {
     port = linkprograms::FreePort(port + 2);
-    int share = cycles / pairs + (p < cycles % pairs ? 1 : 0);
-    workers.emplace_back(RunPair, port, share, std::ref(connected));
+    workers.emplace_back(RunPair, port, cycles / pairs + (p < cycles % pairs ? 1 : 0), std::ref(connected));
   }
   for (auto& worker : workers) worker.join();
 }

@@ -1,13 +1,9 @@
-// Soak run: a hostile peer against a client link and a server link on loopback, at full speed. Each
-// link's TCP connection carries random bytes, frames with every bad length and valid frames in between,
-// and is dropped every 5 s (the client link's peer stops listening for a second then); a datagram flood brings valid
-// frames, random bytes, bad lengths, pokes and announcements with random names. Half-way both links are disconnected
-// and opened again. Prints one line per link (valid frames and their order, errors, processor time of the link thread
-// during and after the flood, the time the mid-flood disconnect took) and one for the process's memory.
-// Announced names go to a stand-in for slow name servers (every answer takes 2 s and finds no address),
-// so that no lookup leaves this machine and the link threads meet the worst resolver there is.
-// Exits with 1 when a valid frame arrives out of order, a link does not open again, a link took no valid
-// stream frame or no valid datagram, or threads beyond the resolver's running lookups were left behind.
+// Soak run: a hostile peer at full speed against a client and a server link on loopback: random bytes,
+// every bad length and valid frames on each TCP connection (dropped every 5 s), and a datagram flood with
+// pokes and announcements of random names, which a stand-in for the slowest name servers answers (2 s, no
+// address: no lookup leaves this machine). Both links reopen half-way. Prints a line per link and one for
+// the process; exits with 1 when a valid frame is out of order, a link does not reopen or takes no valid
+// frame of a kind, or threads beyond the resolver's running lookups are left behind.
 // Usage: soak_link_hostile [seconds]
 #include "link/link.h"
 #include "link_net.h"
@@ -172,27 +168,6 @@ void HostileClient(int port, std::atomic<std::uint32_t>& sent) {
   }
 }
 
-// Datagrams to both links' UDP ports at full speed; each link's valid datagrams are numbered apart.
-void DatagramFlood(const int (&ports)[2], std::atomic<std::uint32_t> (&sent)[2], std::atomic<std::uint32_t>& names) {
-  std::mt19937 random(3);
-  std::uint32_t valid[2] = {0, 0}, badTurn = 0;
-  const Bytes poke{LinkPokeCode, 0, LinkHeaderSize, 0, 0, 0, 0, 0};
-  LinkSocket s = LinkNetSocket(LinkNetDatagram);
-  while (running) {
-    for (int i = 0; i < 2; i++) {
-      std::uint32_t kind = random() % 8;
-      Bytes d = kind == 0   ? Announcement(random)
-                : kind == 1 ? poke
-                            : HostilePiece(random, DatagramCode, valid[i], badTurn);
-      if (kind == 0 && i == 0) names++;
-      LinkNetSendTo(s, d.data(), static_cast<int>(d.size()),
-                    LinkNetAddress{Loopback, static_cast<std::uint16_t>(ports[i])});
-      sent[i] = valid[i];
-    }
-  }
-  LinkNetClose(s);
-}
-
 struct Receipts {
   std::uint32_t stream = 0, datagram = 0;          // valid frames taken
   std::uint32_t lastStream = 0, lastDatagram = 0;  // their last sequence numbers
@@ -235,13 +210,14 @@ double LinkThreadCpu(LinkConnection* link) {
 }
 
 struct LinkUnderTest {
-  LinkUnderTest(const char* role, int tPort, int connectFlags)
-      : name(role), link(LinkCreate()), port(tPort), flags(connectFlags) {}
+  LinkUnderTest(const char* role, int tPort, int udpPort, int connectFlags)
+      : name(role), link(LinkCreate()), port(tPort), datagramPort(udpPort), flags(connectFlags) {}
 
   const char* name;
   LinkConnection* link;
-  int port;
+  int port, datagramPort;
   int flags;
+  std::atomic<std::uint32_t> streamSent{0}, datagramSent{0};  // valid frames the peer sent
   std::mutex use;  // an application does not receive on a link while it opens the link again
   Receipts receipts;
   double threadCpu = 0;  // during the flood, over both openings
@@ -261,6 +237,27 @@ struct LinkUnderTest {
   }
 };
 
+// Datagrams to both links' UDP ports at full speed; each link's valid datagrams are numbered apart.
+void DatagramFlood(LinkUnderTest* const (&links)[2], std::atomic<std::uint32_t>& names) {
+  std::mt19937 random(3);
+  std::uint32_t valid[2] = {0, 0}, badTurn = 0;
+  const Bytes poke{LinkPokeCode, 0, LinkHeaderSize, 0, 0, 0, 0, 0};
+  LinkSocket s = LinkNetSocket(LinkNetDatagram);
+  while (running) {
+    for (int i = 0; i < 2; i++) {
+      std::uint32_t kind = random() % 8;
+      Bytes d = kind == 0   ? Announcement(random)
+                : kind == 1 ? poke
+                            : HostilePiece(random, DatagramCode, valid[i], badTurn);
+      if (kind == 0 && i == 0) names++;
+      LinkNetSendTo(s, d.data(), static_cast<int>(d.size()),
+                    LinkNetAddress{Loopback, static_cast<std::uint16_t>(links[i]->datagramPort)});
+      links[i]->datagramSent = valid[i];
+    }
+  }
+  LinkNetClose(s);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -269,54 +266,49 @@ int main(int argc, char** argv) {
   LinkAnnouncementResolver() = LinkResolver(NoAddressAfterTwoSeconds, limits);
   int clientPort = linkprograms::FreePort();
   int serverPort = linkprograms::FreePort(clientPort + 4);
-  LinkUnderTest client("client", clientPort, 0);
-  LinkUnderTest server("server", serverPort, LinkFlagServer);
-  client.Open();
-  server.Open();
+  LinkUnderTest client("client", clientPort, clientPort, 0);
+  LinkUnderTest server("server", serverPort, serverPort + 1, LinkFlagServer);
+  LinkUnderTest* const links[2] = {&client, &server};
+  for (LinkUnderTest* l : links) l->Open();
   if (client.opened != 0 || server.opened != 0) {
     std::printf("hostile peer: the links did not open (%d, %d)\n", client.opened, server.opened);
     return 1;
   }
   linkprograms::ProcessFigures start = linkprograms::Figures();
-  std::atomic<std::uint32_t> streamToClient{0}, streamToServer{0}, datagrams[2] = {{0}, {0}}, names{0};
-  const int datagramPorts[2] = {clientPort, serverPort + 1};
+  std::atomic<std::uint32_t> names{0};
   std::vector<std::thread> threads;
-  threads.emplace_back(HostileServer, clientPort, std::ref(streamToClient));
-  threads.emplace_back(HostileClient, serverPort, std::ref(streamToServer));
-  threads.emplace_back(DatagramFlood, std::cref(datagramPorts), std::ref(datagrams), std::ref(names));
-  for (LinkUnderTest* l : {&client, &server})
-    threads.emplace_back(Consume, l->link, std::ref(l->use), std::ref(l->receipts));
+  threads.emplace_back(HostileServer, clientPort, std::ref(client.streamSent));
+  threads.emplace_back(HostileClient, serverPort, std::ref(server.streamSent));
+  threads.emplace_back(DatagramFlood, std::cref(links), std::ref(names));
+  for (LinkUnderTest* l : links) threads.emplace_back(Consume, l->link, std::ref(l->use), std::ref(l->receipts));
 
   double peakMiB = start.residentMiB;
   for (int s = 0; s < seconds; s++) {
     std::this_thread::sleep_for(std::chrono::seconds(1));
     peakMiB = std::max(peakMiB, linkprograms::Figures().residentMiB);
     if (s == seconds / 2 - 1)
-      for (LinkUnderTest* l : {&client, &server}) l->Restart();
+      for (LinkUnderTest* l : links) l->Restart();
   }
-  for (LinkUnderTest* l : {&client, &server}) l->threadCpu += LinkThreadCpu(l->link);
+  for (LinkUnderTest* l : links) l->threadCpu += LinkThreadCpu(l->link);
   running = false;
   for (auto& t : threads) t.join();
   // After the flood the threads go back to one select per half second.
-  double idleFrom[2] = {LinkThreadCpu(client.link), LinkThreadCpu(server.link)};
+  for (LinkUnderTest* l : links) l->idleCpu = -LinkThreadCpu(l->link);
   std::this_thread::sleep_for(std::chrono::seconds(2));
-  client.idleCpu = LinkThreadCpu(client.link) - idleFrom[0];
-  server.idleCpu = LinkThreadCpu(server.link) - idleFrom[1];
+  for (LinkUnderTest* l : links) l->idleCpu += LinkThreadCpu(l->link);
   linkprograms::ProcessFigures end = linkprograms::Figures();
-  // errorCount is the link thread's to write while it runs.
-  for (LinkUnderTest* l : {&client, &server}) LinkDisconnect(l->link);
-
-  std::uint32_t sentStream[2] = {streamToClient.load(), streamToServer.load()};
-  int i = 0;
-  for (LinkUnderTest* l : {&client, &server}) {
+  bool ordered = true, received = true;
+  for (LinkUnderTest* l : links) {
+    LinkDisconnect(l->link);  // errorCount is the link thread's to write while it runs
     const Receipts& r = l->receipts;
     std::printf(
         "hostile peer, %s link, %d s: valid stream frames %u of %u arrived, valid datagrams %u of %u, "
         "%u out of order; %u other messages framed; errorCount %u; link thread %.2f s of processor time "
         "during the flood, %.3f s in the 2 s after; disconnect mid-flood %.0f ms, opened again: %d\n",
-        l->name, seconds, r.stream, sentStream[i], r.datagram, datagrams[i].load(), r.outOfOrder, r.other,
+        l->name, seconds, r.stream, l->streamSent.load(), r.datagram, l->datagramSent.load(), r.outOfOrder, r.other,
         l->link->errorCount, l->threadCpu, l->idleCpu, l->disconnectMs, l->opened);
-    i++;
+    ordered = ordered && r.outOfOrder == 0;
+    received = received && r.stream > 0 && r.datagram > 0;
   }
   std::printf(
       "hostile peer, process: resident memory %.1f MiB at the start, %.1f MiB at most, %.1f MiB at the end; "
@@ -326,10 +318,7 @@ int main(int argc, char** argv) {
       names.load(), lookups.load());
   LinkRelease(client.link);
   LinkRelease(server.link);
-  bool ordered = client.receipts.outOfOrder + server.receipts.outOfOrder == 0;
   bool reopened = client.opened == 0 && server.opened == 0;
-  bool received = true;
-  for (LinkUnderTest* l : {&client, &server}) received = received && l->receipts.stream > 0 && l->receipts.datagram > 0;
   // Lookups still running after the flood may hold a thread each; any thread more was left behind.
   bool threadsBounded = end.threads <= start.threads + limits.lookupsAtOnce;
   return ordered && reopened && received && threadsBounded ? 0 : 1;

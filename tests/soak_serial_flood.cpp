@@ -1,9 +1,7 @@
-// Soak run: a flood of binary messages from one serial link to another over the simulated null-modem
-// cable, with a line error (overflow, overrun, parity or framing in turn) injected into the receiving port
-// every 5 to 50 ms, at a random point of a burst's receipt. Prints one line: messages sent and taken, the
-// line errors injected against the receiver's errorCount (a drop for any other reason, a full queue or
-// receive area or a frame cut apart, would count there too), messages out of order or damaged, and
-// whether a last burst after the flood arrives whole.
+// Soak run: binary messages from one serial link to another over the simulated null-modem cable, with a
+// line error (overflow, overrun, parity, framing in turn) injected into the receiver every 5 to 50 ms mid-
+// burst. Prints one line: messages sent, taken, out of order or damaged, the errors injected against the
+// receiver's errorCount (where any other drop would count too), and whether a last burst arrives whole.
 // Usage: soak_serial_flood [seconds]
 #include "link/link.h"
 #include "null_modem.h"
@@ -41,11 +39,7 @@ int SendMessage(LinkConnection* caller, int payload, Tally& t) {
 
 void Check(const std::uint8_t* m, int n, Tally& t) {
   std::uint32_t seq = static_cast<std::uint32_t>(m[n - 4] | m[n - 3] << 8 | m[n - 2] << 16 | m[n - 1] << 24);
-  for (int i = 4; i < n - 4; i++)
-    if (m[i] != static_cast<std::uint8_t>(seq)) {
-      t.damaged++;
-      break;
-    }
+  if (std::any_of(m + 4, m + n - 4, [seq](std::uint8_t b) { return b != static_cast<std::uint8_t>(seq); })) t.damaged++;
   if (seq <= t.lastSeq) t.outOfOrder++;
   t.lastSeq = seq;
   t.taken++;
@@ -72,12 +66,9 @@ void ReceiveBurst(LinkConnection* receiver, int errorAt, Tally& t) {
 // A burst of whole messages of random lengths, at most one read long; returns how many were sent.
 int SendBurst(LinkConnection* caller, std::mt19937& random, Tally& t) {
   int bytes = 0, count = 0;
-  for (;;) {
-    int payload = static_cast<int>(random() % 600);
-    if (bytes + payload + 8 > BurstBytes) return count;
+  for (int payload; bytes + (payload = static_cast<int>(random() % 600)) + 8 <= BurstBytes; count++)
     bytes += SendMessage(caller, payload, t);
-    count++;
-  }
+  return count;
 }
 
 }  // namespace
