@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <thread>
 #include <tuple>
+#include <vector>
 
 #include "eventually.h"
 #include "serial/serial_device.h"
@@ -116,9 +117,8 @@ class SerialPairTest : public ::testing::Test {
 TEST(SerialPortArguments, IndexesOptionsAndClosedPorts) {
   for (int index : {40, 32}) EXPECT_EQ(SerialPortOpen(index, 100, 100), SerialPortBadIndex) << index;
   EXPECT_EQ(SerialPortOpen(-1, 0, 0), 0);
-  EXPECT_EQ(SerialPortRead(5, nullptr, 0), SerialPortNotOpen);
-  EXPECT_EQ(SerialPortDtr(31, 'S'), SerialPortNotOpen);
-  EXPECT_EQ(SerialPortClose(7), SerialPortNotOpen);
+  EXPECT_EQ((std::vector{SerialPortRead(5, nullptr, 0), SerialPortDtr(31, 'S'), SerialPortClose(7)}),
+            std::vector<int>(3, SerialPortNotOpen));
   EXPECT_EQ(SerialPortWatch(33, nullptr, nullptr, 0, 0), SerialPortBadIndex);
   EXPECT_EQ(SerialPortOption('X'), -1);
   for (auto [code, baud] : {std::pair{0, 110}, {5, 9600}, {9, 115200}, {10, 10}, {9600, 9600}})
@@ -202,9 +202,7 @@ TEST_F(SerialPairTest, QueueCountsDrainAndDataMask) {
   EXPECT_EQ(SerialPortDrain(b), 0);
   EXPECT_EQ(SerialPortInQueue(b), 0);
 
-  EXPECT_EQ(SerialPortWriteByte(a, 0xC1), 0);
-  EXPECT_EQ(SerialPortWriteByte(a, 0x80), 0);
-  EXPECT_EQ(SerialPortWriteByte(a, 0xFF), 0);
+  for (int byte : {0xC1, 0x80, 0xFF}) EXPECT_EQ(SerialPortWriteByte(a, byte), 0) << byte;
   EXPECT_EQ(NextByte(b), 0xC1);
   EXPECT_EQ(SerialPortSetFormat(b, 0, 0, 7), 0);
   EXPECT_EQ(ReadPort(b, 2), (Bytes{0x00, 0x7F}));
@@ -218,10 +216,9 @@ TEST_F(SerialPairTest, ImmediateReadsPendingByteAndBadArguments) {
   EXPECT_EQ(SerialPortReadByte(a), SerialPortBusy);
   EXPECT_EQ(SerialPortDrain(a), 0);
   EXPECT_LT(MillisecondsSince(start), 200);
-  EXPECT_EQ(SerialPortRead(a, nullptr, 5), SerialPortBadArgument);
-  EXPECT_EQ(SerialPortRead(a, buffer, 0), SerialPortBadArgument);
-  EXPECT_EQ(SerialPortWrite(a, nullptr, 3), SerialPortBadArgument);
-  EXPECT_EQ(SerialPortWrite(a, buffer, 0), SerialPortBadArgument);
+  EXPECT_EQ((std::vector{SerialPortRead(a, nullptr, 5), SerialPortRead(a, buffer, 0), SerialPortWrite(a, nullptr, 3),
+                         SerialPortWrite(a, buffer, 0)}),
+            std::vector<int>(4, SerialPortBadArgument));
 
   EXPECT_EQ(SerialPortPushBack(a, 0x41), 0);
   EXPECT_EQ(SerialPortRead(a, buffer, sizeof buffer), 1);
@@ -272,10 +269,8 @@ TEST_F(SerialPairTest, WriteGivesUpOnlyWhenNoByteMovesForThreeSeconds) {
 TEST_F(SerialPairTest, LinesAndBreakOnALineWithoutModemSignals) {
   OpenBoth();
   for (int letter : {'S', 'C'}) {
-    const int dtr = SerialPortDtr(a, letter);
-    const int rts = SerialPortRts(a, letter);
-    EXPECT_TRUE(dtr == 0 || dtr == 1) << dtr;
-    EXPECT_TRUE(rts == 0 || rts == 1) << rts;
+    for (int answer : {SerialPortDtr(a, letter), SerialPortRts(a, letter)})
+      EXPECT_TRUE(answer == 0 || answer == 1) << answer;
     EXPECT_EQ(SerialPortDtr(a, 'R'), letter == 'S' ? 1 : 0);
     EXPECT_EQ(SerialPortRts(a, 'R'), letter == 'S' ? 2 : 0);
     EXPECT_EQ(std::make_tuple(SerialPortCts(b), SerialPortDsr(b), SerialPortRing(b), SerialPortRlsd(b)),
@@ -287,9 +282,7 @@ TEST_F(SerialPairTest, LinesAndBreakOnALineWithoutModemSignals) {
 
   const int start = SerialPortBreak(a, 'A');
   Pause(50);
-  const int stop = SerialPortBreak(a, 'C');
-  EXPECT_TRUE(start == 0 || start == 1) << start;
-  EXPECT_TRUE(stop == 0 || stop == 1) << stop;
+  for (int answer : {start, SerialPortBreak(a, 'C')}) EXPECT_TRUE(answer == 0 || answer == 1) << answer;
   EXPECT_EQ(SerialPortBreak(b, 'D'), 0);
   EXPECT_EQ(SerialPortBreak(a, 'Q'), SerialPortBadArgument);
   EXPECT_EQ(SerialPortErrors(b, 31), 0);
@@ -315,9 +308,8 @@ TEST_F(SerialPairTest, WatchGivesOneMessage) {
   }
   EXPECT_EQ(SerialPortWriteByte(a, 0x31), 0);
   ASSERT_TRUE(probe.waitFor(1, TransferLimitMs));
-  EXPECT_EQ(probe.message, 0x4400u);
-  EXPECT_EQ(probe.first, 1u);
-  EXPECT_EQ(probe.second, 0);
+  EXPECT_EQ(std::make_tuple(probe.message.load(), probe.first.load(), probe.second.load()),
+            std::make_tuple(0x4400u, uintptr_t{1}, intptr_t{0}));
   EXPECT_EQ(SerialPortWriteByte(a, 0x32), 0);
   Pause(200);
   EXPECT_EQ(probe.calls, 1);
@@ -364,8 +356,7 @@ TEST_F(SerialPairTest, BackgroundWriteCopiesTheBytesAndRunsBesideTheCaller) {
   bytes.assign(bytes.size(), 0);  // the caller's buffer may change at once
   const Bytes got = ReadPort(b, out.size());
   int second = SerialPortBusy;  // until the first write's thread has finished
-  for (int i = 0; i < 100 && second == SerialPortBusy; ++i)
-    if ((second = SerialPortWrite(a, out.data(), 10)) == SerialPortBusy) Pause(10);
+  Eventually([&] { return (second = SerialPortWrite(a, out.data(), 10)) != SerialPortBusy; }, 1);
   EXPECT_EQ(second, 0);
   ASSERT_EQ(SerialPortOption('W'), 'W');
   EXPECT_EQ(got, out);

@@ -4,20 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <utility>
 
 TEST(SystemErrorTest, SocketErrorsUseWinsockNumbers) {
-  EXPECT_EQ(SystemErrorNumber(ErrorNumbering::Winsock, EWOULDBLOCK), 10035);
-  EXPECT_EQ(SystemErrorNumber(ErrorNumbering::Winsock, EINPROGRESS), 10035);
-  EXPECT_EQ(SystemErrorNumber(ErrorNumbering::Winsock, EISCONN), 10056);
-  EXPECT_EQ(SystemErrorNumber(ErrorNumbering::Winsock, ECONNREFUSED), 10061);
-  EXPECT_EQ(SystemErrorNumber(ErrorNumbering::Winsock, ECONNRESET), 10054);
+  for (auto [error, number] : {std::pair{EWOULDBLOCK, 10035},
+                               {EINPROGRESS, 10035},
+                               {EISCONN, 10056},
+                               {ECONNREFUSED, 10061},
+                               {ECONNRESET, 10054}})
+    EXPECT_EQ(SystemErrorNumber(ErrorNumbering::Winsock, error), number) << error;
 }
 
 TEST(SystemErrorTest, DeviceErrorsUseWin32Numbers) {
-  EXPECT_EQ(SystemErrorNumber(ErrorNumbering::Win32, ENOENT), 2);
-  EXPECT_EQ(SystemErrorNumber(ErrorNumbering::Win32, EBUSY), 5);
-  EXPECT_EQ(SystemErrorNumber(ErrorNumbering::Win32, EWOULDBLOCK), 5);
-  EXPECT_EQ(SystemErrorNumber(ErrorNumbering::Win32, EACCES), 5);
+  for (auto [error, number] : {std::pair{ENOENT, 2}, {EBUSY, 5}, {EWOULDBLOCK, 5}, {EACCES, 5}})
+    EXPECT_EQ(SystemErrorNumber(ErrorNumbering::Win32, error), number) << error;
 }
 
 TEST(SystemErrorTest, ErrorsWithoutCounterpartKeepTheirNumberAndHaveText) {

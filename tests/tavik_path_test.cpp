@@ -8,19 +8,16 @@
 #include <fstream>
 
 #include "scratch_tree.h"
+#include "test_environment.h"
 
 namespace fs = std::filesystem;
 
 class TavikPathTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fs::create_directories(root_ / "GAMES");
-    std::ofstream(root_ / "GAMES" / "Reward.WAV") << "x";
-    setenv("TAVIK_ROOT", root_.c_str(), 1);
-  }
-  void TearDown() override { unsetenv("TAVIK_ROOT"); }
+  void SetUp() override { tree_.Write("GAMES/Reward.WAV", "x"); }
   ScratchTree tree_{"tavik_path"};
   const fs::path root_{tree_.Root()};
+  ScopedEnv env_{"TAVIK_ROOT", tree_.Root()};
 };
 
 TEST_F(TavikPathTest, ComponentsMatchIgnoringCase) {
@@ -29,8 +26,7 @@ TEST_F(TavikPathTest, ComponentsMatchIgnoringCase) {
 }
 
 TEST_F(TavikPathTest, TrailingDotsAreDroppedAsWindowsDropsThem) {
-  fs::create_directories(root_ / "BIN");
-  std::ofstream(root_ / "BIN" / "tconfig") << "x";
+  tree_.Write("BIN/tconfig", "x");
   EXPECT_EQ(TavikPath("C:\\Tavik\\BIN\\Tconfig."), (root_ / "BIN" / "tconfig").string());
   std::ofstream(root_ / "BIN" / "Tconfig.") << "x";
   EXPECT_EQ(TavikPath("C:\\Tavik\\BIN\\Tconfig."), (root_ / "BIN" / "Tconfig.").string()) << "the exact name first";
