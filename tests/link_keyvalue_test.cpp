@@ -7,11 +7,13 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 using Texts = std::vector<std::string>;
+using KeyValue = std::pair<const char*, const char*>;
 
 class LinkKeyValueTest : public ::testing::Test {
  protected:
@@ -30,15 +32,13 @@ std::vector<std::uint8_t> SettingsMessage(const std::string& text, std::size_t r
 }
 
 TEST_F(LinkKeyValueTest, SetReplacesTheEntryOfTheSameKey) {
-  EXPECT_EQ(LinkSetValue("RATE", "5"), 1);
-  EXPECT_EQ(LinkSetValue("rate", "6"), 1);
-  EXPECT_EQ(LinkSetValue("MODE", nullptr), 1);
+  for (const KeyValue& entry : {KeyValue{"RATE", "5"}, {"rate", "6"}, {"MODE", nullptr}})
+    EXPECT_EQ(LinkSetValue(entry.first, entry.second), 1) << entry.first;
   EXPECT_EQ(LinkSettingsEntries(), (Texts{"rate=6", "MODE"}));
   EXPECT_STREQ(LinkFindValue("RATE"), "=6");
   EXPECT_STREQ(LinkFindValue("RATE="), "6");
   EXPECT_STREQ(LinkFindValue("mode"), "");
-  EXPECT_EQ(LinkFindValue("SPEED"), nullptr);
-  EXPECT_EQ(LinkFindValue(nullptr), nullptr);
+  EXPECT_TRUE(LinkFindValue("SPEED") == nullptr && LinkFindValue(nullptr) == nullptr);
 }
 
 TEST_F(LinkKeyValueTest, KeysMatchOverTheirOwnLength) {
@@ -56,20 +56,16 @@ TEST_F(LinkKeyValueTest, TextsThatDoNotFitOrHaveNoKeyAreNotStored) {
   value += 'v';
   EXPECT_EQ(LinkSetValue(key.c_str(), value.c_str()), 0) << "one byte over 280";
   EXPECT_STREQ(LinkFindValue(key.c_str()), ("=" + value.substr(1)).c_str());
-  EXPECT_EQ(LinkSetValue("", "x"), 0);
-  EXPECT_EQ(LinkSetValue(nullptr, "x"), 0);
+  EXPECT_EQ((std::tuple{LinkSetValue("", "x"), LinkSetValue(nullptr, "x")}), (std::tuple{0, 0})) << "no key";
   EXPECT_EQ(LinkSettingsEntries().size(), 1u);
   EXPECT_EQ(LinkFindValue(""), nullptr);
 }
 
 TEST_F(LinkKeyValueTest, DeleteRemovesTheFirstMatchOrEverything) {
-  LinkSetValue("A", "1");
-  LinkSetValue("B", "2");
-  LinkSetValue("C", "3");
+  for (const KeyValue& entry : {KeyValue{"A", "1"}, {"B", "2"}, {"C", "3"}}) LinkSetValue(entry.first, entry.second);
   LinkDeleteValue("b");
   EXPECT_EQ(LinkSettingsEntries(), (Texts{"A=1", "C=3"}));
-  LinkDeleteValue("");
-  LinkDeleteValue("Z");
+  for (const char* nothing : {"", "Z"}) LinkDeleteValue(nothing);
   EXPECT_EQ(LinkSettingsEntries().size(), 2u);
   LinkDeleteValue(nullptr);
   EXPECT_TRUE(LinkSettingsEntries().empty());
@@ -77,8 +73,7 @@ TEST_F(LinkKeyValueTest, DeleteRemovesTheFirstMatchOrEverything) {
 
 TEST_F(LinkKeyValueTest, SettingsMessageFillsBothLists) {
   LinkSetValue("B", "old");
-  std::vector<std::uint8_t> message = SettingsMessage("A=1\nB\nC=3");
-  EXPECT_EQ(LinkParseSettings(message.data()), 2);
+  EXPECT_EQ(LinkParseSettings(SettingsMessage("A=1\nB\nC=3").data()), 2);
   EXPECT_EQ(LinkSettingsEntries(), (Texts{"B", "A=1", "C=3"}));
   EXPECT_STREQ(LinkFindValue("A"), "=1");
   EXPECT_STREQ(LinkNextChangedKey(), "A");
@@ -93,29 +88,23 @@ TEST_F(LinkKeyValueTest, SettingsMessageStopsAtItsLengthOrNul) {
   EXPECT_EQ(LinkSettingsEntries(), (Texts{"X=1", "Y=2"}));
 
   LinkClearKeyValueLists();
-  message = SettingsMessage(std::string("P=1\0Q=2", 7));
-  EXPECT_EQ(LinkParseSettings(message.data()), 1);
+  EXPECT_EQ(LinkParseSettings(SettingsMessage(std::string("P=1\0Q=2", 7)).data()), 1);
   EXPECT_EQ(LinkSettingsEntries(), (Texts{"P=1"}));
   EXPECT_EQ(LinkParseSettings(nullptr), 0);
 }
 
 TEST_F(LinkKeyValueTest, EmptyLinesAndEmptyKeysLeaveEntriesAlone) {
   LinkSetValue("FIRST", "1");
-  std::vector<std::uint8_t> message = SettingsMessage("\n=5\nN=2\n\n");
-  EXPECT_EQ(LinkParseSettings(message.data()), 1);
+  EXPECT_EQ(LinkParseSettings(SettingsMessage("\n=5\nN=2\n\n").data()), 1);
   EXPECT_EQ(LinkSettingsEntries(), (Texts{"FIRST=1", "N=2"}));
   EXPECT_EQ(LinkChangedKeyEntries(), (Texts{"N"}));
 }
 
 TEST_F(LinkKeyValueTest, NewMessageReplacesTheChangedKeys) {
-  std::vector<std::uint8_t> first = SettingsMessage("A=1\nB=2");
-  LinkParseSettings(first.data());
-  std::vector<std::uint8_t> second = SettingsMessage("C=1");
-  LinkParseSettings(second.data());
+  LinkParseSettings(SettingsMessage("A=1\nB=2").data());
+  LinkParseSettings(SettingsMessage("C=1").data());
   EXPECT_EQ(LinkChangedKeyEntries(), (Texts{"C"}));
-  std::string longKey(300, 'k');
-  std::vector<std::uint8_t> third = SettingsMessage(longKey + "=1");
-  LinkParseSettings(third.data());
+  LinkParseSettings(SettingsMessage(std::string(300, 'k') + "=1").data());
   EXPECT_EQ(std::strlen(LinkNextChangedKey()), 260u);
 }
 

@@ -7,17 +7,32 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-std::vector<std::uint8_t> Message(int code, int subcode, std::uint32_t seq, int payload = 0, std::uint8_t fill = 0) {
-  std::vector<std::uint8_t> m(static_cast<size_t>(payload + 8), fill);
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Message(int code, int subcode, std::uint32_t seq, int payload = 0, std::uint8_t fill = 0) {
+  Bytes m(static_cast<size_t>(payload + 8), fill);
   m[0] = static_cast<std::uint8_t>(code);
   m[1] = static_cast<std::uint8_t>(subcode);
   LinkPutU16(m.data() + 2, static_cast<std::uint32_t>(m.size()));
   LinkPutU32(m.data() + m.size() - 4, seq);
   return m;
+}
+
+// The message with another length field.
+Bytes Claiming(Bytes m, std::uint32_t length) {
+  LinkPutU16(m.data() + 2, length);
+  return m;
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
 }
 
 class QueueTest : public ::testing::Test {
@@ -29,11 +44,11 @@ class QueueTest : public ::testing::Test {
   }
   void TearDown() override { LinkRelease(link); }
 
-  int Enqueue(const std::vector<std::uint8_t>& m, int queue) {
+  int Enqueue(const Bytes& m, int queue) {
     return LinkEnqueueMessage(link, m.data(), static_cast<int>(m.size()), queue, "test");
   }
   // Feeds bytes to the reassembly as one TCP receive would.
-  void Stream(const std::vector<std::uint8_t>& bytes) {
+  void Stream(const Bytes& bytes) {
     std::uint32_t have = link->rxHave;
     ASSERT_LE(have + bytes.size(), sizeof link->rxBuffer);
     std::memcpy(link->rxBuffer + have, bytes.data(), bytes.size());
@@ -49,21 +64,11 @@ class QueueTest : public ::testing::Test {
   LinkConnection* link = nullptr;
 };
 
-std::vector<std::uint8_t> Join(std::initializer_list<std::vector<std::uint8_t>> parts) {
-  std::vector<std::uint8_t> all;
-  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
-  return all;
-}
-
 TEST_F(QueueTest, BuildMessageNumbersStreamAndDatagramCodesApart) {
   std::uint8_t buffer[32];
   std::memset(buffer, 0xEE, sizeof buffer);
   ASSERT_EQ(LinkBuildMessage(link, buffer, sizeof buffer, 224, 4, nullptr, 0), 8);
-  EXPECT_EQ(buffer[0], 224);
-  EXPECT_EQ(buffer[1], 4);
-  EXPECT_EQ(LinkGetU16(buffer + 2), 8);
-  EXPECT_EQ(LinkGetU32(buffer + 4), 1u);
-  EXPECT_EQ(buffer[8], 0) << "the whole buffer is cleared";
+  EXPECT_EQ(Bytes(buffer, buffer + 9), Join({Message(224, 4, 1), {0}})) << "and the whole buffer is cleared";
   EXPECT_EQ(LinkMessageLength(nullptr, buffer), 8);
 
   const char payload[] = "abc";
@@ -124,13 +129,9 @@ TEST_F(QueueTest, LatestOnlyReplacesItsTwinOnlyWhileConnected) {
 TEST_F(QueueTest, ReceiveSelectorsPendingAndQueries) {
   Enqueue(Message(130, 0, 1, 12), LinkStreamQueue);
   Enqueue(Message(153, 0, 1), LinkDatagramQueue);
-  EXPECT_EQ(LinkPending(link, -1), 3);
-  EXPECT_EQ(LinkPending(link, 0), 1);
-  EXPECT_EQ(LinkPending(link, 1), 2);
-  EXPECT_EQ(LinkQuery(link, 0), 1);
-  EXPECT_EQ(LinkQuery(link, 1), 1);
-  EXPECT_EQ(LinkQuery(link, 3), 12);
-  EXPECT_EQ(LinkQuery(link, 4), 0);
+  EXPECT_EQ((std::tuple{LinkPending(link, -1), LinkPending(link, 0), LinkPending(link, 1)}), (std::tuple{3, 1, 2}));
+  EXPECT_EQ((std::tuple{LinkQuery(link, 0), LinkQuery(link, 1), LinkQuery(link, 3), LinkQuery(link, 4)}),
+            (std::tuple{1, 1, 12, 0}));
 
   std::uint8_t small[4];
   EXPECT_EQ(LinkReceive(link, -1, small, sizeof small), 4) << "stream queue first, cut to the buffer";
@@ -156,16 +157,10 @@ TEST_F(QueueTest, FlushEmptiesQueuesAndRestartsSequenceCheck) {
 }
 
 TEST_F(QueueTest, MalformedMessagesAreDroppedAndCounted) {
-  auto zero = Message(130, 0, 1);
-  LinkPutU16(zero.data() + 2, 0);
-  auto tooShort = Message(130, 0, 1);
-  LinkPutU16(tooShort.data() + 2, 6);
-  auto longerThanHeld = Message(130, 0, 1, 4);
-  LinkPutU16(longerThanHeld.data() + 2, 40);
-  auto overSlot = Message(130, 0, 1, 1600);  // 1608 bytes: fits the receive buffer, not a slot
-  std::vector<std::uint8_t> threeBytes{130, 0, 8};
-  for (const auto* m : {&zero, &tooShort, &longerThanHeld, &overSlot, &threeBytes})
-    EXPECT_EQ(Enqueue(*m, LinkDatagramQueue), 1);
+  const Bytes overSlot = Message(130, 0, 1, 1600);  // 1608 bytes: fits the receive buffer, not a slot
+  for (const Bytes& m : {Claiming(Message(130, 0, 1), 0), Claiming(Message(130, 0, 1), 6),
+                         Claiming(Message(130, 0, 1, 4), 40), overSlot, Bytes{130, 0, 8}})
+    EXPECT_EQ(Enqueue(m, LinkDatagramQueue), 1) << m.size() << " bytes";
   EXPECT_EQ(link->errorCount, 5u);
   EXPECT_EQ(LinkPending(link, 1), 0);
   EXPECT_EQ(Enqueue(Message(130, 0, 1, 1592), LinkDatagramQueue), 0) << "1600 bytes fit";
@@ -183,12 +178,10 @@ TEST_F(QueueTest, StreamCutsMergedAndSplitReads) {
   for (size_t i = 0; i + 1 < c.size(); i++) Stream({c[i]});
   EXPECT_EQ(link->queues[0].count, 2);
   auto d = Message(133, 4, 4, 30);
-  std::vector<std::uint8_t> tail{c.back()};
-  tail.insert(tail.end(), d.begin(), d.begin() + 10);
-  Stream(tail);
+  Stream(Join({{c.back()}, Bytes(d.begin(), d.begin() + 10)}));
   EXPECT_EQ(link->queues[0].count, 3) << "queued once, after its last byte";
   EXPECT_EQ(link->rxHave, 10u);
-  Stream(std::vector<std::uint8_t>(d.begin() + 10, d.end()));
+  Stream(Bytes(d.begin() + 10, d.end()));
   std::uint8_t buffer[64];
   std::vector<int> codes;
   while (int n = LinkReceive(link, 0, buffer, sizeof buffer)) {
@@ -205,15 +198,11 @@ TEST_F(QueueTest, StreamResynchronisesAfterBadData) {
   EXPECT_EQ(link->rxHave, 0u) << "data that does not start with a code of 128 or more";
   EXPECT_EQ(link->errorCount, 0u);
 
-  auto zeroLength = Message(130, 0, 1);
-  LinkPutU16(zeroLength.data() + 2, 0);
-  Stream(Join({zeroLength, Message(131, 0, 2)}));
+  Stream(Join({Claiming(Message(130, 0, 1), 0), Message(131, 0, 2)}));
   EXPECT_EQ(link->rxHave, 0u) << "a zero length field must not stall the stream";
   EXPECT_EQ(link->errorCount, 1u);
 
-  auto huge = Message(130, 0, 1);
-  LinkPutU16(huge.data() + 2, 5000);
-  Stream(huge);
+  Stream(Claiming(Message(130, 0, 1), 5000));
   EXPECT_EQ(link->rxHave, 0u) << "a length the receive buffer cannot hold";
   EXPECT_EQ(link->errorCount, 2u);
 
@@ -224,28 +213,23 @@ TEST_F(QueueTest, StreamResynchronisesAfterBadData) {
 
 TEST_F(QueueTest, OversizedStreamMessageIsDroppedWithoutLosingTheNext) {
   auto big = Message(130, 0, 1, 1598);  // 1606 bytes: held whole, but longer than a slot
-  Stream(std::vector<std::uint8_t>(big.begin(), big.begin() + 1000));
-  auto rest = std::vector<std::uint8_t>(big.begin() + 1000, big.end());
-  auto next = Message(131, 0, 2);
-  rest.insert(rest.end(), next.begin(), next.end());
+  Stream(Bytes(big.begin(), big.begin() + 1000));
+  const Bytes rest = Join({Bytes(big.begin() + 1000, big.end()), Message(131, 0, 2)});
   // A receive takes at most what rxBuffer has room for: the rest of the big one and 2 bytes of the next.
-  Stream(std::vector<std::uint8_t>(rest.begin(), rest.begin() + 608));
+  Stream(Bytes(rest.begin(), rest.begin() + 608));
   EXPECT_EQ(link->rxHave, 2u);
-  Stream(std::vector<std::uint8_t>(rest.begin() + 608, rest.end()));
+  Stream(Bytes(rest.begin() + 608, rest.end()));
   EXPECT_EQ(link->errorCount, 1u);
   EXPECT_EQ(link->queues[0].count, 1);
   EXPECT_EQ(LinkQuery(link, 2), 131);
 }
 
 TEST_F(QueueTest, SendRejectsWhatCannotGo) {
-  std::vector<std::uint8_t> m = Message(130, 0, 1, 1593);  // 1601 bytes
+  Bytes m = Message(130, 0, 1, 1593);  // 1601 bytes
   EXPECT_EQ(LinkSend(link, m.data(), 0), 32);
-  auto low = Message(127, 0, 1);
-  EXPECT_EQ(LinkSend(link, low.data(), 0), 33);
-  auto empty = Message(130, 0, 1);
-  EXPECT_EQ(LinkSend(link, empty.data(), 8), 10038) << "a socket link that was never opened has no socket";
-  LinkPutU16(empty.data() + 2, 0);
-  EXPECT_EQ(LinkSend(link, empty.data(), 8), 34);
+  EXPECT_EQ(LinkSend(link, Message(127, 0, 1).data(), 0), 33);
+  EXPECT_EQ(LinkSend(link, Message(130, 0, 1).data(), 8), 10038) << "a socket link that was never opened has no socket";
+  EXPECT_EQ(LinkSend(link, Claiming(Message(130, 0, 1), 0).data(), 8), 34);
   EXPECT_EQ(LinkSend(nullptr, m.data(), 0), 0) << "unregistered: nothing, 0";
 }
 

@@ -1,27 +1,29 @@
-// Record files and their settings: files read back byte for byte after close or, with WRITENOW, at once.
+// Record files and their settings: files read back byte for byte after close or, with WRITENOW, at once;
+// and the exclusive creation that never opens an earlier file again.
 #include "link_record.h"
 
 #include "link/link.h"
 #include "link/link_events.h"
+#include "link_newfile.h"
 #include "link_object.h"
 #include "link_queue.h"
 #include "link_test_support.h"
 #include "link_transport.h"
 #include "link_wire.h"
 
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
 namespace {
 
-struct EventRecord {
-  std::uint32_t type, code, time, b, a, c;
-};
+using Words = std::vector<std::uint32_t>;
+using Slots = std::pair<std::uint32_t, std::uint32_t>;
 
-EventRecord EventAt(const std::vector<std::uint8_t>& bytes, std::size_t record) {
+// A record's type and code and the three words after its time, in the order they lie on disk.
+Words Fields(const std::vector<std::uint8_t>& bytes, std::size_t record) {
   std::size_t at = record * LinkRecordSize;
-  return {U16At(bytes, at),     U16At(bytes, at + 2),  U32At(bytes, at + 4),
-          U32At(bytes, at + 8), U32At(bytes, at + 12), U32At(bytes, at + 16)};
+  return {U16At(bytes, at), U16At(bytes, at + 2), U32At(bytes, at + 8), U32At(bytes, at + 12), U32At(bytes, at + 16)};
 }
 
 std::string TextAt(const std::vector<std::uint8_t>& bytes, std::size_t record) {
@@ -29,13 +31,13 @@ std::string TextAt(const std::vector<std::uint8_t>& bytes, std::size_t record) {
   return std::string(text, strnlen(text, 32));
 }
 
+Slots SlotsOf(const LinkConnection* link) { return {link->rxRecord, link->txRecord}; }
+
 TEST_F(LinkRecordTest, BufferedEventsAndTextsAreWrittenAtCloseInOrder) {
   WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
   LinkConnection* link = Opened();
-  EXPECT_EQ(link->rxRecord, 1u);
-  EXPECT_EQ(link->txRecord, 2u);
-  ASSERT_TRUE(Exists("cmlCRX10.bin"));
-  ASSERT_TRUE(Exists("cmlCTX20.bin"));
+  EXPECT_EQ(SlotsOf(link), Slots(1, 2));
+  ASSERT_TRUE(Exists("cmlCRX10.bin") && Exists("cmlCTX20.bin"));
 
   std::uint32_t before = LinkTimestamp();
   LinkRecordEvent(link, LinkDirectionReceive, 50, 1, 2, 3);
@@ -46,31 +48,18 @@ TEST_F(LinkRecordTest, BufferedEventsAndTextsAreWrittenAtCloseInOrder) {
   EXPECT_EQ(ReadFile("cmlCRX10.bin").size(), 0u) << "buffered records touch the disk only at close";
 
   LinkCloseRecords(link);
-  EXPECT_EQ(link->rxRecord, 0u);
-  EXPECT_EQ(link->txRecord, 0u);
+  EXPECT_EQ(SlotsOf(link), Slots(0, 0));
   EXPECT_FALSE(Exists("cmlCTX20.bin")) << "a direction that recorded nothing is deleted";
   std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.bin");
   ASSERT_EQ(bytes.size(), 4u * LinkRecordSize);
-
-  EventRecord event = EventAt(bytes, 0);
-  EXPECT_EQ(event.type, 0u);
-  EXPECT_EQ(event.code, 50u);
-  EXPECT_EQ(event.b, 2u) << "value b is stored before value a";
-  EXPECT_EQ(event.a, 1u);
-  EXPECT_EQ(event.c, 3u);
-  EXPECT_LE(event.time - before, after - before);
-
-  EXPECT_EQ(EventAt(bytes, 1).type, 1u);
-  EXPECT_EQ(EventAt(bytes, 1).code, 100u);
+  EXPECT_EQ(Fields(bytes, 0), (Words{0, 50, 2, 1, 3})) << "value b is stored before value a";
+  EXPECT_LE(U32At(bytes, 4) - before, after - before);
+  EXPECT_EQ(Fields(bytes, 1)[0], 1u);
+  EXPECT_EQ(Fields(bytes, 1)[1], 100u);
   EXPECT_EQ(TextAt(bytes, 1), "5510 0.0.0.0");
   EXPECT_EQ(bytes[LinkRecordSize + 8 + 12], 0) << "short texts are zero-padded";
   EXPECT_EQ(TextAt(bytes, 2), "0123456789abcdefghijklmnopqrstuv") << "only 32 characters, unterminated";
-
-  EventRecord trace = EventAt(bytes, 3);
-  EXPECT_EQ(trace.code, 77u);
-  EXPECT_EQ(trace.b, 0xB0B0B0B0u);
-  EXPECT_EQ(trace.a, 0xA0A0A0A0u);
-  EXPECT_EQ(trace.c, 0xC0C0C0C0u);
+  EXPECT_EQ(Fields(bytes, 3), (Words{0, 77, 0xB0B0B0B0u, 0xA0A0A0A0u, 0xC0C0C0C0u}));
 }
 
 TEST_F(LinkRecordTest, WriteNowPutsEachRecordOnDiskAtOnce) {
@@ -83,8 +72,7 @@ TEST_F(LinkRecordTest, WriteNowPutsEachRecordOnDiskAtOnce) {
   LinkCloseRecords(link);
   std::vector<std::uint8_t> bytes = ReadFile("cmlSTX20.bin");
   ASSERT_EQ(bytes.size(), 80u);
-  EXPECT_EQ(EventAt(bytes, 0).code, 41u);
-  EXPECT_EQ(EventAt(bytes, 0).b, 8u);
+  EXPECT_EQ(Fields(bytes, 0), (Words{0, 41, 8, 7, 9}));
   EXPECT_EQ(TextAt(bytes, 1), "now");
   EXPECT_FALSE(Exists("cmlSRX10.bin")) << "an empty direction is deleted in direct mode too";
 }
@@ -102,15 +90,12 @@ TEST_F(LinkRecordTest, FullTrafficCompanionHoldsMessagesAndRawBytes) {
 
   std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.binFULL");
   ASSERT_EQ(bytes.size(), 20u + 11u);
-  EXPECT_EQ(U16At(bytes, 4), 1u);
-  EXPECT_EQ(U16At(bytes, 6), 20u);
+  EXPECT_EQ(Words({U16At(bytes, 4), U16At(bytes, 6)}), Words({1, 20}));
   EXPECT_TRUE(std::equal(message, message + 12, bytes.begin() + 8));
-  EXPECT_EQ(U16At(bytes, 24), 3u) << "raw bytes store their count as the kind";
-  EXPECT_EQ(U16At(bytes, 26), 11u);
+  EXPECT_EQ(Words({U16At(bytes, 24), U16At(bytes, 26)}), Words({3, 11})) << "raw bytes store their count as the kind";
   EXPECT_TRUE(std::equal(raw, raw + 3, bytes.begin() + 28));
-  EXPECT_FALSE(Exists("cmlCRX10.bin")) << "no events were recorded";
-  EXPECT_FALSE(Exists("cmlCTX20.bin"));
-  EXPECT_FALSE(Exists("cmlCTX20.binFULL"));
+  EXPECT_EQ(Files(), (std::vector<std::string>{"CMLLOG.INI", "cmlCRX10.binFULL"}))
+      << "no events were recorded, nor anything sent";
 }
 
 TEST_F(LinkRecordTest, FullTrafficRecordNeverReadsPastAReceiveBuffer) {
@@ -118,8 +103,7 @@ TEST_F(LinkRecordTest, FullTrafficRecordNeverReadsPastAReceiveBuffer) {
   LinkConnection* link = Opened();
   std::vector<std::uint8_t> message(LinkReceiveBufferSize, 0x55);
   message[0] = 0x90;
-  message[2] = 0xFF;  // length field 65535
-  message[3] = 0xFF;
+  message[2] = message[3] = 0xFF;  // length field 65535
   LinkLogMessage(link, LinkDirectionReceive, 0, message.data());
   LinkCloseRecords(link);
   std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.binFULL");
@@ -157,24 +141,13 @@ TEST_F(LinkRecordTest, CompanionOfAnEarlierRunIsNeverOverwritten) {
 
 TEST_F(LinkRecordTest, EightDirectionsGetSlotsAndTheNinthNone) {
   WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
-  LinkConnection* first = Opened();
-  LinkConnection* second = Opened();
-  EXPECT_EQ(first->rxRecord, 1u);
-  EXPECT_EQ(first->txRecord, 2u);
-  EXPECT_EQ(second->rxRecord, 3u);
-  EXPECT_EQ(second->txRecord, 4u);
-  Opened();
-  LinkConnection* fourth = Opened();
-  EXPECT_EQ(fourth->txRecord, 8u);
-  LinkConnection* fifth = Opened();
-  EXPECT_EQ(fifth->rxRecord, 0u);
-  EXPECT_EQ(fifth->txRecord, 0u);
-  LinkRecordEvent(fifth, LinkDirectionReceive, 5, 0, 0, 0);  // nothing to record into, nothing breaks
+  const Slots expected[] = {{1, 2}, {3, 4}, {5, 6}, {7, 8}, {0, 0}};
+  for (const Slots& slots : expected) EXPECT_EQ(SlotsOf(Opened()), slots);
+  LinkRecordEvent(links_[4], LinkDirectionReceive, 5, 0, 0, 0);  // nothing to record into, nothing breaks
   EXPECT_EQ(Files().size(), 9u) << "eight record files and the ini file";
 
-  LinkCloseRecords(second);
-  LinkConnection* sixth = Opened();
-  EXPECT_EQ(sixth->rxRecord, 3u) << "the lowest free slot is taken";
+  LinkCloseRecords(links_[1]);
+  EXPECT_EQ(Opened()->rxRecord, 3u) << "the lowest free slot is taken";
 }
 
 TEST_F(LinkRecordTest, FullBufferKeepsTheFirstRecords) {
@@ -184,7 +157,7 @@ TEST_F(LinkRecordTest, FullBufferKeepsTheFirstRecords) {
   LinkCloseRecords(link);
   std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.bin");
   ASSERT_EQ(bytes.size(), 19999u * LinkRecordSize);
-  EXPECT_EQ(EventAt(bytes, 19998).a, 19998u);
+  EXPECT_EQ(Fields(bytes, 19998)[3], 19998u);
 }
 
 TEST_F(LinkRecordTest, NoSettingsFileMeansNoRecords) {
@@ -195,26 +168,22 @@ TEST_F(LinkRecordTest, NoSettingsFileMeansNoRecords) {
   LinkCloseRecords(link);
   EXPECT_EQ(link->rxRecord, 0u);
   EXPECT_TRUE(Files().empty());
-  LinkLogSettings settings = LinkCurrentLogSettings();
-  EXPECT_EQ(settings.record, 0);
-  EXPECT_EQ(settings.bluetooth, bluetooth) << "BLUETOOTH keeps its value";
+  EXPECT_EQ(LinkCurrentLogSettings().record, 0);
+  EXPECT_EQ(LinkCurrentLogSettings().bluetooth, bluetooth) << "BLUETOOTH keeps its value";
 }
 
 TEST_F(LinkRecordTest, NoFileWhenAllNamesAreTakenOrTheBufferIsTooLarge) {
   WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
   for (int sequence = 0; sequence < 256; ++sequence) WriteFile("cmlCRX1" + std::to_string(sequence) + ".bin", "");
   LinkConnection* link = Opened();
-  EXPECT_EQ(link->rxRecord, 0u);
-  EXPECT_EQ(link->txRecord, 1u) << "the slot stays free for the next direction";
+  EXPECT_EQ(SlotsOf(link), Slots(0, 1)) << "the slot stays free for the next direction";
   LinkRecordEvent(link, LinkDirectionReceive, 1, 0, 0, 0);
   LinkCloseRecords(link);
   EXPECT_EQ(Files().size(), 257u);
-  for (LinkConnection* each : links_) LinkRelease(each);
-  links_.clear();
+  ReleaseAll();
 
   WriteFile("CMLLOG.INI", "RECORD=6000\n");  // 6000 x 800000 bytes does not fit 32 bits
-  LinkConnection* huge = Opened("SRX", "STX");
-  EXPECT_EQ(huge->rxRecord, 0u);
+  EXPECT_EQ(Opened("SRX", "STX")->rxRecord, 0u);
   EXPECT_FALSE(Exists("cmlSRX10.bin"));
 }
 
@@ -237,8 +206,7 @@ TEST_F(LinkRecordTest, IdentIsCutAtBlankAndLineEnd) {
   WriteFile("CMLLOG.INI", "IDENT=first\nRECORD=1\r\nIDENT=x y\r\n");
   Opened();
   EXPECT_STREQ(LinkCurrentLogSettings().ident, "x");
-  for (LinkConnection* each : links_) LinkRelease(each);
-  links_.clear();
+  ReleaseAll();
 
   WriteFile("CMLLOG.INI", "RECORD=1\r\nIDENT=pc2\r\n");
   Opened();
@@ -248,13 +216,11 @@ TEST_F(LinkRecordTest, IdentIsCutAtBlankAndLineEnd) {
 
 TEST_F(LinkRecordTest, SettingsAreReadAgainOnlyAfterTheLastObjectIsReleased) {
   WriteFile("CMLLOG.INI", "RECORD=1\nIDENT=one\nWRITENOW=0\n");
-  LinkConnection* first = Opened();
+  Opened();
   WriteFile("CMLLOG.INI", "RECORD=1\nIDENT=two\nWRITENOW=0\n");
-  LinkConnection* second = Opened();
+  Opened();
   EXPECT_STREQ(LinkCurrentLogSettings().ident, "one") << "edits while an object lives have no effect";
-  LinkRelease(first);
-  LinkRelease(second);
-  links_.clear();
+  ReleaseAll();
   EXPECT_EQ(LinkObjectCount(), 0);
   EXPECT_EQ(LinkCurrentLogSettings().record, LinkRecordUnread);
   EXPECT_EQ(ReadFile("cmloneCRX30.bin").size(), 40u) << "release closed the files after the close event";
@@ -272,7 +238,7 @@ TEST_F(LinkRecordTest, DisconnectOfASerialLinkRecordsItsCloseAndClosesTheFiles) 
   EXPECT_EQ(serial->rxRecord, 0u);
   std::vector<std::uint8_t> bytes = ReadFile("cmlMRX10.bin");
   ASSERT_EQ(bytes.size(), 40u);
-  EXPECT_EQ(EventAt(bytes, 0).code, 313u);
+  EXPECT_EQ(Fields(bytes, 0)[1], 313u);
   EXPECT_FALSE(Exists("cmlMTX20.bin"));
 
   LinkConnection* socket = Opened("CRX", "CTX");
@@ -295,13 +261,12 @@ TEST_F(LinkRecordTest, MalformedMessageAndFullQueueAreRecordedApart) {
   EXPECT_EQ(link->errorCount, 2u);
   LinkCloseRecords(link);
   std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.bin");
-  EventRecord malformed = EventAt(bytes, 0);
-  EXPECT_EQ(malformed.code, std::uint32_t{LinkEventMessageMalformed});
-  EXPECT_EQ(malformed.a, 6u);
-  EXPECT_EQ(malformed.c, 8u);
-  EventRecord full = EventAt(bytes, bytes.size() / LinkRecordSize - 1);
-  EXPECT_EQ(full.code, std::uint32_t{LinkEventMessageDropped});
-  EXPECT_EQ(full.b, 97u);
+  Words malformed = Fields(bytes, 0), full = Fields(bytes, bytes.size() / LinkRecordSize - 1);
+  EXPECT_EQ(malformed[1], std::uint32_t{LinkEventMessageMalformed});
+  EXPECT_EQ(malformed[3], 6u);
+  EXPECT_EQ(malformed[4], 8u);
+  EXPECT_EQ(full[1], std::uint32_t{LinkEventMessageDropped});
+  EXPECT_EQ(full[2], 97u);
 }
 
 TEST_F(LinkRecordTest, DebugLinesNameTheRecordFiles) {
@@ -348,6 +313,20 @@ TEST_F(LinkRecordTest, ThreadsRecordingAtOnceLoseNothing) {
   for (std::string line; std::getline(debug, line);)
     if (line.rfind("c thread ", 0) == 0 && line.find(" record ") != std::string::npos) ++threadLines;
   EXPECT_EQ(threadLines, 1500) << "every debug line arrives whole";
+}
+
+TEST_F(LinkDirectoryTest, NewFileIsCreatedOnlyWhereNoneExistsAndWrittenBinary) {
+  std::FILE* file = LinkCreateNewFile("cmlCRX10.bin");
+  ASSERT_NE(file, nullptr);
+  const unsigned char bytes[] = {0x0a, 0x00, 0x0d, 0x0a, 0x1a, 0xff};
+  ASSERT_EQ(std::fwrite(bytes, 1, sizeof bytes, file), sizeof bytes);
+  std::fclose(file);
+
+  errno = 0;
+  EXPECT_EQ(LinkCreateNewFile("cmlCRX10.bin"), nullptr) << "an earlier file is never opened again";
+  EXPECT_EQ(errno, EEXIST);
+  EXPECT_EQ(ReadFile("cmlCRX10.bin"), std::vector<std::uint8_t>(bytes, bytes + sizeof bytes));
+  EXPECT_EQ(LinkCreateNewFile("no-such-folder/cmlCRX11.bin"), nullptr);
 }
 
 }  // namespace

@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-#include <vector>
+#include <atomic>
 
 #include "link/link.h"
 #include "link_serial_support.h"
@@ -20,9 +18,8 @@ using namespace linkserialtest;
 TEST(LinkSerialOpen, AddressesAndPortNumbers) {
   null_modem::Install(2, 11);
   LinkConnection* link = LinkCreate();
-  EXPECT_EQ(OpenSerial(link, "NET5", 0), 4);
-  EXPECT_EQ(OpenSerial(link, "COM", 0), 2);
-  EXPECT_EQ(OpenSerial(link, "COM0", 0), 2);
+  EXPECT_EQ((std::tuple{OpenSerial(link, "NET5", 0), OpenSerial(link, "COM", 0), OpenSerial(link, "COM0", 0)}),
+            (std::tuple{4, 2, 2}));
   EXPECT_EQ(link->comPort, 0);
   EXPECT_EQ(OpenSerial(link, "com12", 0), 0);
   EXPECT_EQ(link->comPort, 12);
@@ -30,17 +27,11 @@ TEST(LinkSerialOpen, AddressesAndPortNumbers) {
   EXPECT_FALSE(null_modem::Open(11));
 
   ASSERT_EQ(OpenSerial(link, "COM3:HW", 0), 0);
-  EXPECT_EQ(link->comPort, 3);
-  EXPECT_EQ(link->status, 4);
-  EXPECT_EQ(link->hwFlow, 1);
-  EXPECT_EQ(link->baud, 9600u);
-  EXPECT_EQ(link->altBaud, 9600u);
-  EXPECT_EQ(null_modem::Baud(2), 9600u);
-  EXPECT_TRUE(null_modem::HardwareFlow(2));
-  EXPECT_TRUE(null_modem::Dtr(2));
+  EXPECT_EQ((std::tuple{int{link->comPort}, int{link->status}, int{link->hwFlow}}), (std::tuple{3, 4, 1}));
+  EXPECT_EQ((std::tuple{link->baud, link->altBaud, null_modem::Baud(2)}), (std::tuple{9600u, 9600u, 9600u}));
+  EXPECT_TRUE(null_modem::HardwareFlow(2) && null_modem::Dtr(2));
   LinkReopenSerial(link);  // larger queues, same settings
-  EXPECT_TRUE(null_modem::Open(2));
-  EXPECT_TRUE(null_modem::HardwareFlow(2));
+  EXPECT_TRUE(null_modem::Open(2) && null_modem::HardwareFlow(2));
   LinkDisconnect(link);
 
   EXPECT_EQ(OpenSerial(link, "COM5", 57600), SerialPortOpenFailed);  // not on the cable
@@ -73,32 +64,24 @@ class LinkSerialCable : public ::testing::Test {
 };
 
 TEST_F(LinkSerialCable, LineOperationsOnBothEnds) {
-  EXPECT_EQ(LinkSetDtr(caller, 0), 1);
-  EXPECT_EQ(LinkPeerPresent(answerer), 0);
-  EXPECT_EQ(LinkCarrierDetect(answerer), 0);
-  EXPECT_EQ(LinkSetDtr(caller, 1), 1);
-  EXPECT_EQ(LinkSetDtr(caller, 7), 1);  // any other mode reads the flag
-  EXPECT_NE(LinkPeerPresent(answerer), 0);
-  EXPECT_NE(LinkCarrierDetect(answerer), 0);
-  EXPECT_EQ(LinkSetRts(caller, 0), 1);
-  EXPECT_EQ(LinkClearToSend(answerer), 0);
-  EXPECT_EQ(LinkSetRts(caller, 1), 1);
-  EXPECT_EQ(LinkSetRts(caller, 2), 2);
+  // Each request's answer, then what the far end sees; the lines cross the cable.
+  EXPECT_EQ((std::tuple{LinkSetDtr(caller, 0), LinkPeerPresent(answerer), LinkCarrierDetect(answerer)}),
+            (std::tuple{1, 0, 0}));
+  EXPECT_EQ((std::tuple{LinkSetDtr(caller, 1), LinkSetDtr(caller, 7)}), (std::tuple{1, 1})) << "7 reads the flag";
+  EXPECT_TRUE(LinkPeerPresent(answerer) != 0 && LinkCarrierDetect(answerer) != 0);
+  EXPECT_EQ((std::tuple{LinkSetRts(caller, 0), LinkClearToSend(answerer)}), (std::tuple{1, 0}));
+  EXPECT_EQ((std::tuple{LinkSetRts(caller, 1), LinkSetRts(caller, 2)}), (std::tuple{1, 2}));
   EXPECT_NE(LinkClearToSend(answerer), 0);
   EXPECT_EQ(LinkRingIndicator(answerer), 0);
 
-  EXPECT_EQ(LinkSetBreak(caller, 1), 1);
-  EXPECT_EQ(LinkSetBreak(caller, 0), 1);
-  EXPECT_EQ(LinkSetBreak(answerer, -1), 16);
-  EXPECT_EQ(LinkSetBreak(answerer, -1), 0);
+  EXPECT_EQ((std::tuple{LinkSetBreak(caller, 1), LinkSetBreak(caller, 0)}), (std::tuple{1, 1}));
+  EXPECT_EQ((std::tuple{LinkSetBreak(answerer, -1), LinkSetBreak(answerer, -1)}), (std::tuple{16, 0}));
   null_modem::InjectErrors(1, 1 | 4);
-  EXPECT_EQ(LinkLineStatus(answerer, 2), 4);
-  EXPECT_EQ(LinkLineStatus(answerer, 0), 0);  // reading cleared all flags
+  EXPECT_EQ((std::tuple{LinkLineStatus(answerer, 2), LinkLineStatus(answerer, 0)}), (std::tuple{4, 0}))
+      << "reading cleared all flags";
   null_modem::InjectErrors(1, 8);
-  int lastError = 0, lineErrors = 0, waiting = -1;
-  LinkSerialErrors(answerer, &lastError, &lineErrors, &waiting);
-  EXPECT_EQ(lineErrors, 8);
-  EXPECT_EQ(waiting, 0);
+  const auto errors = SerialErrors(answerer);
+  EXPECT_EQ((std::tuple{std::get<1>(errors), std::get<2>(errors)}), (std::tuple{8, 0})) << "line errors, bytes waiting";
 
   const std::intptr_t slot = LinkHandleSlot(5, 1);
   LinkConnection* byHandle = LinkFromHandle(5);
@@ -106,34 +89,26 @@ TEST_F(LinkSerialCable, LineOperationsOnBothEnds) {
   ASSERT_EQ(OpenSerial(byHandle, "COM2", 0), SerialPortOpenFailed);  // the answerer holds COM2
   LinkDisconnect(answerer);
   ASSERT_EQ(OpenSerial(byHandle, "COM2", 0), 0);
-  EXPECT_NE(LinkPeerPresentByHandle(5), 0);
-  EXPECT_NE(LinkClearToSendByHandle(5), 0);
-  EXPECT_NE(LinkCarrierDetectByHandle(5), 0);
-  EXPECT_EQ(LinkRingIndicatorByHandle(5), 0);
-  EXPECT_EQ(LinkSetDtrByHandle(5, 1), 1);
+  EXPECT_TRUE(LinkPeerPresentByHandle(5) != 0 && LinkClearToSendByHandle(5) != 0 && LinkCarrierDetectByHandle(5) != 0);
+  EXPECT_EQ((std::tuple{LinkRingIndicatorByHandle(5), LinkSetDtrByHandle(5, 1)}), (std::tuple{0, 1}));
   EXPECT_NE(LinkPeerPresent(caller), 0);
-  EXPECT_EQ(LinkSetRtsByHandle(5, 1), 1);
-  EXPECT_EQ(LinkSetBreakByHandle(5, 1), 1);
-  EXPECT_EQ(LinkSetBreakByHandle(5, 0), 1);
-  EXPECT_EQ(LinkLineStatusByHandle(5, 4), 0);
-  EXPECT_EQ(LinkSetBreak(caller, -1), 16);
+  EXPECT_EQ((std::tuple{LinkSetRtsByHandle(5, 1), LinkSetBreakByHandle(5, 1), LinkSetBreakByHandle(5, 0)}),
+            (std::tuple{1, 1, 1}));
+  EXPECT_EQ((std::tuple{LinkLineStatusByHandle(5, 4), LinkSetBreak(caller, -1)}), (std::tuple{0, 16}));
   EXPECT_EQ(LinkPeerPresentByHandle(6), 0);  // an empty handle
   LinkHandleSlot(5, -1);
 }
 
 TEST_F(LinkSerialCable, LineErrorsDropTheChunkAndHoldOff) {
   const Bytes m = Frame(0x90, 1, {1, 2});
-  LinkSend(caller, m.data(), static_cast<int>(m.size()));
+  Send(caller, m);
   null_modem::InjectErrors(1, 8);
   EXPECT_EQ(PollSerialLine(answerer), 0);
-  EXPECT_EQ(answerer->errorCount, 1u);
-  EXPECT_EQ(answerer->rawCount, 0);
-  EXPECT_EQ(LinkPending(answerer, -1), 0);
-  LinkSend(caller, m.data(), static_cast<int>(m.size()));  // within 2 ms of the error: held back
-  EXPECT_EQ(PollSerialLine(answerer), 0);
-  EXPECT_EQ(answerer->rawCount, 0);
+  EXPECT_EQ((std::tuple{answerer->errorCount, answerer->rawCount, LinkPending(answerer, -1)}), (std::tuple{1u, 0, 0}));
+  Send(caller, m);  // within 2 ms of the error: held back
+  EXPECT_EQ((std::tuple{PollSerialLine(answerer), answerer->rawCount}), (std::tuple{0, 0}));
   std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  LinkSend(caller, m.data(), static_cast<int>(m.size()));
+  Send(caller, m);
   EXPECT_EQ(ReceiveMessage(answerer), m);
   EXPECT_EQ(answerer->errorCount, 1u);
 
@@ -168,34 +143,24 @@ TEST_F(LinkSerialCable, HandshakeSwitchesBothEndsBetweenForms) {
   LinkSetLineWatch(caller, 1);
   LinkSetLineWatch(answerer, 1);
   LinkSetDtr(caller, 1);
-  {
+  // The caller asks for a form while the answering side is polled; both ends then use it.
+  auto switchTo = [&](int shortFrames) {
     AnsweringPoller poller(answerer);
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(LinkSerialMode(caller, 1, 0), 0);
+    EXPECT_EQ(LinkSerialMode(caller, shortFrames, 0), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  }
-  EXPECT_EQ(caller->shortFrames, 1);
-  EXPECT_EQ(answerer->shortFrames, 1);
-  EXPECT_EQ(null_modem::Baud(0), 9600u);
-  EXPECT_EQ(null_modem::Baud(1), 9600u);
-  EXPECT_EQ(answerer->baud, 9600u);
-
-  const Bytes command = Frame(0x88, 0x21, {});
-  EXPECT_EQ(LinkSend(caller, command.data(), 8), 0);
+  };
+  switchTo(1);
+  EXPECT_EQ((std::tuple{int{caller->shortFrames}, int{answerer->shortFrames}}), (std::tuple{1, 1}));
+  EXPECT_EQ((std::tuple{null_modem::Baud(0), null_modem::Baud(1), answerer->baud}), (std::tuple{9600u, 9600u, 9600u}));
+  EXPECT_EQ(LinkSend(caller, Frame(0x88, 0x21, {}).data(), 8), 0);
   EXPECT_EQ(ReceiveMessage(answerer), (Bytes{0x88, 0x21, 8, 0, 0, 0, 0, 0}));
 
-  {
-    AnsweringPoller poller(answerer);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    EXPECT_EQ(LinkSerialMode(caller, 0, 0), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  }
-  EXPECT_EQ(caller->shortFrames, 0);
-  EXPECT_EQ(answerer->shortFrames, 0);
-  EXPECT_EQ(null_modem::Baud(0), 57600u);
-  EXPECT_EQ(null_modem::Baud(1), 57600u);
+  switchTo(0);
+  EXPECT_EQ((std::tuple{int{caller->shortFrames}, int{answerer->shortFrames}}), (std::tuple{0, 0}));
+  EXPECT_EQ((std::tuple{null_modem::Baud(0), null_modem::Baud(1)}), (std::tuple{57600u, 57600u}));
   const Bytes message = Frame(0x90, 2, {5, 6, 7});
-  EXPECT_EQ(LinkSend(caller, message.data(), static_cast<int>(message.size())), 0);
+  EXPECT_EQ(Send(caller, message), 0);
   EXPECT_EQ(ReceiveMessage(answerer), message);
 }
 
@@ -205,8 +170,7 @@ TEST_F(LinkSerialCable, PeerThatDoesNotAnswerLeavesTheSettingsAlone) {
   EXPECT_EQ(null_modem::Baud(0), 57600u);
   LinkSetDtr(answerer, 0);
   EXPECT_EQ(LinkSerialMode(caller, 1, 0), 0);  // DSR off: nobody to hand shake with
-  EXPECT_EQ(null_modem::Baud(0), 57600u);
-  EXPECT_EQ(caller->shortFrames, 1);
+  EXPECT_EQ((std::tuple{null_modem::Baud(0), int{caller->shortFrames}}), (std::tuple{57600u, 1}));
   EXPECT_FALSE(null_modem::Rts(0));  // the wanted form is still announced on RTS
   LinkSetLineWatch(caller, 0);
   EXPECT_EQ(LinkSerialMode(caller, 0, 19200), 0);  // no handshake asked: applied at once

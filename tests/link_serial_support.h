@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "link/link.h"
@@ -28,6 +29,13 @@ inline Bytes Frame(uint8_t code, uint8_t subcode, const Bytes& payload, uint32_t
   return m;
 }
 
+// The message with another length field.
+inline Bytes WithLength(Bytes m, unsigned length) {
+  m[2] = static_cast<uint8_t>(length & 0xFF);
+  m[3] = static_cast<uint8_t>(length >> 8);
+  return m;
+}
+
 // The two byte strings one after the other.
 inline Bytes Join(const Bytes& a, const Bytes& b) {
   Bytes joined(a.size() + b.size());
@@ -39,6 +47,15 @@ inline Bytes Join(const Bytes& a, const Bytes& b) {
 // Opens a serial link through a connect request ("serial" and "modem" are the same request).
 inline int OpenSerial(LinkConnection* link, const char* address, int number, bool server = false) {
   return LinkConnect(link, server ? "modem" : "serial", address, number, server ? LinkFlagServer : 0);
+}
+
+inline int Send(LinkConnection* link, const Bytes& m) { return LinkSend(link, m.data(), static_cast<int>(m.size())); }
+
+// What LinkSerialErrors reports: the last error, the line errors and the bytes waiting.
+inline std::tuple<int, int, int> SerialErrors(LinkConnection* link) {
+  int lastError = -1, lineErrors = -1, waiting = -1;
+  LinkSerialErrors(link, &lastError, &lineErrors, &waiting);
+  return {lastError, lineErrors, waiting};
 }
 
 // Receives one message (or raw bytes), polling until it arrives or two seconds passed.

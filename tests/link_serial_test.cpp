@@ -5,11 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstring>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "link/link.h"
 #include "link_queue.h"
@@ -54,8 +50,7 @@ class LinkSerialPair : public ::testing::Test {
 };
 
 TEST_F(LinkSerialPair, BinaryMessagesAcrossPollsAndTwoInOneChunk) {
-  EXPECT_EQ(link->status, 4);
-  EXPECT_EQ(link->comPort, pair.a() + 1);
+  EXPECT_EQ((std::tuple{int{link->status}, int{link->comPort}}), (std::tuple{4, pair.a() + 1}));
   const Bytes first = Frame(0x90, 1, {1, 2, 3, 4, 5, 6});
   Arrive(Bytes(first.begin(), first.begin() + 5));
   EXPECT_EQ(PollSerialLine(link), 0);
@@ -70,36 +65,26 @@ TEST_F(LinkSerialPair, BinaryMessagesAcrossPollsAndTwoInOneChunk) {
   EXPECT_EQ(PollSerialLine(link), 1);
   EXPECT_EQ(ReceiveMessage(link), a);
   EXPECT_EQ(ReceiveMessage(link), b);
-  EXPECT_EQ(link->rawCount, 0);
-  EXPECT_EQ(link->errorCount, 0u);
+  EXPECT_EQ((std::tuple{link->rawCount, link->errorCount}), (std::tuple{0, 0u}));
 }
 
 TEST_F(LinkSerialPair, MessagesGoToTheQueueOfTheirClass) {
   LinkSetClass(link, 0xA0, 0xA0, 1);
   Arrive(Join(Frame(0xA0, 1, {7}), Frame(0x85, 1, {8})));
   Settle(link);
-  EXPECT_EQ(LinkPending(link, 1), 2);
-  EXPECT_EQ(LinkPending(link, 0), 1);
+  EXPECT_EQ((std::tuple{LinkPending(link, 1), LinkPending(link, 0)}), (std::tuple{2, 1}));
   EXPECT_EQ(ReceiveMessage(link, 1)[0], 0xA0);
   EXPECT_EQ(ReceiveMessage(link, 0)[0], 0x85);
 }
 
 TEST_F(LinkSerialPair, RejectedFramesDropWhatIsHeldAndCount) {
   const Bytes good = Frame(0x81, 0, {9});
-  Bytes highSubcode = Frame(0x81, 0x80, {1});
-  Bytes seven = Frame(0x81, 0, {});
-  seven[2] = 7;
-  Bytes tooLong = Frame(0x81, 0, {});
-  tooLong[2] = 1601 & 0xFF;
-  tooLong[3] = 1601 >> 8;
-  Bytes lowCode = Frame(0x10, 0, {});
   uint32_t errors = 0;
-  for (const Bytes& bad : {highSubcode, seven, tooLong, lowCode}) {
+  for (const Bytes& bad : {Frame(0x81, 0x80, {1}), WithLength(Frame(0x81, 0, {}), 7),
+                           WithLength(Frame(0x81, 0, {}), 1601), Frame(0x10, 0, {})}) {
     Arrive(Join(bad, good));  // the good frame shares the bad frame's chunk and goes with it
     EXPECT_EQ(PollSerialLine(link), 0);
-    EXPECT_EQ(link->rawCount, 0);
-    EXPECT_EQ(link->errorCount, ++errors);
-    EXPECT_EQ(LinkPending(link, -1), 0);
+    EXPECT_EQ((std::tuple{link->rawCount, link->errorCount, LinkPending(link, -1)}), (std::tuple{0, ++errors, 0}));
     std::this_thread::sleep_for(std::chrono::milliseconds(5));  // past the hold-off
     Arrive(good);
     EXPECT_EQ(ReceiveMessage(link), good);
@@ -119,23 +104,17 @@ TEST_F(LinkSerialPair, TwoByteCommandsAndTextBlocks) {
   // Argument bytes without a command, and a command replaced before its argument.
   Arrive({0x11, 0x22, 0x86, 0x87, 0x33});
   EXPECT_EQ(ReceiveMessage(link), (Bytes{0x87, 0x33, 8, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(LinkPending(link, -1), 0);
-  EXPECT_EQ(link->errorCount, 0u);
+  EXPECT_EQ((std::tuple{LinkPending(link, -1), link->errorCount}), (std::tuple{0, 0u}));
 }
 
 TEST_F(LinkSerialPair, TextBlockLongerThanASlotIsCutAndCounted) {
   LinkSetSerialModes(link, 1, 0);
-  Bytes block{0x80, 0x07};
-  const Bytes text(2500, 'x');
-  block.insert(block.end(), text.begin(), text.end());
-  block.push_back(0);
-  Arrive(block);
+  Arrive(Join(Join({0x80, 0x07}, Bytes(2500, 'x')), {0}));
   Settle(link);
   const Bytes m = ReceiveMessage(link);
   ASSERT_EQ(m.size(), static_cast<size_t>(LinkQueueSlotSize));
   EXPECT_EQ(m[2] | (m[3] << 8), LinkQueueSlotSize);
-  EXPECT_EQ(m[LinkQueueSlotSize - 5], 'x');
-  EXPECT_EQ(m[LinkQueueSlotSize - 4], 0);
+  EXPECT_EQ((std::tuple{m[LinkQueueSlotSize - 5], m[LinkQueueSlotSize - 4]}), (std::tuple{uint8_t{'x'}, uint8_t{0}}));
   EXPECT_EQ(link->errorCount, 1u);
 }
 
@@ -147,56 +126,47 @@ TEST_F(LinkSerialPair, RawBytesAndAFullReceiveArea) {
   EXPECT_EQ(PollSerialLine(link), 1950);
   Arrive({1, 2, 3});
   EXPECT_EQ(PollSerialLine(link), 0);  // fewer than 100 bytes free: nothing is read
-  EXPECT_EQ(link->rawCount, 3950);
-  EXPECT_EQ(SerialPortInQueue(pair.a()), 3);
-  EXPECT_EQ(LinkPending(link, 0), 1);
+  EXPECT_EQ((std::tuple{link->rawCount, SerialPortInQueue(pair.a()), LinkPending(link, 0)}), (std::tuple{3950, 3, 1}));
   uint8_t buffer[4000];
   EXPECT_EQ(LinkReceive(link, 0, buffer, 1000), 1000);
   EXPECT_TRUE(std::equal(buffer, buffer + 1000, bytes.begin()));
   EXPECT_EQ(LinkReceive(link, 0, buffer, sizeof buffer), 2953);  // the poll took the three waiting bytes
   EXPECT_TRUE(std::equal(buffer, buffer + 2950, bytes.begin() + 1000));
   EXPECT_EQ(buffer[2952], 3);
-  EXPECT_EQ(LinkReceive(link, 0, buffer, sizeof buffer), 0);
-  EXPECT_EQ(LinkPending(link, 0), 0);
+  EXPECT_EQ((std::tuple{LinkReceive(link, 0, buffer, sizeof buffer), LinkPending(link, 0)}), (std::tuple{0, 0}));
 }
 
 TEST_F(LinkSerialPair, SendingInEachForm) {
   const Bytes m = Frame(0x90, 4, {1, 2, 3});
-  EXPECT_EQ(LinkSend(link, m.data(), static_cast<int>(m.size())), 0);
+  EXPECT_EQ(Send(link, m), 0);
   EXPECT_EQ(PeerReceives(m.size()), m);
   LinkSetSerialModes(link, 1, 0);
-  EXPECT_EQ(LinkSend(link, m.data(), static_cast<int>(m.size())), 0);
+  EXPECT_EQ(Send(link, m), 0);
   EXPECT_EQ(PeerReceives(2), (Bytes{0x90, 4}));
   // A text block: code 128, data count at offset 6, a terminating zero added when missing.
   Bytes text{0x80, 5, 13, 0, 0, 0, 3, 0, 'a', 'b', 'c', 0, 0};
-  EXPECT_EQ(LinkSend(link, text.data(), static_cast<int>(text.size())), 0);
+  EXPECT_EQ(Send(link, text), 0);
   EXPECT_EQ(PeerReceives(6), (Bytes{0x80, 5, 'a', 'b', 'c', 0}));
   text[6] = 200;  // a count past the message's end is held to the message
-  EXPECT_EQ(LinkSend(link, text.data(), static_cast<int>(text.size())), 0);
+  EXPECT_EQ(Send(link, text), 0);
   EXPECT_EQ(PeerReceives(8, 200), (Bytes{0x80, 5, 'a', 'b', 'c', 0, 0}));
   EXPECT_EQ(LinkWriteSerial(link, "hello", 0), 0);
   EXPECT_EQ(PeerReceives(5), (Bytes{'h', 'e', 'l', 'l', 'o'}));
   EXPECT_EQ(LinkDisconnect(link), 1);
   EXPECT_EQ(link->status, 0);
-  EXPECT_EQ(LinkWriteSerial(link, "x", 1), 1);
-  EXPECT_EQ(PollSerialLine(link), 0);
+  EXPECT_EQ((std::tuple{LinkWriteSerial(link, "x", 1), PollSerialLine(link)}), (std::tuple{1, 0})) << "closed";
 }
 
 TEST_F(LinkSerialPair, SecondLinkToTheSamePortFindsItBusy) {
   LinkConnection* other = LinkCreate();
   EXPECT_EQ(OpenSerial(other, com.c_str(), 9600), SerialPortOpenFailed);
-  int lastError = 0, lineErrors = 0, waiting = 0;
-  LinkSerialErrors(other, &lastError, &lineErrors, &waiting);
-  EXPECT_EQ(lastError, 5);
-  EXPECT_EQ(lineErrors, -99);
-  EXPECT_EQ(waiting, -99);
+  EXPECT_EQ(SerialErrors(other), (std::tuple{5, -99, -99}));
   LinkRelease(other);
 }
 
 TEST_F(LinkSerialPair, ConnectingAgainWithoutDisconnectReopensThePort) {
   ASSERT_EQ(OpenSerial(link, com.c_str(), 9600), 0);
-  EXPECT_EQ(link->comPort, pair.a() + 1);
-  EXPECT_EQ(link->baud, 9600u);
+  EXPECT_EQ((std::tuple{int{link->comPort}, link->baud}), (std::tuple{pair.a() + 1, 9600u}));
   const Bytes message = Frame(0x90, 1, {7});
   Arrive(message);
   EXPECT_EQ(ReceiveMessage(link), message);
@@ -240,7 +210,7 @@ class LinkSerialTwoLinks : public ::testing::Test {
     LinkRelease(answerer);
   }
   void ExpectMessage(LinkConnection* from, LinkConnection* to, const Bytes& message) {
-    EXPECT_EQ(LinkSend(from, message.data(), static_cast<int>(message.size())), 0);
+    EXPECT_EQ(Send(from, message), 0);
     EXPECT_EQ(ReceiveMessage(to), message);
   }
   SerialPair pair;
@@ -249,17 +219,14 @@ class LinkSerialTwoLinks : public ::testing::Test {
 };
 
 TEST_F(LinkSerialTwoLinks, OpenedPortsAndMessagesBothWays) {
-  EXPECT_EQ(caller->status, 4);
-  EXPECT_EQ(caller->comPort, pair.a() + 1);
-  EXPECT_EQ(caller->hwFlow, 0);
-  EXPECT_EQ(answerer->comPort, pair.b() + 1);
-  EXPECT_EQ(answerer->hwFlow, 1);
+  EXPECT_EQ((std::tuple{int{caller->status}, int{caller->comPort}, int{caller->hwFlow}}),
+            (std::tuple{4, pair.a() + 1, 0}));
+  EXPECT_EQ((std::tuple{int{answerer->comPort}, int{answerer->hwFlow}}), (std::tuple{pair.b() + 1, 1}));
   ExpectMessage(caller, answerer, Frame(0x90, 1, Pattern(6, 1)));
   ExpectMessage(answerer, caller, Frame(0xE0, 4, {}, 2));
   ExpectMessage(caller, answerer, Frame(0x91, 2, Pattern(1592, 3), 3));  // the largest message
   const Bytes a = Frame(0x92, 3, Pattern(20, 4), 4), b = Frame(0x93, 4, Pattern(30, 5), 5);
-  EXPECT_EQ(LinkSend(caller, a.data(), static_cast<int>(a.size())), 0);
-  EXPECT_EQ(LinkSend(caller, b.data(), static_cast<int>(b.size())), 0);
+  EXPECT_EQ((std::tuple{Send(caller, a), Send(caller, b)}), (std::tuple{0, 0}));
   EXPECT_EQ(ReceiveMessage(answerer), a);
   EXPECT_EQ(ReceiveMessage(answerer), b);
   EXPECT_EQ(answerer->errorCount, 0u);
@@ -280,20 +247,16 @@ TEST_F(LinkSerialTwoLinks, CommandFormAndRawBytes) {
 // The pair has no modem lines: line states read off and the calling side of the line handshake,
 // finding no peer on DSR, changes the form without waiting.
 TEST_F(LinkSerialTwoLinks, LineOperationsWithoutModemLines) {
-  EXPECT_EQ(LinkPeerPresent(answerer), 0);
-  EXPECT_EQ(LinkClearToSend(answerer), 0);
-  EXPECT_EQ(LinkCarrierDetect(answerer), 0);
-  EXPECT_EQ(LinkRingIndicator(answerer), 0);
+  EXPECT_EQ((std::tuple{LinkPeerPresent(answerer), LinkClearToSend(answerer), LinkCarrierDetect(answerer),
+                        LinkRingIndicator(answerer)}),
+            (std::tuple{0, 0, 0, 0}));
   EXPECT_EQ(LinkSetDtr(caller, 2), 0);  // raised at open, but not by a line request
   const int raised = LinkSetDtr(caller, 1);
   EXPECT_TRUE(raised == 0 || raised == 1) << raised;  // the system's answer for a line it may not have
   EXPECT_EQ(LinkSetDtr(caller, 2), 1);
-  EXPECT_EQ(LinkLineStatus(answerer, 4), 0);
-  EXPECT_EQ(LinkSetBreak(answerer, -1), 0);
-  int lastError = -1, lineErrors = -1, waiting = -1;
-  LinkSerialErrors(answerer, &lastError, &lineErrors, &waiting);
-  EXPECT_EQ(lineErrors, 0);
-  EXPECT_EQ(waiting, 0);
+  EXPECT_EQ((std::tuple{LinkLineStatus(answerer, 4), LinkSetBreak(answerer, -1)}), (std::tuple{0, 0}));
+  const auto errors = SerialErrors(answerer);
+  EXPECT_EQ((std::tuple{std::get<1>(errors), std::get<2>(errors)}), (std::tuple{0, 0})) << "line errors, bytes waiting";
 
   LinkSetLineWatch(caller, 1);
   const auto start = std::chrono::steady_clock::now();
@@ -327,22 +290,17 @@ TEST(LinkLineSocket, SocketLinksAnswerFromTheirState) {
   LinkSetTransport(link, &LinkSocketTransport);
   link->status = 3;
   link->connValid = 1;
-  EXPECT_EQ(LinkPeerPresent(link), 3);
-  EXPECT_EQ(LinkCarrierDetect(link), 3);
-  EXPECT_EQ(LinkClearToSend(link), 3);
-  EXPECT_EQ(LinkSetDtr(link, 1), 3);
-  EXPECT_EQ(LinkRingIndicator(link), 0);
-  EXPECT_EQ(LinkSetRts(link, 1), 0);
-  EXPECT_EQ(LinkSetBreak(link, 1), 0);
-  EXPECT_EQ(LinkLineStatus(link, 0), 1);
+  EXPECT_EQ((std::tuple{LinkPeerPresent(link), LinkCarrierDetect(link), LinkClearToSend(link), LinkSetDtr(link, 1)}),
+            (std::tuple{3, 3, 3, 3}));
+  EXPECT_EQ((std::tuple{LinkRingIndicator(link), LinkSetRts(link, 1), LinkSetBreak(link, 1), LinkLineStatus(link, 0)}),
+            (std::tuple{0, 0, 0, 1}));
   link->listenState = -1;
   EXPECT_EQ(LinkLineStatus(link, 0), -11);
   EXPECT_EQ(LinkSerialMode(link, 1, 0), 0);
   EXPECT_EQ(link->shortFrames, 1);
   LinkRelease(link);
   EXPECT_EQ(LinkPeerPresent(link), 0);  // released: no longer registered
-  EXPECT_EQ(LinkSetDtr(nullptr, 1), 0);
-  EXPECT_EQ(LinkSerialMode(nullptr, 1, 0), 0);
+  EXPECT_EQ((std::tuple{LinkSetDtr(nullptr, 1), LinkSerialMode(nullptr, 1, 0)}), (std::tuple{0, 0}));
 }
 
 }  // namespace

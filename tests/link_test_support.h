@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -59,9 +58,13 @@ class LinkDirectoryTest : public ::testing::Test {
 class LinkRecordTest : public LinkDirectoryTest {
  protected:
   void TearDown() override {
-    for (LinkConnection* link : links_) LinkRelease(link);
+    ReleaseAll();
     LinkSetDebugFile(nullptr);
     LinkDirectoryTest::TearDown();
+  }
+  void ReleaseAll() {
+    for (LinkConnection* link : links_) LinkRelease(link);
+    links_.clear();
   }
 
   // A new client connection with both directions opened as a connection set-up does.

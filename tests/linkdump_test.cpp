@@ -8,9 +8,8 @@
 #include "link_test_support.h"
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -19,20 +18,32 @@ namespace {
 class LinkDumpTest : public LinkRecordTest {
  protected:
   // Runs linkdump: its exit code, with its output in out_ and its messages in err_.
-  int Dump(const std::vector<std::string>& args) {
+  int Dump(
+      const std::vector<std::string>& args, const std::function<bool()>& again = [] { return false; }) {
     std::ostringstream out, err;
-    int code = RunLinkDump(args, out, err, [] { return false; });
+    int code = RunLinkDump(args, out, err, again);
     out_ = out.str();
     err_ = err.str();
     return code;
   }
+  std::vector<std::string> Lines() const {
+    std::vector<std::string> lines;
+    std::istringstream text(out_);
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    return lines;
+  }
   // The output's lines without their time column.
   std::vector<std::string> Bodies() const {
     std::vector<std::string> bodies;
-    std::istringstream lines(out_);
-    for (std::string line; std::getline(lines, line);)
+    for (const std::string& line : Lines())
       bodies.push_back(line.substr(line.find(' ', line.find_first_not_of(' ')) + 1));
     return bodies;
+  }
+  // The first characters of each line: the time, the direction and the tag.
+  std::vector<std::string> Starts() const {
+    std::vector<std::string> starts;
+    for (const std::string& line : Lines()) starts.push_back(line.substr(0, 18));
+    return starts;
   }
   static std::string Encoded(const std::vector<LinkRecord>& records) {
     std::string bytes;
@@ -46,6 +57,11 @@ class LinkDumpTest : public LinkRecordTest {
   static void WriteRecords(const std::string& name, const std::vector<LinkRecord>& records,
                            const std::string& tail = "") {
     WriteFile(name, Encoded(records) + tail);
+  }
+  static std::string TrafficHeader(const LinkTrafficHeader& header) {
+    std::uint8_t bytes[LinkTrafficHeaderSize];
+    LinkEncodeTrafficHeader(header, bytes);
+    return std::string(reinterpret_cast<const char*>(bytes), sizeof bytes);
   }
   static LinkRecord Event(std::uint16_t code, std::uint32_t time) {
     return {LinkRecordEventType, code, time, 1, 2, 3, {}};
@@ -90,10 +106,9 @@ TEST_F(LinkDumpTest, TheFilesOfAConnectionReadAsOneStoryInOrder) {
   EXPECT_EQ(out_.substr(0, 12), "   0.000000 ") << "times count from the first record";
 
   ASSERT_EQ(Dump({"--json", "cmlCRX10.bin", "cmlCTX20.binFULL"}), LinkDumpOk);
-  std::istringstream json(out_);
-  std::string first, second;
-  std::getline(json, first);
-  std::getline(json, second);
+  const std::vector<std::string> json = Lines();
+  ASSERT_GE(json.size(), 2u) << out_;
+  const std::string &first = json[0], &second = json[1];
   EXPECT_EQ(first.find("{\"time\":0.000000,\"clock\":"), 0u) << first;
   EXPECT_NE(first.find(
                 ",\"file\":\"cmlCRX10.bin\",\"tag\":\"CRX\",\"direction\":\"receive\",\"record\":\"text\",\"code\":100,"
@@ -111,9 +126,6 @@ TEST_F(LinkDumpTest, WrappedClockIsUnwrappedAcrossFiles) {
                                 Event(LinkEventServerPoked, 0x90000010u), Event(LinkEventServerPoked, 0x00000005u)});
   WriteRecords("cmlSTX20.bin", {Event(LinkEventStreamSent, 0xFFFFFF80u), Event(LinkEventDatagramSent, 0x00000100u)});
   ASSERT_EQ(Dump({"cmlSRX10.bin", "cmlSTX20.bin"}), LinkDumpOk) << err_;
-  std::istringstream lines(out_);
-  std::vector<std::string> times;
-  for (std::string line; std::getline(lines, line);) times.push_back(line.substr(0, 18));
   const std::vector<std::string> expected = {
       "   0.000000 rx SRX",   // 2^32 - 256
       "   0.000128 tx STX",   // 128 later
@@ -121,7 +133,7 @@ TEST_F(LinkDumpTest, WrappedClockIsUnwrappedAcrossFiles) {
       "   0.000512 tx STX",   // 256 after 2^32
       "2415.919376 rx SRX",   // later by more than half the range is still later
       "4294.967557 rx SRX"};  // earlier by more than half the range: wrapped again
-  EXPECT_EQ(times, expected) << out_;
+  EXPECT_EQ(Starts(), expected) << out_;
 
   ASSERT_EQ(Dump({"--raw-time", "cmlSTX20.bin"}), LinkDumpOk);
   EXPECT_EQ(out_.substr(0, 14), "4294967168 tx ");
@@ -130,11 +142,8 @@ TEST_F(LinkDumpTest, WrappedClockIsUnwrappedAcrossFiles) {
   WriteRecords("cmlSTX20.bin", {Event(LinkEventStreamSent, 0x00000010u), Event(LinkEventDatagramSent, 0x00000100u)});
   WriteRecords("cmlSRX10.bin", {Event(LinkEventQueuedDatagram, 0xFFFFFFF0u), Event(LinkEventUnqueued, 0x00000020u)});
   ASSERT_EQ(Dump({"cmlSTX20.bin", "cmlSRX10.bin"}), LinkDumpOk) << err_;
-  times.clear();
-  std::istringstream wrapped(out_);
-  for (std::string line; std::getline(wrapped, line);) times.push_back(line.substr(0, 18));
-  EXPECT_EQ(times, (std::vector<std::string>{"   0.000000 rx SRX", "   0.000032 tx STX", "   0.000048 rx SRX",
-                                             "   0.000272 tx STX"}))
+  EXPECT_EQ(Starts(), (std::vector<std::string>{"   0.000000 rx SRX", "   0.000032 tx STX", "   0.000048 rx SRX",
+                                                "   0.000272 tx STX"}))
       << out_;
 }
 
@@ -156,10 +165,8 @@ TEST_F(LinkDumpTest, FilesLongerThanAPieceMergeWholeAcrossAWrap) {
   std::string traffic;
   constexpr std::uint16_t longest = 0xFFFF;
   for (std::uint32_t at : trafficAt) {
-    std::uint8_t header[LinkTrafficHeaderSize];
     const std::uint16_t raw = longest - LinkTrafficHeaderSize;
-    LinkEncodeTrafficHeader({base + 3 * at + 2, raw, longest}, header);
-    traffic += std::string(reinterpret_cast<const char*>(header), sizeof header) + std::string(raw, 'x');
+    traffic += TrafficHeader({base + 3 * at + 2, raw, longest}) + std::string(raw, 'x');
     expected.push_back(3 * at + 2);
   }
   WriteFile("cmlCTX20.binFULL", traffic + "cut");
@@ -169,11 +176,7 @@ TEST_F(LinkDumpTest, FilesLongerThanAPieceMergeWholeAcrossAWrap) {
   EXPECT_NE(err_.find("cut off: 3 of its 8 header bytes at byte 196605, after 3 whole records"), std::string::npos)
       << err_;
   std::vector<std::uint32_t> times;  // microseconds after the first record
-  std::istringstream lines(out_);
-  for (std::string line; std::getline(lines, line);) {
-    std::string seconds = line.substr(0, line.find_first_of(' ', line.find_first_not_of(' ')));
-    times.push_back(static_cast<std::uint32_t>(std::stod(seconds) * 1e6 + 0.5));
-  }
+  for (const std::string& line : Lines()) times.push_back(static_cast<std::uint32_t>(std::stod(line) * 1e6 + 0.5));
   EXPECT_EQ(times, expected);
 
   // Many files whose records have the same clock readings: each reading's records in the files' order.
@@ -196,12 +199,7 @@ TEST_F(LinkDumpTest, BadInputIsToldWithItsExitCodeAfterTheRecordsBeforeIt) {
   strange.type = 7;
   WriteRecords("cmlCRX10.bin", {Event(1, 10), strange, Event(1, 40)});
   WriteFile("short.bin", "RECORD=1\n");
-  std::uint8_t header[LinkTrafficHeaderSize];
-  LinkEncodeTrafficHeader({10, 3, 11}, header);
-  std::string traffic(reinterpret_cast<const char*>(header), sizeof header);
-  traffic += "abc";
-  LinkEncodeTrafficHeader({20, 0, 100}, header);
-  WriteFile("cmlCRX10.binFULL", traffic + std::string(reinterpret_cast<const char*>(header), sizeof header) + "short");
+  WriteFile("cmlCRX10.binFULL", TrafficHeader({10, 3, 11}) + "abc" + TrafficHeader({20, 0, 100}) + "short");
 
   struct Case {
     std::vector<std::string> args;
@@ -233,14 +231,12 @@ TEST_F(LinkDumpTest, FollowTakesARecordFinishedInALaterRoundWhole) {
   const std::size_t cut = LinkRecordSize + LinkRecordSize / 2;
   WriteFile("cmlCRX10.bin", bytes.substr(0, cut));
   int rounds = 0;
-  std::ostringstream out, err;
-  int code = RunLinkDump({"-f", "cmlCRX10.bin"}, out, err, [&] {
+  auto finishTheRecord = [&] {
     if (++rounds == 1) std::ofstream("cmlCRX10.bin", std::ios::binary | std::ios::app) << bytes.substr(cut);
     return rounds == 1;
-  });
-  EXPECT_EQ(code, LinkDumpOk) << err.str();
-  EXPECT_EQ(err.str(), "");
-  out_ = out.str();
+  };
+  EXPECT_EQ(Dump({"-f", "cmlCRX10.bin"}, finishTheRecord), LinkDumpOk) << err_;
+  EXPECT_EQ(err_, "");
   const std::vector<std::string> bodies = Bodies();
   ASSERT_EQ(bodies.size(), 2u) << out_;
   EXPECT_EQ(bodies[0].substr(0, 24), "rx CRX10  42 StreamSent ");
@@ -254,15 +250,9 @@ TEST_F(LinkDumpTest, FollowPrintsEachRecordAsTheLinkWritesIt) {
   ChildProcess follower(LINKDUMP_PATH, {"-f", (directory_ / "cmlCRX10.bin").string()});
   ASSERT_TRUE(follower.started());
   std::string text;
-  auto shows = [&](const std::string& wanted) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (text.find(wanted) == std::string::npos && std::chrono::steady_clock::now() < end)
-      if (!follower.ReadSome(text, 200)) return false;
-    return text.find(wanted) != std::string::npos;
-  };
-  EXPECT_TRUE(shows("rx CRX10 103 ClientConnectPending\n")) << text;
+  EXPECT_TRUE(ReadUntil(follower, text, "rx CRX10 103 ClientConnectPending\n", 10000)) << text;
   LinkRecordEvent(link, LinkDirectionReceive, LinkEventClientConnected, 0, 0, 0);
-  EXPECT_TRUE(shows("rx CRX10 104 ClientConnected\n")) << text;
+  EXPECT_TRUE(ReadUntil(follower, text, "rx CRX10 104 ClientConnected\n", 10000)) << text;
   EXPECT_EQ(follower.Wait(0), -1) << "still following";
 }
 

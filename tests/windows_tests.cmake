@@ -12,7 +12,7 @@ tavik_test(platform_tests
 tavik_test(link_tests
   SOURCES link_clock_test.cpp link_keyvalue_test.cpp link_object_test.cpp link_record_test.cpp
           link_queue_test.cpp link_connect_test.cpp link_socket_test.cpp linkconsole_test.cpp
-          link_net_test.cpp link_newfile_test.cpp link_socket_win32_test.cpp
+          link_socket_win32_test.cpp
   LIBS link
   INTERNALS link)
 add_dependencies(link_tests linkconsole)
