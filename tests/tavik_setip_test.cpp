@@ -23,6 +23,7 @@ namespace {
 const std::string Helper = TAVIK_SETIP_PATH;
 
 std::string Quote(const std::string& text) { return "'" + text + "'"; }
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // The text the dialog sends for a static address on the named adapter.
 std::string StaticOn(const std::string& name, const std::string& address) {
@@ -153,13 +154,12 @@ TEST_F(AddressHelperTest, SetsAStaticAddressOnTheNamedAdapter) {
   SetOldAddress();
   EXPECT_EQ(Helper(StaticText), 0);
   std::string addresses = Addresses();
-  EXPECT_NE(addresses.find("inet 192.168.10.1/24 brd 192.168.10.255"), std::string::npos) << addresses;
-  EXPECT_EQ(addresses.find("10.9.9.9"), std::string::npos) << addresses;  // replaced, as the network shell does
+  EXPECT_TRUE(Has(addresses, "inet 192.168.10.1/24 brd 192.168.10.255")) << addresses;
+  EXPECT_FALSE(Has(addresses, "10.9.9.9")) << addresses;  // replaced, as the network shell does
   EXPECT_TRUE(logged.Has("tavik-setip", "tva now has 192.168.10.1/24")) << logged.lines.size();
 
   EXPECT_EQ(Helper(StaticOn("Local Area Connection", "192.168.20.2")), 0);
-  EXPECT_NE(Addresses().find("inet 192.168.20.2/24"), std::string::npos);
-  EXPECT_EQ(Addresses().find("192.168.10.1"), std::string::npos);
+  EXPECT_TRUE(Has(Addresses(), "inet 192.168.20.2/24") && !Has(Addresses(), "192.168.10.1")) << Addresses();
 
   // The new address of the same subnet is added beside the old one, which must go without taking it along.
   EXPECT_EQ(Helper(StaticOn("Local Area Connection", "192.168.20.1")), 0);
@@ -211,14 +211,10 @@ TEST_F(AddressHelperTest, EveryFailingIpCallEndsInOneAddressOrSaysSo) {
           EXPECT_EQ(now, std::vector<std::string>{newCidr}) << seen;
         } else if (result.status == AddressUnchanged || result.status == AddressRestored) {
           EXPECT_EQ(now, std::vector<std::string>{"10.9.9.9/8"}) << seen;
-          EXPECT_TRUE(result.message.find("10.9.9.9/8") != std::string::npos ||
-                      result.message.find("nothing was changed") != std::string::npos)
-              << seen;
+          EXPECT_TRUE(Has(result.message, "10.9.9.9/8") || Has(result.message, "nothing was changed")) << seen;
         } else {
           EXPECT_EQ(result.status, AddressLost) << seen;
-          EXPECT_TRUE(result.message.find("could not be put back") != std::string::npos ||
-                      result.message.find("may not be back") != std::string::npos)
-              << seen;
+          EXPECT_TRUE(Has(result.message, "could not be put back") || Has(result.message, "may not be back")) << seen;
         }
       }
       EXPECT_GE(failed, 5) << text;
@@ -244,10 +240,9 @@ TEST_F(AddressHelperTest, IfupdownKeepsTheChangeInAStanzaOfItsOwn) {
             "source /etc/network/interfaces.d/*\n\nauto tva\n#tavik-setip# iface tva inet static\n"
             "#tavik-setip#     address 10.9.9.9/8\n# the peer\niface tva inet6 auto\n");
   const std::string own = ReadWholeFile(root.Path("etc/network/interfaces.d/tavik-tva"));
-  EXPECT_NE(own.find("\niface tva inet static\n    address 192.168.10.1/24\n"), std::string::npos) << own;
-  EXPECT_EQ(own.find("allow-hotplug"), std::string::npos) << "auto tva is kept where it was";
-  EXPECT_EQ(Addresses().find("10.9.9.9"), std::string::npos) << Addresses();
-  EXPECT_NE(Addresses().find("inet 192.168.10.1/24"), std::string::npos) << Addresses();
+  EXPECT_TRUE(Has(own, "\niface tva inet static\n    address 192.168.10.1/24\n")) << own;
+  EXPECT_FALSE(Has(own, "allow-hotplug")) << "auto tva is kept where it was";
+  EXPECT_TRUE(!Has(Addresses(), "10.9.9.9") && Has(Addresses(), "inet 192.168.10.1/24")) << Addresses();
 }
 
 // The helper program itself, started with umask 0, keeping the change for ifupdown: the folder and file
@@ -270,9 +265,10 @@ TEST_F(AddressHelperTest, RewrittenFilesKeepTheirRightsAndLinksAreNotFollowed) {
   ASSERT_EQ(stat(interfaces.c_str(), &st), 0);
   EXPECT_EQ(std::make_tuple(st.st_mode & 07777, st.st_uid, st.st_gid), std::make_tuple(withList, 1234u, 5678u));
   EXPECT_EQ(AccessList(interfaces), list);
-  EXPECT_NE(ReadWholeFile(interfaces).find("#tavik-setip# iface tva inet static"), std::string::npos);
-  EXPECT_EQ(Mode(root.Path("etc/network/interfaces.d")), 0755u);
-  EXPECT_EQ(Mode(root.Path("etc/network/interfaces.d/tavik-tva")), 0644u);
+  EXPECT_TRUE(Has(ReadWholeFile(interfaces), "#tavik-setip# iface tva inet static"));
+  EXPECT_EQ(std::make_tuple(Mode(root.Path("etc/network/interfaces.d")),
+                            Mode(root.Path("etc/network/interfaces.d/tavik-tva"))),
+            std::make_tuple(0755u, 0644u));
 
   root.Write("etc/network/interfaces", stanza);
   root.Write("elsewhere", "iface tva inet dhcp\n");
@@ -295,16 +291,15 @@ TEST_F(AddressHelperTest, NetworkdTakesAFileThatComesFirstOrTheChangeIsNotKept) 
   NamespaceRunner runner(ns_);
   AddressChangeResult result = ApplyAddressCommand(Static(StaticOn("tva", "192.168.10.1")), Tva(), runner, root.Root());
   EXPECT_EQ(result.status, AddressChanged) << result.message;
-  EXPECT_NE(ReadWholeFile(root.Path("etc/systemd/network/00-tavik-tva.network"))
-                .find("[Match]\nName=tva\n\n[Network]\nAddress=192.168.10.1/24\n"),
-            std::string::npos);
+  EXPECT_TRUE(Has(ReadWholeFile(root.Path("etc/systemd/network/00-tavik-tva.network")),
+                  "[Match]\nName=tva\n\n[Network]\nAddress=192.168.10.1/24\n"));
   EXPECT_NE(std::find(runner.ran.begin(), runner.ran.end(), "networkctl reload"), runner.ran.end());
 
   root.Write(state, "ADMIN_STATE=configured\nNETWORK_FILE=/etc/systemd/network/00-admin.network\n");
   result = ApplyAddressCommand(Static(StaticOn("tva", "192.168.10.2")), Tva(), runner, root.Root());
   EXPECT_EQ(result.status, AddressNotKept) << result.message;
-  EXPECT_NE(result.message.find("from /etc/systemd/network/00-admin.network, which comes before"), std::string::npos);
-  EXPECT_NE(Addresses().find("inet 192.168.10.2/24"), std::string::npos) << "in effect all the same";
+  EXPECT_TRUE(Has(result.message, "from /etc/systemd/network/00-admin.network, which comes before"));
+  EXPECT_TRUE(Has(Addresses(), "inet 192.168.10.2/24")) << "in effect all the same";
 }
 
 TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationStandIn) {
@@ -318,7 +313,7 @@ TEST_F(AddressHelperTest, NetworkShellRunsTheHelperThroughTheElevationStandIn) {
   unsetenv("TAVIK_ELEVATION_RUNNER");
   Eventually([&] { return access(record.c_str(), F_OK) == 0; }, 5);
   EXPECT_EQ(ReadWholeFile(record).rfind(::Helper + "\n" + parameters + "\n", 0), 0u) << "the helper, then the text";
-  EXPECT_NE(Addresses().find("inet 192.168.30.1/24"), std::string::npos);
+  EXPECT_TRUE(Has(Addresses(), "inet 192.168.30.1/24"));
 }
 
 // What the dialog cannot show reaches the system's log under the program's own name: no trusted helper,

@@ -5,14 +5,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "scratch_tree.h"
+#include "test_environment.h"
 #include "version_resource.h"
 #include "version_test_support.h"
 
@@ -31,9 +30,7 @@ TEST(PlatformCode, LinuxKernelIsClassedWithTheNtFamilyAndNamedAsItself) {
   const std::string expected = std::string(names.sysname) + " " + std::to_string(major) + "." + std::to_string(minor);
   EXPECT_EQ(GetPlatformName(), expected);
   EXPECT_EQ(GetPlatformCode(), code);
-  if (sizeof(void*) == 8) {
-    EXPECT_NE(Is64BitOs(), 0);
-  }
+  EXPECT_TRUE(sizeof(void*) != 8 || Is64BitOs() != 0);
 }
 
 TEST(VersionText, FifoIsReadAsNoProgramWithoutHanging) {
@@ -44,10 +41,7 @@ TEST(VersionText, FifoIsReadAsNoProgramWithoutHanging) {
 }
 
 TEST(VersionText, OwnElfProgramsCarryTheSectionThatTheBuildPutIn) {
-  char self[4096];
-  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  ASSERT_GT(n, 0);
-  self[n] = '\0';
+  const std::string self = OwnProgramPath();
   EXPECT_EQ(Text(BuildStringsWithDate, self), "PB=1.3  " + DateLine(self));
   EXPECT_EQ(Text(FileVersionNumber, self), "1.0.0.3");
   EXPECT_EQ("Tavik Comm Check " + Text(BuildStringsWithDate, self), "Tavik Comm Check PB=1.3  " + DateLine(self));
@@ -62,8 +56,7 @@ TEST(VersionText, OwnElfProgramsCarryTheSectionThatTheBuildPutIn) {
   ASSERT_TRUE(ParseElfVersionSection(bytes.data(), bytes.size(), info));
   EXPECT_EQ(info.productVersionMS, 2u << 16);
   ASSERT_EQ(info.translations.size(), 1u);
-  EXPECT_EQ(info.translations[0].first, 0x0407);
-  EXPECT_EQ(info.translations[0].second, 0x04e4);
+  EXPECT_EQ(info.translations[0], (std::pair<std::uint16_t, std::uint16_t>{0x0407, 0x04e4}));
 }
 
 TEST(VersionText, SuitePathsResolveUnderTheTavikRoot) {
@@ -71,10 +64,9 @@ TEST(VersionText, SuitePathsResolveUnderTheTavikRoot) {
   const fs::path root = tree.Root();
   fs::create_directories(root / "BIN");
   fs::copy_file(Fixture("full64.exe"), root / "BIN" / "Navro.exe", fs::copy_options::overwrite_existing);
-  setenv("TAVIK_ROOT", root.c_str(), 1);
+  ScopedEnv suite("TAVIK_ROOT", tree.Root());
   const std::string resolved = (root / "BIN" / "Navro.exe").string();
   EXPECT_EQ(Text(BuildStringsWithDate, "C:\\Tavik\\BIN\\navro.exe"), "PB=1.3  " + DateLine(resolved));
-  unsetenv("TAVIK_ROOT");
 }
 
 TEST(VersionText, TruncatedElfProgramLosesItsVersion) {

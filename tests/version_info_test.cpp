@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "scratch_tree.h"
@@ -41,16 +42,13 @@ TEST(PlatformCode, MapsWindowsVersionsToTheirClasses) {
 
 TEST(VersionText, PeFixturesOfBothWidthsGiveTheirBuildStringsAndNumbers) {
   for (const std::string bits : {"32", "64"}) {
-    SCOPED_TRACE(bits);
-    const std::string full = Fixture("full" + bits + ".exe");
-    EXPECT_EQ(Text(BuildStringsWithDate, full), "PB=1.3  " + DateLine(full));
-    EXPECT_EQ(Text(FileVersionNumber, full), "1.0.0.3");
-    const std::string both = Fixture("both" + bits + ".exe");
-    EXPECT_EQ(Text(BuildStringsWithDate, both), "PB=2.0    SB=beta  " + DateLine(both));
-    EXPECT_EQ(Text(FileVersionNumber, both), "5.6.7.8");
-    const std::string special = Fixture("sbonly" + bits + ".exe");
-    EXPECT_EQ(Text(BuildStringsWithDate, special), "SB=sp1  " + DateLine(special));
-    EXPECT_EQ(Text(FileVersionNumber, special), "65535.0.1.65535");
+    for (const auto& [name, strings, number] : {std::tuple{"full", "PB=1.3  ", "1.0.0.3"},
+                                                {"both", "PB=2.0    SB=beta  ", "5.6.7.8"},
+                                                {"sbonly", "SB=sp1  ", "65535.0.1.65535"}}) {
+      const std::string path = Fixture(name + bits + ".exe");
+      EXPECT_EQ(Text(BuildStringsWithDate, path), strings + DateLine(path));
+      EXPECT_EQ(Text(FileVersionNumber, path), number) << path;
+    }
   }
 }
 
