@@ -3,11 +3,14 @@
 // Windows tests only: it opens the ports through the comm API.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+#include "serial/serial_port.h"
 
 struct ComPair {
   int first = 0;  // COM numbers, 1 to 32
@@ -24,6 +27,10 @@ inline bool FindComPair(ComPair& pair) {
 }
 
 inline std::string ComDeviceName(int com) { return "\\\\.\\COM" + std::to_string(com); }
+
+inline HANDLE OpenComDevice(int com) {
+  return CreateFileA(ComDeviceName(com).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
 
 // What the session says its pair is made of (TAVIK_TEST_COM_PAIR_KIND): "pty" for two pseudo-terminals
 // joined by socat, which have no modem lines and stall a writer as soon as the peer stops reading. A
@@ -42,12 +49,28 @@ constexpr const char* kSharedComPorts =
 
 // Whether the system refuses a second open of a COM port that is open already, as Windows does.
 inline bool SystemKeepsComPortsExclusive(int com) {
-  const std::string name = ComDeviceName(com);
-  HANDLE first = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE first = OpenComDevice(com);
   if (first == INVALID_HANDLE_VALUE) return false;
-  HANDLE second = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE second = OpenComDevice(com);
   const bool exclusive = second == INVALID_HANDLE_VALUE;
   if (!exclusive) CloseHandle(second);
   CloseHandle(first);
   return exclusive;
 }
+
+// The pair as driver indexes a and b (COM number less one), skipped without one, closed after each case.
+class ComPairTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!FindComPair(pair)) GTEST_SKIP() << kNoComPair;
+    a = pair.first - 1;
+    b = pair.second - 1;
+  }
+  void TearDown() override {
+    if (a >= 0) SerialPortClose(a);
+    if (b >= 0) SerialPortClose(b);
+  }
+  ComPair pair;
+  int a = -1;
+  int b = -1;
+};

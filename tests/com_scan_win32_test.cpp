@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "com_pair.h"
-#include "serial/serial_port.h"
 #include "platform/com_device.h"
 
 namespace {
@@ -12,25 +11,13 @@ namespace {
 TEST(ComDeviceWin32, NamesAreTheSystemsComDevices) {
   EXPECT_EQ(ComPortOfDevice("\\\\.\\COM5"), 5);
   EXPECT_EQ(ComPortOfDevice("com12"), 12);
-  EXPECT_EQ(ComPortOfDevice("COM5x"), 0);
-  EXPECT_EQ(ComPortOfDevice("COM 5"), 0);
-  EXPECT_EQ(ComPortOfDevice("COM33"), 0);
-  EXPECT_EQ(ComPortOfDevice("LPT1"), 0);
+  for (const char* notOne : {"COM5x", "COM 5", "COM33", "LPT1"}) EXPECT_EQ(ComPortOfDevice(notOne), 0) << notOne;
   EXPECT_EQ(ComDevicePath(0), "");
   EXPECT_EQ(ComDevicePath(33), "");
   EXPECT_EQ(ComDeviceOpen(33).error, 2);
 }
 
-class ComScanWin32 : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (!FindComPair(pair)) GTEST_SKIP() << kNoComPair;
-  }
-  void TearDown() override {
-    if (pair.first) SerialPortClose(pair.first - 1);
-  }
-  ComPair pair;
-};
+using ComScanWin32 = ComPairTest;
 
 TEST_F(ComScanWin32, MappedPortsHaveTheirDevices) {
   const std::vector<std::string> table = ComDeviceTable();
@@ -65,7 +52,7 @@ TEST_F(ComScanWin32, MappedPortsAreFoundFree) {
 
 TEST_F(ComScanWin32, PortHeldOpenIsBusy) {
   if (!SystemKeepsComPortsExclusive(pair.first)) GTEST_SKIP() << kSharedComPorts;
-  ASSERT_EQ(SerialPortOpen(pair.first - 1, 4000, 4000), 0);
+  ASSERT_EQ(SerialPortOpen(a, 4000, 4000), 0);
   signed char table[MaxComPort + 1] = {};
   ScanComPorts(MaxComPort, table);
   EXPECT_EQ(table[pair.first], PortBusy);

@@ -17,6 +17,8 @@
 namespace {
 
 constexpr int NotInitialised = 10093;  // the socket library has not been started
+constexpr int FailedSelectCode = 106;  // the record of a select that failed
+constexpr size_t RecordBytes = 40;
 
 bool SocketsWork() {
   LinkSocket s = LinkNetSocket(LinkNetDatagram);
@@ -25,25 +27,24 @@ bool SocketsWork() {
   return true;
 }
 
-TEST(WinsockLifetime, StartsWithTheFirstObjectAndEndsWithTheLast) {
-  ASSERT_EQ(LinkCleanup(), 0) << "a link object was left over from an earlier test";
+void ExpectSocketsStopped() {
   EXPECT_FALSE(SocketsWork());
   EXPECT_EQ(LinkNetLastError(), NotInitialised);
+}
 
+TEST(WinsockLifetime, StartsWithTheFirstObjectAndEndsWithTheLast) {
+  ASSERT_EQ(LinkCleanup(), 0) << "a link object was left over from an earlier test";
+  ExpectSocketsStopped();
   LinkConnection* first = LinkCreate();
   LinkConnection* second = LinkCreate();
   EXPECT_TRUE(SocketsWork());
   LinkRelease(first);
   EXPECT_TRUE(SocketsWork()) << "one object still lives";
   LinkRelease(second);
-  EXPECT_FALSE(SocketsWork());
-  EXPECT_EQ(LinkNetLastError(), NotInitialised);
-
-  std::vector<unsigned char> small(static_cast<size_t>(LinkObjectSize()) - 1);
-  EXPECT_EQ(LinkInitBuffer(small.data(), static_cast<int>(small.size())), nullptr);
-  EXPECT_FALSE(SocketsWork()) << "a refused buffer starts nothing";
-
+  ExpectSocketsStopped();
   std::vector<unsigned char> buffer(static_cast<size_t>(LinkObjectSize()));
+  EXPECT_EQ(LinkInitBuffer(buffer.data(), static_cast<int>(buffer.size()) - 1), nullptr);
+  EXPECT_FALSE(SocketsWork()) << "a refused buffer starts nothing";
   LinkConnection* own = LinkInitBuffer(buffer.data(), static_cast<int>(buffer.size()));
   ASSERT_NE(own, nullptr);
   EXPECT_TRUE(SocketsWork()) << "the cycle repeats in one process";
@@ -85,11 +86,10 @@ TEST_F(FailingSelectTest, ThreadWaitsOutEachFailedSelectAndStillStops) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
   EXPECT_EQ(LinkLoad(link->threadRunning), 0u);
   LinkRelease(link);
-
   std::vector<std::uint8_t> records = ReadFile("cmlCRX10.bin");
   int failures = 0;
-  for (size_t at = 0; at + 40 <= records.size(); at += 40) {
-    if (U16At(records, at + 2) != 106) continue;
+  for (size_t at = 0; at + RecordBytes <= records.size(); at += RecordBytes) {
+    if (U16At(records, at + 2) != FailedSelectCode) continue;
     ++failures;
     EXPECT_EQ(U32At(records, at + 12), static_cast<std::uint32_t>(LinkErrNotSocket));
   }

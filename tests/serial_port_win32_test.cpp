@@ -2,8 +2,6 @@
 // ports: a port another program holds, and the hardware handshake as the device control block keeps it.
 #include "serial/serial_port.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,37 +12,23 @@
 
 namespace {
 
-HANDLE OpenDevice(int com) {
-  return CreateFileA(ComDeviceName(com).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-}
-
-class SerialComPair : public ::testing::Test {
+class SerialComPair : public ComPairTest {
  protected:
   void SetUp() override {
-    if (!FindComPair(pair)) GTEST_SKIP() << kNoComPair;
-    a = pair.first - 1;
-    b = pair.second - 1;
+    ComPairTest::SetUp();
     SerialPortSetBaud(-1, 19200);
     SerialPortSetFormat(-1, 0, 0, 8);
     SerialPortOpen(-1, 0, 0);
   }
-  void TearDown() override {
-    if (a >= 0) SerialPortClose(a);
-    if (b >= 0) SerialPortClose(b);
-  }
-  ComPair pair;
-  int a = -1;
-  int b = -1;
 };
 
 TEST_F(SerialComPair, PortHeldByAnotherProgramIsBusy) {
   if (!SystemKeepsComPortsExclusive(pair.first)) GTEST_SKIP() << kSharedComPorts;
   ASSERT_EQ(SerialPortOpen(a, 4000, 4000), 0);
-  HANDLE other = OpenDevice(pair.first);
+  HANDLE other = OpenComDevice(pair.first);
   EXPECT_EQ(other, INVALID_HANDLE_VALUE);
   ASSERT_EQ(SerialPortClose(a), 1);
-
-  other = OpenDevice(pair.first);
+  other = OpenComDevice(pair.first);
   ASSERT_NE(other, INVALID_HANDLE_VALUE);
   EXPECT_EQ(SerialPortOpen(a, 4000, 4000), SerialPortOpenFailed);
   char text[200] = "";
@@ -62,7 +46,7 @@ TEST_F(SerialComPair, HardwareHandshakeHeldOrRefused) {
   ASSERT_EQ(SerialPortOpen(b, 4000, 4000), 0);
   EXPECT_EQ(SerialPortSetHandshake(a, 'H'), 0);
   SerialPortClose(a);
-  HANDLE h = OpenDevice(pair.first);
+  HANDLE h = OpenComDevice(pair.first);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
