@@ -1,21 +1,17 @@
-// linkprobe.exe and toolboard.exe as a technician uses them: under Wine, on the private X server, from
-// the suite folder C:\Tavik of the Wine session's prefix (unpacked from the win64 zip, or installed by
-// the installer), driven with xdotool and read through TAVIK_PANE_DUMP. Where a text does not depend on
-// the platform the Linux program runs in the same scenario, on the same folder, and must show the same.
-// Run by the test command inside tests/wine_session.sh: TAVIK_WINDOWS_BUILD names the 64-bit Windows
-// build folder, TAVIK_WINDOWS_BUILD_X86 the 32-bit one (optional), TAVIK_SCREENSHOTS the folder for the
-// pictures of both programs' windows, Linux on the left and Wine on the right.
+// linkprobe.exe and toolboard.exe as a technician uses them: under Wine on the private X server, from
+// C:\Tavik of the Wine session's prefix, driven with xdotool and read through TAVIK_PANE_DUMP; where a
+// text does not depend on the platform, the Linux program on the same folder must show the same. Run in
+// tests/wine_session.sh: TAVIK_WINDOWS_BUILD(_X86) name the 64-bit (32-bit) build, TAVIK_SCREENSHOTS the
+// folder for pictures of both programs' windows, Linux left and Wine right.
 #include <gtest/gtest.h>
 
 #include <X11/XKBlib.h>
-#include <fcntl.h>
 #include <signal.h>
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
-#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -57,6 +53,8 @@ std::string Getenv(const char* name) {
   return value ? value : "";
 }
 
+std::string AfterFirstLine(const std::string& text) { return text.substr(text.find('\n') + 1); }
+
 std::string WithCrLf(const std::string& text) {
   std::string out;
   for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
@@ -94,8 +92,7 @@ class WineDesktop : public ::testing::Environment {
   // Before the X server goes: Wine's processes would report the lost display.
   void TearDown() override {
     const std::vector<std::string> env{"WINEPREFIX=" + Getenv("WINEPREFIX"), "HOME=" + Getenv("HOME")};
-    RunWineQuietly({WineServer, "-k"}, env);
-    RunWineQuietly({WineServer, "-w"}, env);
+    for (const char* step : {"-k", "-w"}) RunWineQuietly({WineServer, step}, env);
   }
 };
 
@@ -149,6 +146,16 @@ class BellWatch {
   Display* display_;
 };
 
+// Labels (left, top, width, height) that show once a window is drawn: linkprobe's and the menu's "Done (Exit)".
+struct Label {
+  int x, y, w, h;
+};
+constexpr Label DoneLabel{240, 463, 100, 19}, MenuDoneLabel{240, 478, 100, 19};
+
+bool ShowsLabel(const std::string& window, Label label, double seconds) {
+  return guitest::ShowsBlack(window, label.x, label.y, label.w, label.h, seconds);
+}
+
 // The suite folder C:\Tavik of the session's prefix, with the win64 zip unpacked into it; the Linux
 // program reads the same folder (and the prefix's COM ports) through TAVIK_ROOT.
 class WineSuite : public ::testing::Test {
@@ -158,6 +165,7 @@ class WineSuite : public ::testing::Test {
   probetest::ScratchTree host{"tavik-wine-host"};  // the empty system tree the Linux program sees
   std::vector<std::unique_ptr<ChildProcess>> started;
   std::string dllOverrides = "mscoree,mshtml=";  // Wine's load order for the programs started
+  const std::string wineDump = "TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt";
 
   void SetUp() override {
     ASSERT_FALSE(Getenv("WINEPREFIX").empty()) << "run under tests/wine_session.sh";
@@ -165,9 +173,8 @@ class WineSuite : public ::testing::Test {
     fs::remove_all(root);
     Write("PREFERENCES/SETTINGS/DEVS.NIN", "DisplayMode = 2\nInput_Source = C2+\n");
     WriteConfiguration("Tavik 5.2 demo\n");
-    host.Write("sys/class/tty/.keep", "");
-    host.Write("sys/bus/usb/devices/.keep", "");
-    host.Write("proc/.keep", "");
+    for (const char* folder : {"sys/class/tty", "sys/bus/usb/devices", "proc"})
+      host.Write(folder + std::string("/.keep"), "");
     fs::create_directory_symlink(prefix / "dosdevices", root / "dosdevices");
     Unpack(Builds()[0]);
   }
@@ -193,18 +200,17 @@ class WineSuite : public ::testing::Test {
       SetModificationTime((root / "BIN" / program).string(), ProgramDate);
   }
 
+  std::string LinuxDump() const { return "TAVIK_PANE_DUMP=" + (root / "linux.txt").string(); }
+  static fs::path BuildFile(const std::string& relative) { return fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / relative; }
+
   std::vector<std::string> WineEnvironment(std::vector<std::string> extra) {
-    for (const char* keep : {"WINEPREFIX", "HOME"}) extra.push_back(std::string(keep) + "=" + Getenv(keep));
-    extra.push_back("WINEDEBUG=-all");
-    extra.push_back("WINEDLLOVERRIDES=" + dllOverrides);
-    extra.push_back("TZ=UTC");
+    extra.insert(extra.end(), {"WINEPREFIX=" + Getenv("WINEPREFIX"), "HOME=" + Getenv("HOME"), "WINEDEBUG=-all",
+                               "WINEDLLOVERRIDES=" + dllOverrides, "TZ=UTC"});
     return guitest::ProgramEnvironment(extra, TOOLKIT_LEAKS_PATH);
   }
   std::vector<std::string> LinuxEnvironment(std::vector<std::string> extra) {
-    extra.push_back("TAVIK_ROOT=" + root.string());
-    extra.push_back("TAVIK_SYSFS=" + host.Path("sys"));
-    extra.push_back("TAVIK_PROCFS=" + host.Path("proc"));
-    extra.push_back("TZ=UTC");
+    extra.insert(extra.end(), {"TAVIK_ROOT=" + root.string(), "TAVIK_SYSFS=" + host.Path("sys"),
+                               "TAVIK_PROCFS=" + host.Path("proc"), "TZ=UTC"});
     return guitest::ProgramEnvironment(extra, TOOLKIT_LEAKS_PATH);
   }
 
@@ -219,12 +225,6 @@ class WineSuite : public ::testing::Test {
   ChildProcess* StartLinux(const std::string& program, std::vector<std::string> arguments,
                            std::vector<std::string> env = {}, const std::string& outputFile = "") {
     return Track(program, arguments, LinuxEnvironment(env), outputFile);
-  }
-  // linkprobe REPORT under Wine or on Linux, its standard output to `output`: the exit code.
-  int RunReport(bool onWine, const fs::path& output) {
-    ChildProcess* const linkprobe = onWine ? StartWine("linkprobe.exe", {"REPORT"}, {}, output.string())
-                                           : StartLinux(LINKPROBE_PATH, {"REPORT"}, {}, output.string());
-    return Finish(linkprobe, 30);
   }
   ChildProcess* Track(const std::string& program, const std::vector<std::string>& arguments,
                       const std::vector<std::string>& env, const std::string& outputFile) {
@@ -247,23 +247,20 @@ class WineSuite : public ::testing::Test {
   std::string Dump(const std::string& name) const { return ReadWholeFile((root / name).string()); }
   // Waits until the dump differs from `old` (and is not empty), and returns it.
   std::string DumpAfter(const std::string& name, const std::string& old, double seconds = 10) {
-    Eventually(
-        [&] {
-          const std::string now = Dump(name);
-          return !now.empty() && now != old;
-        },
-        seconds);
+    std::string now;
+    Eventually([&] { return !(now = Dump(name)).empty() && now != old; }, seconds);
     return Dump(name);
   }
 
-  // A window, once the program has drawn the label at (x, y, w, h) in it.
-  std::string DrawnWindow(const std::string& title, int x, int y, int w, int h) {
+  // A window, once the program has drawn the label in it.
+  std::string DrawnWindow(const std::string& title, Label label) {
     std::string window = guitest::FindVisibleWindow(title);
     if (!window.empty()) {
-      EXPECT_TRUE(guitest::ShowsBlack(window, x, y, w, h, 10)) << title;
+      EXPECT_TRUE(ShowsLabel(window, label, 10)) << title;
     }
     return window;
   }
+  std::string ProbeWindow() { return DrawnWindow("^Tavik Comm Check", DoneLabel); }
   void SavePicture(const std::string& name, const guitest::Picture& linuxView, const guitest::Picture& wineView) {
     const std::string folder = Getenv("TAVIK_SCREENSHOTS");
     if (folder.empty()) return;
@@ -274,8 +271,6 @@ class WineSuite : public ::testing::Test {
 
 // --- linkprobe ------------------------------------------------------------------------------------
 
-constexpr int DoneLabel[] = {240, 463, 100, 19};  // "Done (Exit)"
-
 TEST_F(WineSuite, LinkProbeShowsTheLinuxReportRescansAndEndsWithDone) {
   struct View {
     std::string firstReport, rescanned, title;
@@ -284,7 +279,7 @@ TEST_F(WineSuite, LinkProbeShowsTheLinuxReportRescansAndEndsWithDone) {
   auto run = [&](ChildProcess* child, const std::string& dump) {
     View view;
     EXPECT_TRUE(child->started());
-    const std::string window = DrawnWindow("^Tavik Comm Check", DoneLabel[0], DoneLabel[1], DoneLabel[2], DoneLabel[3]);
+    const std::string window = ProbeWindow();
     if (window.empty()) return view;
     view.firstReport = DumpAfter(dump, "");
     view.title = Xdotool("getwindowname " + window);
@@ -297,9 +292,8 @@ TEST_F(WineSuite, LinkProbeShowsTheLinuxReportRescansAndEndsWithDone) {
     EXPECT_EQ(Finish(child), 0);
     return view;
   };
-  const View onLinux =
-      run(StartLinux(LINKPROBE_PATH, {}, {"TAVIK_PANE_DUMP=" + (root / "linux.txt").string()}), "linux.txt");
-  const View onWine = run(StartWine("linkprobe.exe", {}, {"TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt"}), "wine.txt");
+  const View onLinux = run(StartLinux(LINKPROBE_PATH, {}, {LinuxDump()}), "linux.txt");
+  const View onWine = run(StartWine("linkprobe.exe", {}, {wineDump}), "wine.txt");
   EXPECT_EQ(onWine.firstReport.rfind("Version       : Tavik 5.2 demo\n", 0), 0u) << onWine.firstReport;
   EXPECT_EQ(onWine.firstReport, onLinux.firstReport);
   EXPECT_EQ(onWine.rescanned.rfind("Version       : Tavik 5.3****", 0), 0u) << onWine.rescanned;
@@ -316,14 +310,13 @@ TEST_F(WineSuite, GameLinkTestAnsweredByGameEchoAndFailingWhenNothingAnswers) {
   Write("PREFERENCES/SETTINGS/DEVS.NIN", EthernetSettings);
   auto test = [&](ChildProcess* child, const std::string& dump, bool longWait) {
     EXPECT_TRUE(child->started());
-    const std::string window = DrawnWindow("^Tavik Comm Check", DoneLabel[0], DoneLabel[1], DoneLabel[2], DoneLabel[3]);
+    const std::string window = ProbeWindow();
     const std::string report = DumpAfter(dump, "");
     guitest::ClickAt(window, 30 + 142, 358 + 12);  // "Test  Game Communications"
     if (longWait) {
       std::this_thread::sleep_for(std::chrono::seconds(2));
       guitest::CoverAndUncover(window, 100, 460, 380, 25);
-      EXPECT_TRUE(guitest::ShowsBlack(window, DoneLabel[0], DoneLabel[1], DoneLabel[2], DoneLabel[3], 3))
-          << "the window does not paint during the echo wait";
+      EXPECT_TRUE(ShowsLabel(window, DoneLabel, 3)) << "the window does not paint during the echo wait";
       EXPECT_EQ(Dump(dump), report) << "the wait ended early";
     }
     const std::string shown = DumpAfter(dump, report, 15);
@@ -331,15 +324,14 @@ TEST_F(WineSuite, GameLinkTestAnsweredByGameEchoAndFailingWhenNothingAnswers) {
     EXPECT_EQ(Finish(child), 0);
     return std::make_pair(report, shown);
   };
-  const std::string linuxDump = "TAVIK_PANE_DUMP=" + (root / "linux.txt").string();
-  const std::string wineDump = "TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt";
-
-  const fs::path gameecho = fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "gameecho" / "gameecho.exe";
-  ChildProcess* const echo = StartWine(gameecho.string(), {});
+  auto onBoth = [&](bool longWait) {  // the Linux program first, then the Windows one
+    const auto onLinux = test(StartLinux(LINKPROBE_PATH, {}, {LinuxDump()}), "linux.txt", longWait);
+    return std::make_pair(onLinux, test(StartWine("linkprobe.exe", {}, {wineDump}), "wine.txt", longWait));
+  };
+  ChildProcess* const echo = StartWine(BuildFile("gameecho/gameecho.exe").string(), {});
   ASSERT_TRUE(echo->started());
   std::this_thread::sleep_for(std::chrono::seconds(2));  // listening
-  const auto linuxAnswered = test(StartLinux(LINKPROBE_PATH, {}, {linuxDump}), "linux.txt", false);
-  const auto wineAnswered = test(StartWine("linkprobe.exe", {}, {wineDump}), "wine.txt", false);
+  const auto [linuxAnswered, wineAnswered] = onBoth(false);
   EXPECT_EQ(wineAnswered.second, wineAnswered.first + "Ethernet game communication seems to be working\n");
   EXPECT_EQ(wineAnswered.second, linuxAnswered.second);
   kill(static_cast<pid_t>(echo->Id()), SIGKILL);
@@ -350,8 +342,7 @@ TEST_F(WineSuite, GameLinkTestAnsweredByGameEchoAndFailingWhenNothingAnswers) {
   ASSERT_TRUE(Eventually([&] {
     return (silent = std::make_unique<ScriptedGameComputer>(std::chrono::hours(1)))->listening();
   })) << "the game link's port stays taken after gameecho.exe ended";
-  const auto linuxFailed = test(StartLinux(LINKPROBE_PATH, {}, {linuxDump}), "linux.txt", true);
-  const auto wineFailed = test(StartWine("linkprobe.exe", {}, {wineDump}), "wine.txt", true);
+  const auto [linuxFailed, wineFailed] = onBoth(true);
   EXPECT_EQ(wineFailed.second,
             wineFailed.first + "FAILURE to echo from game machine\nIS the game menu really running?\n");
   EXPECT_EQ(wineFailed.second, linuxFailed.second);
@@ -379,13 +370,12 @@ TEST_F(WineSuite, StartupTestAnswersWithItsExitCodeAndStatusFile) {
 // below the title line (whose date the two systems' ctime writes differently).
 TEST_F(WineSuite, ReportAnswersWithBothBitsAndTheLinuxTextInItsFile) {
   Write("PREFERENCES/SETTINGS/DEVS.NIN", EthernetSettings);
-  EXPECT_EQ(RunReport(false, root / "linux.txt"), 3);
-  EXPECT_EQ(RunReport(true, root / "wine.txt"), 3);
-  auto belowTitle = [](const std::string& text) { return text.substr(text.find('\n') + 1); };
+  EXPECT_EQ(Finish(StartLinux(LINKPROBE_PATH, {"REPORT"}, {}, (root / "linux.txt").string()), 30), 3);
+  EXPECT_EQ(Finish(StartWine("linkprobe.exe", {"REPORT"}, {}, (root / "wine.txt").string()), 30), 3);
   const std::string linuxText = Dump("linux.txt");
   EXPECT_NE(linuxText.find("--- Test Configured Amplifier ---\n"), std::string::npos) << linuxText;
   const std::string wineFile = Dump("BIN/linkprobe-report.txt");
-  EXPECT_EQ(belowTitle(wineFile), WithCrLf(belowTitle(linuxText)));
+  EXPECT_EQ(AfterFirstLine(wineFile), WithCrLf(AfterFirstLine(linuxText)));
   EXPECT_EQ(Dump("wine.txt"), wineFile);
 }
 
@@ -393,12 +383,7 @@ TEST_F(WineSuite, ReportAnswersWithBothBitsAndTheLinuxTextInItsFile) {
 
 using namespace toolboardtest;
 
-// The menu's "Done (Exit)" label (left, top, width, height), for pictures of the menu.
-constexpr int MenuDoneLabel[] = {240, 478, 100, 19};
-
 void Click(const std::string& window, Point at) { guitest::ClickAt(window, at.x, at.y); }
-
-std::string AfterFirstLine(const std::string& text) { return text.substr(text.find('\n') + 1); }
 
 class ToolboardOnWine : public WineSuite {
  protected:
@@ -408,15 +393,14 @@ class ToolboardOnWine : public WineSuite {
   }
   std::string StartMenu(ChildProcess* child) {
     EXPECT_TRUE(child->started());
-    return DrawnWindow("^Tavik Tech Support Menu", MenuDoneLabel[0], MenuDoneLabel[1], MenuDoneLabel[2],
-                       MenuDoneLabel[3]);
+    return DrawnWindow("^Tavik Tech Support Menu", MenuDoneLabel);
   }
 };
 
 // The platform report of both builds (the 32-bit one on 64-bit Windows too), the rest of it as on
 // Linux, and the close box.
 TEST_F(ToolboardOnWine, ReportsThePlatformAndTheSuiteAsLinuxDoes) {
-  ChildProcess* const onLinux = StartLinux(TOOLBOARD_PATH, {}, {"TAVIK_PANE_DUMP=" + (root / "linux.txt").string()});
+  ChildProcess* const onLinux = StartLinux(TOOLBOARD_PATH, {}, {LinuxDump()});
   const std::string linuxWindow = StartMenu(onLinux);
   const std::string linuxReport = DumpAfter("linux.txt", "");
   const guitest::Picture linuxView = guitest::CaptureWindow(linuxWindow);
@@ -429,7 +413,7 @@ TEST_F(ToolboardOnWine, ReportsThePlatformAndTheSuiteAsLinuxDoes) {
     SCOPED_TRACE(build.arch);
     Unpack(build);
     fs::remove(root / "wine.txt");
-    ChildProcess* const onWine = StartWine("toolboard.exe", {}, {"TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt"});
+    ChildProcess* const onWine = StartWine("toolboard.exe", {}, {wineDump});
     const std::string window = StartMenu(onWine);
     const std::string report = DumpAfter("wine.txt", "");
     // Windows 10 as the program's manifest lets Wine report it (without it: "112 (Windows 8)").
@@ -442,23 +426,20 @@ TEST_F(ToolboardOnWine, ReportsThePlatformAndTheSuiteAsLinuxDoes) {
   }
 }
 
-// "Run Communications Test Tool" starts linkprobe.exe (a stand-in that takes four seconds) and waits for
-// it: the menu takes no click meanwhile, yet keeps painting, and takes clicks again once it has ended.
-// (Wine drops the click made meanwhile, where Windows and Linux hand it over afterwards.)
+// "Run Communications Test Tool" waits for linkprobe.exe (a stand-in that takes four seconds): the menu
+// keeps painting, takes clicks again once it ended, and none meanwhile (Wine drops them; Windows queues).
 TEST_F(ToolboardOnWine, StartedProgramRunsToItsEndWhileTheMenuKeepsPainting) {
-  const fs::path helper = fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "tests" / "tavik_recording_helper.exe";
-  fs::copy_file(helper, root / "BIN" / "linkprobe.exe", fs::copy_options::overwrite_existing);
+  fs::copy_file(BuildFile("tests/tavik_recording_helper.exe"), root / "BIN" / "linkprobe.exe",
+                fs::copy_options::overwrite_existing);
   ChildProcess* const child = StartWine(
-      "toolboard.exe", {},
-      {"TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt", "TAVIK_HELPER_SLEEP=4000", "TAVIK_HELPER_RECORD=C:\\Tavik\\started.txt"});
+      "toolboard.exe", {}, {wineDump, "TAVIK_HELPER_SLEEP=4000", "TAVIK_HELPER_RECORD=C:\\Tavik\\started.txt"});
   const std::string window = StartMenu(child);
   const std::string first = DumpAfter("wine.txt", "");
   Click(window, RunTestTool);
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   Click(window, ReportSoftware);
   guitest::CoverAndUncover(window, 100, 475, 380, 25);
-  EXPECT_TRUE(guitest::ShowsBlack(window, MenuDoneLabel[0], MenuDoneLabel[1], MenuDoneLabel[2], MenuDoneLabel[3], 2))
-      << "the menu does not paint while it waits";
+  EXPECT_TRUE(ShowsLabel(window, MenuDoneLabel, 2)) << "the menu does not paint while it waits";
   EXPECT_EQ(Dump("wine.txt"), first);
   EXPECT_FALSE(fs::exists(root / "started.txt")) << "the stand-in ended early";
   ASSERT_TRUE(Eventually([&] { return fs::exists(root / "started.txt"); }));
@@ -492,7 +473,7 @@ TEST_F(ToolboardOnWine, IpSetupDialogBeepsAtABadGroupNumberAndRunsNothing) {
   const std::string overrides = "HKCU\\Software\\Wine\\DllOverrides";  // the stand-in, not Wine's own netsh
   const NetshRestore restore{netsh, netsh.string() + ".tavik-saved", overrides, WineEnvironment({})};
   fs::rename(netsh, restore.saved);
-  fs::copy_file(fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "tests" / "tavik_recording_helper.exe", netsh);
+  fs::copy_file(BuildFile("tests/tavik_recording_helper.exe"), netsh);
   const std::vector<std::string>& wineEnv = restore.wineEnv;
   EXPECT_EQ(RunWineQuietly({Wine, "reg", "add", overrides, "/v", "netsh.exe", "/d", "native", "/f"}, wineEnv), 0);
   ChildProcess* const child = StartWine("toolboard.exe", {}, {"TAVIK_HELPER_RECORD=C:\\Tavik\\netsh.txt"});
@@ -517,6 +498,9 @@ TEST_F(ToolboardOnWine, IpSetupDialogBeepsAtABadGroupNumberAndRunsNothing) {
 
 // --- what the programs load and start -------------------------------------------------------------
 
+const char* const InstalledPrograms[] = {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe",
+                                         "linkping.exe"};
+
 // The libraries that a program of the unpacked zip imports directly, in upper case, as the objdump of
 // its processor reads its import table (the delay-loaded ones have no entry there).
 std::set<std::string> DirectImports(const WindowsBuild& build, const fs::path& program) {
@@ -535,9 +519,9 @@ std::set<std::string> DirectImports(const WindowsBuild& build, const fs::path& p
   return imports;
 }
 
-// Every program of both zips imports directly only libraries that Windows takes from its known DLLs
-// (or, for the common controls, through the manifest), which a library beside the program cannot
-// replace. VERSION, IPHLPAPI and WINMM are not among them: those are delay-loaded.
+// Every program of both zips imports directly only what Windows takes from its known DLLs (or, the common
+// controls, through the manifest), which a library beside it cannot replace; VERSION, IPHLPAPI and WINMM
+// are delay-loaded.
 TEST_F(WineSuite, ProgramsImportOnlyKnownLibrariesDirectly) {
   const std::set<std::string> known{"ADVAPI32.DLL", "COMDLG32.DLL", "GDI32.DLL",    "IMM32.DLL",   "KERNEL32.DLL",
                                     "MSVCRT.DLL",   "OLE32.DLL",    "OLEAUT32.DLL", "RPCRT4.DLL",  "SHELL32.DLL",
@@ -546,7 +530,7 @@ TEST_F(WineSuite, ProgramsImportOnlyKnownLibrariesDirectly) {
     Unpack(build);
     EXPECT_NE(Dump("tavik-service-tools-NOTICE.txt").find("the FLTK project"), std::string::npos)
         << "the zip names what the windowed programs are built from";
-    for (const char* program : {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe", "linkping.exe"}) {
+    for (const char* program : InstalledPrograms) {
       SCOPED_TRACE(build.arch + " " + program);
       const std::set<std::string> imports = DirectImports(build, root / "BIN" / program);
       EXPECT_EQ(imports.count("KERNEL32.DLL"), 1u) << "the import table was not read";
@@ -555,16 +539,13 @@ TEST_F(WineSuite, ProgramsImportOnlyKnownLibrariesDirectly) {
   }
 }
 
-// A library named like one that linkprobe loads on first use, planted beside it in BIN, is never loaded:
-// neither at the start nor when the window first uses it (the reward sound, the address dialog's adapter
-// list). Wine is told to prefer such a library to its own, as Windows does with every library outside
-// its known ones. The import check stands for the rest: Wine's own libraries load VERSION.dll (user32,
-// at every start) and IPHLPAPI.DLL (for toolboard's window) by name, beside the program first, which
-// Windows' own do not.
+// A library named like one that linkprobe loads on first use (the reward sound, the address dialog's
+// adapter list), planted in BIN and preferred by Wine as Windows prefers any but its known ones, is never
+// loaded. The import check stands for the rest: Wine's own user32 and toolboard's window load VERSION.dll
+// and IPHLPAPI.DLL by name, beside the program first, which Windows' own do not.
 TEST_F(WineSuite, LibrariesPlantedBesideTheProgramsAreNeverLoaded) {
   dllOverrides += ";iphlpapi,winmm=n,b";
-  const std::vector<std::string> env{"TAVIK_HELPER_RECORD=C:\\Tavik\\planted.txt",
-                                     "TAVIK_PANE_DUMP=C:\\Tavik\\wine.txt"};
+  const std::vector<std::string> env{"TAVIK_HELPER_RECORD=C:\\Tavik\\planted.txt", wineDump};
   for (const WindowsBuild& build : Builds()) {
     SCOPED_TRACE(build.arch);
     Unpack(build);
@@ -572,7 +553,7 @@ TEST_F(WineSuite, LibrariesPlantedBesideTheProgramsAreNeverLoaded) {
       fs::copy_file(build.arch == "win64" ? PLANTED_LIBRARY_WIN64 : PLANTED_LIBRARY_WIN32, root / "BIN" / name,
                     fs::copy_options::overwrite_existing);
     ChildProcess* const probe = StartWine("linkprobe.exe", {}, env);
-    const std::string window = DrawnWindow("^Tavik Comm Check", DoneLabel[0], DoneLabel[1], DoneLabel[2], DoneLabel[3]);
+    const std::string window = ProbeWindow();
     if (!window.empty()) {
       DumpAfter("wine.txt", "");
       guitest::ClickAt(window, 30 + 142, 268 + 12);   // "Sound Test (this computer)"
@@ -592,8 +573,6 @@ TEST_F(WineSuite, LibrariesPlantedBesideTheProgramsAreNeverLoaded) {
 // --- the installer --------------------------------------------------------------------------------
 
 const char* const Uninstaller = "uninstall-service-tools.exe";
-const char* const InstalledPrograms[] = {"linkprobe.exe", "toolboard.exe", "linkconsole.exe", "linkdump.exe",
-                                         "linkping.exe"};
 
 // Where a build's installer keeps its uninstaller, out of the users' reach: the Program Files folder of
 // its kind, as a Windows path.
@@ -621,10 +600,9 @@ bool ClosedToOthers(const fs::path& path) {
   return (fs::status(path).permissions() & fs::perms::others_all) == fs::perms::none;
 }
 
-// Each build's installer, silently, over a suite folder that a user made: the programs into C:\Tavik\BIN
-// with their Start-menu entries and access lists, the uninstaller outside it (and the one that an
-// earlier version left in BIN gone), the installed linkprobe.exe's start-up test, and an uninstall that
-// leaves only what others put there.
+// Each build's installer, silently, over a suite folder that a user made: the programs into BIN with menu
+// entries and access lists, the uninstaller outside it (an earlier one in BIN gone), the installed
+// linkprobe.exe's start-up test, and an uninstall that leaves only what others put there.
 TEST_F(InstallerOnWine, InstallsSilentlyAndUninstallsCleanly) {
   const fs::path menu =
       prefix / "drive_c" / "ProgramData" / "Microsoft" / "Windows" / "Start Menu" / "Programs" / "Tavik Service Tools";
@@ -703,9 +681,9 @@ TEST_F(InstallerOnWine, AccessListsLetUsersAddFilesButReplaceNothing) {
     const size_t begin = at + head.size();
     return script.substr(begin, script.find('"', begin) - begin);
   };
-  const fs::path helper = fs::path(Getenv("TAVIK_WINDOWS_BUILD")) / "tests" / "tavik_access_check.exe";
-  ASSERT_EQ(Finish(StartWine(helper.string(), {"C:\\Tavik\\access.txt", defined("SUITE_ACCESS"), defined("BIN_ACCESS"),
-                                               defined("PROGRAM_ACCESS")}),
+  const std::string helper = BuildFile("tests/tavik_access_check.exe").string();
+  ASSERT_EQ(Finish(StartWine(helper, {"C:\\Tavik\\access.txt", defined("SUITE_ACCESS"), defined("BIN_ACCESS"),
+                                      defined("PROGRAM_ACCESS")}),
                    30),
             0);
   std::istringstream answers(Dump("access.txt"));
