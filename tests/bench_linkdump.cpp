@@ -48,17 +48,11 @@ Measure Run(const std::vector<std::string>& command) {
 }
 
 LinkRecord RecordAt(long index) {
-  LinkRecord record{LinkRecordEventType,
-                    LinkEventStreamSent,
-                    firstClock + static_cast<std::uint32_t>(index) * clockStep,
-                    static_cast<std::uint32_t>(index),
-                    1,
-                    0x6C6C6568u,
-                    {}};
-  if (index % textEvery == 0) {
-    record = {LinkRecordTextType, LinkEventClientStarted, record.time, 0, 0, 0, {}};
-    std::snprintf(record.text, sizeof record.text, "record %ld", index);
-  }
+  const std::uint32_t time = firstClock + static_cast<std::uint32_t>(index) * clockStep;
+  if (index % textEvery != 0)
+    return {LinkRecordEventType, LinkEventStreamSent, time, static_cast<std::uint32_t>(index), 1, 0x6C6C6568u, {}};
+  LinkRecord record{LinkRecordTextType, LinkEventClientStarted, time, 0, 0, 0, {}};
+  std::snprintf(record.text, sizeof record.text, "record %ld", index);
   return record;
 }
 
@@ -93,10 +87,9 @@ void Print(const char* what, const Measure& measure, long records) {
 int main(int argc, char** argv) {
   long records = argc > 1 ? std::atol(argv[1]) : defaultRecords;
   const ScratchTree tree("bench_linkdump");
-  const fs::path scratch = tree.Root();
-  fs::path one = scratch / "one", split = scratch / "split";
-  fs::create_directory(one);
-  fs::create_directory(split);
+  tree.Dir("one");
+  tree.Dir("split");
+  const fs::path one = tree.Path("one"), split = tree.Path("split");
   std::string file = WriteRecording(one, records, 1).front();
   WriteRecording(split, records, splitFiles);
   std::printf("%ld records, %.1f MB\n", records, static_cast<double>(fs::file_size(file)) / 1e6);

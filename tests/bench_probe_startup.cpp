@@ -51,7 +51,7 @@ double TimeToWindow(Display* display, const std::vector<std::string>& args, cons
 
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
-  size_t n = values.size();
+  const size_t n = values.size();
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
@@ -70,14 +70,12 @@ int main(int argc, char** argv) {
   const std::vector<std::string> env = {"DISPLAY=" + server.Display(), "TAVIK_ROOT=" DEMO_ROOT, "PATH=/usr/bin:/bin"};
   std::vector<double> probe, bare;
   for (int i = 0; i < runs; ++i) {
-    double b = TimeToWindow(display, {BARE_WINDOW_PATH}, env);
-    double p = TimeToWindow(display, {LINKPROBE_PATH, "STARTUPDIR=C:\\Tavik\\BIN\\"}, env);
-    if (b < 0 || p < 0) {
+    bare.push_back(TimeToWindow(display, {BARE_WINDOW_PATH}, env));
+    probe.push_back(TimeToWindow(display, {LINKPROBE_PATH, "STARTUPDIR=C:\\Tavik\\BIN\\"}, env));
+    if (bare.back() < 0 || probe.back() < 0) {
       std::fprintf(stderr, "a window did not appear\n");
       return 1;
     }
-    bare.push_back(b);
-    probe.push_back(p);
   }
   double probeMedian = Median(probe), bareMedian = Median(bare);
   std::printf("runs: %d\nlinkprobe on the demo installation: %.1f ms (median)\n", runs, probeMedian);

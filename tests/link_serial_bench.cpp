@@ -22,14 +22,11 @@ constexpr int MessageLength = 64;
 using Clock = std::chrono::steady_clock;
 
 std::vector<uint8_t> Stream() {
+  const uint8_t header[] = {0x90, 1, MessageLength, 0};
   std::vector<uint8_t> bytes;
   for (int i = 0; i < MessageCount; ++i) {
-    std::vector<uint8_t> m(MessageLength, static_cast<uint8_t>(i));
-    m[0] = 0x90;
-    m[1] = 1;
-    m[2] = MessageLength;
-    m[3] = 0;
-    bytes.insert(bytes.end(), m.begin(), m.end());
+    bytes.insert(bytes.end(), header, header + sizeof header);
+    bytes.insert(bytes.end(), MessageLength - sizeof header, static_cast<uint8_t>(i));
   }
   return bytes;
 }

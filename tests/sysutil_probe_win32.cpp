@@ -13,8 +13,7 @@
 namespace {
 
 bool WritePlatform(std::FILE* out) {
-  OSVERSIONINFOA info;
-  ZeroMemory(&info, sizeof info);
+  OSVERSIONINFOA info{};
   info.dwOSVersionInfoSize = sizeof info;
   if (!GetVersionExA(&info)) return false;
   const int code = GetPlatformCode();
