@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "eventually.h"
 #include "serial/serial_port.h"
 
 // What a port's device keeps of the line settings once the driver has closed it, read the system's way.
@@ -86,9 +87,6 @@ struct WatchProbe {
   }
   // Whether count notifications came within the time.
   bool waitFor(int count, int timeoutMs = 1000) const {
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (calls < count && std::chrono::steady_clock::now() < limit)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return calls >= count;
+    return Eventually([&] { return calls >= count; }, timeoutMs / 1000.0);
   }
 };
