@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 
@@ -46,22 +45,6 @@ std::vector<uint8_t> PtyPair::receive(size_t count, int timeoutMs) const {
     if (n > 0) got.insert(got.end(), buffer, buffer + n);
   }
   return got;
-}
-
-ComRoot::ComRoot() {
-  tree_.Dir("dosdevices");
-  if (const char* old = std::getenv("TAVIK_ROOT")) {
-    previous_ = old;
-    hadPrevious_ = true;
-  }
-  setenv("TAVIK_ROOT", tree_.Root().c_str(), 1);
-}
-
-ComRoot::~ComRoot() {
-  if (hadPrevious_)
-    setenv("TAVIK_ROOT", previous_.c_str(), 1);
-  else
-    unsetenv("TAVIK_ROOT");
 }
 
 void ComRoot::link(int comNumber, const std::string& device) const {

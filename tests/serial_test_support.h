@@ -8,6 +8,7 @@
 
 #include "scratch_tree.h"
 #include "serial_pair.h"
+#include "test_environment.h"
 
 class PtyPair {
  public:
@@ -30,13 +31,11 @@ class PtyPair {
 // A temporary $TAVIK_ROOT whose dosdevices/comN links the test points at devices.
 class ComRoot {
  public:
-  ComRoot();
-  ~ComRoot();
+  ComRoot() { tree_.Dir("dosdevices"); }
   void link(int comNumber, const std::string& device) const;
   const std::string& path() const { return tree_.Root(); }
 
  private:
   ScratchTree tree_{"tavik-serial"};
-  std::string previous_;
-  bool hadPrevious_ = false;
+  ScopedEnv root_{"TAVIK_ROOT", tree_.Root()};
 };
