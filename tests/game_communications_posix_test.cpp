@@ -5,53 +5,40 @@
 // listen on the game link's fixed port side by side.
 #include "game_communications.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netdb.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "amplifier_check.h"
-#include "child_process.h"
+#include "fake_port.h"
 #include "link/link.h"
 #include "null_modem.h"
 #include "ports_report.h"
 #include "probe_tree_support.h"
+#include "scripted_game_computer.h"
 #include "serial_test_support.h"
 
 namespace {
 
-// The gameecho program, its console read through a pipe.
-class GameEchoProcess {
- public:
-  explicit GameEchoProcess(const std::string& root) : process_(GAMEECHO_PATH, {}, {"TAVIK_ROOT=" + root}) {}
-  // Reads the console until `text` appears or `seconds` pass; true when it appeared.
-  bool WaitFor(const std::string& text, double seconds = 5) {
-    return ReadUntil(process_, output_, text, static_cast<int>(seconds * 1000));
-  }
+// gameecho on the tree's suite folder.
+struct GameEcho : ConsoleProgram {
+  explicit GameEcho(const std::string& root) : ConsoleProgram(GAMEECHO_PATH, {}, {"TAVIK_ROOT=" + root}) {}
   // Asks it to stop as the system does at shut-down (SIGTERM); its exit code, or -1 when it does not
   // end in time.
   int Stop() {
-    const bool asked = process_.started() && kill(static_cast<pid_t>(process_.Id()), SIGTERM) == 0;
-    return asked ? process_.Wait(StopMilliseconds) : -1;
+    const bool asked = process().started() && kill(static_cast<pid_t>(process().Id()), SIGTERM) == 0;
+    return asked ? process().Wait(StopMilliseconds) : -1;
   }
-  const std::string& output() const { return output_; }
-
- private:
   static constexpr int StopMilliseconds = 10000;
-  ChildProcess process_;
-  std::string output_;
 };
 
 class GameTreeTest : public ProbeTreeTest {
@@ -85,20 +72,18 @@ class GameTreeTest : public ProbeTreeTest {
 };
 
 TEST_F(GameTreeTest, GameEchoEndsCleanlyWhenAskedToStop) {
-  GameEchoProcess echo(tree.Path("tavik"));
+  GameEcho echo(tree.Path("tavik"));
   ASSERT_TRUE(echo.WaitFor("listening on port 5510")) << echo.output();
   EXPECT_EQ(echo.Stop(), 0);
 }
 
 TEST_F(GameTreeTest, AddressesThatDoNotResolveAreCode13WithTheResolversText) {
-  WriteDevs("DisplayMode = 2\nEthernetAddress = 192.168.10.256\n");
-  EXPECT_EQ(Connect(), 13);
-  EXPECT_EQ(Pane(), "INVALID ethernet buddy computer : 192.168.10.256\n==>" +
-                        ResolverText("192.168.10.256", AI_NUMERICHOST) + "\n");
-  WriteDevs("DisplayMode = 2\nEthernetAddress = no-such-game-host.invalid\n");
-  EXPECT_EQ(Connect(), 13);
-  EXPECT_EQ(Pane(), "INVALID ethernet buddy computer : no-such-game-host.invalid\n==>" +
-                        ResolverText("no-such-game-host.invalid", 0) + "\n");
+  for (auto [address, flags] : {std::pair{"192.168.10.256", AI_NUMERICHOST}, {"no-such-game-host.invalid", 0}}) {
+    WriteDevs(std::string("DisplayMode = 2\nEthernetAddress = ") + address + "\n");
+    EXPECT_EQ(Connect(), 13);
+    EXPECT_EQ(Pane(), std::string("INVALID ethernet buddy computer : ") + address + "\n==>" +
+                          ResolverText(address, flags) + "\n");
+  }
 }
 
 TEST_F(GameTreeTest, SerialPortFoundByTheScanButGoneSinceIsCode5) {
@@ -115,10 +100,7 @@ TEST_F(GameTreeTest, SerialPortWithoutDsrIsCode6AndIsClosedAgain) {
   WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM2\n");
   EXPECT_EQ(Connect(), 6);
   EXPECT_EQ(Pane(), "NOTHING seems to be responding on game machine\nIs the game menu not running?\n");
-  int fd = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_GE(fd, 0);
-  EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0) << "the port was left held";
-  close(fd);
+  EXPECT_TRUE(probetest::HeldPort(pty.slavePath()).locked) << "the port was left held";
 }
 
 TEST_F(GameTreeTest, SerialGameComputerThatAnswersWorks) {
@@ -158,7 +140,7 @@ TEST_F(GameTreeTest, ReportWritesTheWindowsFindingsInOrderAndFailedTestsAsBits) 
   const std::string report = tree.Path("report.txt");
   auto reported = [&] { return probetest::ReadWholeFile(report); };
 
-  GameEchoProcess echo(tree.Path("tavik"));
+  GameEcho echo(tree.Path("tavik"));
   ASSERT_TRUE(echo.WaitFor("listening on port 5510")) << echo.output();
   EXPECT_EQ(RunLinkProbe("REPORT", report), 0);
   EXPECT_TRUE(echo.WaitFor("Message 224/4")) << echo.output();
@@ -201,11 +183,10 @@ TEST_F(GameTreeTest, LinkPingTakesTheSerialGameLinkFromTheSettingsAndRecordsIt) 
       pty.send(request);
     }
   });
-  ChildProcess ping(LINKPING_PATH, {"-c", "2", "-i", "0.05"});
-  std::string out;
-  ReadUntil(ping, out, "", 20000);
-  const int status = ping.Wait(5000);
+  ConsoleProgram ping(LINKPING_PATH, {"-c", "2", "-i", "0.05"});
+  const int status = ping.Finish();
   game.join();
+  const std::string& out = ping.output();
   EXPECT_EQ(status, 0) << out;
   EXPECT_EQ(out.rfind("LINKPING COM2 at 115200 baud: echo requests (code 224, subcode 4)\n", 0), 0u) << out;
   EXPECT_NE(out.find("\nreply from COM2: seq=2 time="), std::string::npos) << out;
@@ -219,17 +200,14 @@ TEST_F(GameTreeTest, LinkPingTakesTheSerialGameLinkFromTheSettingsAndRecordsIt) 
 TEST_F(GameTreeTest, LinkPingSaysWhenTheSerialPortIsInUseOrMissing) {
   PtyPair pty;
   LinkCom(2, pty.slavePath());
-  const int held = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  probetest::HeldPort held(pty.slavePath());
+  ASSERT_TRUE(held.locked);
   for (const auto& [port, reason] : {std::pair{"COM2", "linkping: COM2: port in use by another program"},
                                      std::pair{"COM3", "linkping: COM3: no such port on this computer\n"}}) {
-    ChildProcess ping(LINKPING_PATH, {"-c", "1", port});
-    std::string out;
-    ReadUntil(ping, out, "", 10000);
-    EXPECT_EQ(ping.Wait(5000), 2) << out;
-    EXPECT_EQ(out.rfind(reason, 0), 0u) << out;
+    ConsoleProgram ping(LINKPING_PATH, {"-c", "1", port});
+    EXPECT_EQ(ping.Finish(), 2) << ping.output();
+    EXPECT_EQ(ping.output().rfind(reason, 0), 0u) << ping.output();
   }
-  close(held);
 }
 
 }  // namespace

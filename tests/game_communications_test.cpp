@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "child_process.h"
 #include "link/link.h"
 #include "platform/tavik_path.h"
 #include "probe_state.h"
@@ -42,32 +41,20 @@ class GameTest : public ::testing::Test {
     ReadDeviceSettingsInto(state.settings);
     state.pane.Clear();
     int code = ConnectToGameComputer(state);
-    if (code == 0) {
-      LinkDisconnect(state.gameLink);
-      LinkRelease(state.gameLink);
-      state.gameLink = nullptr;
-    }
+    if (code == 0) ReleaseLink();
     return code;
+  }
+  void ReleaseLink() {
+    LinkDisconnect(state.gameLink);
+    LinkRelease(state.gameLink);
+    state.gameLink = nullptr;
   }
   std::string Pane() const { return state.pane.Text(); }
 };
 
-// The gameecho program with its console on a pipe; it finds the suite's folder as the test does.
-class GameEchoProcess {
- public:
-  GameEchoProcess() : process_(GAMEECHO_PATH, {}) {}
-  // Reads the console until `text` appears or five seconds pass; true when it appeared.
-  bool WaitFor(const std::string& text) { return ReadUntil(process_, output_, text, 5000); }
-  const std::string& output() const { return output_; }
-
- private:
-  ChildProcess process_;
-  std::string output_;
-};
-
 TEST_F(GameTest, EchoFromGameEchoWorksAndTheRewardCommandReachesIt) {
   WriteDevs(EthernetSettings);
-  GameEchoProcess echo;
+  ConsoleProgram echo(GAMEECHO_PATH, {});
   ASSERT_TRUE(echo.WaitFor("listening on port 5510")) << echo.output();
   TestGameCommunications(state);
   EXPECT_EQ(Pane(), Working);
@@ -79,7 +66,7 @@ TEST_F(GameTest, EchoFromGameEchoWorksAndTheRewardCommandReachesIt) {
 }
 
 TEST_F(GameTest, GameEchoAnswersAnyMessageWithTheSameMessage) {
-  GameEchoProcess echo;
+  ConsoleProgram echo(GAMEECHO_PATH, {});
   ASSERT_TRUE(echo.WaitFor("listening on port 5510")) << echo.output();
   LinkConnection* link = LinkCreate();
   ASSERT_EQ(LinkConnect(link, "ethernet", "127.0.0.1", 5510, 0), 0);
@@ -126,9 +113,7 @@ TEST_F(GameTest, MessagesWaitingBeforeTheEchoNeverCount) {
   auto start = Clock::now();
   EXPECT_EQ(EchoGameComputer(state.gameLink), 0);
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1900));
-  LinkDisconnect(state.gameLink);
-  LinkRelease(state.gameLink);
-  state.gameLink = nullptr;
+  ReleaseLink();
 }
 
 TEST_F(GameTest, NobodyListeningIsCode15) {

@@ -11,31 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
 #include "scripted_game_computer.h"
 #include "test_environment.h"
 
 namespace {
 
 using std::chrono::milliseconds;
-
-// linkping started with the arguments, its output kept as it comes.
-class LinkPing {
- public:
-  explicit LinkPing(const std::vector<std::string>& args) : process_(LINKPING_PATH, args) {}
-  bool WaitFor(const std::string& text) { return ReadUntil(process_, output_, text, 10000); }
-  // Reads to the end of the output: the exit status, -1 when the program did not end in time.
-  int Finish() {
-    ReadUntil(process_, output_, "", 30000);
-    return process_.Wait(5000);
-  }
-  bool Interrupt() { return process_.Interrupt(); }
-  const std::string& output() const { return output_; }
-
- private:
-  ChildProcess process_;
-  std::string output_;
-};
 
 bool Has(const std::string& output, const std::string& pattern) {
   return std::regex_search(output, std::regex(pattern));
@@ -64,17 +45,16 @@ TEST(LinkPingOptionsTest, BadInputIsRefusedWithWhatIsWrongAndGoodInputIsRead) {
   EXPECT_EQ(options.address, "-host");
   EXPECT_EQ(ParsePingOptions({"-h"}, options, problem), PingCommand::Help);
 
-  LinkPing program({"-c", "x", "127.0.0.1"});
+  ConsoleProgram program(LINKPING_PATH, {"-c", "x", "127.0.0.1"});
   EXPECT_EQ(program.Finish(), 2) << "ping's status for bad input";
   EXPECT_EQ(program.output(), "") << "the usage goes to standard error";
 }
 
 TEST(LinkPingTest, GameEchoAnswersEveryRequestInTextAndInJson) {
-  ChildProcess echo(GAMEECHO_PATH, {});
-  std::string echoOutput;
-  ASSERT_TRUE(ReadUntil(echo, echoOutput, "listening on port 5510", 5000)) << echoOutput;
+  ConsoleProgram echo(GAMEECHO_PATH, {});
+  ASSERT_TRUE(echo.WaitFor("listening on port 5510")) << echo.output();
 
-  LinkPing text({"-c", "3", "-i", "0.05", "127.0.0.1"});
+  ConsoleProgram text(LINKPING_PATH, {"-c", "3", "-i", "0.05", "127.0.0.1"});
   EXPECT_EQ(text.Finish(), 0) << text.output();
   const std::string& out = text.output();
   EXPECT_EQ(out.rfind("LINKPING 127.0.0.1 port 5510: echo requests (code 224, subcode 4)\n", 0), 0u) << out;
@@ -86,7 +66,7 @@ TEST(LinkPingTest, GameEchoAnswersEveryRequestInTextAndInJson) {
                   "round trip min/avg/max/mdev = ([0-9]+\\.[0-9]{3}/){3}[0-9]+\\.[0-9]{3} ms\n$"))
       << out;
 
-  LinkPing json({"--json", "-c", "2", "-i", "0", "127.0.0.1"});
+  ConsoleProgram json(LINKPING_PATH, {"--json", "-c", "2", "-i", "0", "127.0.0.1"});
   EXPECT_EQ(json.Finish(), 0) << json.output();
   EXPECT_TRUE(Has(json.output(),
                   "^\\{\"event\":\"up\",\"address\":\"127.0.0.1\",\"at\":\"[0-9:]{8}\"\\}\n"
@@ -102,12 +82,12 @@ TEST(LinkPingTest, InterruptEndsTheRunWithItsSummary) {
   if (RunsUnderWine())
     GTEST_SKIP()
         << "Wine gives no Ctrl-Break to a child's process group (GenerateConsoleCtrlEvent fails, with a console too)";
-  ChildProcess echo(GAMEECHO_PATH, {});
-  std::string echoOutput;
-  ASSERT_TRUE(ReadUntil(echo, echoOutput, "listening on port 5510", 5000)) << echoOutput;
-  LinkPing ping({"-i", "30", "127.0.0.1"});  // the interrupt comes in the pause after the first answer
+  ConsoleProgram echo(GAMEECHO_PATH, {});
+  ASSERT_TRUE(echo.WaitFor("listening on port 5510")) << echo.output();
+  // The interrupt comes in the pause after the first answer.
+  ConsoleProgram ping(LINKPING_PATH, {"-i", "30", "127.0.0.1"});
   ASSERT_TRUE(ping.WaitFor("reply from 127.0.0.1: seq=1")) << ping.output();
-  ASSERT_TRUE(ping.Interrupt());
+  ASSERT_TRUE(ping.process().Interrupt());
   EXPECT_EQ(ping.Finish(), 0) << ping.output();
   EXPECT_TRUE(Has(ping.output(), "\n1 sent, 1 received, 0% lost, time [0-9]+ ms\nround trip ")) << ping.output();
 }
@@ -116,7 +96,7 @@ TEST(LinkPingTest, InterruptEndsTheRunWithItsSummary) {
 TEST(LinkPingTest, LossesTheDropAndTheReturnOfTheLinkAreEachALine) {
   auto game = std::make_unique<ScriptedGameComputer>(milliseconds(0), 0, 2);
   ASSERT_TRUE(game->listening());
-  LinkPing ping({"-c", "20", "-i", "0.05", "-W", "0.3", "127.0.0.1"});
+  ConsoleProgram ping(LINKPING_PATH, {"-c", "20", "-i", "0.05", "-W", "0.3", "127.0.0.1"});
   ASSERT_TRUE(ping.WaitFor("no reply from 127.0.0.1: seq=3\n")) << ping.output();
   game.reset();
   ASSERT_TRUE(ping.WaitFor("dropped at")) << ping.output();
@@ -140,7 +120,7 @@ TEST(LinkPingTest, LossesTheDropAndTheReturnOfTheLinkAreEachALine) {
 TEST(LinkPingTest, LateEchoOfAnEarlierRequestIsNoAnswerToTheNextOne) {
   ScriptedGameComputer game(milliseconds(600), 0, EveryRequest, GameAnswer::Echo);
   ASSERT_TRUE(game.listening());
-  LinkPing ping({"-c", "2", "-i", "0", "-W", "0.4", "127.0.0.1"});
+  ConsoleProgram ping(LINKPING_PATH, {"-c", "2", "-i", "0", "-W", "0.4", "127.0.0.1"});
   EXPECT_EQ(ping.Finish(), 2) << ping.output();
   EXPECT_TRUE(Has(ping.output(),
                   "\nno reply from 127.0.0.1: seq=1\nno reply from 127.0.0.1: seq=2\n"
@@ -152,7 +132,7 @@ TEST(LinkPingTest, LateEchoOfAnEarlierRequestIsNoAnswerToTheNextOne) {
 }
 
 TEST(LinkPingTest, NothingListeningIsARefusedLink) {
-  LinkPing ping({"-c", "2", "-i", "0", "-W", "0.3", "127.0.0.1"});
+  ConsoleProgram ping(LINKPING_PATH, {"-c", "2", "-i", "0", "-W", "0.3", "127.0.0.1"});
   EXPECT_EQ(ping.Finish(), 2) << ping.output();
   EXPECT_TRUE(Has(ping.output(),
                   "\n2 sent, 0 received, 100% lost, time [0-9]+ ms\n"

@@ -1,14 +1,44 @@
-// A game computer that a test scripts, in the test's own process: the server end of the game link on
-// port 5510, which greets a client that connects and answers echo requests after a set delay, with a
-// message of its own or with the request's own payload, and may stop answering part-way.
+// The game link's far ends for a test: a game computer that the test scripts in its own process (the
+// server end on port 5510, which greets a client that connects and answers echo requests after a set
+// delay, with a message of its own or with the request's own payload, and may stop answering part-way),
+// and the build's console programs (gameecho, linkping) with their output.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "child_process.h"
 #include "link/link.h"
+
+// A program of the build started for the test, its console kept as it comes.
+class ConsoleProgram {
+ public:
+  ConsoleProgram(const std::string& path, const std::vector<std::string>& args,
+                 const std::vector<std::string>& environment = {})
+      : process_(path, args, environment) {}
+  // Reads the console until `text` appears or the time passes; true when it appeared.
+  bool WaitFor(const std::string& text, int milliseconds = WaitLimitMs) {
+    return ReadUntil(process_, output_, text, milliseconds);
+  }
+  // Reads to the end of the output: the exit status, -1 when the program did not end in time.
+  int Finish() {
+    ReadUntil(process_, output_, "", RunLimitMs);
+    return process_.Wait(ExitWaitMs);
+  }
+  ChildProcess& process() { return process_; }
+  const std::string& output() const { return output_; }
+
+ private:
+  static constexpr int WaitLimitMs = 10000;  // for a line a running program owes
+  static constexpr int RunLimitMs = 30000;   // for the longest run a test makes
+  static constexpr int ExitWaitMs = 5000;    // for its end once its output has ended
+  ChildProcess process_;
+  std::string output_;
+};
 
 // How it answers an echo request: with an empty echo request of its own, or with the request's payload.
 enum class GameAnswer { Own, Echo };
