@@ -19,17 +19,19 @@ const char* const ProSbAdvice =
     "You should receive characters with few errors if the ProComp was ON\nYou shouldn't receive characters if "
     "it was OFF\n  (maybe the wrong channel?)\n";
 
+using Outcome = std::pair<int, std::string>;
+
 class AmplifierCheck : public ProbeTreeTest {
  protected:
   void Configure(const std::string& source, const std::string& extra = "") {
     WriteDevs("Input_Source = " + source + "\n" + extra);
   }
-  // Runs the windowless form of the check and expects the list emptied afterwards.
-  int Check() {
+  // Runs the windowless form of the check and expects the list emptied afterwards: its result and pane.
+  Outcome Check() {
     int result = TestConfiguredAmplifier(state, 0);
     EXPECT_EQ(state.pnpDevices.count, 0);
     EXPECT_EQ(state.pnpDevices.head, nullptr);
-    return result;
+    return {result, Pane()};
   }
 };
 
@@ -45,20 +47,20 @@ TEST_F(AmplifierCheck, TtusbMissingIsUnhandledAfterTheOtherAmplifiersPass) {
   Configure("TTUSB");
   AddUsb("1-1", "0403", "6001", "FT232R");  // same vendor, another product: not a TTUSB
   AddUsb("1-2", "0ea9", "0002", "C2+");
-  EXPECT_EQ(Check(), AmplifierNotFound);
-  EXPECT_EQ(Pane(),
-            "\nExamining TTUSB\nChecking other amplifiers\nJ&J amplifier found\nUnhandled device : TTUSB\n\nDone\n");
+  EXPECT_EQ(
+      Check(),
+      Outcome(AmplifierNotFound,
+              "\nExamining TTUSB\nChecking other amplifiers\nJ&J amplifier found\nUnhandled device : TTUSB\n\nDone\n"));
 }
 
 TEST_F(AmplifierCheck, JJFamilyByVendorAlone) {
   Configure("C2+");
   AddUsb("3-1", "0ea9", "1234", "J&J");
-  EXPECT_EQ(Check(), AmplifierFound);
-  EXPECT_EQ(Pane(), "\nExamining C2+\n\nDone\n");
+  EXPECT_EQ(Check(), Outcome(AmplifierFound, "\nExamining C2+\n\nDone\n"));
 
   tree.Remove("sys/bus/usb/devices/3-1/idVendor");
-  EXPECT_EQ(Check(), AmplifierNotFound);
-  EXPECT_EQ(Pane(), "\nExamining C2+\nUnable to locate J&J device\nChecking other amplifiers\n\nDone\n");
+  EXPECT_EQ(Check(), Outcome(AmplifierNotFound,
+                             "\nExamining C2+\nUnable to locate J&J device\nChecking other amplifiers\n\nDone\n"));
 }
 
 TEST_F(AmplifierCheck, AtlantisOnAnotherPortIsFoundWithThePortWarnings) {
@@ -66,59 +68,55 @@ TEST_F(AmplifierCheck, AtlantisOnAnotherPortIsFoundWithThePortWarnings) {
   AddUsb("1-4", "0ac2", "0011", "Atlantis", "ttyUSB0");
   LinkCom(7, "/dev/ttyUSB0");
   state.ports[4] = PortFree;
-  EXPECT_EQ(Check(), AmplifierFound);
-  EXPECT_EQ(Pane(), "\nExamining Atlantis\nActual port is COM7 and not COM4 as specified\n\nDone\n");
+  EXPECT_EQ(Check(),
+            Outcome(AmplifierFound, "\nExamining Atlantis\nActual port is COM7 and not COM4 as specified\n\nDone\n"));
 
   state.ports[4] = PortAbsent;
-  EXPECT_EQ(Check(), AmplifierFound);
-  EXPECT_EQ(Pane(),
-            "\nExamining Atlantis\nCOM4 specified is not a valid com port\n"
-            "Actual port is COM7 and not COM4 as specified\n\nDone\n");
+  EXPECT_EQ(Check(), Outcome(AmplifierFound,
+                             "\nExamining Atlantis\nCOM4 specified is not a valid com port\n"
+                             "Actual port is COM7 and not COM4 as specified\n\nDone\n"));
 }
 
 TEST_F(AmplifierCheck, WizMissingStillChecksTheConfiguredPort) {
   Configure("Wiz", "ProComp = COM40\n");
   AddUsb("1-1", "0c72", "0012", "PCAN-USB");  // a Q20 adapter of another product: the pass wants PID_000C
-  EXPECT_EQ(Check(), AmplifierNotFound);
-  EXPECT_EQ(Pane(),
-            "\nExamining Wiz\nUnable to locate *-Wiz device\nCOM40 specified is not a valid com port\n"
-            "Checking other amplifiers\n\nDone\n");
+  EXPECT_EQ(Check(), Outcome(AmplifierNotFound,
+                             "\nExamining Wiz\nUnable to locate *-Wiz device\nCOM40 specified is not a valid com port\n"
+                             "Checking other amplifiers\n\nDone\n"));
 }
 
 TEST_F(AmplifierCheck, EsiProWithProduct1100HasTheWrongDrivers) {
   Configure("esiPRO");
   AddUsb("2-1", "1167", "1100", "esiPRO");
-  EXPECT_EQ(Check(), AmplifierNotFound);
-  EXPECT_EQ(Pane(),
-            "\nExamining esiPRO\nHmmm... looks like the esiPro/A200/A400 drivers not correct\n"
-            "Checking other amplifiers\nesiPro/A400/A200 found\n\nDone\n");
+  EXPECT_EQ(Check(), Outcome(AmplifierNotFound,
+                             "\nExamining esiPRO\nHmmm... looks like the esiPro/A200/A400 drivers not correct\n"
+                             "Checking other amplifiers\nesiPro/A400/A200 found\n\nDone\n"));
 
   tree.Write("sys/bus/usb/devices/2-1/idProduct", "2000\n");
-  EXPECT_EQ(Check(), AmplifierFound);
-  EXPECT_EQ(Pane(), "\nExamining esiPRO\n\nDone\n");
+  EXPECT_EQ(Check(), Outcome(AmplifierFound, "\nExamining esiPRO\n\nDone\n"));
 }
 
 TEST_F(AmplifierCheck, Q20ByVendorAndTheOtherPassByVendorAndProduct) {
   Configure("Q20");
   AddUsb("1-3", "0c72", "0012", "PCAN-USB");
-  EXPECT_EQ(Check(), AmplifierFound);
-  EXPECT_EQ(Pane(), "\nExamining Q20\n\nDone\n");
+  EXPECT_EQ(Check(), Outcome(AmplifierFound, "\nExamining Q20\n\nDone\n"));
 
   Configure("A/D");
   tree.Write("sys/bus/usb/devices/1-3/idProduct", "000c\n");
   AddUsb("1-5", "0403", "e958", "Wiz");
-  EXPECT_EQ(Check(), AmplifierNotFound);
-  EXPECT_EQ(Pane(),
-            "\nExamining A/D\nChecking other amplifiers\n*-Wiz device found\nPCAN-USB Q20 device found\n"
-            "Unhandled device : A/D\n\nDone\n");
+  EXPECT_EQ(Check(),
+            Outcome(AmplifierNotFound,
+                    "\nExamining A/D\nChecking other amplifiers\n*-Wiz device found\nPCAN-USB Q20 device found\n"
+                    "Unhandled device : A/D\n\nDone\n"));
 }
 
 TEST_F(AmplifierCheck, FamiliesWithoutACheckStayUnhandled) {
   for (const char* source : {"A/D", "PET2.0", "QPET", "Pendant"}) {
     Configure(source);
-    EXPECT_EQ(Check(), AmplifierNotFound) << source;
-    EXPECT_EQ(Pane(), std::string("\nExamining ") + source +
-                          "\nChecking other amplifiers\nUnhandled device : " + source + "\n\nDone\n");
+    EXPECT_EQ(Check(), Outcome(AmplifierNotFound, std::string("\nExamining ") + source +
+                                                      "\nChecking other amplifiers\nUnhandled device : " + source +
+                                                      "\n\nDone\n"))
+        << source;
   }
 }
 
@@ -142,16 +140,15 @@ TEST_F(AmplifierCheck, LookupsTakeTheFirstMatchOfOneQueryPerCheck) {
 
 TEST_F(AmplifierCheck, ProSbOnAMissingPortIsUnhandled) {
   Configure("ProSB", "ProComp = COM3\n");
-  EXPECT_EQ(Check(), AmplifierNotFound);
-  EXPECT_EQ(Pane(),
-            "\nExamining ProSB\nCOM3 specified is not a valid com port\nChecking other amplifiers\n"
-            "Unhandled device : ProSB\n\nDone\n");
+  EXPECT_EQ(Check(), Outcome(AmplifierNotFound,
+                             "\nExamining ProSB\nCOM3 specified is not a valid com port\nChecking other amplifiers\n"
+                             "Unhandled device : ProSB\n\nDone\n"));
 }
 
 TEST_F(AmplifierCheck, ProSbThatCannotBeOpenedReportsTheLinkCode) {
   Configure("ProSB", "ProComp = COM3\n");
   state.ports[3] = PortFree;  // the scan saw it, but the device is gone now
-  EXPECT_EQ(Check(), AmplifierNotFound);
+  EXPECT_EQ(Check().first, AmplifierNotFound);
   EXPECT_EQ(Pane().rfind("\nExamining ProSB\nError connecting to COM3 (", 0), 0u) << Pane();
   EXPECT_NE(Pane().find("Unhandled device : ProSB\n"), std::string::npos);
 }
@@ -193,7 +190,7 @@ TEST_F(ProSbProbe, BytesFromTheEncoderAt19200MeanFound) {
   WriteDevOpts("ProCompProtocol = Bluetooth\n");
   StartEncoder(300);
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(Check(), AmplifierFound);
+  EXPECT_EQ(Check().first, AmplifierFound);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(9900));
   EXPECT_EQ(baudSeen, 19200u);
   EXPECT_EQ(Pane(), std::string("\nExamining ProSB\nReceived 300 characters with 0 errors from the ProSB\n") +
@@ -225,23 +222,20 @@ TEST_F(ProSbProbe, SilenceAt38400MeansNotFoundButHandled) {
   EXPECT_EQ(probetest::ReadWholeFile(tree.Path("ampstatus.txt")), Pane());
 }
 
-// linkprobe STARTUPTEST in the tree, without any display: its exit code.
-class StartupTest : public AmplifierCheck {
- protected:
-  int RunLinkProbe() { return ProbeTreeTest::RunLinkProbe("STARTUPTEST"); }
-};
+// linkprobe STARTUPTEST in the tree, without any display.
+using StartupTest = AmplifierCheck;
 
 TEST_F(StartupTest, AmplifierPresentExitsZeroAndLeavesNoStatusFile) {
   Configure("TTUSB");
   AddUsb("1-2", "0403", "ff20", "TTUSB");
   tree.Write("ampstatus.txt", "from an earlier start\n");
-  EXPECT_EQ(RunLinkProbe(), 0);
+  EXPECT_EQ(RunLinkProbe("STARTUPTEST"), 0);
   EXPECT_FALSE(std::filesystem::exists(tree.Path("ampstatus.txt")));
 }
 
 TEST_F(StartupTest, AmplifierAbsentExitsOneWithThePaneInTheStatusFile) {
   Configure("TTUSB");
-  EXPECT_EQ(RunLinkProbe(), 1);
+  EXPECT_EQ(RunLinkProbe("STARTUPTEST"), 1);
   EXPECT_EQ(probetest::ReadWholeFile(tree.Path("ampstatus.txt")),
             "\nExamining TTUSB\nChecking other amplifiers\nUnhandled device : TTUSB\n\nDone\n");
 }
@@ -250,7 +244,7 @@ TEST_F(StartupTest, ProSbOnAPortTheScanDoesNotFindExitsOne) {
   // The start-up test scans the ports itself: COM2 points at nothing.
   Configure("ProSB", "ProComp = COM2\n");
   LinkCom(2, tree.Path("no-such-device"));
-  EXPECT_EQ(RunLinkProbe(), 1);
+  EXPECT_EQ(RunLinkProbe("STARTUPTEST"), 1);
   EXPECT_EQ(probetest::ReadWholeFile(tree.Path("ampstatus.txt")),
             "\nExamining ProSB\nCOM2 specified is not a valid com port\nChecking other amplifiers\n"
             "Unhandled device : ProSB\n\nDone\n");

@@ -11,8 +11,16 @@
 namespace {
 
 const char* const PrefsDevs = "PREFERENCES/SETTINGS/DEVS.NIN";
-const char* const BinDevs = "BIN/SETTINGS/DEVS.NIN";
 const char* const PrefsOpts = "PREFERENCES/SETTINGS/DEVOPTS.NIN";
+
+// Every field in one line, so that one comparison shows them all.
+std::string Fields(const DeviceSettings& s) {
+  return "amplifier " + std::to_string(s.amplifierPort) + " " + s.amplifierPortName + ", source " + s.inputSource +
+         " " + std::to_string(s.deviceCode) + ", ethernet " + s.ethernetAddress.value_or("absent") + " " +
+         std::to_string(s.ethernetPort) + ", game port " + std::to_string(s.gamePort) + ", class " +
+         std::to_string(s.commClass) + ", display " + std::to_string(s.displayMode) + ", protocol " +
+         std::to_string(s.procompProtocol);
+}
 
 class DeviceSettingsTest : public ::testing::Test {
  protected:
@@ -20,10 +28,15 @@ class DeviceSettingsTest : public ::testing::Test {
   DeviceSettings settings;
 
   // Writes DEVS.NIN in the preferences folder and reads it into `settings`.
-  void ReadDevs(const std::string& content) {
+  const DeviceSettings& Devs(const std::string& content) {
     tree.Write(PrefsDevs, content);
-    ReadDeviceSettingsInto(settings);
+    return Read();
   }
+  const DeviceSettings& Read() {
+    ReadDeviceSettingsInto(settings);
+    return settings;
+  }
+  std::string Address(const std::string& content) { return Devs(content).ethernetAddress.value_or("absent"); }
 };
 
 TEST(FindSettingValueTest, SkipsBlanksAndEqualsButNotTabs) {
@@ -38,38 +51,18 @@ TEST(FindSettingValueTest, SkipsBlanksAndEqualsButNotTabs) {
 }
 
 TEST_F(DeviceSettingsTest, MissingFilesLeaveDefaults) {
-  ReadDeviceSettingsInto(settings);
-  EXPECT_EQ(settings.amplifierPort, 1);
-  EXPECT_STREQ(settings.amplifierPortName, "COM1");
-  EXPECT_STREQ(settings.inputSource, "");
-  EXPECT_EQ(settings.deviceCode, 0);
-  EXPECT_EQ(settings.ethernetPort, 5510);
-  EXPECT_FALSE(settings.ethernetAddress.has_value());
-  EXPECT_EQ(settings.gamePort, 0);
-  EXPECT_EQ(settings.commClass, 1);
-  EXPECT_EQ(settings.displayMode, 0);
-  EXPECT_EQ(settings.procompProtocol, 0);
+  EXPECT_EQ(Fields(Read()),
+            "amplifier 1 COM1, source  0, ethernet absent 5510, game port 0, class 1, display 0, "
+            "protocol 0");
 }
 
 TEST_F(DeviceSettingsTest, ReadsATypicalTherapistFile) {
-  ReadDevs(
-      "[Devices]\n"
-      "Input_Source = C2+mini\n"
-      "ProComp = COM12\n"
-      "Communications_class = Serial\n"
-      "Game_comm = COM4\n"
-      "EthernetAddress = 192.168.10.2\n"
-      "EthernetPort = 5520\n"
-      "DisplayMode = 2 computers\n");
-  EXPECT_STREQ(settings.inputSource, "C2+mini");
-  EXPECT_EQ(settings.deviceCode, 21);  // row 4, not the shorter C2+ of row 5
-  EXPECT_EQ(settings.amplifierPort, 12);
-  EXPECT_STREQ(settings.amplifierPortName, "COM12");
-  EXPECT_EQ(settings.commClass, 0);
-  EXPECT_EQ(settings.gamePort, 4);
-  EXPECT_EQ(settings.ethernetAddress.value_or("absent"), "192.168.10.2");
-  EXPECT_EQ(settings.ethernetPort, 5520);
-  EXPECT_EQ(settings.displayMode, 2);
+  // C2+mini is row 4, not the shorter C2+ of row 5.
+  EXPECT_EQ(Fields(Devs("[Devices]\nInput_Source = C2+mini\nProComp = COM12\nCommunications_class = Serial\n"
+                        "Game_comm = COM4\nEthernetAddress = 192.168.10.2\nEthernetPort = 5520\n"
+                        "DisplayMode = 2 computers\n")),
+            "amplifier 12 COM12, source C2+mini 21, ethernet 192.168.10.2 5520, game port 4, class 0, display 2, "
+            "protocol 0");
 }
 
 TEST_F(DeviceSettingsTest, InputSourceRowsAndCutting) {
@@ -87,16 +80,14 @@ TEST_F(DeviceSettingsTest, InputSourceRowsAndCutting) {
       {"Input_Source=Wiz\xC3\xA9\n", "Wiz", 70},  // bytes above 127 end the text
   };
   for (const Case& c : cases) {
-    ReadDevs(c.line);
-    EXPECT_STREQ(settings.inputSource, c.source) << c.line;
+    EXPECT_STREQ(Devs(c.line).inputSource, c.source) << c.line;
     EXPECT_EQ(settings.deviceCode, c.code) << c.line;
   }
 }
 
 TEST_F(DeviceSettingsTest, KeysAreCaseSensitiveAndAbsentLinesKeepValues) {
-  ReadDevs("Input_Source=A404\nDisplayMode=2\nEthernetAddress=game\n");
-  ReadDevs("input_source=Q20\nNothing here\n");
-  EXPECT_STREQ(settings.inputSource, "A404");
+  Devs("Input_Source=A404\nDisplayMode=2\nEthernetAddress=game\n");
+  EXPECT_STREQ(Devs("input_source=Q20\nNothing here\n").inputSource, "A404");
   EXPECT_EQ(settings.deviceCode, 60);
   EXPECT_EQ(settings.displayMode, 2);
   EXPECT_EQ(settings.ethernetAddress.value_or("absent"), "game");
@@ -115,13 +106,9 @@ TEST_F(DeviceSettingsTest, AmplifierPortRules) {
       {"ProComp=COM7\nInput_Source=ProComp+\n", 7},  // the mention in the source line changes nothing
       {"Input_Source=ProSB\n", 1},
   };
-  for (const Case& c : cases) {
-    ReadDevs(c.file);
-    EXPECT_EQ(settings.amplifierPort, c.port) << c.file;
-  }
-  ReadDevs("ProComp=COM9\n");
-  ReadDevs("\n");  // every read starts again from port 1
-  EXPECT_EQ(settings.amplifierPort, 1);
+  for (const Case& c : cases) EXPECT_EQ(Devs(c.file).amplifierPort, c.port) << c.file;
+  Devs("ProComp=COM9\n");
+  EXPECT_EQ(Devs("\n").amplifierPort, 1);  // every read starts again from port 1
   EXPECT_STREQ(settings.amplifierPortName, "COM1");
 }
 
@@ -137,88 +124,67 @@ TEST_F(DeviceSettingsTest, ClassDisplayModeAndGamePortRules) {
       {"Communications_class=serial\nDisplayMode=\t2\n", 1, 0},
   };
   for (const Case& c : cases) {
-    ReadDevs(c.file);
-    EXPECT_EQ(settings.commClass, c.commClass) << c.file;
+    EXPECT_EQ(Devs(c.file).commClass, c.commClass) << c.file;
     EXPECT_EQ(settings.displayMode, c.displayMode) << c.file;
   }
-  ReadDevs("Game_comm=COM3\n");
-  ReadDevs("Game_comm=None\n");
-  EXPECT_EQ(settings.gamePort, 3);
+  Devs("Game_comm=COM3\n");
+  EXPECT_EQ(Devs("Game_comm=None\n").gamePort, 3);
 }
 
 TEST_F(DeviceSettingsTest, NumbersFollowAtoiRules) {
-  ReadDevs("EthernetPort = 5511xyz\n");
-  EXPECT_EQ(settings.ethernetPort, 5511);
-  ReadDevs("EthernetPort = none\n");
-  EXPECT_EQ(settings.ethernetPort, 0);
-  ReadDevs("EthernetPort=99999999999999999999\n");
-  EXPECT_EQ(settings.ethernetPort, INT_MAX);
+  EXPECT_EQ(Devs("EthernetPort = 5511xyz\n").ethernetPort, 5511);
+  EXPECT_EQ(Devs("EthernetPort = none\n").ethernetPort, 0);
+  EXPECT_EQ(Devs("EthernetPort=99999999999999999999\n").ethernetPort, INT_MAX);
 }
 
 TEST_F(DeviceSettingsTest, EthernetAddressKeepsInnerAndTrailingBlanks) {
-  ReadDevs("EthernetAddress = 192.168.10.2  \n");
-  EXPECT_EQ(settings.ethernetAddress.value_or("absent"), "192.168.10.2  ");
-  ReadDevs("EthernetAddress=game pc\r\n");
-  EXPECT_EQ(settings.ethernetAddress.value_or("absent"), "game pc");
-  ReadDevs("EthernetAddress=\n");
-  EXPECT_EQ(settings.ethernetAddress.value_or("absent"), "");
+  EXPECT_EQ(Address("EthernetAddress = 192.168.10.2  \n"), "192.168.10.2  ");
+  EXPECT_EQ(Address("EthernetAddress=game pc\r\n"), "game pc");
+  EXPECT_EQ(Address("EthernetAddress=\n"), "");
 }
 
 TEST_F(DeviceSettingsTest, OneLineCanSetSeveralFieldsAndLaterLinesWin) {
-  ReadDevs("DisplayMode=2 EthernetPort=6000\nEthernetPort=7000\n");
-  EXPECT_EQ(settings.displayMode, 2);
+  EXPECT_EQ(Devs("DisplayMode=2 EthernetPort=6000\nEthernetPort=7000\n").displayMode, 2);
   EXPECT_EQ(settings.ethernetPort, 7000);
 }
 
 TEST_F(DeviceSettingsTest, PreferencesFileHidesTheBinFile) {
-  tree.Write(BinDevs, "DisplayMode=2\n");
-  ReadDeviceSettingsInto(settings);
-  EXPECT_EQ(settings.displayMode, 2);
-
-  tree.Write(PrefsDevs, "");
-  DeviceSettings fresh;
-  ReadDeviceSettingsInto(fresh);
-  EXPECT_EQ(fresh.displayMode, 0);
+  tree.Write("BIN/SETTINGS/DEVS.NIN", "DisplayMode=2\n");
+  EXPECT_EQ(Read().displayMode, 2);
+  settings = DeviceSettings{};
+  EXPECT_EQ(Devs("").displayMode, 0);
 }
 
 TEST_F(DeviceSettingsTest, FolderNamesMatchIgnoringCase) {
   tree.Write("Preferences/settings/devs.nin", "DisplayMode=2\n");
   tree.Write("Preferences/settings/DevOpts.Nin", "ProCompProtocol=Bluetooth\n");
-  ReadDeviceSettingsInto(settings);
-  EXPECT_EQ(settings.displayMode, 2);
+  EXPECT_EQ(Read().displayMode, 2);
   EXPECT_EQ(settings.procompProtocol, 1);
 }
 
 TEST_F(DeviceSettingsTest, ProtocolOptionComesOnlyFromThePreferencesDevOpts) {
   tree.Write(PrefsOpts, "ProCompProtocol = B\n");
-  ReadDeviceSettingsInto(settings);
-  EXPECT_EQ(settings.procompProtocol, 1);
+  EXPECT_EQ(Read().procompProtocol, 1);
   tree.Write(PrefsOpts, "ProCompProtocol = Serial\n");
-  ReadDeviceSettingsInto(settings);
-  EXPECT_EQ(settings.procompProtocol, 0);
+  EXPECT_EQ(Read().procompProtocol, 0);
   tree.Remove(PrefsOpts);
   tree.Write("BIN/SETTINGS/DEVOPTS.NIN", "ProCompProtocol = B\n");
-  ReadDeviceSettingsInto(settings);
-  EXPECT_EQ(settings.procompProtocol, 0);
+  EXPECT_EQ(Read().procompProtocol, 0);
 }
 
 TEST_F(DeviceSettingsTest, LongLinesAreReadInPieces) {
   // The key sits 300 characters into the line: the second 199-character piece carries it.
-  ReadDevs(std::string(300, 'x') + "DisplayMode=2\n");
-  EXPECT_EQ(settings.displayMode, 2);
+  EXPECT_EQ(Devs(std::string(300, 'x') + "DisplayMode=2\n").displayMode, 2);
   // A key cut by a piece boundary is not seen.
-  ReadDevs(std::string(192, 'x') + "EthernetPort=6001\n");
-  EXPECT_EQ(settings.ethernetPort, 5510);
+  EXPECT_EQ(Devs(std::string(192, 'x') + "EthernetPort=6001\n").ethernetPort, 5510);
   // An address running past the piece ends with the piece.
-  ReadDevs("EthernetAddress=" + std::string(400, 'a') + "\n");
-  EXPECT_EQ(settings.ethernetAddress.value_or("absent"), std::string(199 - 16, 'a'));
+  EXPECT_EQ(Address("EthernetAddress=" + std::string(400, 'a') + "\n"), std::string(199 - 16, 'a'));
 }
 
 TEST_F(DeviceSettingsTest, BinaryBytesAndMissingLineEndDoNoHarm) {
   const char raw[] = "\x01\xFF\x00\x7F garbage \x00 DisplayMode=D\n";
-  std::string binary(raw, sizeof raw - 1);
-  ReadDevs(binary + std::string(5000, '\xFE') + "\nEthernetPort=6003");
-  EXPECT_EQ(settings.displayMode, 0);  // behind a NUL byte the rest of that line is not seen
+  // Behind a NUL byte the rest of that line is not seen.
+  EXPECT_EQ(Devs(std::string(raw, sizeof raw - 1) + std::string(5000, '\xFE') + "\nEthernetPort=6003").displayMode, 0);
   EXPECT_EQ(settings.ethernetPort, 6003);
 }
 

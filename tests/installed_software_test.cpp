@@ -3,12 +3,8 @@
 // ports and media players put where the report looks for them.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstring>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,19 +23,17 @@ namespace {
 using namespace toolboardtest;
 using probetest::FakePort;
 
-bool FakeHostName(char* buffer, std::size_t size) {
-  std::snprintf(buffer, size, "therapist");
-  return true;
-}
-
-bool FakeInterfaces(std::vector<InterfaceAddress>& out) {
-  out = {InterfaceAddress{"eth0", 2, true, false, {192, 168, 10, 1}}};
-  return true;
-}
-
-bool NoResolver(const char*, std::uint8_t*) { return false; }
-
-const HostNetworkSource FakeNetwork = {FakeHostName, FakeInterfaces, NoResolver};
+const HostNetworkSource FakeNetwork = {
+    [](char* buffer, std::size_t size) {
+      std::snprintf(buffer, size, "therapist");
+      return true;
+    },
+    [](std::vector<InterfaceAddress>& out) {
+      out = {InterfaceAddress{"eth0", 2, true, false, {192, 168, 10, 1}}};
+      return true;
+    },
+    [](const char*, std::uint8_t*) { return false; },
+};
 
 // The media players' Windows paths lead into the scratch tree; everything else goes the system's way.
 std::map<std::string, std::string> playerPlaces;
@@ -85,19 +79,18 @@ class SoftwareReportTest : public ::testing::Test {
     Install("both32.exe", "tavik/Games/Orb.exe");
     Install("both32.exe", "tavik/BIN/Orb.exe");
   }
-  void LinkPort(int n, const std::string& device) {
-    std::filesystem::create_directories(tree.Path("tavik/dosdevices"));
-    std::filesystem::create_symlink(device, tree.Path("tavik/dosdevices/com" + std::to_string(n)));
-  }
+  void LinkPort(int n, const std::string& device) { tree.Link("tavik/dosdevices/com" + std::to_string(n), device); }
 
   std::string PlatformLine() const {
     return "Platform: 111 (" + std::string(GetPlatformName()) + ") " + (Is64BitOs() ? "64" : "32") + "-bit OS\n";
   }
-  // What the report output shows; its dump must show the same.
+  // What the report output shows after each report; its dump must show the same.
   std::string Shown() const {
     EXPECT_EQ(ReadWholeFile(tree.Path("report.txt")), state.report.Text());
     return state.report.Text();
   }
+  std::string Software() { return ReportInstalledSoftware(state.report, programs), Shown(); }
+  std::string Platform() { return ReportPlatformAndPorts(state), Shown(); }
 };
 
 const std::string Stars30 = "******************************\n";
@@ -108,34 +101,28 @@ TEST_F(SoftwareReportTest, PlatformReportWithBothProgramsConfigAndFreeAndBusyPor
   FakePort com1, com3;
   LinkPort(1, com1.device);
   LinkPort(3, com3.device);
-  int held = open(com3.device.c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
-
-  ReportPlatformAndPorts(state);
-  close(held);
-  EXPECT_EQ(Shown(), PlatformLine() + "Tavik (navro) : PB=1.3  " + FirstDateLine +
-                         "   Orb (gamedll): PB=2.0    SB=beta  " + FirstDateLine +
-                         "Version       : Tavik 5.2.1 (2026-11)\n" + Stars30 + "COMM PORTS found(2)\n" +
-                         "   COM1  \n   COM3 *\n");
+  probetest::HeldPort held(com3.device);
+  ASSERT_TRUE(held.locked);
+  EXPECT_EQ(Platform(), PlatformLine() + "Tavik (navro) : PB=1.3  " + FirstDateLine +
+                            "   Orb (gamedll): PB=2.0    SB=beta  " + FirstDateLine +
+                            "Version       : Tavik 5.2.1 (2026-11)\n" + Stars30 + "COMM PORTS found(2)\n" +
+                            "   COM1  \n   COM3 *\n");
   EXPECT_EQ(state.identity.Text(), "I am therapist (192.168.10.1)");
 }
 
 TEST_F(SoftwareReportTest, PlatformReportWithMissingProgramsRunsTheRowsTogether) {
   tree.Write("tavik/BIN/Tconfig", "Tavik 5.2\n");  // the name Windows gives to Tconfig.
-  ReportPlatformAndPorts(state);
-  EXPECT_EQ(Shown(), PlatformLine() + "Tavik (navro) : Unk   Orb (gamedll): UnkVersion       : Tavik 5.2\n" + Stars30 +
-                         "COMM PORTS found(NONE)\n");
+  EXPECT_EQ(Platform(), PlatformLine() + "Tavik (navro) : Unk   Orb (gamedll): UnkVersion       : Tavik 5.2\n" +
+                            Stars30 + "COMM PORTS found(NONE)\n");
 
   // No configuration file: no version line at all. A port that vanished is no longer listed.
   tree.Remove("tavik/BIN/Tconfig");
   FakePort com2;
   LinkPort(2, com2.device);
-  ReportPlatformAndPorts(state);
-  EXPECT_EQ(Shown(),
+  EXPECT_EQ(Platform(),
             PlatformLine() + "Tavik (navro) : Unk   Orb (gamedll): Unk" + Stars30 + "COMM PORTS found(1)\n   COM2  \n");
   tree.Remove("tavik/dosdevices/com2");
-  ReportPlatformAndPorts(state);
-  EXPECT_EQ(Shown(),
+  EXPECT_EQ(Platform(),
             PlatformLine() + "Tavik (navro) : Unk   Orb (gamedll): Unk" + Stars30 + "COMM PORTS found(NONE)\n");
 }
 
@@ -154,15 +141,14 @@ TEST_F(SoftwareReportTest, TherapistWithIdenticalGameServersGamesAndPlayers) {
   Install("full64.exe", "opt/vlc", SecondDate);
   Install("sbonly32.exe", "flatpak/mpv");
 
-  ReportInstalledSoftware(state.report, programs);
-  EXPECT_EQ(Shown(), std::string("Tavik (navro)    : PB=1.3  ") + FirstDateLine +
-                         "Orb (gamedll)     : PB=2.0    SB=beta  " + FirstDateLine + "Aquarium  65535.0.1.65535  " +
-                         FirstDateLine + "Lumenfall Racer  1.0.0.3  " + SecondDateLine +
-                         "Lumenfall Garden is not installed\n"  // the missing mode-1 game adds nothing
-                         "Lumenfall Kites is not installed\n"
-                         "VLC  1.0.0.3  " +
-                         SecondDateLine + "MPC-HC  65535.0.1.65535  " + FirstDateLine + "Skyhaven Voyage  Unk  " +
-                         FirstDateLine);
+  EXPECT_EQ(Software(), std::string("Tavik (navro)    : PB=1.3  ") + FirstDateLine +
+                            "Orb (gamedll)     : PB=2.0    SB=beta  " + FirstDateLine + "Aquarium  65535.0.1.65535  " +
+                            FirstDateLine + "Lumenfall Racer  1.0.0.3  " + SecondDateLine +
+                            "Lumenfall Garden is not installed\n"  // the missing mode-1 game adds nothing
+                            "Lumenfall Kites is not installed\n"
+                            "VLC  1.0.0.3  " +
+                            SecondDateLine + "MPC-HC  65535.0.1.65535  " + FirstDateLine + "Skyhaven Voyage  Unk  " +
+                            FirstDateLine);
 }
 
 TEST_F(SoftwareReportTest, GameServerCopiesThatDifferAreFlagged) {
@@ -170,20 +156,16 @@ TEST_F(SoftwareReportTest, GameServerCopiesThatDifferAreFlagged) {
   const std::string head = std::string("Tavik (navro)    : PB=1.3  ") + FirstDateLine +
                            "Orb (gamedll)     : PB=2.0    SB=beta  " + FirstDateLine;
   const std::string tail = NoGamesBeforePlayers + NoPlayers + NoLastGame;
-  ReportInstalledSoftware(state.report, programs);
-  EXPECT_EQ(Shown(), head + tail);
+  EXPECT_EQ(Software(), head + tail);
 
   SetModificationTime(tree.Path("tavik/BIN/Orb.exe"), SecondDate);  // same build strings, another date
-  ReportInstalledSoftware(state.report, programs);
-  EXPECT_EQ(Shown(), head + "***GAMEDLL VERSIONS DIFFER***\n" + tail);
+  EXPECT_EQ(Software(), head + "***GAMEDLL VERSIONS DIFFER***\n" + tail);
 
   Install("sbonly32.exe", "tavik/BIN/Orb.exe");  // another build, the same date
-  ReportInstalledSoftware(state.report, programs);
-  EXPECT_EQ(Shown(), head + "***GAMEDLL VERSIONS DIFFER***\n" + tail);
+  EXPECT_EQ(Software(), head + "***GAMEDLL VERSIONS DIFFER***\n" + tail);
 
   tree.Remove("tavik/BIN/Orb.exe");  // no copy at all
-  ReportInstalledSoftware(state.report, programs);
-  EXPECT_EQ(Shown(), head + "***GAMEDLL VERSIONS DIFFER***\n" + tail);
+  EXPECT_EQ(Software(), head + "***GAMEDLL VERSIONS DIFFER***\n" + tail);
 }
 
 TEST_F(SoftwareReportTest, GameComputerNeverComparesTheGameServers) {
@@ -191,17 +173,14 @@ TEST_F(SoftwareReportTest, GameComputerNeverComparesTheGameServers) {
   Install("sbonly32.exe", "tavik/BIN/Orb.exe", SecondDate);
   const std::string expected = std::string("Navro not found - must be game\nOrb (gamedll)     : PB=2.0    SB=beta  ") +
                                FirstDateLine + NoGamesBeforePlayers + NoPlayers + NoLastGame;
-  ReportInstalledSoftware(state.report, programs);
-  EXPECT_EQ(Shown(), expected);
+  EXPECT_EQ(Software(), expected);
 
   // A main program without build strings counts as missing too.
   Install("nostrings64.exe", "tavik/BIN/navro.exe");
-  ReportInstalledSoftware(state.report, programs);
-  EXPECT_EQ(Shown(), expected);
+  EXPECT_EQ(Software(), expected);
 
   tree.Remove("tavik/Games/Orb.exe");
-  ReportInstalledSoftware(state.report, programs);
-  EXPECT_EQ(Shown(),
+  EXPECT_EQ(Software(),
             "Navro not found - must be game\nOrb (gamedll)     : Unk" + NoGamesBeforePlayers + NoPlayers + NoLastGame);
 }
 
@@ -210,17 +189,14 @@ TEST_F(SoftwareReportTest, MediaPlayersFromTheirFirstPlaceElseTheSecond) {
   Install("full64.exe", "opt/vlc");
   Install("sbonly64.exe", "flatpak/vlc", SecondDate);  // both places: the first wins
   Install("both64.exe", "flatpak/mpv", SecondDate);    // only the second place
-  ReportInstalledSoftware(state.report, programs);
-  EXPECT_EQ(Shown(), head + "VLC  1.0.0.3  " + FirstDateLine + "MPC-HC  5.6.7.8  " + SecondDateLine + NoLastGame);
+  EXPECT_EQ(Software(), head + "VLC  1.0.0.3  " + FirstDateLine + "MPC-HC  5.6.7.8  " + SecondDateLine + NoLastGame);
 
   tree.Remove("opt/vlc");
   tree.Remove("flatpak/mpv");
-  ReportInstalledSoftware(state.report, programs);
-  EXPECT_EQ(Shown(), head + "VLC  65535.0.1.65535  " + SecondDateLine + "MPC-HC is not installed\n" + NoLastGame);
+  EXPECT_EQ(Software(), head + "VLC  65535.0.1.65535  " + SecondDateLine + "MPC-HC is not installed\n" + NoLastGame);
 
   tree.Remove("flatpak/vlc");
-  ReportInstalledSoftware(state.report, programs);
-  EXPECT_EQ(Shown(), head + NoPlayers + NoLastGame);
+  EXPECT_EQ(Software(), head + NoPlayers + NoLastGame);
 }
 
 TEST_F(SoftwareReportTest, ProgramRowInItsThreeModes) {

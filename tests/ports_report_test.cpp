@@ -4,14 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
-#include <cstring>
-#include <filesystem>
+#include <cstdio>
 #include <functional>
 #include <future>
 #include <string>
@@ -27,9 +25,6 @@
 namespace {
 
 using probetest::FakePort;
-using probetest::ReadWholeFile;
-using probetest::ScopedEnv;
-using probetest::ScratchTree;
 
 // Makes each of `fifos` a FIFO that no one writes to, runs `read`, and returns whether it ended within a
 // few seconds. A reader caught in one is then set free (the FIFO opened for writing and closed, so that it
@@ -47,35 +42,33 @@ bool EndsDespiteFifos(const std::vector<std::string>& fifos, const std::function
   return ended;
 }
 
-const char* const Stars30 = "******************************\n";
-const char* const Stars32 = "********************************\n";
+// The port list between its two lines of stars, `found` the count or NONE.
+std::string PortList(const std::string& found, const std::string& ports = "") {
+  return "******************************\nCOMM PORTS found(" + found + ")\n" + ports +
+         "********************************\n";
+}
+const std::string NoPorts = PortList("NONE");
 
 // Two packages of one core each with two threads, as /proc/cpuinfo lists them.
-const char* const CpuInfo =
-    "processor\t: 0\nmodel name\t: Test CPU 3000\ncpu MHz\t\t: 2400.000\nphysical id\t: 0\ncore id\t\t: 0\n"
-    "cpu cores\t: 1\n\n"
-    "processor\t: 1\nmodel name\t: Test CPU 3000\ncpu MHz\t\t: 2400.000\nphysical id\t: 0\ncore id\t\t: 0\n"
-    "cpu cores\t: 1\n\n"
-    "processor\t: 2\nmodel name\t: Test CPU 3000\ncpu MHz\t\t: 2400.000\nphysical id\t: 1\ncore id\t\t: 0\n"
-    "cpu cores\t: 1\n\n"
-    "processor\t: 3\nmodel name\t: Test CPU 3000\ncpu MHz\t\t: 2400.000\nphysical id\t: 1\ncore id\t\t: 0\n"
-    "cpu cores\t: 1\n\n";
-
-bool FakeHostName(char* buffer, std::size_t size) {
-  std::snprintf(buffer, size, "therapist");
-  return true;
+std::string CpuInfo() {
+  std::string info;
+  for (const char* processor : {"0\n", "1\n", "2\n", "3\n"}) {
+    info += std::string("processor\t: ") + processor + "model name\t: Test CPU 3000\ncpu MHz\t\t: 2400.000\n" +
+            "physical id\t: " + (processor[0] < '2' ? "0" : "1") + "\ncore id\t\t: 0\ncpu cores\t: 1\n\n";
+  }
+  return info;
 }
 
-bool FakeInterfaces(std::vector<InterfaceAddress>& out) {
-  InterfaceAddress lo{"lo", 1, true, true, {127, 0, 0, 1}};
-  InterfaceAddress eth{"eth0", 2, true, false, {192, 168, 10, 1}};
-  out = {lo, eth};
-  return true;
-}
-
-bool NoResolver(const char*, std::uint8_t*) { return false; }
-
-const HostNetworkSource FakeNetwork = {FakeHostName, FakeInterfaces, NoResolver};
+const HostNetworkSource FakeNetwork = {
+    [](char* buffer, std::size_t size) {
+      std::snprintf(buffer, size, "therapist");
+      return true;
+    },
+    [](std::vector<InterfaceAddress>& out) {
+      out = {{"lo", 1, true, true, {127, 0, 0, 1}}, {"eth0", 2, true, false, {192, 168, 10, 1}}};
+      return true;
+    },
+    [](const char*, std::uint8_t*) { return false; }};
 
 class PortsReportTest : public ::testing::Test {
  protected:
@@ -96,20 +89,20 @@ class PortsReportTest : public ::testing::Test {
     SystemSummary[0] = '\0';
   }
 
-  void LinkPort(int n, const std::string& device) {
-    std::filesystem::create_directories(tree.Path("tavik/dosdevices"));
-    std::filesystem::create_symlink(device, tree.Path("tavik/dosdevices/com" + std::to_string(n)));
-  }
+  void LinkPort(int n, const std::string& device) { tree.Link("tavik/dosdevices/com" + std::to_string(n), device); }
   void UnlinkPort(int n) { tree.Remove("tavik/dosdevices/com" + std::to_string(n)); }
   void WriteProcessorData() {
-    tree.Write("proc/cpuinfo", CpuInfo);
+    tree.Write("proc/cpuinfo", CpuInfo());
     tree.Write("proc/meminfo", "MemTotal:        8041236 kB\nMemFree:         1234567 kB\n");
+  }
+  std::string Report() {
+    BuildPortsReport(state);
+    return state.portsReport;
   }
 };
 
 TEST_F(PortsReportTest, NoPortsNoVersionNoSummary) {
-  BuildPortsReport(state);
-  EXPECT_EQ(std::string(state.portsReport), std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
+  EXPECT_EQ(Report(), NoPorts);
   EXPECT_EQ(state.identity.Text(), "I am therapist (192.168.10.1)");
 }
 
@@ -119,15 +112,13 @@ TEST_F(PortsReportTest, FreeAndBusyPortsWithVersionAndSummary) {
   FakePort com1, com3;
   LinkPort(1, com1.device);
   LinkPort(3, com3.device);
-  int held = open(com3.device.c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  probetest::HeldPort held(com3.device);
+  ASSERT_TRUE(held.locked);
 
-  BuildPortsReport(state);
-  close(held);
-  EXPECT_EQ(std::string(state.portsReport),
-            "Version       : Tavik 5.2.1 (2026-11)\n"
-            "Cores=2,Procs=4,Speed=2400,Mem=8041236\nCPU=Test CPU 3000\n" +
-                std::string(Stars30) + "COMM PORTS found(2)\n   COM1  \n   COM3 *\n" + Stars32);
+  EXPECT_EQ(Report(),
+            "Version       : Tavik 5.2.1 (2026-11)\nCores=2,Procs=4,Speed=2400,Mem=8041236\n"
+            "CPU=Test CPU 3000\n" +
+                PortList("2", "   COM1  \n   COM3 *\n"));
   EXPECT_EQ(state.ports[0], 3);
   EXPECT_EQ(state.ports[1], PortFree);
   EXPECT_EQ(state.ports[2], PortAbsent);
@@ -136,20 +127,12 @@ TEST_F(PortsReportTest, FreeAndBusyPortsWithVersionAndSummary) {
 
 TEST_F(PortsReportTest, VersionLineWithoutLineFeedRunsIntoThePortHead) {
   tree.Write("tavik/BIN/Tconfig.", "5.3");
-  BuildPortsReport(state);
-  EXPECT_EQ(std::string(state.portsReport),
-            "Version       : 5.3" + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
-
+  EXPECT_EQ(Report(), "Version       : 5.3" + NoPorts);
   tree.Write("tavik/BIN/Tconfig.", "");
-  BuildPortsReport(state);
-  EXPECT_EQ(std::string(state.portsReport),
-            "Version       : " + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
-
+  EXPECT_EQ(Report(), "Version       : " + NoPorts);
   tree.Remove("tavik/BIN/Tconfig.");
   tree.Write("tavik/BIN/Tconfig", "5.4\n");  // the file's name on Windows, which drops the trailing dot
-  BuildPortsReport(state);
-  EXPECT_EQ(std::string(state.portsReport),
-            "Version       : 5.4\n" + std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
+  EXPECT_EQ(Report(), "Version       : 5.4\n" + NoPorts);
 }
 
 // A FIFO in place of a settings file or the version file is passed over at once, as a missing file is.
@@ -162,32 +145,28 @@ TEST_F(PortsReportTest, FifosInPlaceOfTheSuitesFilesAreSkippedAtOnce) {
   EXPECT_EQ(state.settings.amplifierPort, 7) << "the copy in BIN, as when the preferences hold none";
 
   EXPECT_TRUE(EndsDespiteFifos({tree.Path("tavik/BIN/Tconfig.")}, [&] { BuildPortsReport(state); }));
-  EXPECT_EQ(std::string(state.portsReport), std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
+  EXPECT_EQ(std::string(state.portsReport), NoPorts);
 }
 
 TEST_F(PortsReportTest, OverlongVersionLineIsCut) {
   tree.Write("tavik/BIN/Tconfig.", std::string(5000, 'v') + "\n");
-  BuildPortsReport(state);
-  EXPECT_EQ(std::string(state.portsReport),
-            "Version       : " + std::string(259, 'v') + Stars30 + "COMM PORTS found(NONE)\n" + Stars32);
+  EXPECT_EQ(Report(), "Version       : " + std::string(259, 'v') + NoPorts);
 }
 
 TEST_F(PortsReportTest, RescanForgetsPortsThatDisappeared) {
   FakePort com1, com3;
   LinkPort(1, com1.device);
   LinkPort(3, com3.device);
-  BuildPortsReport(state);
+  Report();
   EXPECT_TRUE(ComPortExists(state.ports, 3));
 
   UnlinkPort(3);
-  BuildPortsReport(state);
+  EXPECT_EQ(Report(), PortList("1", "   COM1  \n"));
   EXPECT_FALSE(ComPortExists(state.ports, 3));
-  EXPECT_EQ(std::string(state.portsReport), std::string(Stars30) + "COMM PORTS found(1)\n   COM1  \n" + Stars32);
 
   UnlinkPort(1);
-  BuildPortsReport(state);  // the highest port found stays from the last scan, but every state is absent
+  EXPECT_EQ(Report(), NoPorts);  // the highest port found stays from the last scan, but every state is absent
   EXPECT_FALSE(ComPortExists(state.ports, 1));
-  EXPECT_EQ(std::string(state.portsReport), std::string(Stars30) + "COMM PORTS found(NONE)\n" + Stars32);
 }
 
 TEST_F(PortsReportTest, ScanPortsAndConfigShowsOnlyTheReportAndRereadsSettings) {
@@ -205,11 +184,9 @@ TEST_F(PortsReportTest, ScanPortsAndConfigShowsOnlyTheReportAndRereadsSettings) 
 }
 
 TEST_F(PortsReportTest, SummaryIsLeftOutUntilProcessorDataCanBeRead) {
-  BuildPortsReport(state);
-  EXPECT_EQ(std::string(state.portsReport).find("Cores="), std::string::npos);
+  EXPECT_EQ(Report().find("Cores="), std::string::npos);
   WriteProcessorData();
-  BuildPortsReport(state);
-  EXPECT_NE(std::string(state.portsReport).find("Cores=2,Procs=4,Speed=2400,Mem=8041236\n"), std::string::npos);
+  EXPECT_NE(Report().find("Cores=2,Procs=4,Speed=2400,Mem=8041236\n"), std::string::npos);
 }
 
 }  // namespace
