@@ -54,10 +54,17 @@ class QueueTest : public ::testing::Test {
     std::memcpy(link->rxBuffer + have, bytes.data(), bytes.size());
     LinkReassembleStream(link, have, static_cast<int>(bytes.size()));
   }
+  // The bytes the reassembly holds and the messages in the stream queue.
+  std::tuple<std::uint32_t, int> Held() const { return {link->rxHave, link->queues[0].count}; }
+  // The next message of the selected queues, or nothing.
+  Bytes Received(int selector) {
+    Bytes m(1600);
+    m.resize(static_cast<size_t>(LinkReceive(link, selector, m.data(), static_cast<int>(m.size()))));
+    return m;
+  }
   std::vector<std::uint32_t> DrainSequences(int selector) {
     std::vector<std::uint32_t> seqs;
-    std::uint8_t buffer[1600];
-    while (int n = LinkReceive(link, selector, buffer, sizeof buffer)) seqs.push_back(LinkGetU32(buffer + n - 4));
+    for (Bytes m = Received(selector); !m.empty(); m = Received(selector)) seqs.push_back(LinkGetU32(&m[m.size() - 4]));
     return seqs;
   }
 
@@ -85,8 +92,8 @@ TEST_F(QueueTest, BuildMessageNumbersStreamAndDatagramCodesApart) {
 
 TEST_F(QueueTest, DeliversBySmallestSequenceAndCountsGaps) {
   for (std::uint32_t seq : {5u, 3u, 4u}) ASSERT_EQ(Enqueue(Message(130, 0, seq), LinkStreamQueue), 0);
-  EXPECT_EQ(link->seqGaps[0], 1u) << "5 first is no gap, 3 after 5 is one, 4 after 3 is fine";
-  EXPECT_EQ(LinkQuery(link, 2), 130);
+  EXPECT_EQ((std::tuple{link->seqGaps[0], LinkQuery(link, 2)}), (std::tuple{1u, 130}))
+      << "5 first is no gap, 3 after 5 is one, 4 after 3 is fine";
   EXPECT_EQ(DrainSequences(0), (std::vector<std::uint32_t>{3, 4, 5}));
 
   // Unsigned comparison: 0xFFFFFFF0 is newer than nothing but older than nothing smaller.
@@ -97,13 +104,9 @@ TEST_F(QueueTest, DeliversBySmallestSequenceAndCountsGaps) {
 
 TEST_F(QueueTest, FullQueueDropsAndCountsThenAcceptsAgain) {
   for (std::uint32_t seq = 1; seq <= 96; seq++) ASSERT_EQ(Enqueue(Message(130, 0, seq), LinkStreamQueue), 0);
-  EXPECT_EQ(Enqueue(Message(130, 0, 97), LinkStreamQueue), 1);
-  EXPECT_EQ(link->errorCount, 1u);
-  std::uint8_t buffer[16];
-  ASSERT_EQ(LinkReceive(link, 0, buffer, sizeof buffer), 8);
-  EXPECT_EQ(LinkGetU32(buffer + 4), 1u);
-  EXPECT_EQ(Enqueue(Message(130, 0, 98), LinkStreamQueue), 0);
-  EXPECT_EQ(link->queues[0].count, 96);
+  EXPECT_EQ((std::tuple{Enqueue(Message(130, 0, 97), LinkStreamQueue), link->errorCount}), (std::tuple{1, 1u}));
+  EXPECT_EQ(Received(0), Message(130, 0, 1));
+  EXPECT_EQ((std::tuple{Enqueue(Message(130, 0, 98), LinkStreamQueue), link->queues[0].count}), (std::tuple{0, 96}));
 }
 
 TEST_F(QueueTest, LatestOnlyReplacesItsTwinOnlyWhileConnected) {
@@ -118,12 +121,8 @@ TEST_F(QueueTest, LatestOnlyReplacesItsTwinOnlyWhileConnected) {
   Enqueue(Message(200, 2, 2, 4, 0x33), LinkDatagramQueue);  // another subcode: no twin
   Enqueue(Message(200, 1, 3, 4, 0x22), LinkDatagramQueue);
   ASSERT_EQ(link->queues[1].count, 2);
-  std::uint8_t buffer[16];
-  ASSERT_EQ(LinkReceive(link, 1, buffer, sizeof buffer), 12);
-  EXPECT_EQ(buffer[1], 2);
-  ASSERT_EQ(LinkReceive(link, 1, buffer, sizeof buffer), 12);
-  EXPECT_EQ(buffer[4], 0x22) << "the newer content";
-  EXPECT_EQ(LinkGetU32(buffer + 8), 3u);
+  EXPECT_EQ(Received(1), Message(200, 2, 2, 4, 0x33));
+  EXPECT_EQ(Received(1), Message(200, 1, 3, 4, 0x22)) << "the newer content";
 }
 
 TEST_F(QueueTest, ReceiveSelectorsPendingAndQueries) {
@@ -136,22 +135,17 @@ TEST_F(QueueTest, ReceiveSelectorsPendingAndQueries) {
   std::uint8_t small[4];
   EXPECT_EQ(LinkReceive(link, -1, small, sizeof small), 4) << "stream queue first, cut to the buffer";
   EXPECT_EQ(small[0], 130);
-  EXPECT_EQ(LinkQuery(link, 1), 0) << "the rest of a cut message is gone";
-  EXPECT_EQ(LinkQuery(link, 2), 0);
-  std::uint8_t buffer[16];
-  EXPECT_EQ(LinkReceive(link, -1, buffer, sizeof buffer), 8);
-  EXPECT_EQ(buffer[0], 153);
-  EXPECT_EQ(LinkReceive(link, -1, buffer, sizeof buffer), 0);
-  EXPECT_EQ(LinkPending(link, -1), 0);
+  EXPECT_EQ((std::tuple{LinkQuery(link, 1), LinkQuery(link, 2)}), (std::tuple{0, 0}))
+      << "the rest of a cut one is gone";
+  EXPECT_EQ(Received(-1), Message(153, 0, 1));
+  EXPECT_EQ((std::tuple{Received(-1).size(), LinkPending(link, -1)}), (std::tuple{0u, 0}));
 }
 
 TEST_F(QueueTest, FlushEmptiesQueuesAndRestartsSequenceCheck) {
   Enqueue(Message(130, 0, 10), LinkStreamQueue);
   link->rxHave = 5;
   LinkFlush(link);
-  EXPECT_EQ(link->rxHave, 0u);
-  EXPECT_EQ(LinkPending(link, -1), 0);
-  EXPECT_EQ(link->lastSeq[0], 0u);
+  EXPECT_EQ((std::tuple{link->rxHave, LinkPending(link, -1), link->lastSeq[0]}), (std::tuple{0u, 0, 0u}));
   Enqueue(Message(130, 0, 42), LinkStreamQueue);
   EXPECT_EQ(link->seqGaps[0], 0u);
 }
@@ -161,8 +155,7 @@ TEST_F(QueueTest, MalformedMessagesAreDroppedAndCounted) {
   for (const Bytes& m : {Claiming(Message(130, 0, 1), 0), Claiming(Message(130, 0, 1), 6),
                          Claiming(Message(130, 0, 1, 4), 40), overSlot, Bytes{130, 0, 8}})
     EXPECT_EQ(Enqueue(m, LinkDatagramQueue), 1) << m.size() << " bytes";
-  EXPECT_EQ(link->errorCount, 5u);
-  EXPECT_EQ(LinkPending(link, 1), 0);
+  EXPECT_EQ((std::tuple{link->errorCount, LinkPending(link, 1)}), (std::tuple{5u, 0}));
   EXPECT_EQ(Enqueue(Message(130, 0, 1, 1592), LinkDatagramQueue), 0) << "1600 bytes fit";
 }
 
@@ -171,16 +164,14 @@ TEST_F(QueueTest, StreamCutsMergedAndSplitReads) {
   auto b = Message(131, 2, 2, 20);
   auto c = Message(132, 3, 3);
   Stream(Join({a, b}));
-  EXPECT_EQ(link->queues[0].count, 2) << "two messages in one read";
-  EXPECT_EQ(link->rxHave, 0u);
+  EXPECT_EQ(Held(), (std::tuple{0u, 2})) << "two messages in one read";
 
   // One message a byte at a time, then the start of the next together with the end of this one.
   for (size_t i = 0; i + 1 < c.size(); i++) Stream({c[i]});
-  EXPECT_EQ(link->queues[0].count, 2);
+  EXPECT_EQ(Held(), (std::tuple{7u, 2}));
   auto d = Message(133, 4, 4, 30);
   Stream(Join({{c.back()}, Bytes(d.begin(), d.begin() + 10)}));
-  EXPECT_EQ(link->queues[0].count, 3) << "queued once, after its last byte";
-  EXPECT_EQ(link->rxHave, 10u);
+  EXPECT_EQ(Held(), (std::tuple{10u, 3})) << "queued once, after its last byte";
   Stream(Bytes(d.begin() + 10, d.end()));
   std::uint8_t buffer[64];
   std::vector<int> codes;
@@ -195,20 +186,18 @@ TEST_F(QueueTest, StreamCutsMergedAndSplitReads) {
 
 TEST_F(QueueTest, StreamResynchronisesAfterBadData) {
   Stream({1, 2, 3, 4, 5, 6, 7, 8, 9});
-  EXPECT_EQ(link->rxHave, 0u) << "data that does not start with a code of 128 or more";
-  EXPECT_EQ(link->errorCount, 0u);
+  EXPECT_EQ((std::tuple{link->rxHave, link->errorCount}), (std::tuple{0u, 0u}))
+      << "data that does not start with a code of 128 or more";
 
   Stream(Join({Claiming(Message(130, 0, 1), 0), Message(131, 0, 2)}));
-  EXPECT_EQ(link->rxHave, 0u) << "a zero length field must not stall the stream";
-  EXPECT_EQ(link->errorCount, 1u);
+  EXPECT_EQ((std::tuple{link->rxHave, link->errorCount}), (std::tuple{0u, 1u}))
+      << "a zero length field must not stall the stream";
 
   Stream(Claiming(Message(130, 0, 1), 5000));
-  EXPECT_EQ(link->rxHave, 0u) << "a length the receive buffer cannot hold";
-  EXPECT_EQ(link->errorCount, 2u);
+  EXPECT_EQ((std::tuple{link->rxHave, link->errorCount}), (std::tuple{0u, 2u})) << "a length it cannot hold";
 
   Stream(Message(134, 0, 3));
-  EXPECT_EQ(LinkQuery(link, 2), 134);
-  EXPECT_EQ(link->queues[0].count, 1);
+  EXPECT_EQ((std::tuple{LinkQuery(link, 2), link->queues[0].count}), (std::tuple{134, 1}));
 }
 
 TEST_F(QueueTest, OversizedStreamMessageIsDroppedWithoutLosingTheNext) {
@@ -219,9 +208,7 @@ TEST_F(QueueTest, OversizedStreamMessageIsDroppedWithoutLosingTheNext) {
   Stream(Bytes(rest.begin(), rest.begin() + 608));
   EXPECT_EQ(link->rxHave, 2u);
   Stream(Bytes(rest.begin() + 608, rest.end()));
-  EXPECT_EQ(link->errorCount, 1u);
-  EXPECT_EQ(link->queues[0].count, 1);
-  EXPECT_EQ(LinkQuery(link, 2), 131);
+  EXPECT_EQ((std::tuple{link->errorCount, link->queues[0].count, LinkQuery(link, 2)}), (std::tuple{1u, 1, 131}));
 }
 
 TEST_F(QueueTest, SendRejectsWhatCannotGo) {
@@ -242,8 +229,7 @@ TEST_F(QueueTest, HandleFormsReachTheObject) {
   EXPECT_EQ(LinkMessageLengthByHandle(6, buffer), 8);
   std::memcpy(h->rxBuffer, buffer, 8);
   ASSERT_EQ(LinkEnqueue(h, 8, LinkStreamQueue, "test"), 0);
-  EXPECT_EQ(LinkPendingByHandle(6, 0), 1);
-  EXPECT_EQ(LinkQueryByHandle(6, 2), 130);
+  EXPECT_EQ((std::tuple{LinkPendingByHandle(6, 0), LinkQueryByHandle(6, 2)}), (std::tuple{1, 130}));
   EXPECT_EQ(LinkReceiveByHandle(6, 0, buffer, sizeof buffer), 8);
   LinkFlushByHandle(6);
   EXPECT_EQ(LinkSendByHandle(5, buffer, 0), 0) << "an empty handle acts as an unregistered object";

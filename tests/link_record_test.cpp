@@ -34,8 +34,7 @@ std::string TextAt(const std::vector<std::uint8_t>& bytes, std::size_t record) {
 Slots SlotsOf(const LinkConnection* link) { return {link->rxRecord, link->txRecord}; }
 
 TEST_F(LinkRecordTest, BufferedEventsAndTextsAreWrittenAtCloseInOrder) {
-  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
-  LinkConnection* link = Opened();
+  LinkConnection* link = OpenedUnder("RECORD=1\nWRITENOW=0\n");
   EXPECT_EQ(SlotsOf(link), Slots(1, 2));
   ASSERT_TRUE(Exists("cmlCRX10.bin") && Exists("cmlCTX20.bin"));
 
@@ -63,8 +62,7 @@ TEST_F(LinkRecordTest, BufferedEventsAndTextsAreWrittenAtCloseInOrder) {
 }
 
 TEST_F(LinkRecordTest, WriteNowPutsEachRecordOnDiskAtOnce) {
-  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=1\n");
-  LinkConnection* link = Opened("SRX", "STX");
+  LinkConnection* link = OpenedUnder("RECORD=1\nWRITENOW=1\n", "SRX", "STX");
   LinkRecordEvent(link, LinkDirectionTransmit, 41, 7, 8, 9);
   EXPECT_EQ(ReadFile("cmlSTX20.bin").size(), 40u);
   LinkRecordText(link, LinkDirectionTransmit, 100, "now");
@@ -78,8 +76,7 @@ TEST_F(LinkRecordTest, WriteNowPutsEachRecordOnDiskAtOnce) {
 }
 
 TEST_F(LinkRecordTest, FullTrafficCompanionHoldsMessagesAndRawBytes) {
-  WriteFile("CMLLOG.INI", "RECORD=1\nLOGALL=1\nWRITENOW=0\n");
-  LinkConnection* link = Opened();
+  LinkConnection* link = OpenedUnder("RECORD=1\nLOGALL=1\nWRITENOW=0\n");
   ASSERT_TRUE(Exists("cmlCRX10.binFULL"));
   std::uint8_t message[12] = {0xE0, 4, 12, 0, 'a', 'b', 'c', 'd', 1, 0, 0, 0};
   LinkLogMessage(link, LinkDirectionReceive, 1, message);
@@ -99,8 +96,7 @@ TEST_F(LinkRecordTest, FullTrafficCompanionHoldsMessagesAndRawBytes) {
 }
 
 TEST_F(LinkRecordTest, FullTrafficRecordNeverReadsPastAReceiveBuffer) {
-  WriteFile("CMLLOG.INI", "RECORD=1\nLOGALL=1\nWRITENOW=0\n");
-  LinkConnection* link = Opened();
+  LinkConnection* link = OpenedUnder("RECORD=1\nLOGALL=1\nWRITENOW=0\n");
   std::vector<std::uint8_t> message(LinkReceiveBufferSize, 0x55);
   message[0] = 0x90;
   message[2] = message[3] = 0xFF;  // length field 65535
@@ -112,10 +108,9 @@ TEST_F(LinkRecordTest, FullTrafficRecordNeverReadsPastAReceiveBuffer) {
 }
 
 TEST_F(LinkRecordTest, NamesCarryIdentSlotAndFirstFreeSequence) {
-  WriteFile("CMLLOG.INI", "RECORD=2\nIDENT=ab cd\nWRITENOW=0\n");
   WriteFile("cmlabCRX10.bin", "old0");
   WriteFile("cmlabCRX11.bin", "old1");
-  LinkConnection* link = Opened();
+  LinkConnection* link = OpenedUnder("RECORD=2\nIDENT=ab cd\nWRITENOW=0\n");
   LinkRecordEvent(link, LinkDirectionReceive, 1, 0, 0, 0);
   LinkCloseRecords(link);
   EXPECT_EQ(ReadFile("cmlabCRX12.bin").size(), 40u);
@@ -131,9 +126,8 @@ TEST_F(LinkRecordTest, NamesCarryIdentSlotAndFirstFreeSequence) {
 }
 
 TEST_F(LinkRecordTest, CompanionOfAnEarlierRunIsNeverOverwritten) {
-  WriteFile("CMLLOG.INI", "RECORD=1\nLOGALL=1\nWRITENOW=0\n");
   WriteFile("cmlCRX10.binFULL", "earlier traffic");
-  LinkConnection* link = Opened();
+  LinkConnection* link = OpenedUnder("RECORD=1\nLOGALL=1\nWRITENOW=0\n");
   EXPECT_TRUE(Exists("cmlCRX11.bin"));
   LinkCloseRecords(link);
   EXPECT_EQ(ReadFile("cmlCRX10.binFULL").size(), 15u);
@@ -151,8 +145,7 @@ TEST_F(LinkRecordTest, EightDirectionsGetSlotsAndTheNinthNone) {
 }
 
 TEST_F(LinkRecordTest, FullBufferKeepsTheFirstRecords) {
-  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
-  LinkConnection* link = Opened();
+  LinkConnection* link = OpenedUnder("RECORD=1\nWRITENOW=0\n");
   for (std::uint32_t i = 0; i < 20005; ++i) LinkRecordEvent(link, LinkDirectionReceive, 1, i, 0, 0);
   LinkCloseRecords(link);
   std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.bin");
@@ -173,26 +166,23 @@ TEST_F(LinkRecordTest, NoSettingsFileMeansNoRecords) {
 }
 
 TEST_F(LinkRecordTest, NoFileWhenAllNamesAreTakenOrTheBufferIsTooLarge) {
-  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
   for (int sequence = 0; sequence < 256; ++sequence) WriteFile("cmlCRX1" + std::to_string(sequence) + ".bin", "");
-  LinkConnection* link = Opened();
+  LinkConnection* link = OpenedUnder("RECORD=1\nWRITENOW=0\n");
   EXPECT_EQ(SlotsOf(link), Slots(0, 1)) << "the slot stays free for the next direction";
   LinkRecordEvent(link, LinkDirectionReceive, 1, 0, 0, 0);
   LinkCloseRecords(link);
   EXPECT_EQ(Files().size(), 257u);
   ReleaseAll();
 
-  WriteFile("CMLLOG.INI", "RECORD=6000\n");  // 6000 x 800000 bytes does not fit 32 bits
-  EXPECT_EQ(Opened("SRX", "STX")->rxRecord, 0u);
+  // 6000 x 800000 bytes does not fit 32 bits.
+  EXPECT_EQ(OpenedUnder("RECORD=6000\n", "SRX", "STX")->rxRecord, 0u);
   EXPECT_FALSE(Exists("cmlSRX10.bin"));
 }
 
 TEST_F(LinkRecordTest, SettingsFileKeysFollowTheLineRules) {
-  std::string longLine(259, 'A');
-  std::string garbage("\x01\xff\x00RECORD=9\n\x80\x90\n", 15);
-  WriteFile("CMLLOG.INI", longLine + "RECORD=4\n" + garbage + "BLUETOOTH=0\nLOGALL=x\nIDENT=ABCDEFGHIJK\n" +
-                              "WRITENOW=5\n WRITENOW=1\nrecord=7\n");
-  Opened();
+  const std::string garbage("\x01\xff\x00RECORD=9\n\x80\x90\n", 15);
+  OpenedUnder(std::string(259, 'A') + "RECORD=4\n" + garbage + "BLUETOOTH=0\nLOGALL=x\nIDENT=ABCDEFGHIJK\n" +
+              "WRITENOW=5\n WRITENOW=1\nrecord=7\n");
   LinkLogSettings settings = LinkCurrentLogSettings();
   EXPECT_EQ(settings.record, 4) << "the rest of a line over 259 characters is read as its own line";
   EXPECT_EQ(settings.bluetooth, 0);
@@ -203,22 +193,18 @@ TEST_F(LinkRecordTest, SettingsFileKeysFollowTheLineRules) {
 }
 
 TEST_F(LinkRecordTest, IdentIsCutAtBlankAndLineEnd) {
-  WriteFile("CMLLOG.INI", "IDENT=first\nRECORD=1\r\nIDENT=x y\r\n");
-  Opened();
+  OpenedUnder("IDENT=first\nRECORD=1\r\nIDENT=x y\r\n");
   EXPECT_STREQ(LinkCurrentLogSettings().ident, "x");
   ReleaseAll();
 
-  WriteFile("CMLLOG.INI", "RECORD=1\r\nIDENT=pc2\r\n");
-  Opened();
+  OpenedUnder("RECORD=1\r\nIDENT=pc2\r\n");
   EXPECT_STREQ(LinkCurrentLogSettings().ident, "pc2");
   EXPECT_TRUE(Exists("cmlpc2CRX10.bin"));
 }
 
 TEST_F(LinkRecordTest, SettingsAreReadAgainOnlyAfterTheLastObjectIsReleased) {
-  WriteFile("CMLLOG.INI", "RECORD=1\nIDENT=one\nWRITENOW=0\n");
-  Opened();
-  WriteFile("CMLLOG.INI", "RECORD=1\nIDENT=two\nWRITENOW=0\n");
-  Opened();
+  OpenedUnder("RECORD=1\nIDENT=one\nWRITENOW=0\n");
+  OpenedUnder("RECORD=1\nIDENT=two\nWRITENOW=0\n");
   EXPECT_STREQ(LinkCurrentLogSettings().ident, "one") << "edits while an object lives have no effect";
   ReleaseAll();
   EXPECT_EQ(LinkObjectCount(), 0);
@@ -232,8 +218,7 @@ TEST_F(LinkRecordTest, SettingsAreReadAgainOnlyAfterTheLastObjectIsReleased) {
 }
 
 TEST_F(LinkRecordTest, DisconnectOfASerialLinkRecordsItsCloseAndClosesTheFiles) {
-  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
-  LinkConnection* serial = Opened("MRX", "MTX");
+  LinkConnection* serial = OpenedUnder("RECORD=1\nWRITENOW=0\n", "MRX", "MTX");
   EXPECT_EQ(LinkDisconnect(serial), 0);
   EXPECT_EQ(serial->rxRecord, 0u);
   std::vector<std::uint8_t> bytes = ReadFile("cmlMRX10.bin");
@@ -249,8 +234,7 @@ TEST_F(LinkRecordTest, DisconnectOfASerialLinkRecordsItsCloseAndClosesTheFiles) 
 }
 
 TEST_F(LinkRecordTest, MalformedMessageAndFullQueueAreRecordedApart) {
-  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=0\n");
-  LinkConnection* link = Opened();
+  LinkConnection* link = OpenedUnder("RECORD=1\nWRITENOW=0\n");
   std::uint8_t m[8] = {130, 0, 6, 0, 0, 0, 0, 0};  // a length field of 6 cannot frame a message
   EXPECT_EQ(LinkEnqueueMessage(link, m, sizeof m, LinkStreamQueue, "test"), 1);
   m[2] = 8;
@@ -284,9 +268,8 @@ TEST_F(LinkRecordTest, DebugLinesNameTheRecordFiles) {
 }
 
 TEST_F(LinkRecordTest, ThreadsRecordingAtOnceLoseNothing) {
-  WriteFile("CMLLOG.INI", "RECORD=1\nLOGALL=1\nWRITENOW=0\n");
   LinkSetDebugFile("debug.txt");
-  LinkConnection* shared = Opened();
+  LinkConnection* shared = OpenedUnder("RECORD=1\nLOGALL=1\nWRITENOW=0\n");
   LinkConnection* own[3] = {Opened(), Opened(), Opened()};
   std::vector<std::thread> threads;
   for (int t = 0; t < 3; ++t) {

@@ -61,8 +61,7 @@ TEST_F(LinkSerialPair, BinaryMessagesAcrossPollsAndTwoInOneChunk) {
   const Bytes a = Frame(0x91, 2, Pattern(100)), b = Frame(0x92, 3, Pattern(1592), 2);
   ASSERT_EQ(b.size(), 1600u);
   Arrive(Join(a, b));
-  EXPECT_EQ(PollSerialLine(link), 1);  // one message per poll
-  EXPECT_EQ(PollSerialLine(link), 1);
+  EXPECT_EQ((std::tuple{PollSerialLine(link), PollSerialLine(link)}), (std::tuple{1, 1})) << "one message per poll";
   EXPECT_EQ(ReceiveMessage(link), a);
   EXPECT_EQ(ReceiveMessage(link), b);
   EXPECT_EQ((std::tuple{link->rawCount, link->errorCount}), (std::tuple{0, 0u}));
@@ -73,8 +72,7 @@ TEST_F(LinkSerialPair, MessagesGoToTheQueueOfTheirClass) {
   Arrive(Join(Frame(0xA0, 1, {7}), Frame(0x85, 1, {8})));
   Settle(link);
   EXPECT_EQ((std::tuple{LinkPending(link, 1), LinkPending(link, 0)}), (std::tuple{2, 1}));
-  EXPECT_EQ(ReceiveMessage(link, 1)[0], 0xA0);
-  EXPECT_EQ(ReceiveMessage(link, 0)[0], 0x85);
+  EXPECT_EQ((std::tuple{ReceiveMessage(link, 1)[0], ReceiveMessage(link, 0)[0]}), (std::tuple{0xA0, 0x85}));
 }
 
 TEST_F(LinkSerialPair, RejectedFramesDropWhatIsHeldAndCount) {
@@ -122,8 +120,7 @@ TEST_F(LinkSerialPair, RawBytesAndAFullReceiveArea) {
   link->rawMode = 1;
   const Bytes bytes = Pattern(3950, 4);
   Arrive(bytes);
-  EXPECT_EQ(PollSerialLine(link), 2000);
-  EXPECT_EQ(PollSerialLine(link), 1950);
+  EXPECT_EQ((std::tuple{PollSerialLine(link), PollSerialLine(link)}), (std::tuple{2000, 1950}));
   Arrive({1, 2, 3});
   EXPECT_EQ(PollSerialLine(link), 0);  // fewer than 100 bytes free: nothing is read
   EXPECT_EQ((std::tuple{link->rawCount, SerialPortInQueue(pair.a()), LinkPending(link, 0)}), (std::tuple{3950, 3, 1}));
@@ -152,8 +149,7 @@ TEST_F(LinkSerialPair, SendingInEachForm) {
   EXPECT_EQ(PeerReceives(8, 200), (Bytes{0x80, 5, 'a', 'b', 'c', 0, 0}));
   EXPECT_EQ(LinkWriteSerial(link, "hello", 0), 0);
   EXPECT_EQ(PeerReceives(5), (Bytes{'h', 'e', 'l', 'l', 'o'}));
-  EXPECT_EQ(LinkDisconnect(link), 1);
-  EXPECT_EQ(link->status, 0);
+  EXPECT_EQ((std::tuple{LinkDisconnect(link), int{link->status}}), (std::tuple{1, 0}));
   EXPECT_EQ((std::tuple{LinkWriteSerial(link, "x", 1), PollSerialLine(link)}), (std::tuple{1, 0})) << "closed";
 }
 
@@ -250,7 +246,7 @@ TEST_F(LinkSerialTwoLinks, LineOperationsWithoutModemLines) {
   EXPECT_EQ((std::tuple{LinkPeerPresent(answerer), LinkClearToSend(answerer), LinkCarrierDetect(answerer),
                         LinkRingIndicator(answerer)}),
             (std::tuple{0, 0, 0, 0}));
-  EXPECT_EQ(LinkSetDtr(caller, 2), 0);  // raised at open, but not by a line request
+  EXPECT_EQ(LinkSetDtr(caller, 2), 0) << "raised at open, but not by a line request";
   const int raised = LinkSetDtr(caller, 1);
   EXPECT_TRUE(raised == 0 || raised == 1) << raised;  // the system's answer for a line it may not have
   EXPECT_EQ(LinkSetDtr(caller, 2), 1);
@@ -279,9 +275,8 @@ TEST(LinkTransport, NeverConnectedObjectIsAClosedSerialLink) {
   LinkConnection* link = LinkCreate();
   uint8_t message[8];
   ASSERT_EQ(LinkBuildMessage(link, message, sizeof message, 0x90, 0, nullptr, 0), 8);
-  EXPECT_EQ(LinkSend(link, message, 0), LinkErrorPortClosed);
-  EXPECT_EQ(LinkPeerPresent(link), 0);
-  EXPECT_EQ(LinkDisconnect(link), 0);
+  EXPECT_EQ((std::tuple{LinkSend(link, message, 0), LinkPeerPresent(link), LinkDisconnect(link)}),
+            (std::tuple{LinkErrorPortClosed, 0, 0}));
   LinkRelease(link);
 }
 
@@ -296,8 +291,7 @@ TEST(LinkLineSocket, SocketLinksAnswerFromTheirState) {
             (std::tuple{0, 0, 0, 1}));
   link->listenState = -1;
   EXPECT_EQ(LinkLineStatus(link, 0), -11);
-  EXPECT_EQ(LinkSerialMode(link, 1, 0), 0);
-  EXPECT_EQ(link->shortFrames, 1);
+  EXPECT_EQ((std::tuple{LinkSerialMode(link, 1, 0), int{link->shortFrames}}), (std::tuple{0, 1}));
   LinkRelease(link);
   EXPECT_EQ(LinkPeerPresent(link), 0);  // released: no longer registered
   EXPECT_EQ((std::tuple{LinkSetDtr(nullptr, 1), LinkSerialMode(nullptr, 1, 0)}), (std::tuple{0, 0}));

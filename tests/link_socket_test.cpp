@@ -14,6 +14,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -110,13 +111,7 @@ TEST(AnnouncementResolverTest, LooksUpTwoNamesAtOnceAndDecidesOnlyFromAnswersAtH
 
 class SocketTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    t = linktest::FreeTPort();
-    server = LinkCreate();
-    client = LinkCreate();
-    ASSERT_NE(server, nullptr);
-    ASSERT_NE(client, nullptr);
-  }
+  void SetUp() override { ASSERT_TRUE(server && client); }
   void TearDown() override {
     LinkRelease(client);
     LinkRelease(server);
@@ -153,8 +148,8 @@ class SocketTest : public ::testing::Test {
     std::memcpy(a.data() + 4, name, strnlen(name, 64));
     return a;
   }
-  // Sends the announcement to the client's datagram port.
-  int Announce(UdpEnd& sender, const char* name) { return sender.SendTo(t, Announcement(name).data(), 72); }
+  // Sends the announcement to the client's datagram port, as a stranger's server would.
+  int Announce(const char* name) { return sender.SendTo(t, Announcement(name).data(), 72); }
   // The datagram the far end receives within the time, or an empty vector.
   static std::vector<std::uint8_t> Heard(UdpEnd& far, int milliseconds) {
     std::vector<std::uint8_t> m(128);
@@ -181,9 +176,10 @@ class SocketTest : public ::testing::Test {
     return names;
   }
 
-  int t = 0;
-  LinkConnection* server = nullptr;
-  LinkConnection* client = nullptr;
+  int t = linktest::FreeTPort();
+  LinkConnection* server = LinkCreate();
+  LinkConnection* client = LinkCreate();
+  UdpEnd sender{linktest::FreeTPort()};
 };
 
 TEST_F(SocketTest, PairConnectsAndCarriesStreamMessagesBothWays) {
@@ -192,8 +188,8 @@ TEST_F(SocketTest, PairConnectsAndCarriesStreamMessagesBothWays) {
   int state = LinkLoad(client->connectState);
   EXPECT_TRUE(state == 0 || state == -1 || state == -2 || state == -4) << state;
   EXPECT_EQ(LinkLoad(server->connectState), -3);
-  EXPECT_EQ(LinkPeerPresent(server), 3) << "a socket link answers its line questions from its state";
-  EXPECT_EQ(LinkLineStatus(server, 0), 1);
+  EXPECT_EQ((std::tuple{LinkPeerPresent(server), LinkLineStatus(server, 0)}), (std::tuple{3, 1}))
+      << "a socket link answers its line questions from its state";
 
   const char text[] = "hello over tcp";
   ASSERT_EQ(Send(client, 130, text, sizeof text), 0);
@@ -201,7 +197,6 @@ TEST_F(SocketTest, PairConnectsAndCarriesStreamMessagesBothWays) {
   ASSERT_EQ(m.size(), sizeof text + 8);
   EXPECT_EQ(m[0], 130);
   EXPECT_EQ(std::memcmp(m.data() + 4, text, sizeof text), 0);
-
   ASSERT_EQ(Send(server, 131), 0);
   EXPECT_TRUE(Bare(Next(client, 0), 131));
   EXPECT_EQ(LinkPending(client, 1), 0);
@@ -220,8 +215,7 @@ TEST_F(SocketTest, ManyStreamMessagesArriveWholeAndInOrder) {
     EXPECT_EQ(m[50], i);
   }
   LinkDisconnect(server);
-  EXPECT_EQ(server->errorCount, 0u);
-  EXPECT_EQ(server->seqGaps[0], 0u);
+  EXPECT_EQ((std::tuple{server->errorCount, server->seqGaps[0]}), (std::tuple{0u, 0u})) << "errors, sequence gaps";
 }
 
 TEST_F(SocketTest, DatagramClassesTravelByUdp) {
@@ -262,8 +256,8 @@ TEST_F(SocketTest, ClientStartedFirstConnectsOnceServerListens) {
   OpenServer();
   ASSERT_TRUE(WaitFor([&] { return StatusOf(client) != 0; }, 3000));
   ASSERT_TRUE(WaitFor([&] { return StatusOf(server) == 3; }, 2000));
-  EXPECT_EQ(LinkConnectError(client), 0) << "a connection forgets the refusals before it";
-  EXPECT_EQ(LinkConnectError(server), 0);
+  EXPECT_EQ((std::tuple{LinkConnectError(client), LinkConnectError(server)}), (std::tuple{0, 0}))
+      << "a connection forgets the refusals before it";
 }
 
 TEST_F(SocketTest, ClientReconnectsWithAFreshSocketAfterServerLeaves) {
@@ -309,23 +303,20 @@ TEST_F(SocketTest, NoAnnounceServerStaysQuiet) {
 }
 
 TEST_F(SocketTest, ForeignAnnouncementIsQueuedUnlessAnnouncementsAreOff) {
-  UdpEnd sender(linktest::FreeTPort());
   OpenClient(LinkFlagDatagramOnly);
-  ASSERT_EQ(Announce(sender, "no-such-host.invalid"), 72);
-  auto m = Next(client, 1);
-  ASSERT_EQ(m.size(), 72u) << "a name that is not the peer's is an ordinary datagram";
+  ASSERT_EQ(Announce("no-such-host.invalid"), 72);
+  ASSERT_EQ(Next(client, 1).size(), 72u) << "a name that is not the peer's is an ordinary datagram";
   LinkDisconnect(client);
 
   OpenClient(LinkFlagDatagramOnly | LinkFlagNoAnnounce);
-  ASSERT_EQ(Announce(sender, "no-such-host.invalid"), 72);
+  ASSERT_EQ(Announce("no-such-host.invalid"), 72);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(LinkPending(client, 1), 0) << "neither matched nor queued";
 }
 
 TEST_F(SocketTest, MatchingAnnouncementIsNotQueued) {
-  UdpEnd sender(linktest::FreeTPort());
   OpenClient(LinkFlagDatagramOnly);
-  ASSERT_EQ(Announce(sender, "127.0.0.1"), 72);
+  ASSERT_EQ(Announce("127.0.0.1"), 72);
   ASSERT_TRUE(PeerMatched());
   EXPECT_EQ(LinkPending(client, 1), 0);
 }
@@ -334,10 +325,9 @@ TEST_F(SocketTest, MatchingAnnouncementIsNotQueued) {
 // strangers' names held both places, and after an earlier lookup of the name found nothing.
 TEST_F(SocketTest, PeerAnnouncementWaitsForItsNamesAnswerAndIsNeverQueued) {
   HeldNameServers names;
-  UdpEnd sender(linktest::FreeTPort());
   OpenClient(LinkFlagDatagramOnly);
   int started = Lookups(lookupsStarted);
-  for (const char* name : {"stranger-one", "stranger-two", "peer-game"}) ASSERT_EQ(Announce(sender, name), 72);
+  for (const char* name : {"stranger-one", "stranger-two", "peer-game"}) ASSERT_EQ(Announce(name), 72);
   ASSERT_TRUE(WaitFor([&] { return Lookups(lookupsStarted) == started + 2; }, 2000));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(LinkPending(client, 1), 0) << "all three wait for their names' answers";
@@ -346,12 +336,12 @@ TEST_F(SocketTest, PeerAnnouncementWaitsForItsNamesAnswerAndIsNeverQueued) {
   EXPECT_EQ(QueuedNames(), (std::vector<std::string>{"stranger-one", "stranger-two"}));
 
   LetNamesAnswer(true, false);
-  ASSERT_EQ(Announce(sender, "peer-late"), 72);
+  ASSERT_EQ(Announce("peer-late"), 72);
   EXPECT_EQ(Next(client, 1).size(), 72u) << "the name has no address yet";
   LinkDisconnect(client);
   LetNamesAnswer(true, true);
   OpenClient(LinkFlagDatagramOnly);
-  ASSERT_EQ(Announce(sender, "peer-late"), 72);
+  ASSERT_EQ(Announce("peer-late"), 72);
   EXPECT_TRUE(PeerMatched()) << "asked again, and found";
   EXPECT_EQ(LinkPending(client, 1), 0);
 }
@@ -360,13 +350,12 @@ TEST_F(SocketTest, PeerAnnouncementWaitsForItsNamesAnswerAndIsNeverQueued) {
 // and a stop neither waits for the lookup nor loses the announcement waiting at the time.
 TEST_F(SocketTest, AnnouncementLookupsNeverHoldUpTheLinkThreadOrItsStop) {
   HeldNameServers names;
-  UdpEnd sender(linktest::FreeTPort());
   OpenClient(LinkFlagDatagramOnly);
   int answered = Lookups(lookupsAnswered);
-  ASSERT_EQ(Announce(sender, "peer-game"), 72);
+  ASSERT_EQ(Announce("peer-game"), 72);
   EXPECT_EQ(Next(client, 1, 3000).size(), 72u) << "no answer within the wait";
   EXPECT_EQ(LinkLoad(client->connectState), 1);
-  ASSERT_EQ(Announce(sender, "peer-game"), 72);
+  ASSERT_EQ(Announce("peer-game"), 72);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(LinkDisconnect(client), 0);
   EXPECT_EQ(QueuedNames(), std::vector<std::string>{"peer-game"}) << "the waiting one, decided at the stop";
@@ -375,7 +364,7 @@ TEST_F(SocketTest, AnnouncementLookupsNeverHoldUpTheLinkThreadOrItsStop) {
   LetNamesAnswer(true);
   ASSERT_TRUE(WaitFor([&] { return Lookups(lookupsAnswered) == answered + 1; }, 3000));
   OpenClient(LinkFlagDatagramOnly);
-  ASSERT_EQ(Announce(sender, "peer-game"), 72);
+  ASSERT_EQ(Announce("peer-game"), 72);
   EXPECT_TRUE(PeerMatched()) << "the answer now at hand matches";
   EXPECT_EQ(LinkPending(client, 1), 0);
   LinkDisconnect(client);
@@ -401,8 +390,7 @@ TEST_F(SocketTest, DatagramOnlyClientNeverConnects) {
   OpenServer();
   OpenClient(LinkFlagDatagramOnly);
   std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-  EXPECT_EQ(StatusOf(client), 0);
-  EXPECT_EQ(StatusOf(server), 0);
+  EXPECT_EQ((std::tuple{StatusOf(client), StatusOf(server)}), (std::tuple{0, 0}));
   ASSERT_EQ(Send(client, 130), 0);
   EXPECT_TRUE(Bare(Next(server, 1), 130)) << "a stream code travels as a datagram";
 }
@@ -416,8 +404,7 @@ TEST_F(SocketTest, PokeMakesAnUnconnectedServerTryToAcceptAndIsNeverQueued) {
   EXPECT_EQ(LinkRestart(client, 1), 0) << "a restart without close pokes the server";
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   LinkSetDebugFile(nullptr);
-  EXPECT_EQ(LinkPending(server, -1), 0);
-  EXPECT_EQ(StatusOf(server), 0);
+  EXPECT_EQ((std::tuple{LinkPending(server, -1), StatusOf(server)}), (std::tuple{0, 0}));
   const std::string debug = ReadWholeText(debugPath);
   EXPECT_NE(debug.find("S udp message received\n"), std::string::npos) << debug;
   EXPECT_NE(debug.find("S accept answer: -1\nS accept error: 10035\n"), std::string::npos)
@@ -442,7 +429,7 @@ TEST_F(SocketTest, UnconnectedServerRestartsAndSendsAsDatagram) {
 TEST_F(SocketTest, DisconnectReturnsQuicklyWhileBusy) {
   OpenPair();
   std::atomic<bool> stop{false};
-  std::thread sender([&] {
+  std::thread flood([&] {
     std::uint8_t payload[1000] = {};
     while (!stop) Send(server, 140, payload, sizeof payload);
   });
@@ -452,7 +439,7 @@ TEST_F(SocketTest, DisconnectReturnsQuicklyWhileBusy) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(700));
   EXPECT_EQ(LinkLoad(client->threadRunning), 0u);
   stop = true;
-  sender.join();
+  flood.join();
   EXPECT_GT(LinkPending(client, 0), 0) << "messages received before a disconnect stay";
 }
 

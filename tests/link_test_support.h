@@ -76,6 +76,12 @@ class LinkRecordTest : public LinkDirectoryTest {
     return link;
   }
 
+  // The same, under the settings the test writes first as CMLLOG.INI.
+  LinkConnection* OpenedUnder(const std::string& settings, const char* rxTag = "CRX", const char* txTag = "CTX") {
+    WriteFile("CMLLOG.INI", settings);
+    return Opened(rxTag, txTag);
+  }
+
   std::vector<LinkConnection*> links_;
 };
 

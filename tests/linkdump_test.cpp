@@ -71,8 +71,7 @@ class LinkDumpTest : public LinkRecordTest {
 };
 
 TEST_F(LinkDumpTest, TheFilesOfAConnectionReadAsOneStoryInOrder) {
-  WriteFile("CMLLOG.INI", "RECORD=1\nLOGALL=1\nWRITENOW=0\n");
-  LinkConnection* link = Opened();
+  LinkConnection* link = OpenedUnder("RECORD=1\nLOGALL=1\nWRITENOW=0\n");
   const std::uint8_t message[14] = {130, 7, 14, 0, 'h', 'e', 'l', 'l', 'o', '!', 1, 0, 0, 0};
   const std::uint8_t raw[3] = {0x01, 'A', 'B'};
   // One record per clock tick, so that the order of the time stamps is the order of writing.
@@ -244,8 +243,7 @@ TEST_F(LinkDumpTest, FollowTakesARecordFinishedInALaterRoundWhole) {
 }
 
 TEST_F(LinkDumpTest, FollowPrintsEachRecordAsTheLinkWritesIt) {
-  WriteFile("CMLLOG.INI", "RECORD=1\nWRITENOW=1\n");
-  LinkConnection* link = Opened();
+  LinkConnection* link = OpenedUnder("RECORD=1\nWRITENOW=1\n");
   LinkTraceEvent(link, LinkEventClientConnectPending, 0, 0, 0);
   ChildProcess follower(LINKDUMP_PATH, {"-f", (directory_ / "cmlCRX10.bin").string()});
   ASSERT_TRUE(follower.started());
