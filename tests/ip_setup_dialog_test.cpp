@@ -6,10 +6,8 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstring>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -20,6 +18,7 @@
 #include "read_file.h"
 #include "scratch_tree.h"
 #include "shell_command.h"
+#include "test_environment.h"
 #include "x_session.h"
 
 namespace fs = std::filesystem;
@@ -71,15 +70,9 @@ class IpSetupDialogTest : public ::testing::Test {
     std::ofstream(runner) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " << recordFile << ".part\nmv " << recordFile
                           << ".part " << recordFile << "\n";
     fs::permissions(runner, fs::perms::owner_all);
-    setenv("TAVIK_ELEVATION_RUNNER", runner.c_str(), 1);
-    setenv("TAVIK_SYSFS", (dir_ / "sys").c_str(), 1);
     SetHostNetworkSource(&FakeNetwork);
   }
-  void TearDown() override {
-    SetHostNetworkSource(nullptr);
-    unsetenv("TAVIK_ELEVATION_RUNNER");
-    unsetenv("TAVIK_SYSFS");
-  }
+  void TearDown() override { SetHostNetworkSource(nullptr); }
 
   void BuildSysfs() {
     for (const auto& [device, index, alias] :
@@ -130,6 +123,7 @@ class IpSetupDialogTest : public ::testing::Test {
 
   ScratchTree tree_{"tavik_dialog"};
   const fs::path dir_{tree_.Root()};
+  ScopedEnv runner_{"TAVIK_ELEVATION_RUNNER", tree_.Path("runner")}, sysfs_{"TAVIK_SYSFS", tree_.Path("sys")};
   std::vector<std::string> events_;
 };
 
