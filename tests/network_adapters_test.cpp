@@ -9,7 +9,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <tuple>
 
 #include "netns_fixture.h"

@@ -46,7 +46,7 @@ TEST(VersionText, PeFixturesOfBothWidthsGiveTheirBuildStringsAndNumbers) {
                                                 {"both", "PB=2.0    SB=beta  ", "5.6.7.8"},
                                                 {"sbonly", "SB=sp1  ", "65535.0.1.65535"}}) {
       const std::string path = Fixture(name + bits + ".exe");
-      EXPECT_EQ(Text(BuildStringsWithDate, path), strings + DateLine(path));
+      EXPECT_EQ(Text(BuildStringsWithDate, path), strings + DateLine(path)) << path;
       EXPECT_EQ(Text(FileVersionNumber, path), number) << path;
     }
   }

@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
