@@ -1,9 +1,11 @@
 // Record files and their settings: files read back byte for byte after close or, with WRITENOW, at once;
-// and the exclusive creation that never opens an earlier file again.
+// the exclusive creation that never opens an earlier file again; and the clocks that stamp the records,
+// counter readings converted with their 32-bit wrap.
 #include "link_record.h"
 
 #include "link/link.h"
 #include "link/link_events.h"
+#include "link_clock.h"
 #include "link_newfile.h"
 #include "link_object.h"
 #include "link_queue.h"
@@ -12,6 +14,7 @@
 #include "link_wire.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <thread>
 
@@ -310,6 +313,44 @@ TEST_F(LinkDirectoryTest, NewFileIsCreatedOnlyWhereNoneExistsAndWrittenBinary) {
   EXPECT_EQ(errno, EEXIST);
   EXPECT_EQ(ReadFile("cmlCRX10.bin"), std::vector<std::uint8_t>(bytes, bytes + sizeof bytes));
   EXPECT_EQ(LinkCreateNewFile("no-such-folder/cmlCRX11.bin"), nullptr);
+}
+
+constexpr std::uint64_t twoTo32 = 1ull << 32;
+
+TEST(LinkClockTest, MillisecondsTruncateAndWrapAt32Bits) {
+  EXPECT_EQ(LinkCountToMilliseconds(1999999, 1000000000), 1u);
+  EXPECT_EQ(LinkCountToMilliseconds(12345, 1000), 12345u);
+  EXPECT_EQ(LinkCountToMilliseconds(twoTo32 + 5, 1000), 5u);
+  EXPECT_EQ(LinkCountToMilliseconds((twoTo32 + 7) * 1000, 1000000), 7u);
+
+  std::uint32_t before = LinkCountToMilliseconds(twoTo32 - 10, 1000);
+  std::uint32_t after = LinkCountToMilliseconds(twoTo32 + 5, 1000);
+  EXPECT_EQ(after - before, 15u) << "intervals across the wrap by unsigned subtraction";
+}
+
+TEST(LinkClockTest, MicrosecondsKeepFractionsAndTimestampsWrap) {
+  EXPECT_DOUBLE_EQ(LinkCountToMicroseconds(1, 3), 1000000.0 / 3);
+  EXPECT_DOUBLE_EQ(LinkCountToMicroseconds(twoTo32, 1000000), 4294967296.0);
+  EXPECT_EQ(LinkMicrosecondsToTimestamp(4294967296.0 + 7.9), 7u);
+  EXPECT_EQ(LinkMicrosecondsToTimestamp(41.99), 41u);
+  std::uint32_t before = LinkMicrosecondsToTimestamp(4294967290.0);
+  EXPECT_EQ(LinkMicrosecondsToTimestamp(4294967296.0 + 4) - before, 10u);
+}
+
+TEST(LinkClockTest, RunningClocksAdvanceInTheirUnits) {
+  std::uint32_t startMs = LinkMilliseconds();
+  double startUs = LinkMicroseconds();
+  std::uint32_t startStamp = LinkTimestamp();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::uint32_t ms = LinkMilliseconds() - startMs;
+  double us = LinkMicroseconds() - startUs;
+  std::uint32_t stamp = LinkTimestamp() - startStamp;
+  // Each in microseconds: the sleep, and not much more.
+  for (double elapsed : {ms * 1000.0, us, static_cast<double>(stamp)}) {
+    EXPECT_GE(elapsed, 49000.0);
+    EXPECT_LT(elapsed, 2000000.0);
+  }
+  EXPECT_NE(LinkClockFrequency(), 0u);
 }
 
 }  // namespace

@@ -63,12 +63,14 @@ inline bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
 
 inline int StatusOf(LinkConnection* link) { return LinkLoad(link->status); }
 
-// A UDP socket bound to a loopback port, standing in for the far end of a link.
+// A UDP socket bound to a loopback port, standing in for the far end of a link; a port it cannot bind
+// fails the test.
 class UdpEnd {
  public:
   explicit UdpEnd(int port) : socket_(LinkNetSocket(LinkNetDatagram)) {
     LinkNetSetReuseAddress(socket_);
     bound_ = LinkNetBind(socket_, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)}) == 0;
+    if (!bound_) ADD_FAILURE() << "UDP port " << port << " cannot be bound: socket error " << LinkNetLastError();
   }
   ~UdpEnd() { LinkNetClose(socket_); }
   UdpEnd(const UdpEnd&) = delete;

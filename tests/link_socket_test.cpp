@@ -241,7 +241,6 @@ TEST_F(SocketTest, BroadcastClassGoesToTheHostNetworksBroadcastAddress) {
 
 TEST_F(SocketTest, UnconnectedClientSendsStreamCodesAsDatagrams) {
   UdpEnd far(t + 1);  // where the client's datagrams go
-  ASSERT_TRUE(far.bound());
   OpenClient();
   ASSERT_EQ(Send(client, 130), 0);
   EXPECT_TRUE(Bare(Heard(far, 2000), 130));
@@ -285,7 +284,6 @@ TEST_F(SocketTest, ServerNoticesClientLeavingAndAcceptsAnother) {
 
 TEST_F(SocketTest, ServerAnnouncesItselfToItsPeerOncePerSecond) {
   UdpEnd far(t);  // the server's announcements go to peer port T
-  ASSERT_TRUE(far.bound());
   OpenServer();
   ASSERT_EQ(Heard(far, 2500), Announcement(server->hostName, 1));
   auto first = std::chrono::steady_clock::now();
@@ -297,7 +295,6 @@ TEST_F(SocketTest, ServerAnnouncesItselfToItsPeerOncePerSecond) {
 
 TEST_F(SocketTest, NoAnnounceServerStaysQuiet) {
   UdpEnd far(t);
-  ASSERT_TRUE(far.bound());
   OpenServer(LinkFlagNoAnnounce);
   EXPECT_TRUE(Heard(far, 1800).empty());
 }
@@ -416,7 +413,6 @@ TEST_F(SocketTest, PokeMakesAnUnconnectedServerTryToAcceptAndIsNeverQueued) {
 TEST_F(SocketTest, UnconnectedServerRestartsAndSendsAsDatagram) {
   {
     UdpEnd far(t);  // the client's datagram port, until the client itself takes it
-    ASSERT_TRUE(far.bound());
     OpenServer(LinkFlagNoAnnounce);
     ASSERT_EQ(Send(server, 133), 0);
     EXPECT_TRUE(Bare(Heard(far, 2000), 133));
