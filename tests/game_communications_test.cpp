@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "eventually.h"
 #include "link/link.h"
 #include "platform/tavik_path.h"
 #include "probe_state.h"
@@ -21,6 +21,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr double LinkWaitSeconds = 5;  // for the link to come up, and then for the answer
 
 const char* const EthernetSettings =
     "DisplayMode = 2 computers\nCommunications_class = Ethernet\nEthernetAddress = 127.0.0.1\nEthernetPort = 5510\n";
@@ -70,15 +71,12 @@ TEST_F(GameTest, GameEchoAnswersAnyMessageWithTheSameMessage) {
   ASSERT_TRUE(echo.WaitFor("listening on port 5510")) << echo.output();
   LinkConnection* link = LinkCreate();
   ASSERT_EQ(LinkConnect(link, "ethernet", "127.0.0.1", 5510, 0), 0);
-  auto deadline = Clock::now() + std::chrono::seconds(5);
-  while (LinkStatus(link) == 0 && Clock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  std::uint8_t message[LinkMaxMessageLength];
+  Eventually([&] { return LinkStatus(link) != 0; }, LinkWaitSeconds);
+  std::uint8_t message[LinkMaxMessageLength], reply[LinkMaxMessageLength];
   ASSERT_EQ(LinkBuildMessage(link, message, sizeof message, 150, 7, "abc", 3), 11);
   LinkSend(link, message, 0);
-  std::uint8_t reply[LinkMaxMessageLength];
   int length = 0;
-  while ((length = LinkReceive(link, -1, reply, sizeof reply)) == 0 && Clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  Eventually([&] { return (length = LinkReceive(link, -1, reply, sizeof reply)) != 0; }, LinkWaitSeconds);
   EXPECT_EQ(length, 11);
   EXPECT_EQ(std::vector<std::uint8_t>(reply, reply + 7), std::vector<std::uint8_t>({150, 7, 11, 0, 'a', 'b', 'c'}));
   LinkRelease(link);

@@ -9,7 +9,6 @@
 
 #include <array>
 #include <chrono>
-#include <memory>
 #include <string>
 
 #include "menu_window.h"
@@ -103,15 +102,10 @@ class MenuActionsTest : public ::testing::Test {
   ScopedEnv root{"TAVIK_ROOT", tree.Path("tavik")};
   ScopedEnv sysfs{"TAVIK_SYSFS", tree.Path("sys")};
   ScopedEnv dump{"TAVIK_PANE_DUMP", tree.Path("report.txt")};
-  std::unique_ptr<ScopedCurrentDirectory> here;
+  ScopedCurrentDirectory here{tree.Path("tavik/BIN")};
   ToolboardState state;
 
-  void SetUp() override {
-    tree.Write("sys/class/tty/.keep", "");
-    tree.Write("tavik/BIN/.keep", "");
-    here = std::make_unique<ScopedCurrentDirectory>(tree.Path("tavik/BIN"));
-  }
-  void TearDown() override { here.reset(); }
+  void SetUp() override { tree.Write("sys/class/tty/.keep", ""); }
 };
 
 TEST_F(MenuActionsTest, MissingSiblingProgramsAreGreyedOut) {

@@ -10,10 +10,6 @@
 
 namespace {
 
-using probetest::ReadWholeFile;
-using probetest::ScopedEnv;
-using probetest::ScratchTree;
-
 class RecordingDisplay : public PaneDisplay {
  public:
   void ShowText(const char* text) override { shown.emplace_back(text); }
@@ -68,10 +64,7 @@ TEST(OutputPaneTest, RefreshShowsTheWholeTextEachTime) {
   pane.Refresh();
   pane.Clear();
   pane.Refresh();
-  ASSERT_EQ(display.shown.size(), 3u);
-  EXPECT_EQ(display.shown[0], "first\n");
-  EXPECT_EQ(display.shown[1], "first\nsecond\n");
-  EXPECT_EQ(display.shown[2], "");
+  EXPECT_EQ(display.shown, (std::vector<std::string>{"first\n", "first\nsecond\n", ""}));
 }
 
 TEST(OutputPaneTest, EveryRefreshReplacesTheDumpFile) {
@@ -97,8 +90,7 @@ TEST(OutputPaneTest, UnwritableDumpPlaceIsIgnored) {
   pane.AttachDisplay(&display);
   pane.Append("still shown");
   pane.Refresh();
-  ASSERT_EQ(display.shown.size(), 1u);
-  EXPECT_EQ(display.shown[0], "still shown");
+  EXPECT_EQ(display.shown, std::vector<std::string>{"still shown"});
 }
 
 }  // namespace

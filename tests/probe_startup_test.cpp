@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "probe_startup.h"
 #include "test_environment.h"
@@ -22,17 +23,15 @@ TEST(StationRoleTest, DecidedOnTheUpperCasedDirectory) {
 }
 
 TEST(StartupDirectoryTest, CutRightAfterTheLastSeparator) {
-  char path[ModulePathSize] = "C:\\Tavik\\BIN\\linkprobe.exe";
-  CutAfterLastSeparator(path, std::strlen(path));
-  EXPECT_STREQ(path, "C:\\Tavik\\BIN\\");
-
-  char posix[ModulePathSize] = "/opt/tavik/BIN/linkprobe";
-  CutAfterLastSeparator(posix, std::strlen(posix));
-  EXPECT_STREQ(posix, "/opt/tavik/BIN/");
-
-  char bare[ModulePathSize] = "linkprobe.exe";
-  CutAfterLastSeparator(bare, std::strlen(bare));
-  EXPECT_STREQ(bare, "l");  // no separator: only the first character remains
+  // With no separator only the first character remains.
+  for (auto [given, cut] : {std::pair{"C:\\Tavik\\BIN\\linkprobe.exe", "C:\\Tavik\\BIN\\"},
+                            {"/opt/tavik/BIN/linkprobe", "/opt/tavik/BIN/"},
+                            {"linkprobe.exe", "l"}}) {
+    char path[ModulePathSize];
+    std::strcpy(path, given);
+    CutAfterLastSeparator(path, std::strlen(path));
+    EXPECT_STREQ(path, cut);
+  }
 }
 
 TEST(StartupDirectoryTest, StartupDirArgumentTakesTheRestOfTheLine) {

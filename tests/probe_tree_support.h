@@ -3,14 +3,11 @@
 // the program's state, fresh for each test, and linkprobe itself (LINKPROBE_PATH) run on the tree.
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,17 +31,11 @@ class ProbeTreeTest : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_FALSE(tree.Root().empty());
-    env_.push_back(std::make_unique<probetest::ScopedEnv>("TAVIK_ROOT", tree.Path("tavik")));
-    env_.push_back(std::make_unique<probetest::ScopedEnv>("TAVIK_SYSFS", tree.Path("sys")));
-    env_.push_back(std::make_unique<probetest::ScopedEnv>("TAVIK_PROCFS", tree.Path("proc")));
     tree.Write("sys/class/tty/.keep", "");
     tree.Write("sys/bus/usb/devices/.keep", "");
     tree.Write("proc/.keep", "");
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(tree.Root());
     std::strcpy(state.portsReport, "ports report\n");
   }
-  void TearDown() override { std::filesystem::current_path(previous_); }
 
   void WriteDevs(const std::string& text) { tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN", text); }
   void WriteDevOpts(const std::string& text) { tree.Write("tavik/PREFERENCES/SETTINGS/DEVOPTS.NIN", text); }
@@ -60,10 +51,7 @@ class ProbeTreeTest : public ::testing::Test {
   }
 
   // Makes COMn the given device file.
-  void LinkCom(int n, const std::string& device) {
-    std::filesystem::create_directories(tree.Path("tavik/dosdevices"));
-    std::filesystem::create_symlink(device, tree.Path("tavik/dosdevices/com" + std::to_string(n)));
-  }
+  void LinkCom(int n, const std::string& device) { tree.Link("tavik/dosdevices/com" + std::to_string(n), device); }
 
   std::string Pane() const { return state.pane.Text(); }
 
@@ -85,6 +73,7 @@ class ProbeTreeTest : public ::testing::Test {
 
  private:
   static constexpr int RunLimitMs = 60000;
-  std::vector<std::unique_ptr<probetest::ScopedEnv>> env_;
-  std::filesystem::path previous_;
+  probetest::ScopedEnv root_{"TAVIK_ROOT", tree.Path("tavik")}, sysfs_{"TAVIK_SYSFS", tree.Path("sys")},
+      procfs_{"TAVIK_PROCFS", tree.Path("proc")};
+  ScopedCurrentDirectory here_{tree.Root()};
 };

@@ -4,32 +4,24 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "game_communications.h"
 #include "probe_tree_support.h"
 
 namespace {
 
-void PutLe(std::string& out, std::uint32_t value, int bytes) {
+// `value` as `bytes` little-endian bytes.
+std::string Le(std::uint32_t value, int bytes) {
+  std::string out;
   for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
+  return out;
 }
 
 // A 16-bit PCM wave file around `samples`.
-std::string WaveFile(const std::string& samples, int channels, int rate) {
-  std::string wav = "RIFF";
-  PutLe(wav, static_cast<std::uint32_t>(36 + samples.size()), 4);
-  wav += "WAVEfmt ";
-  PutLe(wav, 16, 4);
-  PutLe(wav, 1, 2);
-  PutLe(wav, static_cast<std::uint32_t>(channels), 2);
-  PutLe(wav, static_cast<std::uint32_t>(rate), 4);
-  PutLe(wav, static_cast<std::uint32_t>(rate * channels * 2), 4);
-  PutLe(wav, static_cast<std::uint32_t>(channels * 2), 2);
-  PutLe(wav, 16, 2);
-  wav += "data";
-  PutLe(wav, static_cast<std::uint32_t>(samples.size()), 4);
-  return wav + samples;
+std::string WaveFile(const std::string& samples, std::uint32_t channels, std::uint32_t rate) {
+  const auto size = static_cast<std::uint32_t>(samples.size());
+  return "RIFF" + Le(36 + size, 4) + "WAVEfmt " + Le(16, 4) + Le(1, 2) + Le(channels, 2) + Le(rate, 4) +
+         Le(rate * channels * 2, 4) + Le(channels * 2, 2) + Le(16, 2) + "data" + Le(size, 4) + samples;
 }
 
 std::string SamplePattern(int count) {
@@ -37,21 +29,20 @@ std::string SamplePattern(int count) {
   std::uint32_t x = 12345;
   for (int i = 0; i < count; ++i) {
     x = x * 1103515245u + 12345u;
-    PutLe(samples, x >> 16, 2);
+    samples += Le(x >> 16, 2);
   }
   return samples;
 }
 
 class RewardSound : public ProbeTreeTest {
  protected:
-  std::unique_ptr<probetest::ScopedEnv> alsaConfig;
+  probetest::ScopedEnv alsaConfig{"ALSA_CONFIG_PATH", tree.Path("asound.conf")};
 
   // ALSA's default device becomes a file of raw frames in the tree.
   void SetUp() override {
     ProbeTreeTest::SetUp();
     tree.Write("asound.conf", "pcm.!default {\n  type file\n  slave { pcm { type null } }\n  file \"" +
                                   tree.Path("played.raw") + "\"\n  format \"raw\"\n}\n");
-    alsaConfig = std::make_unique<probetest::ScopedEnv>("ALSA_CONFIG_PATH", tree.Path("asound.conf"));
   }
 };
 

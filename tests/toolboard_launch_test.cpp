@@ -24,12 +24,10 @@ class LaunchTest : public ::testing::Test {
  protected:
   ScratchTree tree;
   ScopedEnv root{"TAVIK_ROOT", tree.Path("tavik")};
-
-  void SetUp() override { tree.Write("tavik/BIN/.keep", ""); }
+  ScopedCurrentDirectory here{tree.Path("tavik/BIN")};
 };
 
 TEST_F(LaunchTest, ProgramFilesAreFoundByTheSuitesRules) {
-  ScopedCurrentDirectory here(tree.Path("tavik/BIN"));
   EXPECT_EQ(LocateProgramFile("linkprobe.exe"), "");
   WriteScript(tree, "tavik/BIN/linkprobe", "exit 0\n");
   EXPECT_EQ(LocateProgramFile("linkprobe.exe"), "linkprobe");
@@ -45,7 +43,6 @@ TEST_F(LaunchTest, ProgramFilesAreFoundByTheSuitesRules) {
 
 TEST_F(LaunchTest, ChildGetsItsPathAloneAndRunsToItsEnd) {
   WriteScript(tree, "tavik/BIN/cmltap", "sleep 0.4\necho \"$0|$#|$(pwd)\" > started.txt\nexit 7\n");
-  ScopedCurrentDirectory here(tree.Path("tavik/BIN"));
   auto before = Clock::now();
   EXPECT_EQ(RunProgramAndWait("cmltap.exe"), 7);
   EXPECT_GE(Clock::now() - before, std::chrono::milliseconds(400));
@@ -54,7 +51,6 @@ TEST_F(LaunchTest, ChildGetsItsPathAloneAndRunsToItsEnd) {
 }
 
 TEST_F(LaunchTest, MissingOrUnstartableProgramReturnsAtOnce) {
-  ScopedCurrentDirectory here(tree.Path("tavik/BIN"));
   auto before = Clock::now();
   EXPECT_EQ(RunProgramAndWait("cmltap.exe"), -1);
   tree.Write("tavik/BIN/cmltap", "not a program");  // present, but not executable

@@ -1,12 +1,11 @@
-// Helpers of the toolboard tests: a scratch suite tree that is also the current directory, program
-// files put in place with a chosen modification time, stand-in programs written as shell scripts.
+// Helpers of the toolboard tests: dates read alike everywhere, where the buttons are, program files put
+// in place with a chosen modification time, stand-in programs written as shell scripts.
 #pragma once
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -14,10 +13,6 @@
 #include "probe_test_support.h"
 
 namespace toolboardtest {
-
-using probetest::ReadWholeFile;
-using probetest::ScopedEnv;
-using probetest::ScratchTree;
 
 // Mon Dec  7 12:00:00 2026 and Tue Dec  8 09:30:05 2026, in UTC.
 constexpr time_t FirstDate = 1796644800;
@@ -47,18 +42,6 @@ class UtcTime {
 
  private:
   ScopedEnv tz_;
-};
-
-// Changes the current directory while it lives.
-class ScopedCurrentDirectory {
- public:
-  explicit ScopedCurrentDirectory(const std::string& dir) : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(dir);
-  }
-  ~ScopedCurrentDirectory() { std::filesystem::current_path(previous_); }
-
- private:
-  std::filesystem::path previous_;
 };
 
 inline void SetModificationTime(const std::string& path, time_t when) {

@@ -9,9 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <thread>
 #include <string>
