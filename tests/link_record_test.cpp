@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -56,8 +57,7 @@ TEST_F(LinkRecordTest, BufferedEventsAndTextsAreWrittenAtCloseInOrder) {
   ASSERT_EQ(bytes.size(), 4u * LinkRecordSize);
   EXPECT_EQ(Fields(bytes, 0), (Words{0, 50, 2, 1, 3})) << "value b is stored before value a";
   EXPECT_LE(U32At(bytes, 4) - before, after - before);
-  EXPECT_EQ(Fields(bytes, 1)[0], 1u);
-  EXPECT_EQ(Fields(bytes, 1)[1], 100u);
+  EXPECT_EQ((std::tuple{Fields(bytes, 1)[0], Fields(bytes, 1)[1]}), (std::tuple{1u, 100u})) << "a text record";
   EXPECT_EQ(TextAt(bytes, 1), "5510 0.0.0.0");
   EXPECT_EQ(bytes[LinkRecordSize + 8 + 12], 0) << "short texts are zero-padded";
   EXPECT_EQ(TextAt(bytes, 2), "0123456789abcdefghijklmnopqrstuv") << "only 32 characters, unterminated";
@@ -210,8 +210,7 @@ TEST_F(LinkRecordTest, SettingsAreReadAgainOnlyAfterTheLastObjectIsReleased) {
   OpenedUnder("RECORD=1\nIDENT=two\nWRITENOW=0\n");
   EXPECT_STREQ(LinkCurrentLogSettings().ident, "one") << "edits while an object lives have no effect";
   ReleaseAll();
-  EXPECT_EQ(LinkObjectCount(), 0);
-  EXPECT_EQ(LinkCurrentLogSettings().record, LinkRecordUnread);
+  EXPECT_EQ((std::tuple{LinkObjectCount(), LinkCurrentLogSettings().record}), (std::tuple{0, LinkRecordUnread}));
   EXPECT_EQ(ReadFile("cmloneCRX30.bin").size(), 40u) << "release closed the files after the close event";
   EXPECT_FALSE(Exists("cmloneCTX40.bin"));
 
@@ -222,8 +221,7 @@ TEST_F(LinkRecordTest, SettingsAreReadAgainOnlyAfterTheLastObjectIsReleased) {
 
 TEST_F(LinkRecordTest, DisconnectOfASerialLinkRecordsItsCloseAndClosesTheFiles) {
   LinkConnection* serial = OpenedUnder("RECORD=1\nWRITENOW=0\n", "MRX", "MTX");
-  EXPECT_EQ(LinkDisconnect(serial), 0);
-  EXPECT_EQ(serial->rxRecord, 0u);
+  EXPECT_EQ((std::tuple{LinkDisconnect(serial), serial->rxRecord}), (std::tuple{0, 0u}));
   std::vector<std::uint8_t> bytes = ReadFile("cmlMRX10.bin");
   ASSERT_EQ(bytes.size(), 40u);
   EXPECT_EQ(Fields(bytes, 0)[1], 313u);
@@ -249,11 +247,9 @@ TEST_F(LinkRecordTest, MalformedMessageAndFullQueueAreRecordedApart) {
   LinkCloseRecords(link);
   std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.bin");
   Words malformed = Fields(bytes, 0), full = Fields(bytes, bytes.size() / LinkRecordSize - 1);
-  EXPECT_EQ(malformed[1], std::uint32_t{LinkEventMessageMalformed});
-  EXPECT_EQ(malformed[3], 6u);
-  EXPECT_EQ(malformed[4], 8u);
-  EXPECT_EQ(full[1], std::uint32_t{LinkEventMessageDropped});
-  EXPECT_EQ(full[2], 97u);
+  EXPECT_EQ((std::tuple{malformed[1], malformed[3], malformed[4]}), (std::tuple{LinkEventMessageMalformed, 6u, 8u}))
+      << "code, a (the length field), c (the bytes)";
+  EXPECT_EQ((std::tuple{full[1], full[2]}), (std::tuple{LinkEventMessageDropped, 97u})) << "code, b (the sequence)";
 }
 
 TEST_F(LinkRecordTest, DebugLinesNameTheRecordFiles) {
@@ -289,11 +285,11 @@ TEST_F(LinkRecordTest, ThreadsRecordingAtOnceLoseNothing) {
   for (auto& thread : threads) thread.join();
   LinkCloseRecords(shared);
   LinkSetDebugFile(nullptr);
-  EXPECT_EQ(ReadFile("cmlCRX10.bin").size(), 1500u * LinkRecordSize);
-  EXPECT_EQ(ReadFile("cmlCRX10.binFULL").size(), 1500u * 16);
+  EXPECT_EQ((std::tuple{ReadFile("cmlCRX10.bin").size(), ReadFile("cmlCRX10.binFULL").size()}),
+            (std::tuple{1500u * LinkRecordSize, 1500u * 16}));
   for (LinkConnection* link : own) LinkCloseRecords(link);
-  EXPECT_EQ(ReadFile("cmlCTX40.bin").size(), 500u * LinkRecordSize);
-  EXPECT_EQ(ReadFile("cmlCTX80.bin").size(), 500u * LinkRecordSize);
+  for (const char* file : {"cmlCTX40.bin", "cmlCTX60.bin", "cmlCTX80.bin"})
+    EXPECT_EQ(ReadFile(file).size(), 500u * LinkRecordSize) << file;
   std::ifstream debug("debug.txt");
   int threadLines = 0;
   for (std::string line; std::getline(debug, line);)

@@ -31,8 +31,7 @@ class LinkDirectoryTest : public ::testing::Test {
   }
 
   static void WriteFile(const std::string& name, const std::string& bytes) {
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(name, std::ios::binary | std::ios::trunc) << bytes;
   }
   static std::vector<std::uint8_t> ReadFile(const std::string& name) { return ReadAll(name); }
   // A text file as a program reads it, with the platform's line ends turned into '\n'.

@@ -8,6 +8,7 @@
 #include "link_test_support.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <sstream>
