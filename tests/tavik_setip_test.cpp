@@ -1,11 +1,17 @@
-// The address helper for real, in a network namespace of the test's own with umask 0: addresses set and
+// The address helper: its reading of the parameter text beyond the dialog's own texts, the adapters it
+// takes and the commands it runs (nmcli or ip, new address before the old goes) over a recording runner;
+// then the program for real, in a network namespace of the test's own with umask 0: addresses set and
 // refused, its log, the files that keep the change (modes, owners, access lists, links), the road from the
 // dialog's text through the elevation stand-in, every ip call failing in turn, and which copy may be raised.
+#include "setip/address_change_linux.h"
+
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <sstream>
 #include <tuple>
 
@@ -14,7 +20,6 @@
 #include "read_file.h"
 #include "scratch_tree.h"
 #include "system_log_capture.h"
-#include "setip/address_change_linux.h"
 #include "netsetup/network_shell.h"
 #include "netsetup/trusted_helper.h"
 
@@ -24,6 +29,12 @@ const std::string Helper = TAVIK_SETIP_PATH;
 
 std::string Quote(const std::string& text) { return "'" + text + "'"; }
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+// A command line as the runners record it, an empty word quoted.
+std::string Joined(const CommandLine& argv) {
+  std::string line;
+  for (const std::string& word : argv) line += (line.empty() ? "" : " ") + (word.empty() ? "''" : word);
+  return line;
+}
 
 // The text the dialog sends for a static address on the named adapter.
 std::string StaticOn(const std::string& name, const std::string& address) {
@@ -36,6 +47,201 @@ AddressCommand Static(const std::string& text) {
   std::string error;
   EXPECT_TRUE(ParseAddressCommand(text, command, error)) << error;
   return command;
+}
+
+// The dialog's own texts are read back in its test; the network shell also takes other spellings.
+TEST(AddressCommandTest, ReadsTheNetworkShellsOtherSpellings) {
+  const AddressCommand command = Static("INTERFACE IP SET ADDRESS NAME=eth0 STATIC 192.168.254.2 255.255.255.0");
+  EXPECT_EQ(command.adapterName, "eth0");
+  EXPECT_EQ(DottedQuad(command.address), "192.168.254.2");
+}
+
+TEST(AddressCommandTest, RefusesWhatItDoesNotFullyUnderstand) {
+  std::vector<std::string> bad = {
+      "",
+      "interface ip set address name=\"Local Area Connection static 192.168.10.1 255.255.255.0",
+      "interface ip set dns name=\"x\" static 192.168.10.1 255.255.255.0",
+      "interface ip set address name=\"x\" static 192.168.10.1",
+      "interface ip set address name=\"x\" static 192.168.10.1 255.255.255.0 192.168.10.254",
+      "interface ip set address \"x\" dhcp now",
+      "interface ip set address \"\" dhcp",
+      "interface ip set address name=\"a\tb\" dhcp",
+  };
+  // Addresses and masks that do not parse or name no host, then well-formed ones the dialog never sets.
+  for (const char* address :
+       {"192.168.10.256 255.255.255.0", "192.168.10 255.255.255.0", "192.168.10.1.5 255.255.255.0",
+        "192.168.010.1x 255.255.255.0", "-1.2.3.4 255.255.255.0", "192.168.10.1 255.0.255.0",
+        "192.168.10.1 255.255.255.255", "192.168.10.1 0.0.0.0", "192.168.10.0 255.255.255.0",
+        "192.168.10.255 255.255.255.0", "127.0.0.5 255.255.255.0", "224.0.0.5 255.255.255.0", "0.1.2.3 255.255.255.0",
+        "10.0.0.2 255.0.0.0", "192.168.10.1 255.255.0.0", "192.168.255.1 255.255.255.0", "192.169.10.1 255.255.255.0",
+        "172.16.10.2 255.255.255.0"})
+    bad.push_back(std::string("interface ip set address name=x static ") + address);
+  for (const std::string& text : bad) {
+    AddressCommand command;
+    std::string error;
+    EXPECT_FALSE(ParseAddressCommand(text, command, error)) << text;
+    EXPECT_FALSE(error.empty()) << text;
+  }
+}
+
+// The dialog's rule: adapters listed by name, among its first six, wired.
+TEST(AddressCommandTest, TakesOnlyTheWiredAdaptersTheDialogOffers) {
+  std::vector<LinuxInterface> interfaces = {{"lo", "lo", 1, true},
+                                            {"eth0", "Ethernet eth0", 2, true},
+                                            {"wlan0", "Wi-Fi wlan0", 3, true},
+                                            {"eth1", "Local Area Connection", 4, true}};
+  for (unsigned i = 5; i <= 8; ++i)
+    interfaces.push_back({"eth" + std::to_string(i), "Ethernet eth" + std::to_string(i), i, true});
+  std::string why;
+  EXPECT_EQ(FindOfferedInterface(interfaces, "Ethernet eth0", why)->device, "eth0");
+  EXPECT_EQ(FindOfferedInterface(interfaces, "Local Area Connection", why)->device, "eth1");
+  EXPECT_EQ(FindOfferedInterface(interfaces, "Ethernet eth7", why)->device, "eth7");  // the sixth listed
+  const std::pair<const char*, const char*> refused[] = {
+      {"ETHERNET ETH0", "no network adapter that the IP set-up dialog lists"},
+      {"Ethernet eth8", "shows only the first 6 adapters"},
+  };
+  for (const auto& [name, reason] : refused) {
+    EXPECT_EQ(FindOfferedInterface(interfaces, name, why), nullptr) << name;
+    EXPECT_TRUE(Has(why, reason)) << why;
+  }
+  for (const char* name : {"-rf", "a b", "averyveryverylongname"}) EXPECT_FALSE(IsPlainDeviceName(name)) << name;
+  EXPECT_TRUE(IsPlainDeviceName("enp3s0.100"));
+}
+
+// Answers nmcli's questions from a table, keeps the interface's addresses as ip and dhclient would change
+// them, and records every command that changes something.
+class RecordingRunner : public CommandRunner {
+ public:
+  int Run(const CommandLine& argv, std::string* output) override {
+    const std::string line = Joined(argv);
+    auto answer = answers.find(line);
+    if (answer != answers.end()) {
+      if (output) *output = answer->second;
+      return 0;
+    }
+    if (line.rfind("ip -4 -o address show dev ", 0) == 0 && output) {
+      for (const auto& [cidr, dynamic] : addresses)
+        *output += "2: eth0    inet " + cidr + (dynamic ? " dynamic" : "") + "\n";
+      return 0;
+    }
+    ran.push_back(line);
+    if (failing.count(line) && failing[line]-- > 0) return 4;
+    if (argv[0] == "ip" && argv[1] == "address" && argv[2] == "add") addresses.emplace(argv[3], false);
+    if (argv[0] == "ip" && argv[1] == "address" && argv[2] == "del") addresses.erase(argv[3]);
+    if (argv[0] == "dhclient" && argv[1] == "-1" && !lease.empty()) addresses.emplace(lease, true);
+    return 0;
+  }
+  bool Installed(const std::string& program) override { return installed.count(program) > 0; }
+  void Pause(int) override {}
+
+  std::size_t Index(const std::string& line) const { return std::find(ran.begin(), ran.end(), line) - ran.begin(); }
+
+  std::set<std::string> installed = {"ip"};
+  std::map<std::string, std::string> answers;
+  std::map<std::string, int> failing;                               // how many more times a command fails
+  std::map<std::string, bool> addresses = {{"10.0.0.5/8", false}};  // and whether each is leased
+  std::string lease;                                                // what a DHCP server would give
+  std::vector<std::string> ran;
+};
+
+const std::string LanStatic = StaticOn("LAN", "192.168.10.2"), LanDhcp = "interface ip set address \"LAN\" dhcp";
+
+// A configuration root with nothing in it: no service configures the interface.
+class AddressChangeTest : public ::testing::Test {
+ protected:
+  AddressChangeResult Apply(const std::string& text, const char* device = "eth0") {
+    return ApplyAddressCommand(Static(text), {device, "", 2}, runner, root.Root());
+  }
+  ScratchTree root{"tavik-config"};
+  RecordingRunner runner;
+};
+
+TEST_F(AddressChangeTest, TheNewAddressIsInPlaceBeforeTheOldGoes) {
+  AddressChangeResult result = Apply(LanStatic);
+  EXPECT_EQ(result.status, AddressChanged);
+  EXPECT_EQ(result.message,
+            "eth0 now has 192.168.10.2/24; no network configuration service configures eth0, so it "
+            "lasts until the next start");
+  EXPECT_LT(runner.Index("ip address add 192.168.10.2/24 broadcast + dev eth0"),
+            runner.Index("ip address del 10.0.0.5/8 dev eth0"));
+  EXPECT_LT(runner.Index("sysctl -q -w net/ipv4/conf/eth0/promote_secondaries=1"),
+            runner.Index("ip address del 10.0.0.5/8 dev eth0"));
+  EXPECT_EQ(runner.addresses, (std::map<std::string, bool>{{"192.168.10.2/24", false}}));
+
+  runner.failing["ip address add 192.168.10.2/24 broadcast + dev eth0"] = 1;
+  runner.addresses = {{"10.0.0.5/8", false}};
+  result = Apply(LanStatic);
+  EXPECT_EQ(result.status, AddressUnchanged);
+  EXPECT_EQ(result.message, "ip could not add 192.168.10.2/24; eth0 keeps 10.0.0.5/8");
+  EXPECT_EQ(runner.addresses.count("10.0.0.5/8"), 1u);
+}
+
+TEST_F(AddressChangeTest, DhcpWaitsForALeaseBeforeTheOldAddressGoes) {
+  AddressChangeResult result = Apply(LanDhcp);
+  EXPECT_EQ(result.status, AddressUnchanged);  // the address stays when no DHCP client could replace it
+  EXPECT_TRUE(Has(result.message, "dhclient"));
+  EXPECT_TRUE(runner.ran.empty());
+
+  runner.installed.insert("dhclient");
+  result = Apply(LanDhcp);
+  EXPECT_EQ(result.status, AddressRestored) << "no server answered: " << result.message;
+  EXPECT_EQ(runner.addresses.count("10.0.0.5/8"), 1u);
+  EXPECT_EQ(runner.Index("ip address del 10.0.0.5/8 dev eth0"), runner.ran.size());
+
+  runner.lease = "192.168.1.7/24";
+  result = Apply(LanDhcp);
+  EXPECT_EQ(result.status, AddressChanged) << result.message;
+  EXPECT_EQ(runner.addresses, (std::map<std::string, bool>{{"192.168.1.7/24", true}}));
+  EXPECT_EQ(Apply(LanDhcp).message.rfind("eth0 already takes its address from DHCP (192.168.1.7/24)", 0), 0u);
+}
+
+TEST_F(AddressChangeTest, ManagedInterfacesChangeTheirConnectionByUuid) {
+  runner.installed.insert("nmcli");
+  runner.answers["nmcli -g GENERAL.STATE device show eth0"] = "100 (connected)\n";
+  runner.answers["nmcli -g GENERAL.CON-UUID device show eth0"] = "0d5e-77\n";
+  runner.answers["nmcli -g ipv4.method,ipv4.addresses,ipv4.gateway connection show 0d5e-77"] =
+      "manual\n10.0.0.5/8\n10.0.0.1\n";
+  EXPECT_EQ(Apply(LanStatic).status, AddressChanged);
+  EXPECT_EQ(runner.ran,
+            (std::vector<std::string>{
+                "nmcli connection modify 0d5e-77 ipv4.method manual ipv4.addresses 192.168.10.2/24 ipv4.gateway ''",
+                "nmcli device reapply eth0"}));
+
+  // A profile that NetworkManager cannot apply goes back to what it was.
+  runner.ran.clear();
+  runner.failing["nmcli device reapply eth0"] = 1;
+  EXPECT_EQ(Apply(LanDhcp).status, AddressRestored);
+  EXPECT_EQ(runner.ran,
+            (std::vector<std::string>{
+                "nmcli connection modify 0d5e-77 ipv4.method auto ipv4.addresses '' ipv4.gateway ''",
+                "nmcli device reapply eth0",
+                "nmcli connection modify 0d5e-77 ipv4.method manual ipv4.addresses 10.0.0.5/8 ipv4.gateway 10.0.0.1",
+                "nmcli device reapply eth0"}));
+  runner.failing["nmcli device reapply eth0"] = 2;
+  EXPECT_EQ(Apply(LanDhcp).status, AddressLost);
+}
+
+TEST_F(AddressChangeTest, InactiveManagedInterfaceUsesTheProfileBoundToIt) {
+  runner.installed.insert("nmcli");
+  runner.answers["nmcli -g GENERAL.STATE device show eth1"] = "30 (disconnected)\n";
+  runner.answers["nmcli -g GENERAL.CON-UUID device show eth1"] = "\n";
+  runner.answers["nmcli -g UUID connection show"] = "aaa\nbbb\n";
+  runner.answers["nmcli -g connection.interface-name connection show aaa"] = "wlan0\n";
+  runner.answers["nmcli -g connection.interface-name connection show bbb"] = "eth1\n";
+  EXPECT_EQ(Apply(LanStatic, "eth1").status, AddressChanged);
+  EXPECT_EQ(runner.ran.back(), "nmcli connection up bbb");
+
+  runner.answers.erase("nmcli -g connection.interface-name connection show bbb");
+  AddressChangeResult result = Apply(LanStatic, "eth1");
+  EXPECT_EQ(result.status, AddressUnchanged);
+  EXPECT_TRUE(Has(result.message, "no connection profile"));
+}
+
+TEST_F(AddressChangeTest, UnmanagedInterfacesGoThroughIp) {
+  runner.installed.insert("nmcli");
+  runner.answers["nmcli -g GENERAL.STATE device show eth0"] = "10 (unmanaged)\n";
+  EXPECT_EQ(Apply(LanStatic).status, AddressChanged);
+  EXPECT_EQ(runner.addresses, (std::map<std::string, bool>{{"192.168.10.2/24", false}}));
 }
 
 // The interface's IPv4 addresses, "a.b.c.d/n" each, from ip's listing.
@@ -55,9 +261,7 @@ class NamespaceRunner : public CommandRunner {
  public:
   explicit NamespaceRunner(std::string ns) : ns_(std::move(ns)) {}
   int Run(const CommandLine& argv, std::string* output) override {
-    std::string line;
-    for (const std::string& word : argv) line += (line.empty() ? "" : " ") + word;
-    ran.push_back(line);
+    ran.push_back(Joined(argv));
     if (argv[0] == "ip") {
       const int call = ipCalls++;
       if (call == failIpCall || (ipStaysDown && call > failIpCall)) return 1;
@@ -116,19 +320,9 @@ mode_t Mode(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
-}  // namespace
-
 // The helper started as the dialog's elevated step starts it, from a caller whose umask is 0.
 class AddressHelperTest : public NetNamespaceTest {
  protected:
-  void SetUp() override {
-    callerUmask_ = umask(0);
-    NetNamespaceTest::SetUp();
-  }
-  void TearDown() override {
-    NetNamespaceTest::TearDown();
-    umask(callerUmask_);
-  }
   // Runs the helper program in the namespace and keeps what it sent to the system's log; with a
   // configuration root, it keeps the change there.
   int Helper(const std::string& parameters, const std::string& configRoot = "") {
@@ -147,7 +341,10 @@ class AddressHelperTest : public NetNamespaceTest {
   CapturedLog logged;
 
  private:
-  mode_t callerUmask_ = 0;
+  struct CallerUmask {  // 0 from before the namespace is made until after it is gone
+    const mode_t old = umask(0);
+    ~CallerUmask() { umask(old); }
+  } callerUmask_;
 };
 
 TEST_F(AddressHelperTest, SetsAStaticAddressOnTheNamedAdapter) {
@@ -170,14 +367,16 @@ TEST_F(AddressHelperTest, SetsAStaticAddressOnTheNamedAdapter) {
 TEST_F(AddressHelperTest, RefusesWhatTheDialogWouldNeverAsk) {
   ASSERT_TRUE(RunQuietly(In("ip address add 192.168.10.1/24 dev tva")));
   ASSERT_TRUE(RunQuietly(In("ip link set tvb alias 'Wi-Fi tvb'")));
-  // The parameter text's own checks are the parser's test; here the whole program, and the adapters.
-  const std::pair<std::string, const char*> refused[] = {
-      {StaticOn("Local Area Network", "192.168.10.2"), "no network adapter"},
+  // The parser's own checks are above; these stand for them through the whole program, on real adapters:
+  // a device name where the dialog lists a label, the loopback, a wireless one, a host it never sets.
+  const std::string unlisted = "no network adapter that the IP set-up dialog lists";
+  const std::pair<std::string, std::string> refused[] = {
+      {StaticOn("Local Area Network", "192.168.10.2"), unlisted},
       {StaticOn("Local Area Connection", "192.168.10.3"), "192.168.N.1"},
       {"interface ip set address name=\"Local Area Connection\" static 172.16.5.9 255.255.0.0 ", "mask"},
       {StaticOn("Wi-Fi tvb", "192.168.10.2"), "not a wired adapter"},
-      {StaticOn("tva", "192.168.10.2"), "no network adapter"},
-      {"interface ip set address \"lo\" dhcp", "no network adapter"},
+      {StaticOn("tva", "192.168.10.2"), unlisted},
+      {"interface ip set address \"lo\" dhcp", unlisted},
   };
 
   for (const auto& [parameters, why] : refused) {
@@ -355,3 +554,5 @@ TEST(TrustedHelperTest, OnlyRootsOwnUntouchableFilesMayBeRaised) {
   EXPECT_EQ(TrustedHelperPath("env", scratch.Root(), "/usr/bin"), "/usr/bin/env");
   EXPECT_EQ(TrustedHelperPath("tavik-setip", scratch.Root(), "/usr/bin"), "");
 }
+
+}  // namespace
