@@ -5,7 +5,6 @@
 #include "sysutil/system_tools.h"
 
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <chrono>
 #include <cstdio>

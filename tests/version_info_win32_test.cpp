@@ -4,7 +4,6 @@
 #include "sysutil/version_info.h"
 
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <cstring>
 #include <string>

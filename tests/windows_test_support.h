@@ -1,9 +1,10 @@
-// Helpers shared by the Windows tests: a helper program's one-line answer, and cases whose recording
-// stand-ins note their command lines (whether they run under Wine is in test_environment.h).
+// Helpers shared by the Windows tests: whether sockets can be made, a helper program's one-line answer,
+// and cases whose recording stand-ins note their command lines (Wine or not: test_environment.h).
 #pragma once
 
 #include <gtest/gtest.h>
 #include <process.h>
+#include <winsock2.h>
 #include <windows.h>
 
 #include <fstream>
@@ -12,6 +13,14 @@
 #include "read_file.h"
 #include "scratch_tree.h"
 #include "test_environment.h"
+
+// 0 when a socket can be made now, else the socket library's error (WSANOTINITIALISED: not started).
+inline int SocketOpenError() {
+  const SOCKET probe = socket(AF_INET, SOCK_DGRAM, 0);
+  if (probe == INVALID_SOCKET) return WSAGetLastError();
+  closesocket(probe);
+  return 0;
+}
 
 // Starts `program` with an output file and up to two more arguments, waits, and returns the first line
 // it wrote there (or "<exit n>" when it failed).

@@ -4,7 +4,7 @@
 
 # --- platform base ----------------------------------------------------------------------------------
 tavik_test(platform_tests
-  SOURCES system_error_win32_test.cpp socket_library_win32_test.cpp
+  SOURCES platform_win32_test.cpp
   LIBS platform)
 
 # --- link library: objects, records, queues, socket links on loopback -------------------------------
@@ -70,9 +70,8 @@ add_executable(sysutil_plain_helper version_fixtures/helper_main.c)
 add_subdirectory(version_fixtures)
 
 tavik_test(sysutil_tests
-  SOURCES version_info_test.cpp version_info_win32_test.cpp wmi_query_win32_test.cpp
-          host_network_win32_test.cpp adapter_source_win32_test.cpp module_path_win32_test.cpp
-          file_status_win32_test.cpp file_replace_win32_test.cpp system_tools_win32_test.cpp ip_setup_test.cpp
+  SOURCES version_info_test.cpp version_info_win32_test.cpp wmi_query_win32_test.cpp host_network_win32_test.cpp
+          file_access_win32_test.cpp system_tools_win32_test.cpp ip_setup_test.cpp
   LIBS appbase sysutil netsetup
   INTERNALS appbase sysutil netsetup)
 tavik_embed_version(sysutil_tests FILE_VERSION 1.0.0.3 PRODUCT_VERSION 1.0.0.1 TRANSLATION 0409/04b0
@@ -87,11 +86,11 @@ target_compile_definitions(sysutil_tests PRIVATE
   SYSUTIL_PROBE="${sysutil_test_drive}$<TARGET_FILE:sysutil_probe>")
 
 tavik_test(probe_platform_tests
-  SOURCES host_lookup_win32_test.cpp sound_player_win32_test.cpp
+  SOURCES probe_platform_win32_test.cpp
   LIBS probelogic)
 
 tavik_test(toolboard_platform_tests
-  SOURCES process_spawn_win32_test.cpp installed_program_win32_test.cpp
+  SOURCES toolboard_platform_win32_test.cpp
   LIBS toolboardlogic)
 add_dependencies(toolboard_platform_tests tavik_recording_helper sysutil_version_fixtures)
 target_compile_definitions(toolboard_platform_tests PRIVATE

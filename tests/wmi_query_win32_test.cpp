@@ -3,8 +3,6 @@
 #include "sysutil/wmi_query.h"
 
 #include <gtest/gtest.h>
-#include <objbase.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,15 +1,25 @@
-// Existence and modification date of files through the C runtime, with 64-bit times: dates after 2038
-// must come out right. The opening of files that are only read: regular files, in text mode, and no device.
+// Files as the Windows programs reach them: existence and modification date through the C runtime with
+// 64-bit times (dates after 2038 must come out right); opening only regular files for reading, in text
+// mode; moving a finished file over another in one step, as the text dumps do, with refusals that lose
+// nothing; whole files in text mode with the system's line ends or byte for byte; and the program's own
+// path, whole or cut to a small buffer.
+#include "appbase/module_path.h"
+#include "appbase/whole_file.h"
+#include "file_replace.h"
+#include "platform/regular_file.h"
 #include "sysutil/file_status.h"
 
 #include <gtest/gtest.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <fstream>
 #include <string>
 
-#include "platform/regular_file.h"
+#include "read_file.h"
 #include "scratch_tree.h"
 
 namespace {
@@ -84,6 +94,68 @@ TEST(FileStatusWin32, OnlyRegularFilesAreOpenedForReading) {
   std::fclose(file);
   for (const std::string& notRegular : {std::string("NUL"), tree.Root(), tree.Path("missing.nin")})
     EXPECT_EQ(OpenRegularFile(notRegular), nullptr) << notRegular;
+}
+
+TEST(FileReplaceWin32, ExistingTargetIsReplacedAndMissingTargetIsCreated) {
+  ScratchTree tree("tavik_replace");
+  tree.Write("new.txt", "new");
+  tree.Write("dump.txt", "old");
+  ASSERT_TRUE(ReplaceFileWith(tree.Path("new.txt").c_str(), tree.Path("dump.txt").c_str()));
+  EXPECT_EQ(ReadWholeFile(tree.Path("dump.txt")), "new");
+  EXPECT_FALSE(std::ifstream(tree.Path("new.txt")).good());
+
+  tree.Write("next.txt", "next");
+  ASSERT_TRUE(ReplaceFileWith(tree.Path("next.txt").c_str(), tree.Path("fresh.txt").c_str()));
+  EXPECT_EQ(ReadWholeFile(tree.Path("fresh.txt")), "next");
+}
+
+TEST(FileReplaceWin32, RefusalsLoseNothing) {
+  ScratchTree tree("tavik_replace");
+  tree.Write("dump.txt", "kept");
+  EXPECT_FALSE(ReplaceFileWith(tree.Path("missing.txt").c_str(), tree.Path("dump.txt").c_str()));
+  EXPECT_EQ(ReadWholeFile(tree.Path("dump.txt")), "kept");
+
+  tree.Write("folder/inside.txt", "inside");
+  tree.Write("new.txt", "new");
+  EXPECT_FALSE(ReplaceFileWith(tree.Path("new.txt").c_str(), tree.Path("folder").c_str()));
+  EXPECT_EQ(ReadWholeFile(tree.Path("folder/inside.txt")), "inside");
+  EXPECT_EQ(ReadWholeFile(tree.Path("new.txt")), "new");
+}
+
+TEST(FileReplaceWin32, WholeFilesTakeTheirPlaceInTextOrBinaryMode) {
+  ScratchTree tree("tavik_replace");
+  tree.Write("ampstatus.txt", "from an earlier start\n");
+  ASSERT_TRUE(WriteWholeFile(tree.Path("ampstatus.txt"), "\nDone\n", FileTextMode::Text));
+  EXPECT_EQ(ReadWholeFile(tree.Path("ampstatus.txt")), "\r\nDone\r\n");
+  ASSERT_TRUE(WriteWholeFile(tree.Path("dump.txt"), "a\nb", FileTextMode::Binary));
+  EXPECT_EQ(ReadWholeFile(tree.Path("dump.txt")), "a\nb");
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(tree.Path("*.tmp").c_str(), &found);
+  EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "no new file is left behind";
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+}
+
+TEST(ModulePathWin32, FullPathOfThisProgramWithItsLength) {
+  char path[260];
+  const std::size_t length = GetModulePath(path, sizeof path);
+  ASSERT_GT(length, 0u);
+  EXPECT_EQ(length, std::strlen(path));
+  const std::string text(path);
+  EXPECT_EQ(text.substr(1, 2), ":\\") << text;
+  EXPECT_NE(text.find("sysutil_tests.exe"), std::string::npos) << text;
+  EXPECT_EQ(_access(path, 0), 0);
+}
+
+TEST(ModulePathWin32, ShortBufferGetsTheCutPathTerminated) {
+  char full[260];
+  ASSERT_GT(GetModulePath(full, sizeof full), 8u);
+  char cut[9];
+  std::memset(cut, 'x', sizeof cut);
+  EXPECT_EQ(GetModulePath(cut, sizeof cut), 8u);
+  EXPECT_EQ(std::string(cut), std::string(full, 8));
+  char none = 'x';
+  EXPECT_EQ(GetModulePath(&none, 0), 0u);
+  EXPECT_EQ(none, 'x');
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
-// Windows reports its own error numbers, which are already the ones the tools show, and words them itself.
+// The platform base on Windows: the system's own error numbers, which are already the ones the tools show,
+// worded by the system itself; and the socket library that toolboard keeps started for its whole run.
+#include "platform/socket_library.h"
 #include "platform/system_error.h"
+#include "windows_test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <winsock2.h>
-#include <windows.h>
+namespace {
 
 TEST(SystemErrorTest, WindowsNumbersPassThroughInBothNumberings) {
   EXPECT_EQ(SystemErrorNumber(ErrorNumbering::Winsock, WSAEWOULDBLOCK), 10035);
@@ -21,3 +21,14 @@ TEST(SystemErrorTest, LastErrorIsTheThreadsAndTextHasNoLineEnd) {
   EXPECT_NE(text.back(), '\n');
   EXPECT_NE(text.back(), '\r');
 }
+
+TEST(SocketLibraryWin32, SocketsWorkFromStartToStop) {
+  EXPECT_EQ(SocketOpenError(), WSANOTINITIALISED);
+  StartSocketLibrary();
+  EXPECT_EQ(SocketOpenError(), 0);
+  EXPECT_EQ(SocketOpenError(), 0) << "still started after a socket came and went";
+  StopSocketLibrary();
+  EXPECT_EQ(SocketOpenError(), WSANOTINITIALISED);
+}
+
+}  // namespace
