@@ -1,8 +1,9 @@
 // The game link's Linux-only tests: serial game ports over pseudo-terminals and a simulated null-modem
 // cable (with the port devices of a fake sysfs tree), the resolver's own words, gameecho stopped by a
-// signal, linkprobe REPORT run as a user runs it, and linkping over a pseudo-terminal pair. Each test runs
-// in a network namespace of its own (see in_network_namespace.sh), as the shared ones do, so that all may
-// listen on the game link's fixed port side by side.
+// signal, linkprobe REPORT run as a user runs it, linkping over a pseudo-terminal pair, and the local reward
+// sound played into ALSA's file plugin through a private configuration, compared frame for frame with the
+// wave file it came from. Each test runs in a network namespace of its own (see in_network_namespace.sh), as
+// the shared ones do, so that all may listen on the game link's fixed port side by side.
 #include "game_communications.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,6 @@
 #include <utility>
 #include <vector>
 
-#include "amplifier_check.h"
 #include "fake_port.h"
 #include "link/link.h"
 #include "null_modem.h"
@@ -47,19 +47,6 @@ class GameTreeTest : public ProbeTreeTest {
     EXPECT_EQ(state.gameLink, nullptr) << "the action left its link behind";
     ProbeTreeTest::TearDown();
   }
-  // ConnectToGameComputer on the settings in DEVS.NIN; the link is released again on success.
-  int Connect() {
-    state.settings = DeviceSettings{};
-    ReadDeviceSettingsInto(state.settings);
-    state.pane.Clear();
-    int code = ConnectToGameComputer(state);
-    if (code == 0) {
-      LinkDisconnect(state.gameLink);
-      LinkRelease(state.gameLink);
-      state.gameLink = nullptr;
-    }
-    return code;
-  }
   static std::string ResolverText(const char* address, int flags) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -80,7 +67,7 @@ TEST_F(GameTreeTest, GameEchoEndsCleanlyWhenAskedToStop) {
 TEST_F(GameTreeTest, AddressesThatDoNotResolveAreCode13WithTheResolversText) {
   for (auto [address, flags] : {std::pair{"192.168.10.256", AI_NUMERICHOST}, {"no-such-game-host.invalid", 0}}) {
     WriteDevs(std::string("DisplayMode = 2\nEthernetAddress = ") + address + "\n");
-    EXPECT_EQ(Connect(), 13);
+    EXPECT_EQ(ConnectOnce(state), 13);
     EXPECT_EQ(Pane(), std::string("INVALID ethernet buddy computer : ") + address + "\n==>" +
                           ResolverText(address, flags) + "\n");
   }
@@ -89,7 +76,7 @@ TEST_F(GameTreeTest, AddressesThatDoNotResolveAreCode13WithTheResolversText) {
 TEST_F(GameTreeTest, SerialPortFoundByTheScanButGoneSinceIsCode5) {
   WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM5\n");
   state.ports[5] = PortFree;  // found by the last scan, gone since
-  EXPECT_EQ(Connect(), 5);
+  EXPECT_EQ(ConnectOnce(state), 5);
   EXPECT_EQ(Pane().rfind("UNABLE to connect to serial port COM5\n  : ", 0), 0u) << Pane();
 }
 
@@ -98,7 +85,7 @@ TEST_F(GameTreeTest, SerialPortWithoutDsrIsCode6AndIsClosedAgain) {
   LinkCom(2, pty.slavePath());
   state.ports[2] = PortFree;
   WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM2\n");
-  EXPECT_EQ(Connect(), 6);
+  EXPECT_EQ(ConnectOnce(state), 6);
   EXPECT_EQ(Pane(), "NOTHING seems to be responding on game machine\nIs the game menu not running?\n");
   EXPECT_TRUE(probetest::HeldPort(pty.slavePath()).locked) << "the port was left held";
 }
@@ -208,6 +195,70 @@ TEST_F(GameTreeTest, LinkPingSaysWhenTheSerialPortIsInUseOrMissing) {
     EXPECT_EQ(ping.Finish(), 2) << ping.output();
     EXPECT_EQ(ping.output().rfind(reason, 0), 0u) << ping.output();
   }
+}
+
+// `value` as `bytes` little-endian bytes.
+std::string Le(std::uint32_t value, int bytes) {
+  std::string out;
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
+  return out;
+}
+
+// A 16-bit PCM wave file around `samples`.
+std::string WaveFile(const std::string& samples, std::uint32_t channels, std::uint32_t rate) {
+  const auto size = static_cast<std::uint32_t>(samples.size());
+  return "RIFF" + Le(36 + size, 4) + "WAVEfmt " + Le(16, 4) + Le(1, 2) + Le(channels, 2) + Le(rate, 4) +
+         Le(rate * channels * 2, 4) + Le(channels * 2, 2) + Le(16, 2) + "data" + Le(size, 4) + samples;
+}
+
+std::string SamplePattern(int count) {
+  std::string samples;
+  std::uint32_t x = 12345;
+  for (int i = 0; i < count; ++i) {
+    x = x * 1103515245u + 12345u;
+    samples += Le(x >> 16, 2);
+  }
+  return samples;
+}
+
+class RewardSound : public ProbeTreeTest {
+ protected:
+  probetest::ScopedEnv alsaConfig{"ALSA_CONFIG_PATH", tree.Path("asound.conf")};
+
+  // ALSA's default device becomes a file of raw frames in the tree.
+  void SetUp() override {
+    ProbeTreeTest::SetUp();
+    tree.Write("asound.conf", "pcm.!default {\n  type file\n  slave { pcm { type null } }\n  file \"" +
+                                  tree.Path("played.raw") + "\"\n  format \"raw\"\n}\n");
+  }
+};
+
+TEST_F(RewardSound, EveryFrameReachesTheOutputInOrder) {
+  const std::string samples = SamplePattern(2 * 7001);  // stereo, more than one period, odd length
+  tree.Write("tavik/GAMES/Reward.WAV", WaveFile(samples, 2, 22050));
+  PlayLocalRewardSound();
+  EXPECT_EQ(probetest::ReadWholeFile(tree.Path("played.raw")), samples);
+  EXPECT_EQ(Pane(), "");
+}
+
+TEST_F(RewardSound, MissingOrUnreadableFilePlaysNothingAndSaysNothing) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  PlayLocalRewardSound();
+  tree.Write("tavik/Games/reward.wav", "not a sound at all");
+  PlayLocalRewardSound();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_FALSE(std::filesystem::exists(tree.Path("played.raw")));
+  EXPECT_EQ(Pane(), "");
+}
+
+TEST_F(RewardSound, AnOutputThatCannotOpenIsSilentToo) {
+  tree.Write("asound.conf", "pcm.!default {\n  type hw\n  card 99\n}\n");
+  tree.Write("tavik/Games/reward.wav", WaveFile(SamplePattern(800), 1, 8000));
+  testing::internal::CaptureStderr();
+  PlayLocalRewardSound();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace

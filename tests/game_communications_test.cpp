@@ -36,20 +36,6 @@ class GameTest : public ::testing::Test {
   void TearDown() override { EXPECT_EQ(state.gameLink, nullptr) << "the action left its link behind"; }
 
   void WriteDevs(const std::string& text) { tree.Write("PREFERENCES/SETTINGS/DEVS.NIN", text); }
-  // ConnectToGameComputer on the settings in DEVS.NIN; the link is released again on success.
-  int Connect() {
-    state.settings = DeviceSettings{};
-    ReadDeviceSettingsInto(state.settings);
-    state.pane.Clear();
-    int code = ConnectToGameComputer(state);
-    if (code == 0) ReleaseLink();
-    return code;
-  }
-  void ReleaseLink() {
-    LinkDisconnect(state.gameLink);
-    LinkRelease(state.gameLink);
-    state.gameLink = nullptr;
-  }
   std::string Pane() const { return state.pane.Text(); }
 };
 
@@ -111,12 +97,12 @@ TEST_F(GameTest, MessagesWaitingBeforeTheEchoNeverCount) {
   auto start = Clock::now();
   EXPECT_EQ(EchoGameComputer(state.gameLink), 0);
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(1900));
-  ReleaseLink();
+  ReleaseGameLink(state);
 }
 
 TEST_F(GameTest, NobodyListeningIsCode15) {
   WriteDevs(EthernetSettings);
-  EXPECT_EQ(Connect(), 15);
+  EXPECT_EQ(ConnectOnce(state), 15);
   EXPECT_EQ(Pane(),
             "FAILURE to connect to game machine\nIs the game menu really running?\nWas there an Windows firewall "
             "blockage?\n");
@@ -124,17 +110,17 @@ TEST_F(GameTest, NobodyListeningIsCode15) {
 
 TEST_F(GameTest, PortOtherThan5510IsCode11WhateverTheAddress) {
   WriteDevs("DisplayMode = 2\nEthernetAddress = 192.168.10.256\nEthernetPort = 5511\n");
-  EXPECT_EQ(Connect(), 11);
+  EXPECT_EQ(ConnectOnce(state), 11);
   EXPECT_EQ(Pane(), "FAILURE - test ONLY works with port 5510\n");
   WriteDevs("DisplayMode = 2\nEthernetPort = 5510\n");
-  EXPECT_EQ(Connect(), 12);
+  EXPECT_EQ(ConnectOnce(state), 12);
   EXPECT_EQ(Pane(), "INVALID ethernet buddy address format\n");
 }
 
 TEST_F(GameTest, AddressesThatDoNotResolveAreCode13WithTheSystemsWords) {
   for (const char* address : {"192.168.10.256", "no-such-game-host.invalid"}) {
     WriteDevs(std::string("DisplayMode = 2\nEthernetAddress = ") + address + "\n");
-    EXPECT_EQ(Connect(), 13);
+    EXPECT_EQ(ConnectOnce(state), 13);
     std::string expected = std::string("INVALID ethernet buddy computer : ") + address + "\n==>";
     EXPECT_EQ(Pane().rfind(expected, 0), 0u) << Pane();
     EXPECT_GT(Pane().size(), expected.size() + 1) << "the resolver's failure in words";
@@ -151,10 +137,10 @@ TEST_F(GameTest, OneComputerSetUpUsesLocalhostOnly) {
 
 TEST_F(GameTest, SerialGamePortIsCheckedBeforeThePortIsTouched) {
   WriteDevs("DisplayMode = 2\nCommunications_class = Serial\n");
-  EXPECT_EQ(Connect(), 3);
+  EXPECT_EQ(ConnectOnce(state), 3);
   EXPECT_EQ(Pane(), "NO GAME serial port\n");
   WriteDevs("DisplayMode = 2\nCommunications_class = Serial\nGame_comm = COM5\n");
-  EXPECT_EQ(Connect(), 4);
+  EXPECT_EQ(ConnectOnce(state), 4);
   EXPECT_EQ(Pane(), "Game port COM5 does NOT exist\n");
 }
 

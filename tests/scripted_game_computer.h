@@ -1,7 +1,7 @@
 // The game link's far ends for a test: a game computer that the test scripts in its own process (the
 // server end on port 5510, which greets a client that connects and answers echo requests after a set
 // delay, with a message of its own or with the request's own payload, and may stop answering part-way),
-// and the build's console programs (gameecho, linkping) with their output.
+// the build's console programs (gameecho, linkping) with their output, and linkprobe's side of the link.
 #pragma once
 
 #include <atomic>
@@ -106,3 +106,24 @@ class ScriptedGameComputer {
   std::atomic<int> echoRequests_{0};
   std::thread thread_;
 };
+
+// linkprobe's state after an action: its link to the game computer let go. Templates over linkprobe's state,
+// so that this header needs none of linkprobe's own (the GUI tests share it).
+template <class ProbeState>
+void ReleaseGameLink(ProbeState& state) {
+  LinkDisconnect(state.gameLink);
+  LinkRelease(state.gameLink);
+  state.gameLink = nullptr;
+}
+
+// ConnectToGameComputer on the settings in DEVS.NIN, read afresh, into an empty pane; the link is released
+// again on success.
+template <class ProbeState>
+int ConnectOnce(ProbeState& state) {
+  state.settings = {};
+  ReadDeviceSettingsInto(state.settings);
+  state.pane.Clear();
+  const int code = ConnectToGameComputer(state);
+  if (code == 0) ReleaseGameLink(state);
+  return code;
+}
