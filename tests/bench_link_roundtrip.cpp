@@ -21,6 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using linkprograms::FreePort;
 using linkprograms::Loopback;
+using linktest::At;
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
@@ -29,14 +30,6 @@ double Median(std::vector<double> v) {
 
 double Microseconds(Clock::time_point since) {
   return std::chrono::duration<double, std::micro>(Clock::now() - since).count();
-}
-
-bool WaitConnected(LinkConnection* a, LinkConnection* b) {
-  for (auto end = Clock::now() + std::chrono::seconds(5); LinkStatus(a) == 0 || LinkStatus(b) == 0;) {
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
 }
 
 std::vector<double> LinkRoundTrips(LinkConnection* client, LinkConnection* server, int rounds) {
@@ -96,8 +89,7 @@ void SetWaiting(LinkSocket s, Waiting waiting) {
 std::vector<double> TcpRoundTrips(int port, int rounds, Waiting waiting) {
   LinkSocket listener = LinkNetSocket(LinkNetStream);
   LinkNetSetReuseAddress(listener);
-  if (LinkNetBind(listener, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)}) != 0 ||
-      LinkNetListen(listener) != 0) {
+  if (LinkNetBind(listener, At(Loopback, port)) != 0 || LinkNetListen(listener) != 0) {
     std::printf("bare TCP echo: cannot listen on port %d (error %d)\n", port, LinkNetLastError());
     LinkNetClose(listener);
     return {};
@@ -112,7 +104,7 @@ std::vector<double> TcpRoundTrips(int port, int rounds, Waiting waiting) {
     LinkNetClose(s);
   });
   LinkSocket s = LinkNetSocket(LinkNetStream);
-  LinkNetConnect(s, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)});
+  LinkNetConnect(s, At(Loopback, port));
   SetWaiting(s, waiting);
   std::vector<double> times;
   unsigned char m[8] = {224, 4, 8, 0, 1, 0, 0, 0};
@@ -136,7 +128,8 @@ int main(int argc, char** argv) {
   LinkConnection* server = LinkCreate();
   LinkConnection* client = LinkCreate();
   if (LinkConnect(server, "ethernet", "127.0.0.1", port, LinkFlagServer) != 0 ||
-      LinkConnect(client, "ethernet", "127.0.0.1", port, 0) != 0 || !WaitConnected(client, server)) {
+      LinkConnect(client, "ethernet", "127.0.0.1", port, 0) != 0 ||
+      !linktest::WaitFor([&] { return LinkStatus(client) != 0 && LinkStatus(server) != 0; }, 5000)) {
     std::printf("link did not connect\n");
     return 1;
   }

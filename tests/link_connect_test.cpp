@@ -12,10 +12,10 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using linktest::At;
 using linktest::FreeTPort;
 using linktest::Loopback;
-
-LinkNetAddress At(std::uint32_t address, int port) { return LinkNetAddress{address, static_cast<std::uint16_t>(port)}; }
+using linktest::Ready;
 
 class ConnectTest : public ::testing::Test {
  protected:
@@ -181,14 +181,6 @@ class NetTest : public ::testing::Test {
     EXPECT_EQ(LinkNetSetNonBlocking(s), 0);
     return s;
   }
-  static int WaitReady(LinkSocket s, bool forWriting, int milliseconds) {
-    LinkNetSet set;
-    LinkNetSetClear(&set);
-    LinkNetSetAdd(&set, s);
-    return forWriting ? LinkNetSelect(nullptr, &set, milliseconds * 1000)
-                      : LinkNetSelect(&set, nullptr, milliseconds * 1000);
-  }
-
   linktest::SocketsReady sockets_;
   std::vector<LinkSocket> opened_;
 };
@@ -206,7 +198,7 @@ TEST_F(NetTest, ConnectAcceptAndReceiveReportWinsockNumbers) {
   if (LinkNetConnect(client, At(Loopback, port)) != 0) {
     EXPECT_EQ(LinkNetLastError(), LinkErrWouldBlock) << "a non-blocking connect is under way";
   }
-  ASSERT_EQ(WaitReady(client, true, 2000), 1);
+  ASSERT_EQ(Ready(client, true, 2000), 1);
   EXPECT_EQ((std::tuple{LinkNetPendingError(client), LinkNetHasPeer(client)}), (std::tuple{0, true}));
   // Linux answers the first connect after completion with success, Windows at once with "already
   // connected"; the one after that is "already connected" everywhere.
@@ -214,7 +206,7 @@ TEST_F(NetTest, ConnectAcceptAndReceiveReportWinsockNumbers) {
   EXPECT_EQ((std::tuple{LinkNetConnect(client, At(Loopback, port)), LinkNetLastError()}),
             (std::tuple{-1, LinkErrIsConnected}));
 
-  ASSERT_EQ(WaitReady(listener, false, 2000), 1);
+  ASSERT_EQ(Ready(listener, false, 2000), 1);
   LinkSocket accepted = LinkNetAccept(listener, &peer);
   ASSERT_NE(accepted, LinkNetInvalid) << LinkNetLastError();
   opened_.push_back(accepted);
@@ -227,7 +219,7 @@ TEST_F(NetTest, ConnectAcceptAndReceiveReportWinsockNumbers) {
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(200));
 
   ASSERT_EQ(LinkNetSend(client, "abc", 3), 3);
-  ASSERT_EQ(WaitReady(accepted, false, 2000), 1);
+  ASSERT_EQ(Ready(accepted, false, 2000), 1);
   EXPECT_EQ(LinkNetReceive(accepted, bytes, sizeof bytes), 3);
 }
 
@@ -238,7 +230,7 @@ TEST_F(NetTest, RefusedConnectLeavesItsErrorOnTheSocket) {
   int error = LinkNetLastError();
   auto end = Clock::now() + std::chrono::seconds(5);
   while (error == LinkErrWouldBlock && Clock::now() < end) {
-    WaitReady(client, true, 100);
+    Ready(client, true, 100);
     if (int pending = LinkNetPendingError(client)) error = pending;
   }
   EXPECT_EQ(error, 10061) << "connection refused";
@@ -272,7 +264,7 @@ TEST_F(NetTest, SelectOnAClosedSocketFailsAsNoSocket) {
   LinkSocket s = LinkNetSocket(LinkNetDatagram);
   ASSERT_NE(s, LinkNetInvalid);
   LinkNetClose(s);
-  EXPECT_EQ((std::tuple{WaitReady(s, false, 100), LinkNetLastError()}), (std::tuple{-1, LinkErrNotSocket}));
+  EXPECT_EQ((std::tuple{Ready(s, false, 100), LinkNetLastError()}), (std::tuple{-1, LinkErrNotSocket}));
 }
 
 }  // namespace

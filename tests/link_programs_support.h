@@ -1,14 +1,13 @@
-// Helpers for the link's benchmark and soak programs on Linux: free loopback ports, what the process holds
-// (open descriptors, threads, resident memory) and the processor time of one thread.
+// Helpers for the link's benchmark and soak programs on Linux, beside the socket tests' own: ports taken in
+// turn, what the process holds (open descriptors, threads, resident memory) and one thread's processor time.
 #pragma once
 
-#include "link_net.h"
+#include "link_socket_support.h"
 
 #include <malloc.h>
 #include <pthread.h>
 #include <time.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -16,20 +15,12 @@
 
 namespace linkprograms {
 
-constexpr std::uint32_t Loopback = 0x0100007Fu;  // 127.0.0.1 in network order on little-endian hosts
+using linktest::Loopback;
 
-inline bool CanBind(int type, int port) {
-  LinkSocket s = LinkNetSocket(type);
-  bool ok = LinkNetBind(s, LinkNetAddress{0, static_cast<std::uint16_t>(port)}) == 0;
-  LinkNetClose(s);
-  return ok;
-}
-
-// The first T port from `from` on (in steps of 2) whose TCP T and UDP T and T + 1 are free.
+// The first free T port from `from` on, in steps of 2.
 inline int FreePort(int from = 41000) {
   for (int port = from;; port += 2)
-    if (CanBind(LinkNetStream, port) && CanBind(LinkNetDatagram, port) && CanBind(LinkNetDatagram, port + 1))
-      return port;
+    if (linktest::TPortFree(port)) return port;
 }
 
 // Entries of a folder; /proc/self/fd counts the descriptor of the listing itself, before and after alike.

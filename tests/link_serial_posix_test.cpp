@@ -109,7 +109,7 @@ TEST_F(LinkSerialCable, LineErrorsDropTheChunkAndHoldOff) {
   EXPECT_EQ((std::tuple{PollSerialLine(answerer), answerer->rawCount}), (std::tuple{0, 0}));
   std::this_thread::sleep_for(std::chrono::milliseconds(5));
   Send(caller, m);
-  EXPECT_EQ((std::tuple{ReceiveMessage(answerer), answerer->errorCount}), (std::tuple{m, 1u}));
+  EXPECT_EQ((std::tuple{Received(answerer), answerer->errorCount}), (std::tuple{m, 1u}));
 
   answerer->rawMode = 1;  // raw bytes survive line errors and are not counted
   LinkWriteSerial(caller, "abc", 3);
@@ -152,14 +152,14 @@ TEST_F(LinkSerialCable, HandshakeSwitchesBothEndsBetweenForms) {
   EXPECT_EQ((std::tuple{int{caller->shortFrames}, int{answerer->shortFrames}}), (std::tuple{1, 1}));
   EXPECT_EQ((std::tuple{null_modem::Baud(0), null_modem::Baud(1), answerer->baud}), (std::tuple{9600u, 9600u, 9600u}));
   EXPECT_EQ(LinkSend(caller, Frame(0x88, 0x21, {}).data(), 8), 0);
-  EXPECT_EQ(ReceiveMessage(answerer), (Bytes{0x88, 0x21, 8, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Received(answerer), (Bytes{0x88, 0x21, 8, 0, 0, 0, 0, 0}));
 
   switchTo(0);
   EXPECT_EQ((std::tuple{int{caller->shortFrames}, int{answerer->shortFrames}}), (std::tuple{0, 0}));
   EXPECT_EQ((std::tuple{null_modem::Baud(0), null_modem::Baud(1)}), (std::tuple{57600u, 57600u}));
   const Bytes message = Frame(0x90, 2, {5, 6, 7});
   EXPECT_EQ(Send(caller, message), 0);
-  EXPECT_EQ(ReceiveMessage(answerer), message);
+  EXPECT_EQ(Received(answerer), message);
 }
 
 TEST_F(LinkSerialCable, PeerThatDoesNotAnswerLeavesTheSettingsAlone) {

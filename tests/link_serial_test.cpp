@@ -55,22 +55,22 @@ TEST_F(LinkSerialPair, BinaryMessagesAcrossPollsAndTwoInOneChunk) {
   Arrive(Bytes(first.begin(), first.begin() + 5));
   EXPECT_EQ((std::tuple{PollSerialLine(link), link->rawCount}), (std::tuple{0, 5})) << "held until the rest arrives";
   Arrive(Bytes(first.begin() + 5, first.end()));
-  EXPECT_EQ(ReceiveMessage(link), first);
+  EXPECT_EQ(Received(link), first);
 
   const Bytes a = Frame(0x91, 2, Pattern(100)), b = Frame(0x92, 3, Pattern(1592), 2);
   ASSERT_EQ(b.size(), 1600u);
-  Arrive(Join(a, b));
+  Arrive(Join({a, b}));
   EXPECT_EQ((std::tuple{PollSerialLine(link), PollSerialLine(link)}), (std::tuple{1, 1})) << "one message per poll";
-  EXPECT_EQ((std::tuple{ReceiveMessage(link), ReceiveMessage(link)}), (std::tuple{a, b}));
+  EXPECT_EQ((std::tuple{Received(link), Received(link)}), (std::tuple{a, b}));
   EXPECT_EQ((std::tuple{link->rawCount, link->errorCount}), (std::tuple{0, 0u}));
 }
 
 TEST_F(LinkSerialPair, MessagesGoToTheQueueOfTheirClass) {
   LinkSetClass(link, 0xA0, 0xA0, 1);
-  Arrive(Join(Frame(0xA0, 1, {7}), Frame(0x85, 1, {8})));
+  Arrive(Join({Frame(0xA0, 1, {7}), Frame(0x85, 1, {8})}));
   Settle(link);
   EXPECT_EQ((std::tuple{LinkPending(link, 1), LinkPending(link, 0)}), (std::tuple{2, 1}));
-  EXPECT_EQ((std::tuple{ReceiveMessage(link, 1)[0], ReceiveMessage(link, 0)[0]}), (std::tuple{0xA0, 0x85}));
+  EXPECT_EQ((std::tuple{Received(link, 1)[0], Received(link, 0)[0]}), (std::tuple{0xA0, 0x85}));
 }
 
 TEST_F(LinkSerialPair, RejectedFramesDropWhatIsHeldAndCount) {
@@ -78,12 +78,12 @@ TEST_F(LinkSerialPair, RejectedFramesDropWhatIsHeldAndCount) {
   uint32_t errors = 0;
   for (const Bytes& bad : {Frame(0x81, 0x80, {1}), WithLength(Frame(0x81, 0, {}), 7),
                            WithLength(Frame(0x81, 0, {}), 1601), Frame(0x10, 0, {})}) {
-    Arrive(Join(bad, good));  // the good frame shares the bad frame's chunk and goes with it
+    Arrive(Join({bad, good}));  // the good frame shares the bad frame's chunk and goes with it
     EXPECT_EQ(PollSerialLine(link), 0);
     EXPECT_EQ((std::tuple{link->rawCount, link->errorCount, LinkPending(link, -1)}), (std::tuple{0, ++errors, 0}));
     std::this_thread::sleep_for(std::chrono::milliseconds(5));  // past the hold-off
     Arrive(good);
-    EXPECT_EQ(ReceiveMessage(link), good);
+    EXPECT_EQ(Received(link), good);
   }
 }
 
@@ -91,23 +91,23 @@ TEST_F(LinkSerialPair, TwoByteCommandsAndTextBlocks) {
   LinkSetSerialModes(link, 1, 0);
   EXPECT_NE(LinkGetShortFrames(link), 0);
   Arrive({0x85, 0x12});
-  EXPECT_EQ(ReceiveMessage(link), (Bytes{0x85, 0x12, 8, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Received(link), (Bytes{0x85, 0x12, 8, 0, 0, 0, 0, 0}));
   Arrive({0x80, 0x03, 0x41, 0x42, 0x00});
-  EXPECT_EQ(ReceiveMessage(link), (Bytes{0x80, 0x03, 14, 0, 0, 0, 0, 0, 0x41, 0x42, 0, 0, 0, 0}));
+  EXPECT_EQ(Received(link), (Bytes{0x80, 0x03, 14, 0, 0, 0, 0, 0, 0x41, 0x42, 0, 0, 0, 0}));
   Arrive({0x80, 0x03, 0x41, 0x91, 0x05});
-  EXPECT_EQ(ReceiveMessage(link), (Bytes{0x80, 0x03, 13, 0, 0, 0, 0, 0, 0x41, 0, 0, 0, 0}));
-  EXPECT_EQ(ReceiveMessage(link), (Bytes{0x91, 0x05, 8, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Received(link), (Bytes{0x80, 0x03, 13, 0, 0, 0, 0, 0, 0x41, 0, 0, 0, 0}));
+  EXPECT_EQ(Received(link), (Bytes{0x91, 0x05, 8, 0, 0, 0, 0, 0}));
   // Argument bytes without a command, and a command replaced before its argument.
   Arrive({0x11, 0x22, 0x86, 0x87, 0x33});
-  EXPECT_EQ(ReceiveMessage(link), (Bytes{0x87, 0x33, 8, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Received(link), (Bytes{0x87, 0x33, 8, 0, 0, 0, 0, 0}));
   EXPECT_EQ((std::tuple{LinkPending(link, -1), link->errorCount}), (std::tuple{0, 0u}));
 }
 
 TEST_F(LinkSerialPair, TextBlockLongerThanASlotIsCutAndCounted) {
   LinkSetSerialModes(link, 1, 0);
-  Arrive(Join(Join({0x80, 0x07}, Bytes(2500, 'x')), {0}));
+  Arrive(Join({{0x80, 0x07}, Bytes(2500, 'x'), {0}}));
   Settle(link);
-  const Bytes m = ReceiveMessage(link);
+  const Bytes m = Received(link);
   ASSERT_EQ(m.size(), static_cast<size_t>(LinkQueueSlotSize));
   EXPECT_EQ(m[2] | (m[3] << 8), LinkQueueSlotSize);
   EXPECT_EQ((std::tuple{m[LinkQueueSlotSize - 5], m[LinkQueueSlotSize - 4]}), (std::tuple{uint8_t{'x'}, uint8_t{0}}));
@@ -163,7 +163,7 @@ TEST_F(LinkSerialPair, ConnectingAgainWithoutDisconnectReopensThePort) {
   EXPECT_EQ((std::tuple{int{link->comPort}, link->baud}), (std::tuple{pair.a() + 1, 9600u}));
   const Bytes message = Frame(0x90, 1, {7});
   Arrive(message);
-  EXPECT_EQ(ReceiveMessage(link), message);
+  EXPECT_EQ(Received(link), message);
 }
 
 // Each connect request chooses the link's transport: connecting as another kind closes the earlier port
@@ -205,7 +205,7 @@ class LinkSerialTwoLinks : public ::testing::Test {
   }
   void ExpectMessage(LinkConnection* from, LinkConnection* to, const Bytes& message) {
     EXPECT_EQ(Send(from, message), 0);
-    EXPECT_EQ(ReceiveMessage(to), message);
+    EXPECT_EQ(Received(to), message);
   }
   SerialPair pair;
   LinkConnection* caller = nullptr;
@@ -221,7 +221,7 @@ TEST_F(LinkSerialTwoLinks, OpenedPortsAndMessagesBothWays) {
   ExpectMessage(caller, answerer, Frame(0x91, 2, Pattern(1592, 3), 3));  // the largest message
   const Bytes a = Frame(0x92, 3, Pattern(20, 4), 4), b = Frame(0x93, 4, Pattern(30, 5), 5);
   EXPECT_EQ((std::tuple{Send(caller, a), Send(caller, b)}), (std::tuple{0, 0}));
-  EXPECT_EQ((std::tuple{ReceiveMessage(answerer), ReceiveMessage(answerer)}), (std::tuple{a, b}));
+  EXPECT_EQ((std::tuple{Received(answerer), Received(answerer)}), (std::tuple{a, b}));
   EXPECT_EQ(answerer->errorCount, 0u);
 }
 
@@ -233,7 +233,7 @@ TEST_F(LinkSerialTwoLinks, CommandFormAndRawBytes) {
 
   LinkSetSerialModes(answerer, 0, 2);
   EXPECT_EQ(LinkWriteSerial(caller, "raw bytes", 0), 0);
-  const Bytes got = ReceiveMessage(answerer);
+  const Bytes got = Received(answerer);
   EXPECT_EQ(std::string(got.begin(), got.end()), "raw bytes");
 }
 

@@ -1,17 +1,17 @@
-// Helpers for the socket link tests: free loopback ports, waiting with a deadline, raw UDP endpoints.
+// Helpers for the socket link tests and programs: free loopback ports, waiting with a deadline, raw UDP
+// endpoints.
 #pragma once
 
 #include "link/link.h"
 #include "link_net.h"
 #include "link_shared.h"
 
+#include "eventually.h"
+
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <random>
-#include <thread>
 
 namespace linktest {
 
@@ -30,35 +30,45 @@ class SocketsReady {
   LinkConnection* holder_;
 };
 
+inline LinkNetAddress At(std::uint32_t address, int port) { return {address, static_cast<std::uint16_t>(port)}; }
+
 inline bool CanBind(int type, int port) {
   LinkSocket s = LinkNetSocket(type);
   if (s == LinkNetInvalid) return false;
-  bool ok = LinkNetBind(s, LinkNetAddress{0, static_cast<std::uint16_t>(port)}) == 0;
+  bool ok = LinkNetBind(s, At(0, port)) == 0;
   LinkNetClose(s);
   return ok;
 }
 
-// A T port whose TCP T, UDP T and UDP T + 1 are free, so that tests can run side by side; 0 (and a
-// test failure) when no port tried was free, which means the sockets themselves do not work.
+// Whether TCP T, UDP T and UDP T + 1 are free, the ports a link on T takes.
+inline bool TPortFree(int t) {
+  return CanBind(LinkNetStream, t) && CanBind(LinkNetDatagram, t) && CanBind(LinkNetDatagram, t + 1);
+}
+
+// Waits up to the time for the socket to be readable (or writable): select's answer.
+inline int Ready(LinkSocket s, bool forWriting, int milliseconds) {
+  LinkNetSet set;
+  LinkNetSetClear(&set);
+  LinkNetSetAdd(&set, s);
+  return LinkNetSelect(forWriting ? nullptr : &set, forWriting ? &set : nullptr, milliseconds * 1000);
+}
+
+// A free T port drawn at random, so that tests can run side by side; 0 (and a test failure) when no port
+// tried was free, which means the sockets themselves do not work.
 inline int FreeTPort() {
   static std::mt19937 random(std::random_device{}());
   SocketsReady sockets;
   for (int attempt = 0; attempt < 200; attempt++) {
     int port = 20000 + static_cast<int>(random() % 20000) * 2;
-    if (CanBind(LinkNetStream, port) && CanBind(LinkNetDatagram, port) && CanBind(LinkNetDatagram, port + 1))
-      return port;
+    if (TPortFree(port)) return port;
   }
   ADD_FAILURE() << "no free loopback port found: socket error " << LinkNetLastError();
   return 0;
 }
 
+// Eventually, asked every 2 ms: the link threads answer within a few milliseconds.
 inline bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
-  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
+  return Eventually(condition, milliseconds / 1000.0, std::chrono::milliseconds(2));
 }
 
 inline int StatusOf(LinkConnection* link) { return LinkLoad(link->status); }
@@ -69,7 +79,7 @@ class UdpEnd {
  public:
   explicit UdpEnd(int port) : socket_(LinkNetSocket(LinkNetDatagram)) {
     LinkNetSetReuseAddress(socket_);
-    bound_ = LinkNetBind(socket_, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)}) == 0;
+    bound_ = LinkNetBind(socket_, At(Loopback, port)) == 0;
     if (!bound_) ADD_FAILURE() << "UDP port " << port << " cannot be bound: socket error " << LinkNetLastError();
   }
   ~UdpEnd() { LinkNetClose(socket_); }
@@ -79,14 +89,10 @@ class UdpEnd {
   bool bound() const { return bound_; }
   // Waits up to the time for a datagram; its size, or -1.
   int Receive(void* buffer, int size, int milliseconds) {
-    LinkNetSet read;
-    LinkNetSetClear(&read);
-    LinkNetSetAdd(&read, socket_);
-    if (LinkNetSelect(&read, nullptr, milliseconds * 1000) <= 0) return -1;
-    return LinkNetReceiveFrom(socket_, buffer, size);
+    return Ready(socket_, false, milliseconds) > 0 ? LinkNetReceiveFrom(socket_, buffer, size) : -1;
   }
   int SendTo(int port, const void* bytes, int count) {
-    return LinkNetSendTo(socket_, bytes, count, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)});
+    return LinkNetSendTo(socket_, bytes, count, At(Loopback, port));
   }
 
  private:

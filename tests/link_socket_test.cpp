@@ -5,7 +5,7 @@
 #include "link_socket.h"
 #include "link_wire.h"
 #include "link_socket_support.h"
-#include "read_file.h"
+#include "link_test_support.h"
 #include "test_environment.h"
 
 #include <algorithm>
@@ -132,32 +132,23 @@ class SocketTest : public ::testing::Test {
     int n = LinkBuildMessage(link, m, sizeof m, code, 7, payload, length);
     return n == 0 ? -1 : LinkSend(link, m, 0);
   }
-  // The next message of a queue within the time, or an empty vector.
-  std::vector<std::uint8_t> Next(LinkConnection* link, int selector, int milliseconds = 2000) {
-    std::vector<std::uint8_t> m(1600);
-    int n = 0;
-    WaitFor([&] { return (n = LinkReceive(link, selector, m.data(), 1600)) != 0; }, milliseconds);
-    m.resize(static_cast<size_t>(n));
-    return m;
-  }
 
   // A server's announcement of `name`: its code, counter and length, the name zero-filled, a zero word.
-  static std::vector<std::uint8_t> Announcement(const char* name, std::uint8_t counter = 1) {
-    std::vector<std::uint8_t> a(72);
-    a[0] = 237, a[1] = counter, a[2] = 72;
+  static Bytes Announcement(const char* name, std::uint8_t counter = 1) {
+    Bytes a = Frame(237, counter, Bytes(64), 0);
     std::memcpy(a.data() + 4, name, strnlen(name, 64));
     return a;
   }
   // Sends the announcement to the client's datagram port, as a stranger's server would.
   int Announce(const char* name) { return sender.SendTo(t, Announcement(name).data(), 72); }
   // The datagram the far end receives within the time, or an empty vector.
-  static std::vector<std::uint8_t> Heard(UdpEnd& far, int milliseconds) {
-    std::vector<std::uint8_t> m(128);
+  static Bytes Heard(UdpEnd& far, int milliseconds) {
+    Bytes m(128);
     m.resize(static_cast<size_t>(std::max(far.Receive(m.data(), 128, milliseconds), 0)));
     return m;
   }
   // Whether `m` is a message of `code` without payload.
-  static ::testing::AssertionResult Bare(const std::vector<std::uint8_t>& m, int code) {
+  static ::testing::AssertionResult Bare(const Bytes& m, int code) {
     if (m.size() == 8 && m[0] == code) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << m.size() << " bytes of code " << (m.empty() ? -1 : m[0]) << ", not "
                                          << code;
@@ -170,7 +161,7 @@ class SocketTest : public ::testing::Test {
   // The names of the announcements in the client's datagram queue, which this empties, in sorted order.
   std::vector<std::string> QueuedNames() {
     std::vector<std::string> names;
-    for (auto m = Next(client, 1, 0); m.size() == 72; m = Next(client, 1, 0))
+    for (auto m = Received(client, 1, 0); m.size() == 72; m = Received(client, 1, 0))
       names.emplace_back(reinterpret_cast<const char*>(m.data() + 4));
     std::sort(names.begin(), names.end());
     return names;
@@ -193,12 +184,12 @@ TEST_F(SocketTest, PairConnectsAndCarriesStreamMessagesBothWays) {
 
   const char text[] = "hello over tcp";
   ASSERT_EQ(Send(client, 130, text, sizeof text), 0);
-  auto m = Next(server, 0);
+  auto m = Received(server, 0);
   ASSERT_EQ(m.size(), sizeof text + 8);
   EXPECT_EQ(m[0], 130);
   EXPECT_EQ(std::memcmp(m.data() + 4, text, sizeof text), 0);
   ASSERT_EQ(Send(server, 131), 0);
-  EXPECT_TRUE(Bare(Next(client, 0), 131));
+  EXPECT_TRUE(Bare(Received(client, 0), 131));
   EXPECT_EQ(LinkPending(client, 1), 0);
 }
 
@@ -210,7 +201,7 @@ TEST_F(SocketTest, ManyStreamMessagesArriveWholeAndInOrder) {
     ASSERT_EQ(Send(client, 140, payload, 100 + i * 15), 0);
   }
   for (int i = 0; i < 60; i++) {
-    auto m = Next(server, 0);
+    auto m = Received(server, 0);
     ASSERT_EQ(m.size(), static_cast<size_t>(108 + i * 15)) << i;
     EXPECT_EQ(m[50], i);
   }
@@ -221,13 +212,13 @@ TEST_F(SocketTest, ManyStreamMessagesArriveWholeAndInOrder) {
 TEST_F(SocketTest, DatagramClassesTravelByUdp) {
   OpenPair();
   ASSERT_EQ(Send(client, 153), 0) << "code 153 is a stream code until its class is set";
-  EXPECT_EQ((std::tuple{Next(server, -1).size(), LinkPending(server, -1)}), (std::tuple{8u, 0}));
+  EXPECT_EQ((std::tuple{Received(server, -1).size(), LinkPending(server, -1)}), (std::tuple{8u, 0}));
 
   for (LinkConnection* end : {client, server}) LinkSetClass(end, 153, 153, ClassDatagram);
   ASSERT_EQ(Send(client, 153), 0);
-  EXPECT_TRUE(Bare(Next(server, 1), 153)) << "a class-1 message arrives in the datagram queue";
+  EXPECT_TRUE(Bare(Received(server, 1), 153)) << "a class-1 message arrives in the datagram queue";
   ASSERT_EQ(Send(server, 165), 0);  // 160..175 are datagram codes from the start
-  EXPECT_TRUE(Bare(Next(client, 1), 165));
+  EXPECT_TRUE(Bare(Received(client, 1), 165));
 }
 
 TEST_F(SocketTest, BroadcastClassGoesToTheHostNetworksBroadcastAddress) {
@@ -235,7 +226,7 @@ TEST_F(SocketTest, BroadcastClassGoesToTheHostNetworksBroadcastAddress) {
   if (server->hostAddress[0] != 127) GTEST_SKIP() << "this host's address is not a loopback address";
   LinkSetClass(server, 200, 200, ClassBroadcast);
   ASSERT_EQ(Send(server, 200), 0);
-  EXPECT_TRUE(Bare(Next(client, 1), 200)) << "x.x.x.255, port U: where the client's datagram socket listens";
+  EXPECT_TRUE(Bare(Received(client, 1), 200)) << "x.x.x.255, port U: where the client's datagram socket listens";
 }
 
 TEST_F(SocketTest, UnconnectedClientSendsStreamCodesAsDatagrams) {
@@ -267,7 +258,7 @@ TEST_F(SocketTest, ClientReconnectsWithAFreshSocketAfterServerLeaves) {
   ASSERT_TRUE(WaitFor([&] { return StatusOf(client) != 0 && StatusOf(server) != 0; }, 4000));
   EXPECT_NE(LinkLoad(client->tcpSocket), 0u);
   ASSERT_EQ(Send(client, 130), 0);
-  EXPECT_EQ(Next(server, 0).size(), 8u);
+  EXPECT_EQ(Received(server, 0).size(), 8u);
 }
 
 TEST_F(SocketTest, ServerNoticesClientLeavingAndAcceptsAnother) {
@@ -278,7 +269,7 @@ TEST_F(SocketTest, ServerNoticesClientLeavingAndAcceptsAnother) {
   OpenClient();
   ASSERT_TRUE(WaitFor([&] { return StatusOf(server) == 3 && StatusOf(client) != 0; }, 3000));
   ASSERT_EQ(Send(server, 132), 0);
-  EXPECT_EQ(Next(client, 0).size(), 8u);
+  EXPECT_EQ(Received(client, 0).size(), 8u);
 }
 
 TEST_F(SocketTest, ServerAnnouncesItselfToItsPeerOncePerSecond) {
@@ -301,7 +292,7 @@ TEST_F(SocketTest, NoAnnounceServerStaysQuiet) {
 TEST_F(SocketTest, ForeignAnnouncementIsQueuedUnlessAnnouncementsAreOff) {
   OpenClient(LinkFlagDatagramOnly);
   ASSERT_EQ(Announce("no-such-host.invalid"), 72);
-  ASSERT_EQ(Next(client, 1).size(), 72u) << "a name that is not the peer's is an ordinary datagram";
+  ASSERT_EQ(Received(client, 1).size(), 72u) << "a name that is not the peer's is an ordinary datagram";
   LinkDisconnect(client);
 
   OpenClient(LinkFlagDatagramOnly | LinkFlagNoAnnounce);
@@ -333,7 +324,7 @@ TEST_F(SocketTest, PeerAnnouncementWaitsForItsNamesAnswerAndIsNeverQueued) {
 
   LetNamesAnswer(true, false);
   ASSERT_EQ(Announce("peer-late"), 72);
-  EXPECT_EQ(Next(client, 1).size(), 72u) << "the name has no address yet";
+  EXPECT_EQ(Received(client, 1).size(), 72u) << "the name has no address yet";
   LinkDisconnect(client);
   LetNamesAnswer(true, true);
   OpenClient(LinkFlagDatagramOnly);
@@ -349,7 +340,7 @@ TEST_F(SocketTest, AnnouncementLookupsNeverHoldUpTheLinkThreadOrItsStop) {
   OpenClient(LinkFlagDatagramOnly);
   int answered = Lookups(lookupsAnswered);
   ASSERT_EQ(Announce("peer-game"), 72);
-  EXPECT_EQ(Next(client, 1, 3000).size(), 72u) << "no answer within the wait";
+  EXPECT_EQ(Received(client, 1, 3000).size(), 72u) << "no answer within the wait";
   EXPECT_EQ(LinkLoad(client->connectState), 1);
   ASSERT_EQ(Announce("peer-game"), 72);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -388,7 +379,7 @@ TEST_F(SocketTest, DatagramOnlyClientNeverConnects) {
   std::this_thread::sleep_for(std::chrono::milliseconds(1200));
   EXPECT_EQ((std::tuple{StatusOf(client), StatusOf(server)}), (std::tuple{0, 0}));
   ASSERT_EQ(Send(client, 130), 0);
-  EXPECT_TRUE(Bare(Next(server, 1), 130)) << "a stream code travels as a datagram";
+  EXPECT_TRUE(Bare(Received(server, 1), 130)) << "a stream code travels as a datagram";
 }
 
 TEST_F(SocketTest, PokeMakesAnUnconnectedServerTryToAcceptAndIsNeverQueued) {

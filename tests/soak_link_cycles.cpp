@@ -17,14 +17,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool BothConnected(LinkConnection* client, LinkConnection* server) {
-  for (auto end = Clock::now() + std::chrono::seconds(5); LinkStatus(client) == 0 || LinkStatus(server) == 0;) {
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
-
 // One pair's share of the cycles; both ends are stopped at once, as each waits for its own thread.
 void RunPair(int port, int cycles, std::atomic<int>& connected) {
   LinkConnection* server = LinkCreate();
@@ -32,7 +24,8 @@ void RunPair(int port, int cycles, std::atomic<int>& connected) {
   for (int i = 0; i < cycles; i++) {
     bool opened = LinkConnect(server, "ethernet", "127.0.0.1", port, LinkFlagServer) == 0 &&
                   LinkConnect(client, "ethernet", "127.0.0.1", port, 0) == 0;
-    if (opened && BothConnected(client, server)) connected++;
+    if (opened && linktest::WaitFor([&] { return LinkStatus(client) != 0 && LinkStatus(server) != 0; }, 5000))
+      connected++;
     std::thread stopServer([server] { LinkDisconnect(server); });
     LinkDisconnect(client);
     stopServer.join();

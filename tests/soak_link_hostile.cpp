@@ -26,6 +26,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using linkprograms::Loopback;
+using linktest::At;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr int StreamCode = 150;    // valid stream frames
@@ -105,10 +106,7 @@ bool SendAll(LinkSocket s, const Bytes& bytes, Clock::time_point deadline) {
       continue;
     }
     if (n < 0 && LinkNetLastError() != LinkErrWouldBlock) return false;
-    LinkNetSet writable;
-    LinkNetSetClear(&writable);
-    LinkNetSetAdd(&writable, s);
-    LinkNetSelect(nullptr, &writable, 50000);
+    linktest::Ready(s, true, 50);
   }
   return true;
 }
@@ -124,7 +122,7 @@ void FloodConnection(LinkSocket s, std::mt19937& random, std::uint32_t& valid, s
 LinkSocket Listen(int port) {
   LinkSocket listener = LinkNetSocket(LinkNetStream);
   LinkNetSetReuseAddress(listener);
-  LinkNetBind(listener, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)});
+  LinkNetBind(listener, At(Loopback, port));
   LinkNetListen(listener);
   return listener;
 }
@@ -136,10 +134,7 @@ void HostileServer(int port, std::atomic<std::uint32_t>& sent) {
   std::uint32_t valid = 0, badTurn = 0;
   LinkSocket listener = Listen(port);
   while (running) {
-    LinkNetSet read;
-    LinkNetSetClear(&read);
-    LinkNetSetAdd(&read, listener);
-    if (LinkNetSelect(&read, nullptr, 100000) <= 0) continue;
+    if (linktest::Ready(listener, false, 100) <= 0) continue;
     LinkNetAddress peer;
     LinkSocket s = LinkNetAccept(listener, &peer);
     if (s == LinkNetInvalid) continue;
@@ -158,7 +153,7 @@ void HostileClient(int port, std::atomic<std::uint32_t>& sent) {
   std::uint32_t valid = 0, badTurn = 0;
   while (running) {
     LinkSocket s = LinkNetSocket(LinkNetStream);
-    if (LinkNetConnect(s, LinkNetAddress{Loopback, static_cast<std::uint16_t>(port)}) == 0) {
+    if (LinkNetConnect(s, At(Loopback, port)) == 0) {
       FloodConnection(s, random, valid, badTurn);
       sent = valid;
     } else {
@@ -250,8 +245,7 @@ void DatagramFlood(LinkUnderTest* const (&links)[2], std::atomic<std::uint32_t>&
                 : kind == 1 ? poke
                             : HostilePiece(random, DatagramCode, valid[i], badTurn);
       if (kind == 0 && i == 0) names++;
-      LinkNetSendTo(s, d.data(), static_cast<int>(d.size()),
-                    LinkNetAddress{Loopback, static_cast<std::uint16_t>(links[i]->datagramPort)});
+      LinkNetSendTo(s, d.data(), static_cast<int>(d.size()), At(Loopback, links[i]->datagramPort));
       links[i]->datagramSent = valid[i];
     }
   }
