@@ -100,6 +100,6 @@ target_compile_definitions(toolboard_platform_tests PRIVATE
 
 # --- program logic of linkprobe and toolboard -------------------------------------------------------
 tavik_test(probe_tests
-  SOURCES device_settings_test.cpp output_pane_test.cpp probe_startup_test.cpp
+  SOURCES probe_logic_test.cpp
   LIBS probelogic)
 # --- end of program logic ---------------------------------------------------------------------------

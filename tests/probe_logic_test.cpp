@@ -1,11 +1,21 @@
-// The settings reader over real DEVS.NIN / DEVOPTS.NIN files in a scratch suite tree.
+// linkprobe's logic that needs no window or port: the settings reader over real DEVS.NIN / DEVOPTS.NIN
+// files in a scratch suite tree and the device tables; the start-up decisions (the station role, the start
+// directory and its STARTUPDIR= override, the title); the pane text (its limits, what a refresh shows, and
+// the dump file that tests read the window by).
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
+#include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "device_settings.h"
 #include "device_types.h"
+#include "output_pane.h"
+#include "probe_startup.h"
+#include "probe_test_support.h"
 #include "suite_tree.h"
 
 namespace {
@@ -212,6 +222,160 @@ TEST(DeviceTypesTest, SourceClassLookups) {
   EXPECT_EQ(SourceClassIndex(nullptr), 0);
   EXPECT_STREQ(SourceClassName(16), "OutaRange");
   EXPECT_STREQ(SourceClassName(-1), "OutaRange");
+}
+
+TEST(StationRoleTest, DecidedOnTheUpperCasedDirectory) {
+  EXPECT_STREQ(DecideStationRole("C:\\Tavik\\BIN\\"), "Therapist");
+  EXPECT_STREQ(DecideStationRole("c:\\tavik\\bin\\"), "Therapist");
+  EXPECT_STREQ(DecideStationRole("C:\\Tavik\\Games\\"), "Game");
+  EXPECT_STREQ(DecideStationRole("C:\\Tavik\\Games\\BIN\\"), "Therapist");  // \BIN wins
+  EXPECT_STREQ(DecideStationRole("C:\\TavikBIN\\"), "");                    // no backslash before BIN
+  EXPECT_STREQ(DecideStationRole("C:\\Tavik\\Tools\\"), "");
+  EXPECT_STREQ(DecideStationRole("/opt/tavik/bin/"), "Therapist");  // slashes read as backslashes
+  EXPECT_STREQ(DecideStationRole("/opt/tavik/games/"), "Game");
+  EXPECT_STREQ(DecideStationRole(""), "");
+}
+
+TEST(StartupDirectoryTest, CutRightAfterTheLastSeparator) {
+  // With no separator only the first character remains.
+  for (auto [given, cut] : {std::pair{"C:\\Tavik\\BIN\\linkprobe.exe", "C:\\Tavik\\BIN\\"},
+                            {"/opt/tavik/BIN/linkprobe", "/opt/tavik/BIN/"},
+                            {"linkprobe.exe", "l"}}) {
+    char path[ModulePathSize];
+    std::strcpy(path, given);
+    CutAfterLastSeparator(path, std::strlen(path));
+    EXPECT_STREQ(path, cut);
+  }
+}
+
+TEST(StartupDirectoryTest, StartupDirArgumentTakesTheRestOfTheLine) {
+  char directory[ModulePathSize] = "C:\\Tavik\\BIN\\";
+  ApplyStartupDirArgument("STARTUPDIR=C:\\Tavik\\Games\\ -x", directory, sizeof directory);
+  EXPECT_STREQ(directory, "C:\\Tavik\\Games\\ -x");
+  EXPECT_STREQ(DecideStationRole(directory), "Game");
+
+  char unchanged[ModulePathSize] = "C:\\Tavik\\BIN\\";
+  ApplyStartupDirArgument("startupdir=C:\\Tavik\\Games\\", unchanged, sizeof unchanged);
+  EXPECT_STREQ(unchanged, "C:\\Tavik\\BIN\\");
+
+  char cut[ModulePathSize] = "";
+  std::string longLine = "x STARTUPDIR=" + std::string(1000, 'd');
+  ApplyStartupDirArgument(longLine.c_str(), cut, sizeof cut);
+  EXPECT_EQ(std::string(cut), std::string(ModulePathSize - 1, 'd'));
+}
+
+TEST(CommandWordTest, OnlyAWordOfItsOwnCounts) {
+  EXPECT_TRUE(HasCommandWord("REPORT", "REPORT"));
+  EXPECT_TRUE(HasCommandWord("-x\tREPORT STARTUPDIR=C:\\Tavik\\", "REPORT"));
+  EXPECT_TRUE(HasCommandWord("REPORTS REPORT", "REPORT"));  // found after a longer word
+  EXPECT_FALSE(HasCommandWord("STARTUPDIR=C:\\REPORT\\", "REPORT"));
+  EXPECT_FALSE(HasCommandWord("REPORTS report", "REPORT"));
+  EXPECT_FALSE(HasCommandWord("", "REPORT"));
+}
+
+TEST(TitleTextTest, FilledAndCutAtItsLimit) {
+  char title[TitleTextSize];
+  FormatTitleText(title, sizeof title, "PB=1.3  Mon Dec  7 12:00:00 2026\n");
+  EXPECT_STREQ(title, "Tavik Comm Check PB=1.3  Mon Dec  7 12:00:00 2026\n");
+  std::string huge(500, 'v');
+  FormatTitleText(title, sizeof title, huge.c_str());
+  EXPECT_EQ(std::string(title), "Tavik Comm Check " + std::string(TitleTextSize - 1 - 17, 'v'));
+}
+
+TEST(PrepareStartupTest, OwnDirectoryUnlessStartupDirGiven) {
+  std::string exe = OwnProgramPath();
+  ASSERT_FALSE(exe.empty());
+
+  PrepareStartup("--some-option");
+  EXPECT_EQ(std::string(ModulePath), exe);
+  EXPECT_EQ(std::string(StartupDirectory), exe.substr(0, exe.find_last_of("/\\") + 1));
+  EXPECT_EQ(std::string(TitleText).rfind("Tavik Comm Check ", 0), 0u);
+
+  PrepareStartup("STARTUPDIR=C:\\Tavik\\Games\\");
+  EXPECT_STREQ(StartupDirectory, "C:\\Tavik\\Games\\");
+}
+
+class RecordingDisplay : public PaneDisplay {
+ public:
+  void ShowText(const char* text) override { shown.emplace_back(text); }
+  std::vector<std::string> shown;
+};
+
+TEST(OutputPaneTest, AppendClearAndNullText) {
+  OutputPane pane;
+  pane.Append("COMM PORTS");
+  pane.Append(" found\n");
+  EXPECT_STREQ(pane.Text(), "COMM PORTS found\n");
+  EXPECT_EQ(pane.Length(), 17u);
+  pane.Append(nullptr);
+  EXPECT_STREQ(pane.Text(), "");
+  pane.AppendFormat("%s=%d,%c", "Cores", 4, '*');
+  pane.Clear();
+  pane.Append("x");
+  EXPECT_STREQ(pane.Text(), "x");
+}
+
+TEST(OutputPaneTest, TextIsCutAtItsCapacity) {
+  OutputPane pane;
+  pane.Append(std::string(OutputPane::Capacity - 3, 'a').c_str());
+  pane.Append("bcdef");
+  pane.Append("more");
+  pane.AppendFormat("%d", 12345);
+  std::string expected = std::string(OutputPane::Capacity - 3, 'a') + "bcd";
+  EXPECT_EQ(pane.Length(), OutputPane::Capacity);
+  EXPECT_EQ(std::string(pane.Text()), expected);
+  pane.Append(nullptr);
+  pane.Append("fresh");
+  EXPECT_STREQ(pane.Text(), "fresh");
+}
+
+TEST(OutputPaneTest, FormattedPieceIsCutAt299Characters) {
+  OutputPane pane;
+  std::string wide(500, 'w');
+  pane.AppendFormat("[%s]", wide.c_str());
+  EXPECT_EQ(std::string(pane.Text()), "[" + std::string(298, 'w'));
+  pane.AppendFormat("\n%-5s|%3d", "ab", 7);
+  EXPECT_EQ(std::string(pane.Text()).substr(299), "\nab   |  7");
+}
+
+TEST(OutputPaneTest, RefreshShowsTheWholeTextEachTime) {
+  OutputPane pane;
+  RecordingDisplay display;
+  pane.Refresh();  // no display attached: nothing to show, no harm
+  pane.AttachDisplay(&display);
+  pane.Append("first\n");
+  pane.Refresh();
+  pane.Append("second\n");
+  pane.Refresh();
+  pane.Clear();
+  pane.Refresh();
+  EXPECT_EQ(display.shown, (std::vector<std::string>{"first\n", "first\nsecond\n", ""}));
+}
+
+TEST(OutputPaneTest, EveryRefreshReplacesTheDumpFile) {
+  ScratchTree tree;
+  const std::string dump = tree.Path("pane.txt");
+  ScopedEnv env("TAVIK_PANE_DUMP", dump);
+  OutputPane pane;
+  pane.Append("COMM PORTS found(NONE)\n");
+  pane.Refresh();
+  EXPECT_EQ(ReadWholeFile(dump), "COMM PORTS found(NONE)\n");
+  pane.Clear();
+  pane.Append("short");
+  pane.Refresh();
+  EXPECT_EQ(ReadWholeFile(dump), "short");
+  EXPECT_FALSE(std::filesystem::exists(dump + ".tmp"));
+}
+
+TEST(OutputPaneTest, UnwritableDumpPlaceIsIgnored) {
+  ScratchTree tree;
+  ScopedEnv env("TAVIK_PANE_DUMP", tree.Path("no/such/folder/pane.txt"));
+  OutputPane pane;
+  RecordingDisplay display;
+  pane.AttachDisplay(&display);
+  pane.Append("still shown");
+  pane.Refresh();
+  EXPECT_EQ(display.shown, std::vector<std::string>{"still shown"});
 }
 
 }  // namespace
