@@ -34,17 +34,15 @@ TEST_F(ComScanWin32, MappedPortsHaveTheirDevices) {
 }
 
 TEST_F(ComScanWin32, MappedPortsAreFoundFree) {
-  signed char table[MaxComPort + 1] = {};
-  ScanComPorts(MaxComPort, table);
-  EXPECT_EQ(table[pair.first], PortFree);
-  EXPECT_EQ(table[pair.second], PortFree);
-  EXPECT_GE(table[0], std::max(pair.first, pair.second));
-  for (int n = 1; n <= MaxComPort; ++n)
-    if (ComDevicePath(n).empty()) {
-      EXPECT_EQ(table[n], PortAbsent) << "COM" << n;
-    }
   ComPortTable scanned{};
   ScanComPorts(MaxComPort, scanned.data());
+  EXPECT_EQ(scanned[pair.first], PortFree);
+  EXPECT_EQ(scanned[pair.second], PortFree);
+  EXPECT_GE(scanned[0], std::max(pair.first, pair.second));
+  for (int n = 1; n <= MaxComPort; ++n)
+    if (ComDevicePath(n).empty()) {
+      EXPECT_EQ(scanned[n], PortAbsent) << "COM" << n;
+    }
   EXPECT_TRUE(ComPortExists(scanned, pair.first));
   EXPECT_FALSE(ComPortExists(scanned, MaxComPort + 1));
   EXPECT_FALSE(ComPortExists(scanned, 0));

@@ -6,9 +6,7 @@
 #include "link_shared.h"
 #include "link_socket_support.h"
 #include "link_test_support.h"
-
-#include <gtest/gtest.h>
-#include <winsock2.h>
+#include "windows_test_support.h"
 
 #include <chrono>
 #include <thread>
@@ -16,40 +14,27 @@
 
 namespace {
 
-constexpr int NotInitialised = 10093;  // the socket library has not been started
 constexpr int FailedSelectCode = 106;  // the record of a select that failed
 constexpr size_t RecordBytes = 40;
 
-bool SocketsWork() {
-  LinkSocket s = LinkNetSocket(LinkNetDatagram);
-  if (s == LinkNetInvalid) return false;
-  LinkNetClose(s);
-  return true;
-}
-
-void ExpectSocketsStopped() {
-  EXPECT_FALSE(SocketsWork());
-  EXPECT_EQ(LinkNetLastError(), NotInitialised);
-}
-
 TEST(WinsockLifetime, StartsWithTheFirstObjectAndEndsWithTheLast) {
   ASSERT_EQ(LinkCleanup(), 0) << "a link object was left over from an earlier test";
-  ExpectSocketsStopped();
+  EXPECT_EQ(SocketOpenError(), WSANOTINITIALISED);
   LinkConnection* first = LinkCreate();
   LinkConnection* second = LinkCreate();
-  EXPECT_TRUE(SocketsWork());
+  EXPECT_EQ(SocketOpenError(), 0);
   LinkRelease(first);
-  EXPECT_TRUE(SocketsWork()) << "one object still lives";
+  EXPECT_EQ(SocketOpenError(), 0) << "one object still lives";
   LinkRelease(second);
-  ExpectSocketsStopped();
+  EXPECT_EQ(SocketOpenError(), WSANOTINITIALISED);
   std::vector<unsigned char> buffer(static_cast<size_t>(LinkObjectSize()));
   EXPECT_EQ(LinkInitBuffer(buffer.data(), static_cast<int>(buffer.size()) - 1), nullptr);
-  EXPECT_FALSE(SocketsWork()) << "a refused buffer starts nothing";
+  EXPECT_EQ(SocketOpenError(), WSANOTINITIALISED) << "a refused buffer starts nothing";
   LinkConnection* own = LinkInitBuffer(buffer.data(), static_cast<int>(buffer.size()));
   ASSERT_NE(own, nullptr);
-  EXPECT_TRUE(SocketsWork()) << "the cycle repeats in one process";
+  EXPECT_EQ(SocketOpenError(), 0) << "the cycle repeats in one process";
   LinkRelease(own);
-  EXPECT_FALSE(SocketsWork());
+  EXPECT_EQ(SocketOpenError(), WSANOTINITIALISED);
 }
 
 // Wine binds as Linux does, so only the option itself shows here that Windows will refuse a second

@@ -58,15 +58,7 @@ TEST_F(SerialComPair, HardwareHandshakeHeldOrRefused) {
   ASSERT_EQ(SerialPortOpen(a, 4000, 4000), 0);
   const std::vector<uint8_t> out = Pattern(300, 11);
   EXPECT_EQ(SerialPortWrite(b, out.data(), 300), 300);
-  std::vector<uint8_t> got(300);
-  int have = 0;
-  for (int i = 0; i < 200 && have < 300; ++i) {
-    const int n = SerialPortRead(a, got.data() + have, 300 - have);
-    if (n < 0) break;
-    have += n;
-    if (n == 0) Sleep(10);
-  }
-  EXPECT_EQ(got, out);
+  EXPECT_EQ(ReadPort(a, out.size()), out);
 }
 
 }  // namespace
