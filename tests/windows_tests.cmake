@@ -21,7 +21,7 @@ target_compile_definitions(link_tests PRIVATE
 # linkprobe's game link test and linkping.exe against gameecho and a scripted game computer on 127.0.0.1.
 # The game link's port is fixed (5510), so the cases run one after the other in this one program.
 tavik_test(game_tests
-  SOURCES game_communications_test.cpp linkping_test.cpp
+  SOURCES game_communications_test.cpp
   LIBS probelogic gameecholib linkpinglogic)
 add_dependencies(game_tests gameecho linkping)
 target_compile_definitions(game_tests PRIVATE
