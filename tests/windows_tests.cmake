@@ -10,8 +10,8 @@ tavik_test(platform_tests
 # --- link library: objects, records, queues, socket links on loopback -------------------------------
 # The link console is found beside the test program's own folder, so that the path holds under Wine too.
 tavik_test(link_tests
-  SOURCES link_object_test.cpp link_record_test.cpp link_queue_test.cpp
-          link_socket_test.cpp linkconsole_test.cpp link_socket_win32_test.cpp
+  SOURCES link_object_test.cpp link_record_test.cpp
+          link_socket_test.cpp link_socket_win32_test.cpp
   LIBS link
   INTERNALS link)
 add_dependencies(link_tests linkconsole)
