@@ -13,8 +13,7 @@
 #include "serial/serial_port.h"
 
 struct ComPair {
-  int first = 0;  // COM numbers, 1 to 32
-  int second = 0;
+  int first = 0, second = 0;  // COM numbers, 1 to 32
 };
 
 constexpr const char* kNoComPair =

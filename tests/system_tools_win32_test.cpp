@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "eventually.h"
@@ -89,13 +90,8 @@ class SystemStandIns {
 
 const fs::path OwnFolder = fs::path(OwnProgramPath()).parent_path();
 
-struct Starter {
-  int (*start)(int platformCode);
-  SystemTool tool;
-};
-
 // The file explorer is left out: Wine's explorer.exe is the desktop itself, and may not be replaced.
-const Starter Starters[] = {
+const std::pair<int (*)(int platformCode), SystemTool> Starters[] = {
     {StartNetworkConnections, SystemTool::NetworkConnections},
     {StartDeviceManager, SystemTool::DeviceManager},
     {StartCommandPrompt, SystemTool::CommandPrompt},
@@ -113,11 +109,11 @@ TEST_F(SystemToolsWin32, EachStarterRunsTheSystemsOwnProgramNeverOnePlantedBesid
   const SystemStandIns standIns(tools, {OwnFolder, fs::current_path()}, planted);
   ASSERT_TRUE(standIns.ok());
   const WindowsFolders folders{SystemFolder().string(), SystemFolder().parent_path().string()};
-  for (const Starter& starter : Starters) {
-    const WindowsToolStart expected = WindowsToolCommand(starter.tool, 111, folders, [](const char*) { return false; });
+  for (const auto& [start, tool] : Starters) {
+    const WindowsToolStart expected = WindowsToolCommand(tool, 111, folders, [](const char*) { return false; });
     SCOPED_TRACE(expected.commandLine);
     EXPECT_EQ(expected.program.rfind(folders.system + "\\", 0), 0u);
-    EXPECT_EQ(starter.start(111), 0) << "started";
+    EXPECT_EQ(start(111), 0) << "started";
     EXPECT_EQ(TakeLines(), expected.commandLine + "\n");
   }
 }

@@ -22,12 +22,13 @@ bool WritePlatform(std::FILE* out) {
   return true;
 }
 
-void WriteQueryOpen(std::FILE* out, const char* className) {
+bool WriteQueryOpen(std::FILE* out, const char* className) {
   const int opened = WmiOpenQuery(className);
   char text[40] = "";
   const int read = WmiReadProperty("Name", 0, text, sizeof text);
   WmiClose();
   std::fprintf(out, "open %d read %d\n", opened, read);
+  return true;
 }
 
 }  // namespace
@@ -36,12 +37,7 @@ int main(int argc, char** argv) {
   if (argc < 2) return 2;
   std::FILE* out = std::fopen(argv[1], "w");
   if (!out) return 4;
-  bool ok = true;
-  if (argc >= 4 && std::strcmp(argv[2], "wmi") == 0) {
-    WriteQueryOpen(out, argv[3]);
-  } else {
-    ok = WritePlatform(out);
-  }
+  const bool ok = argc >= 4 && std::strcmp(argv[2], "wmi") == 0 ? WriteQueryOpen(out, argv[3]) : WritePlatform(out);
   std::fclose(out);
   return ok ? 0 : 3;
 }
