@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -94,12 +93,12 @@ TEST_F(ComScanTest, RescanForgetsVanishedPortsAndKeepsTheHighestMarkWhenNoneExis
   ComPortTable table{};
   ScanComPorts(MaxComPort, table.data());
   EXPECT_EQ(table[0], 5);
-  std::filesystem::remove(root_.Path("dosdevices/com5"));
+  root_.Remove("dosdevices/com5");
   ScanComPorts(MaxComPort, table.data());
   EXPECT_EQ(table[5], PortAbsent);
   EXPECT_FALSE(ComPortExists(table, 5));
   EXPECT_EQ(table[0], 1);
-  std::filesystem::remove(root_.Path("dosdevices/com1"));
+  root_.Remove("dosdevices/com1");
   ScanComPorts(MaxComPort, table.data());
   EXPECT_EQ(table[1], PortAbsent);
   EXPECT_EQ(table[0], 1) << "a scan that finds nothing leaves the old mark, which covers only absent ports";

@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -30,7 +29,7 @@ extern "C" const char* __lsan_default_suppressions() {
 
 namespace {
 
-fs::path recordFile;  // written by the recording runner; its presence makes the new address appear
+std::string recordFile;  // written by the recording runner; its presence makes the new address appear
 
 bool FakeHostName(char* buffer, std::size_t size) {
   std::snprintf(buffer, size, "testhost");
@@ -65,11 +64,10 @@ class IpSetupDialogTest : public ::testing::Test {
     if (FindProgram("xdotool").empty()) GTEST_SKIP() << "xdotool is not installed";
     if (!StartPrivateServer()) GTEST_SKIP() << "Xvfb is not installed (or did not start)";
     BuildSysfs();
-    recordFile = dir_ / "runner.args";
-    fs::path runner = dir_ / "runner";
-    std::ofstream(runner) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > " << recordFile << ".part\nmv " << recordFile
-                          << ".part " << recordFile << "\n";
-    fs::permissions(runner, fs::perms::owner_all);
+    recordFile = tree_.Path("runner.args");
+    tree_.Write("runner", "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + recordFile + ".part\nmv " + recordFile + ".part " +
+                              recordFile + "\n");
+    fs::permissions(tree_.Path("runner"), fs::perms::owner_all);
     SetHostNetworkSource(&FakeNetwork);
   }
   void TearDown() override { SetHostNetworkSource(nullptr); }
@@ -122,7 +120,6 @@ class IpSetupDialogTest : public ::testing::Test {
   }
 
   ScratchTree tree_{"tavik_dialog"};
-  const fs::path dir_{tree_.Root()};
   ScopedEnv runner_{"TAVIK_ELEVATION_RUNNER", tree_.Path("runner")}, sysfs_{"TAVIK_SYSFS", tree_.Path("sys")};
   std::vector<std::string> events_;
 };
@@ -133,11 +130,11 @@ TEST_F(IpSetupDialogTest, BadChoicesRunNothingAndAGoodOneSetsTheAddress) {
   IpSetupDialog dialog(IpSetupLayout::Probe, Host(""));
   const std::string adapter = Click(200, 102), client = Click(110, 327), tryIt = Click(280, 445);
   const std::string done = Click(279, 497);
-  RunWith(dialog, {adapter, tryIt,                         // no role
-                   client, Group(390, 332, "255"), tryIt,  // group out of range
-                   Group(390, 332, "-1"), tryIt, "test ! -e " + recordFile.string() + " && " + Group(390, 332, "12"),
-                   tryIt, done});
-  std::string recorded = ReadWholeFile(recordFile.string());
+  RunWith(dialog,
+          {adapter, tryIt,                         // no role
+           client, Group(390, 332, "255"), tryIt,  // group out of range
+           Group(390, 332, "-1"), tryIt, "test ! -e " + recordFile + " && " + Group(390, 332, "12"), tryIt, done});
+  std::string recorded = ReadWholeFile(recordFile);
   EXPECT_NE(recorded.find("tavik-setip\ninterface ip set address name=\"Local Area Connection\" static "
                           "192.168.12.2 255.255.255.0 \n"),
             std::string::npos)

@@ -8,14 +8,12 @@
 #include <sys/wait.h>
 
 #include <cstring>
-#include <filesystem>
 #include <tuple>
 
 #include "netns_fixture.h"
 #include "scratch_tree.h"
+#include "test_environment.h"
 #include "netsetup/network_interfaces_linux.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -100,8 +98,7 @@ TEST(AdapterTableTest, LongNamesAreCutToFit) {
 
 class SysfsTreeTest : public ::testing::Test {
  protected:
-  void SetUp() override { fs::create_directories(net_); }
-  void TearDown() override { unsetenv("TAVIK_SYSFS"); }
+  void SetUp() override { tree_.Dir("class/net"); }
   // One interface folder; `physical` gives it a device link, `extra` adds files ("name=value").
   void Interface(const std::string& device, int index, const std::string& operstate, bool physical,
                  std::vector<std::string> extra = {}) {
@@ -115,7 +112,7 @@ class SysfsTreeTest : public ::testing::Test {
   }
 
   ScratchTree tree_{"tavik_sysfs"};
-  const fs::path root_{tree_.Root()}, net_{root_ / "class" / "net"};
+  const std::string net_ = tree_.Path("class/net");
 };
 
 TEST_F(SysfsTreeTest, NamesInterfacesAsTheAdapterListExpects) {
@@ -127,7 +124,7 @@ TEST_F(SysfsTreeTest, NamesInterfacesAsTheAdapterListExpects) {
   Interface("br0", 6, "up", true, {"uevent=DEVTYPE=bridge"});
   Interface("veth1", 7, "unknown", false, {"carrier=1"});
   std::vector<LinuxInterface> found;
-  ASSERT_TRUE(ReadLinuxInterfaces(net_.string(), found));
+  ASSERT_TRUE(ReadLinuxInterfaces(net_, found));
   ASSERT_EQ(found.size(), 7u);
   const char* names[] = {"lo",   "Local Area Connection", "Ethernet enp3s0", "Wi-Fi wlp2s0", "Wi-Fi wlan0", "br0",
                          "veth1"};
@@ -144,7 +141,7 @@ TEST_F(SysfsTreeTest, AddressesBelongToTheirInterfaceAndItsLinkState) {
   Interface("eth0", 2, "up", true);
   Interface("eth1", 3, "down", true);
   std::vector<LinuxInterface> interfaces;
-  ASSERT_TRUE(ReadLinuxInterfaces(net_.string(), interfaces));
+  ASSERT_TRUE(ReadLinuxInterfaces(net_, interfaces));
   const std::vector<AddressRecord> rows = AddressRecordsFor(interfaces, {{"eth1", {10}}, {"eth0", {192}}, {"gone0"}});
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].interfaceIndex, 3u);
@@ -155,7 +152,7 @@ TEST_F(SysfsTreeTest, AddressesBelongToTheirInterfaceAndItsLinkState) {
 }
 
 TEST_F(SysfsTreeTest, ListingFailsWithoutTheInterfaceFolder) {
-  setenv("TAVIK_SYSFS", (root_ / "absent").c_str(), 1);
+  const ScopedEnv sysfs("TAVIK_SYSFS", tree_.Path("absent"));
   EXPECT_EQ(ListNetworkAdapters(), nullptr);
 }
 

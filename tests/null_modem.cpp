@@ -13,8 +13,7 @@ struct End {
   int index = -1;
   bool open = false;
   std::deque<uint8_t> incoming;
-  bool dtr = false;
-  bool rts = false;
+  bool dtr = false, rts = false;
   uint32_t errors = 0;
   SerialLineSettings settings;
 };

@@ -20,10 +20,8 @@
 #include <tuple>
 
 #include "serial/serial_baud_linux.h"
-#include "serial/serial_device.h"
 #include "null_modem.h"
 #include "serial_test_support.h"
-#include "test_environment.h"
 
 namespace {
 
@@ -54,25 +52,24 @@ TEST_F(SerialPtyTest, LineSettingsReachTheTerminal) {
   if (slave < 0) GTEST_SKIP() << "the port's terminal settings cannot be read alongside the driver";
   // A pseudo-terminal keeps eight data bits and no parity enable whatever it is told; the other
   // flags show what the driver asked for.
-  constexpr tcflag_t shown = PARODD | CMSPAR | CSTOPB | CRTSCTS;
-  termios t{};
-  SerialPortSetFormat(2, 3, 2, 7);  // mark parity, two stop bits, seven data bits
-  SerialPortSetHandshake(2, 'H');
-  ASSERT_EQ(tcgetattr(slave, &t), 0);
-  EXPECT_EQ(t.c_cflag & shown, shown);
-  EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
-  SerialPortSetFormat(2, 4, 0, 8);  // space parity, one stop bit
-  SerialPortSetHandshake(2, 'S');
-  ASSERT_EQ(tcgetattr(slave, &t), 0);
-  EXPECT_EQ(t.c_cflag & shown, static_cast<tcflag_t>(CMSPAR));
-  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
-  EXPECT_EQ(t.c_cc[VSTART], 0x11);
-  EXPECT_EQ(t.c_cc[VSTOP], 0x13);
-  SerialPortSetFormat(2, 1, 0, 8);  // odd parity
-  SerialPortSetHandshake(2, 'N');
-  ASSERT_EQ(tcgetattr(slave, &t), 0);
-  EXPECT_EQ(t.c_cflag & shown, static_cast<tcflag_t>(PARODD));
-  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+  constexpr tcflag_t shown = PARODD | CMSPAR | CSTOPB | CRTSCTS, software = IXON | IXOFF;
+  const struct {
+    int parity, stopBits, dataBits, handshake;
+    tcflag_t control, input;
+  } rows[] = {{3, 2, 7, 'H', shown, 0},          // mark parity, two stop bits, seven data bits
+              {4, 0, 8, 'S', CMSPAR, software},  // space parity, one stop bit
+              {1, 0, 8, 'N', PARODD, 0}};        // odd parity
+  for (const auto& row : rows) {
+    SerialPortSetFormat(2, row.parity, row.stopBits, row.dataBits);
+    SerialPortSetHandshake(2, row.handshake);
+    termios t{};
+    ASSERT_EQ(tcgetattr(slave, &t), 0);
+    // The XON and XOFF characters are set whatever the handshake, for the one that uses them.
+    EXPECT_EQ(std::make_tuple(t.c_cflag & shown, t.c_iflag & software, t.c_lflag & (ICANON | ECHO), t.c_cc[VSTART],
+                              t.c_cc[VSTOP]),
+              std::make_tuple(row.control, row.input, tcflag_t{0}, cc_t{0x11}, cc_t{0x13}))
+        << static_cast<char>(row.handshake);
+  }
   SerialPortSetFormat(2, 0, 0, 8);
   for (uint32_t rate : {250000u, 10u}) {  // rates off the standard list reach the terminal as well
     EXPECT_EQ(SerialPortSetBaud(2, static_cast<int>(rate)), 1);
@@ -85,31 +82,19 @@ TEST_F(SerialPtyTest, LineSettingsReachTheTerminal) {
 
 TEST_F(SerialPtyTest, PortHeldElsewhereIsBusy) {
   ASSERT_EQ(SerialPortOpen(2, 100, 100), 0);
-  char text[200];
   root.link(4, pty.slavePath());  // the same device under another name, opened by another process
   EXPECT_TRUE(InChild(
       [] { return SerialPortOpen(3, 100, 100) == SerialPortOpenFailed && SerialPortLastError(nullptr, 0) == 5; }));
   SerialPortClose(2);
 
-  int holder[2];
-  ASSERT_EQ(pipe(holder), 0);
-  const pid_t other = fork();
-  if (other == 0) {
-    const int fd = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
-    flock(fd, LOCK_EX);
-    (void)!write(holder[1], "x", 1);
-    pause();
-    _exit(0);
-  }
-  char ready;
-  ASSERT_EQ(read(holder[0], &ready, 1), 1);
+  // Any other program's lock: flock locks belong to an open of the device, not to a process.
+  const int other = open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_EQ(flock(other, LOCK_EX), 0);
   EXPECT_EQ(SerialPortOpen(2, 100, 100), SerialPortOpenFailed);
+  char text[200];
   EXPECT_EQ(SerialPortLastError(text, sizeof text), 5);
   EXPECT_NE(std::string(text).find("in use"), std::string::npos) << text;
-  kill(other, SIGKILL);
-  waitpid(other, nullptr, 0);
-  close(holder[0]);
-  close(holder[1]);
+  close(other);
   EXPECT_EQ(SerialPortOpen(2, 100, 100), 0);
 }
 
@@ -200,12 +185,10 @@ TEST_F(SerialCableTest, OpenDefaultsBaudAndHandshakeReachTheDevice) {
   EXPECT_EQ(null_modem::Baud(0), 9600u);
   EXPECT_EQ(SerialPortSetBaud(0, 10), 1);
   EXPECT_EQ(null_modem::Baud(0), 10u);
-  SerialPortSetHandshake(0, 'H');
-  EXPECT_TRUE(null_modem::HardwareFlow(0));
-  SerialPortSetHandshake(0, 'Z');
-  EXPECT_TRUE(null_modem::HardwareFlow(0));
-  SerialPortSetHandshake(0, 'N');
-  EXPECT_FALSE(null_modem::HardwareFlow(0));
+  for (auto [letter, hardware] : {std::pair{'H', true}, {'Z', true}, {'N', false}}) {  // 'Z' changes nothing
+    SerialPortSetHandshake(0, letter);
+    EXPECT_EQ(null_modem::HardwareFlow(0), hardware) << letter;
+  }
   EXPECT_FALSE(null_modem::Rts(0));
   SerialPortOpen(-1, 0, 0);
 }

@@ -8,14 +8,10 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <string>
 
 #include "scratch_tree.h"
 #include "test_environment.h"
-#include "version_resource.h"
 #include "version_test_support.h"
-
-namespace {
 
 namespace fs = std::filesystem;
 
@@ -44,7 +40,6 @@ TEST(VersionText, OwnElfProgramsCarryTheSectionThatTheBuildPutIn) {
   const std::string self = OwnProgramPath();
   EXPECT_EQ(Text(BuildStringsWithDate, self), "PB=1.3  " + DateLine(self));
   EXPECT_EQ(Text(FileVersionNumber, self), "1.0.0.3");
-  EXPECT_EQ("Tavik Comm Check " + Text(BuildStringsWithDate, self), "Tavik Comm Check PB=1.3  " + DateLine(self));
 
   const std::string helper = SYSUTIL_VERSIONED_HELPER;
   EXPECT_EQ(Text(BuildStringsWithDate, helper), "PB=7.1    SB=field-test  " + DateLine(helper));
@@ -73,5 +68,3 @@ TEST(VersionText, TruncatedElfProgramLosesItsVersion) {
   const auto elf = ReadAll(SYSUTIL_VERSIONED_HELPER);
   EXPECT_EQ(SmallestReadablePrefix(elf, 7), elf.size()) << "the section headers sit at the end";
 }
-
-}  // namespace

@@ -5,15 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "scratch_tree.h"
-#include "version_resource.h"
 #include "version_test_support.h"
-
-namespace {
 
 TEST(PlatformCode, MapsWindowsVersionsToTheirClasses) {
   struct Case {
@@ -96,28 +91,24 @@ TEST(VersionText, EachCallDescribesOnlyItsOwnFile) {
   EXPECT_EQ(std::string(second), "Unk  " + DateLine(bare));
 }
 
-// Every byte in turn replaced by values that make lengths, offsets and counts absurd.
-void ExpectEveryCorruptionIsSafe(std::vector<std::uint8_t> bytes) {
-  for (std::size_t at = 0; at < bytes.size(); ++at) {
-    const std::uint8_t original = bytes[at];
-    for (std::uint8_t value : {0x00, 0x7F, 0xFF}) {
-      bytes[at] = value;
-      FileVersionInfo info;
-      ReadVersionFromImage(bytes.data(), bytes.size(), info);
-    }
-    bytes[at] = original;
-  }
-}
-
 TEST(VersionText, TruncatedAndCorruptedProgramFilesAreReadSafely) {
   for (const std::string name : {"full32.exe", "full64.exe", "both64.exe"}) {
     SCOPED_TRACE(name);
-    const auto bytes = ReadAll(Fixture(name));
+    auto bytes = ReadAll(Fixture(name));
     ASSERT_GT(bytes.size(), 1024u);
     const std::size_t smallest = SmallestReadablePrefix(bytes, 1);
     EXPECT_LT(smallest, bytes.size()) << "the padding after the resource is not needed";
     EXPECT_GT(smallest, bytes.size() / 2) << "the resource lies in the last section";
-    ExpectEveryCorruptionIsSafe(bytes);
+    // Every byte in turn replaced by values that make lengths, offsets and counts absurd.
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+      const std::uint8_t original = bytes[at];
+      for (std::uint8_t value : {0x00, 0x7F, 0xFF}) {
+        bytes[at] = value;
+        FileVersionInfo info;
+        ReadVersionFromImage(bytes.data(), bytes.size(), info);
+      }
+      bytes[at] = original;
+    }
     FileVersionInfo info;
     std::vector<std::uint8_t> block;
     ASSERT_TRUE(ExtractPeVersionResource(bytes.data(), bytes.size(), block));
@@ -135,8 +126,6 @@ TEST(VersionText, TruncatedFileOnDiskLosesItsStringsButKeepsItsDate) {
   const std::string number = Text(FileVersionNumber, cut);
   EXPECT_TRUE(number == "Unk" || number == "1.0.0.3") << number;
 }
-
-}  // namespace
 
 // The loader's limit on sections bounds the reader's work: at the limit a file with a full resource
 // directory is still read, past it the file is no program and gives nothing.
