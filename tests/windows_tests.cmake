@@ -49,9 +49,9 @@ tavik_test(serial_tests
 
 # --- system utilities -------------------------------------------------------------------------------
 # Version resources (the PE fixtures and our own programs), the platform query, WMI, the host address
-# line and adapter tables, file status, the starters and the network shell; linkprobe's resolver check
-# and sound player; toolboard's spawn-and-wait. Paths handed to the tests are Windows paths: a cross
-# build run under Wine reaches the build tree through drive Z:.
+# line and adapter tables, files and the own path, the starters and the network shell; linkprobe's
+# resolver check and sound player; toolboard's spawn-and-wait and program rows. Paths handed to the tests
+# are Windows paths: a cross build run under Wine reaches the build tree through drive Z:.
 if(CMAKE_HOST_UNIX)
   set(sysutil_test_drive "Z:")
 else()
