@@ -35,6 +35,7 @@ class ProbeTreeTest : public ::testing::Test {
     tree.Write("proc/.keep", "");
     std::strcpy(state.portsReport, "ports report\n");
   }
+  void TearDown() override { EXPECT_EQ(state.gameLink, nullptr) << "the action left its link behind"; }
 
   void WriteDevs(const std::string& text) { tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN", text); }
   void WriteDevOpts(const std::string& text) { tree.Write("tavik/PREFERENCES/SETTINGS/DEVOPTS.NIN", text); }
