@@ -40,12 +40,11 @@ class TrySetIpAddressTest : public ::testing::Test {
   void SetUp() override {
     std::strcpy(table_[0].name, "Local Area Connection");
     std::strcpy(table_[1].name, "Ethernet 2");
-    request_ = {"10", IpRole::Therapist, 0, table_};
   }
   IpSetupOutcome Try() { return TrySetIpAddressWith(request_, system_); }
 
   NetworkAdapterEntry table_[NetworkAdapterCount] = {};
-  IpSetupRequest request_;
+  IpSetupRequest request_{"10", IpRole::Therapist, 0, table_};
   FakeSystem system_;
 };
 

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <stdexcept>
 
 PtyPair::PtyPair() {
@@ -45,11 +44,4 @@ std::vector<uint8_t> PtyPair::receive(size_t count, int timeoutMs) const {
     if (n > 0) got.insert(got.end(), buffer, buffer + n);
   }
   return got;
-}
-
-void ComRoot::link(int comNumber, const std::string& device) const {
-  const std::string name = tree_.Path("dosdevices/com" + std::to_string(comNumber));
-  std::error_code ignored;
-  std::filesystem::remove(name, ignored);
-  std::filesystem::create_symlink(device, name);
 }

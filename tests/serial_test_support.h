@@ -32,7 +32,9 @@ class PtyPair {
 class ComRoot {
  public:
   ComRoot() { tree_.Dir("dosdevices"); }
-  void link(int comNumber, const std::string& device) const;
+  void link(int comNumber, const std::string& device) const {
+    tree_.Link("dosdevices/com" + std::to_string(comNumber), device);
+  }
   const std::string& path() const { return tree_.Root(); }
 
  private:
