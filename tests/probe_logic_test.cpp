@@ -295,14 +295,16 @@ TEST(PrepareStartupTest, OwnDirectoryUnlessStartupDirGiven) {
   EXPECT_STREQ(StartupDirectory, "C:\\Tavik\\Games\\");
 }
 
-class RecordingDisplay : public PaneDisplay {
- public:
+// A pane with the fixture as its display, which keeps what each refresh shows.
+class OutputPaneTest : public ::testing::Test, public PaneDisplay {
+ protected:
   void ShowText(const char* text) override { shown.emplace_back(text); }
+  ScratchTree tree;
+  OutputPane pane;
   std::vector<std::string> shown;
 };
 
-TEST(OutputPaneTest, AppendClearAndNullText) {
-  OutputPane pane;
+TEST_F(OutputPaneTest, AppendClearAndNullText) {
   pane.Append("COMM PORTS");
   pane.Append(" found\n");
   EXPECT_STREQ(pane.Text(), "COMM PORTS found\n");
@@ -315,8 +317,7 @@ TEST(OutputPaneTest, AppendClearAndNullText) {
   EXPECT_STREQ(pane.Text(), "x");
 }
 
-TEST(OutputPaneTest, TextIsCutAtItsCapacity) {
-  OutputPane pane;
+TEST_F(OutputPaneTest, TextIsCutAtItsCapacity) {
   pane.Append(std::string(OutputPane::Capacity - 3, 'a').c_str());
   pane.Append("bcdef");
   pane.Append("more");
@@ -329,8 +330,7 @@ TEST(OutputPaneTest, TextIsCutAtItsCapacity) {
   EXPECT_STREQ(pane.Text(), "fresh");
 }
 
-TEST(OutputPaneTest, FormattedPieceIsCutAt299Characters) {
-  OutputPane pane;
+TEST_F(OutputPaneTest, FormattedPieceIsCutAt299Characters) {
   std::string wide(500, 'w');
   pane.AppendFormat("[%s]", wide.c_str());
   EXPECT_EQ(std::string(pane.Text()), "[" + std::string(298, 'w'));
@@ -338,25 +338,21 @@ TEST(OutputPaneTest, FormattedPieceIsCutAt299Characters) {
   EXPECT_EQ(std::string(pane.Text()).substr(299), "\nab   |  7");
 }
 
-TEST(OutputPaneTest, RefreshShowsTheWholeTextEachTime) {
-  OutputPane pane;
-  RecordingDisplay display;
+TEST_F(OutputPaneTest, RefreshShowsTheWholeTextEachTime) {
   pane.Refresh();  // no display attached: nothing to show, no harm
-  pane.AttachDisplay(&display);
+  pane.AttachDisplay(this);
   pane.Append("first\n");
   pane.Refresh();
   pane.Append("second\n");
   pane.Refresh();
   pane.Clear();
   pane.Refresh();
-  EXPECT_EQ(display.shown, (std::vector<std::string>{"first\n", "first\nsecond\n", ""}));
+  EXPECT_EQ(shown, (std::vector<std::string>{"first\n", "first\nsecond\n", ""}));
 }
 
-TEST(OutputPaneTest, EveryRefreshReplacesTheDumpFile) {
-  ScratchTree tree;
+TEST_F(OutputPaneTest, EveryRefreshReplacesTheDumpFile) {
   const std::string dump = tree.Path("pane.txt");
   ScopedEnv env("TAVIK_PANE_DUMP", dump);
-  OutputPane pane;
   pane.Append("COMM PORTS found(NONE)\n");
   pane.Refresh();
   EXPECT_EQ(ReadWholeFile(dump), "COMM PORTS found(NONE)\n");
@@ -367,15 +363,12 @@ TEST(OutputPaneTest, EveryRefreshReplacesTheDumpFile) {
   EXPECT_FALSE(std::filesystem::exists(dump + ".tmp"));
 }
 
-TEST(OutputPaneTest, UnwritableDumpPlaceIsIgnored) {
-  ScratchTree tree;
+TEST_F(OutputPaneTest, UnwritableDumpPlaceIsIgnored) {
   ScopedEnv env("TAVIK_PANE_DUMP", tree.Path("no/such/folder/pane.txt"));
-  OutputPane pane;
-  RecordingDisplay display;
-  pane.AttachDisplay(&display);
+  pane.AttachDisplay(this);
   pane.Append("still shown");
   pane.Refresh();
-  EXPECT_EQ(display.shown, std::vector<std::string>{"still shown"});
+  EXPECT_EQ(shown, std::vector<std::string>{"still shown"});
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// linkprobe's actions over a suite installation on Linux (probe_tree_support.h): the amplifier check over
+// linkprobe's actions over a suite installation on Linux: the amplifier check over
 // fake sysfs trees and pseudo-terminals; the game link's Linux-only tests (serial game ports over
 // pseudo-terminals and a simulated null-modem cable, the resolver's own words, gameecho stopped by a
 // signal); linkprobe REPORT and STARTUPTEST run as a user runs them; linkping over a pseudo-terminal pair;
@@ -13,23 +13,91 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "amplifier_check.h"
+#include "child_process.h"
 #include "fake_port.h"
 #include "game_communications.h"
 #include "link/link.h"
 #include "null_modem.h"
 #include "ports_report.h"
-#include "probe_tree_support.h"
+#include "probe_state.h"
+#include "probe_test_support.h"
 #include "scripted_game_computer.h"
 #include "serial/serial_baud_linux.h"
 #include "serial_test_support.h"
 
 namespace {
+
+// A scratch tree that TAVIK_ROOT, TAVIK_SYSFS and TAVIK_PROCFS point at and that is the current directory,
+// with settings files, USB devices and COM links, the program's state, fresh for each test, and linkprobe
+// itself (LINKPROBE_PATH) run on the tree.
+class ProbeTreeTest : public ::testing::Test {
+ protected:
+  probetest::ScratchTree tree;
+  ProbeState state;
+
+  void SetUp() override {
+    ASSERT_FALSE(tree.Root().empty());
+    tree.Write("sys/class/tty/.keep", "");
+    tree.Write("sys/bus/usb/devices/.keep", "");
+    tree.Write("proc/.keep", "");
+    std::strcpy(state.portsReport, "ports report\n");
+  }
+  void TearDown() override { EXPECT_EQ(state.gameLink, nullptr) << "the action left its link behind"; }
+
+  void WriteDevs(const std::string& text) { tree.Write("tavik/PREFERENCES/SETTINGS/DEVS.NIN", text); }
+  void WriteDevOpts(const std::string& text) { tree.Write("tavik/PREFERENCES/SETTINGS/DEVOPTS.NIN", text); }
+
+  // A USB device as sysfs shows it; `tty` names the serial port of its first interface, if any.
+  void AddUsb(const std::string& name, const std::string& vendor, const std::string& product, const std::string& label,
+              const std::string& tty = "") {
+    const std::string dir = "sys/bus/usb/devices/" + name + "/";
+    tree.Write(dir + "idVendor", vendor + "\n");
+    tree.Write(dir + "idProduct", product + "\n");
+    tree.Write(dir + "product", label + "\n");
+    if (!tty.empty()) tree.Write(dir + name + ":1.0/" + tty + "/.keep", "");
+  }
+
+  // Makes COMn the given device file.
+  void LinkCom(int n, const std::string& device) { tree.Link("tavik/dosdevices/com" + std::to_string(n), device); }
+
+  std::string Pane() const { return state.pane.Text(); }
+
+  // linkprobe with `word` in the tree, as a user starts it without any display, its standard output in
+  // the file `output`: its exit code.
+  int RunLinkProbe(const std::string& word, const std::string& output = "/dev/null") {
+    std::vector<std::string> env = {"TAVIK_ROOT=" + tree.Path("tavik"), "TAVIK_SYSFS=" + tree.Path("sys"),
+                                    "TAVIK_PROCFS=" + tree.Path("proc"), "PATH=/usr/bin:/bin"};
+    for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+      if (const char* value = std::getenv(keep)) env.push_back(std::string(keep) + "=" + value);
+    ChildStart start{env};
+    start.environmentOnly = true;
+    start.directory = tree.Root();
+    start.output = ChildOutput::ToFile;
+    start.outputFile = output;
+    ChildProcess linkprobe(LINKPROBE_PATH, {word}, start);
+    return linkprobe.Wait(RunLimitMs);
+  }
+
+ private:
+  static constexpr int RunLimitMs = 60000;
+  probetest::ScopedEnv root_{"TAVIK_ROOT", tree.Path("tavik")}, sysfs_{"TAVIK_SYSFS", tree.Path("sys")},
+      procfs_{"TAVIK_PROCFS", tree.Path("proc")};
+  ScopedCurrentDirectory here_{tree.Root()};
+};
+
+// The opening of the amplifier check that its button runs.
+const char* const Introduction =
+    "These tests are just to confirm something is there!  Actual 'testing' must be\nperformed with the "
+    "Amplifier/Encoder Test in Tavik->Tools\n";
 
 // gameecho on the tree's suite folder.
 struct GameEcho : ConsoleProgram {
@@ -132,7 +200,7 @@ TEST_F(GameTreeTest, ReportWritesTheWindowsFindingsInOrderAndFailedTestsAsBits) 
   EXPECT_EQ(text.rfind("Tavik Comm Check ", 0), 0u) << text;
   EXPECT_EQ(text.substr(text.find('\n') + 1),
             startup + "\n--- Test  Game Communications ---\nEthernet game communication seems to be working\n" +
-                "\n--- Test Configured Amplifier ---\n" + probetest::Introduction +
+                "\n--- Test Configured Amplifier ---\n" + Introduction +
                 "\nExamining TTUSB\nLooks like a TTUSB is plugged in\n\nDone\n");
 
   tree.Remove("sys/bus/usb/devices/1-2/idVendor");
@@ -194,12 +262,17 @@ TEST_F(GameTreeTest, LinkPingSaysWhenTheSerialPortIsInUseOrMissing) {
   }
 }
 
-using probetest::Introduction;
 const char* const ProSbAdvice =
     "You should receive characters with few errors if the ProComp was ON\nYou shouldn't receive characters if "
     "it was OFF\n  (maybe the wrong channel?)\n";
 
 using Outcome = std::pair<int, std::string>;
+
+// What a check shows when nothing handles `source`: `before` the other amplifiers' pass, then what it found.
+std::string Unhandled(const std::string& source, const std::string& before = "", const std::string& found = "") {
+  return "\nExamining " + source + "\n" + before + "Checking other amplifiers\n" + found +
+         "Unhandled device : " + source + "\n\nDone\n";
+}
 
 class AmplifierCheck : public ProbeTreeTest {
  protected:
@@ -227,10 +300,7 @@ TEST_F(AmplifierCheck, TtusbMissingIsUnhandledAfterTheOtherAmplifiersPass) {
   Configure("TTUSB");
   AddUsb("1-1", "0403", "6001", "FT232R");  // same vendor, another product: not a TTUSB
   AddUsb("1-2", "0ea9", "0002", "C2+");
-  EXPECT_EQ(
-      Check(),
-      Outcome(AmplifierNotFound,
-              "\nExamining TTUSB\nChecking other amplifiers\nJ&J amplifier found\nUnhandled device : TTUSB\n\nDone\n"));
+  EXPECT_EQ(Check(), Outcome(AmplifierNotFound, Unhandled("TTUSB", "", "J&J amplifier found\n")));
 }
 
 TEST_F(AmplifierCheck, JJFamilyByVendorAlone) {
@@ -285,18 +355,13 @@ TEST_F(AmplifierCheck, Q20ByVendorAndTheOtherPassByVendorAndProduct) {
   tree.Write("sys/bus/usb/devices/1-3/idProduct", "000c\n");
   AddUsb("1-5", "0403", "e958", "Wiz");
   EXPECT_EQ(Check(),
-            Outcome(AmplifierNotFound,
-                    "\nExamining A/D\nChecking other amplifiers\n*-Wiz device found\nPCAN-USB Q20 device found\n"
-                    "Unhandled device : A/D\n\nDone\n"));
+            Outcome(AmplifierNotFound, Unhandled("A/D", "", "*-Wiz device found\nPCAN-USB Q20 device found\n")));
 }
 
 TEST_F(AmplifierCheck, FamiliesWithoutACheckStayUnhandled) {
   for (const char* source : {"A/D", "PET2.0", "QPET", "Pendant"}) {
     Configure(source);
-    EXPECT_EQ(Check(), Outcome(AmplifierNotFound, std::string("\nExamining ") + source +
-                                                      "\nChecking other amplifiers\nUnhandled device : " + source +
-                                                      "\n\nDone\n"))
-        << source;
+    EXPECT_EQ(Check(), Outcome(AmplifierNotFound, Unhandled(source))) << source;
   }
 }
 
@@ -320,9 +385,7 @@ TEST_F(AmplifierCheck, LookupsTakeTheFirstMatchOfOneQueryPerCheck) {
 
 TEST_F(AmplifierCheck, ProSbOnAMissingPortIsUnhandled) {
   Configure("ProSB", "ProComp = COM3\n");
-  EXPECT_EQ(Check(), Outcome(AmplifierNotFound,
-                             "\nExamining ProSB\nCOM3 specified is not a valid com port\nChecking other amplifiers\n"
-                             "Unhandled device : ProSB\n\nDone\n"));
+  EXPECT_EQ(Check(), Outcome(AmplifierNotFound, Unhandled("ProSB", "COM3 specified is not a valid com port\n")));
 }
 
 TEST_F(AmplifierCheck, ProSbThatCannotBeOpenedReportsTheLinkCode) {
@@ -416,8 +479,7 @@ TEST_F(StartupTest, AmplifierPresentExitsZeroAndLeavesNoStatusFile) {
 TEST_F(StartupTest, AmplifierAbsentExitsOneWithThePaneInTheStatusFile) {
   Configure("TTUSB");
   EXPECT_EQ(RunLinkProbe("STARTUPTEST"), 1);
-  EXPECT_EQ(probetest::ReadWholeFile(tree.Path("ampstatus.txt")),
-            "\nExamining TTUSB\nChecking other amplifiers\nUnhandled device : TTUSB\n\nDone\n");
+  EXPECT_EQ(probetest::ReadWholeFile(tree.Path("ampstatus.txt")), Unhandled("TTUSB"));
 }
 
 TEST_F(StartupTest, ProSbOnAPortTheScanDoesNotFindExitsOne) {
@@ -426,8 +488,7 @@ TEST_F(StartupTest, ProSbOnAPortTheScanDoesNotFindExitsOne) {
   LinkCom(2, tree.Path("no-such-device"));
   EXPECT_EQ(RunLinkProbe("STARTUPTEST"), 1);
   EXPECT_EQ(probetest::ReadWholeFile(tree.Path("ampstatus.txt")),
-            "\nExamining ProSB\nCOM2 specified is not a valid com port\nChecking other amplifiers\n"
-            "Unhandled device : ProSB\n\nDone\n");
+            Unhandled("ProSB", "COM2 specified is not a valid com port\n"));
 }
 
 // `value` as `bytes` little-endian bytes.
