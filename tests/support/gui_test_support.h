@@ -39,8 +39,6 @@ class XServer : public ::testing::Environment {
   std::unique_ptr<probetest::PrivateXServer> server_;
 };
 
-using ::Eventually;
-
 // Starts a program as a user at the private display does: with exactly the environment `env`, in `dir`,
 // its output shown beside the test's report. The child is killed when the object goes, if still running.
 inline std::unique_ptr<ChildProcess> StartProgram(const std::string& program, const std::vector<std::string>& args,
