@@ -63,16 +63,6 @@ class IpSetupDialogTest : public ::testing::Test {
   void SetUp() override {
     if (FindProgram("xdotool").empty()) GTEST_SKIP() << "xdotool is not installed";
     if (!StartPrivateServer()) GTEST_SKIP() << "Xvfb is not installed (or did not start)";
-    BuildSysfs();
-    recordFile = tree_.Path("runner.args");
-    tree_.Write("runner", "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + recordFile + ".part\nmv " + recordFile + ".part " +
-                              recordFile + "\n");
-    fs::permissions(tree_.Path("runner"), fs::perms::owner_all);
-    SetHostNetworkSource(&FakeNetwork);
-  }
-  void TearDown() override { SetHostNetworkSource(nullptr); }
-
-  void BuildSysfs() {
     for (const auto& [device, index, alias] :
          {std::tuple{"tvkfake0", "2", "Local Area Connection"}, {"tvkfake1", "3", ""}}) {
       const std::string dir = std::string("sys/class/net/") + device + "/";
@@ -82,7 +72,13 @@ class IpSetupDialogTest : public ::testing::Test {
         tree_.Write(dir + file, std::string(text) + "\n");
     }
     tree_.Dir("sys/class/net/tvkfake1/phy80211");  // the wireless one
+    recordFile = tree_.Path("runner.args");
+    tree_.Write("runner", "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + recordFile + ".part\nmv " + recordFile + ".part " +
+                              recordFile + "\n");
+    fs::permissions(tree_.Path("runner"), fs::perms::owner_all);
+    SetHostNetworkSource(&FakeNetwork);
   }
+  void TearDown() override { SetHostNetworkSource(nullptr); }
 
   // Drives the dialog from another thread (xdotool only, no toolkit calls there) while this thread
   // runs the dialog; a time-out closes the dialog should a step go wrong.

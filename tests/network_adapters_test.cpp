@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "netns_fixture.h"
+#include "read_file.h"
 #include "scratch_tree.h"
 #include "test_environment.h"
 #include "netsetup/network_interfaces_linux.h"
@@ -158,30 +159,21 @@ TEST_F(SysfsTreeTest, ListingFailsWithoutTheInterfaceFolder) {
 
 class NamespaceListingTest : public NetNamespaceTest {
  protected:
-  // Lists the adapters from a child process that has entered the namespace and mounted its own sysfs;
-  // returns the labels, one per line.
+  // Lists the adapters from a child process that has entered the namespace and mounted its own sysfs over
+  // the scratch folder, in a mount namespace of its own so that here the folder stays empty; returns the
+  // labels, one per line.
   std::string ListInNamespace() {
-    int fds[2];
-    if (pipe(fds) != 0) return "pipe failed";
-    pid_t child = fork();
-    if (child == 0) {
-      close(fds[0]);
-      _exit(ListFromChild(fds[1]));
-    }
-    close(fds[1]);
-    std::string out;
-    char buffer[512];
-    ssize_t got;
-    while ((got = read(fds[0], buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<std::size_t>(got));
-    close(fds[0]);
+    const pid_t child = fork();
+    if (child == 0) _exit(ListFromChild());
     int status = 0;
     waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? out : "child failed: " + out;
+    const std::string labels = ReadWholeFile(mountPoint_.Path("labels"));
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? labels : "child failed: " + labels;
   }
 
-  int ListFromChild(int fd) {
+  int ListFromChild() {
     const std::string& sysfs = mountPoint_.Root();
-    int nsFd = open(("/run/netns/" + ns_).c_str(), O_RDONLY | O_CLOEXEC);
+    const int nsFd = open(("/run/netns/" + ns_).c_str(), O_RDONLY | O_CLOEXEC);
     if (nsFd < 0 || unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         setns(nsFd, CLONE_NEWNET) != 0 || mount("sysfs", sysfs.c_str(), "sysfs", 0, nullptr) != 0)
       return 1;
@@ -191,12 +183,11 @@ class NamespaceListingTest : public NetNamespaceTest {
       for (int i = 0; i < NetworkAdapterCount && table[i].state != AdapterNone; ++i)
         labels += std::string(table[i].label) + (table[i].wired ? " [wired]\n" : "\n");
     }
-    umount(sysfs.c_str());
-    return write(fd, labels.data(), labels.size()) == static_cast<ssize_t>(labels.size()) ? 0 : 1;
+    if (umount(sysfs.c_str()) != 0) return 1;
+    mountPoint_.Write("labels", labels);
+    return 0;
   }
 
-  // Where the child mounts its sysfs; it mounts it in a mount namespace of its own, so that here the
-  // folder stays empty.
   ScratchTree mountPoint_{"tavik_nssys"};
 };
 
