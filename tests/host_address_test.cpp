@@ -20,24 +20,19 @@ struct FakeNetwork {
   int resolverCalls = 0;
 } fake;
 
-bool FakeHostName(char* buffer, std::size_t size) {
-  if (!fake.hostNameWorks) return false;
-  std::snprintf(buffer, size, "%s", fake.hostName.c_str());
-  return true;
-}
-
-bool FakeInterfaces(std::vector<InterfaceAddress>& out) {
-  out = fake.interfaces;
-  return fake.listWorks;
-}
-
-bool FakeResolve(const char*, std::uint8_t ipv4[4]) {
-  ++fake.resolverCalls;
-  std::memcpy(ipv4, "\x7f\x00\x01\x01", 4);  // 127.0.1.1
-  return fake.resolverWorks;
-}
-
-const HostNetworkSource fakeSource{FakeHostName, FakeInterfaces, FakeResolve};
+const HostNetworkSource fakeSource{[](char* buffer, std::size_t size) {
+                                     return fake.hostNameWorks &&
+                                            std::snprintf(buffer, size, "%s", fake.hostName.c_str()) >= 0;
+                                   },
+                                   [](std::vector<InterfaceAddress>& out) {
+                                     out = fake.interfaces;
+                                     return fake.listWorks;
+                                   },
+                                   [](const char*, std::uint8_t ipv4[4]) {
+                                     ++fake.resolverCalls;
+                                     std::memcpy(ipv4, "\x7f\x00\x01\x01", 4);  // 127.0.1.1
+                                     return fake.resolverWorks;
+                                   }};
 
 class HostAddressTest : public ::testing::Test {
  protected:

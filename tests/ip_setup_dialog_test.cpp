@@ -31,20 +31,14 @@ namespace {
 
 std::string recordFile;  // written by the recording runner; its presence makes the new address appear
 
-bool FakeHostName(char* buffer, std::size_t size) {
-  std::snprintf(buffer, size, "testhost");
-  return true;
-}
-
-bool FakeAddresses(std::vector<InterfaceAddress>& out) {
-  out = {fs::exists(recordFile) ? InterfaceAddress{"", 2, true, false, {192, 168, 12, 2}}
-                                : InterfaceAddress{"", 2, true, false, {192, 168, 1, 50}}};
-  return true;
-}
-
-bool NoResolver(const char*, std::uint8_t*) { return false; }
-
-const HostNetworkSource FakeNetwork = {FakeHostName, FakeAddresses, NoResolver};
+const HostNetworkSource FakeNetwork = {
+    [](char* buffer, std::size_t size) { return std::snprintf(buffer, size, "testhost") > 0; },
+    [](std::vector<InterfaceAddress>& out) {
+      out = {fs::exists(recordFile) ? InterfaceAddress{"", 2, true, false, {192, 168, 12, 2}}
+                                    : InterfaceAddress{"", 2, true, false, {192, 168, 1, 50}}};
+      return true;
+    },
+    [](const char*, std::uint8_t*) { return false; }};  // no resolver
 
 // A private X server for the whole test program, stopped when the program ends; the clicks never
 // reach a display that someone is using. The first test that needs it starts it.

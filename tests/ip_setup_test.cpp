@@ -55,11 +55,9 @@ TEST_F(TrySetIpAddressTest, BadChoicesBeepAndRunNothing) {
     request_.groupText = group;
     EXPECT_EQ(Try(), IpSetupOutcome::Refused) << group;
   }
-  request_.groupText = "10";
-  request_.role = IpRole::None;
+  request_ = {"10", IpRole::None, 0, table_};
   EXPECT_EQ(Try(), IpSetupOutcome::Refused);
-  request_.role = IpRole::Client;
-  request_.adapter = -1;
+  request_ = {"10", IpRole::Client, -1, table_};
   EXPECT_EQ(Try(), IpSetupOutcome::Refused);
   EXPECT_EQ(system_.beeps, 5);
   EXPECT_TRUE(system_.commands.empty());

@@ -160,10 +160,9 @@ TEST_F(AddressChangeTest, TheNewAddressIsInPlaceBeforeTheOldGoes) {
   EXPECT_EQ(result.message,
             "eth0 now has 192.168.10.2/24; no network configuration service configures eth0, so it "
             "lasts until the next start");
-  EXPECT_LT(runner.Index("ip address add 192.168.10.2/24 broadcast + dev eth0"),
-            runner.Index("ip address del 10.0.0.5/8 dev eth0"));
-  EXPECT_LT(runner.Index("sysctl -q -w net/ipv4/conf/eth0/promote_secondaries=1"),
-            runner.Index("ip address del 10.0.0.5/8 dev eth0"));
+  const std::size_t oldGoes = runner.Index("ip address del 10.0.0.5/8 dev eth0");
+  EXPECT_LT(runner.Index("ip address add 192.168.10.2/24 broadcast + dev eth0"), oldGoes);
+  EXPECT_LT(runner.Index("sysctl -q -w net/ipv4/conf/eth0/promote_secondaries=1"), oldGoes);
   EXPECT_EQ(runner.addresses, (std::map<std::string, bool>{{"192.168.10.2/24", false}}));
 
   runner.failing["ip address add 192.168.10.2/24 broadcast + dev eth0"] = 1;
