@@ -25,17 +25,23 @@ using Words = std::vector<std::uint32_t>;
 using Slots = std::pair<std::uint32_t, std::uint32_t>;
 
 // A record's type and code and the three words after its time, in the order they lie on disk.
-Words Fields(const std::vector<std::uint8_t>& bytes, std::size_t record) {
+Words Fields(const Bytes& bytes, std::size_t record) {
   std::size_t at = record * LinkRecordSize;
   return {U16At(bytes, at), U16At(bytes, at + 2), U32At(bytes, at + 8), U32At(bytes, at + 12), U32At(bytes, at + 16)};
 }
 
-std::string TextAt(const std::vector<std::uint8_t>& bytes, std::size_t record) {
+std::string TextAt(const Bytes& bytes, std::size_t record) {
   const char* text = reinterpret_cast<const char*>(bytes.data() + record * LinkRecordSize + 8);
   return std::string(text, strnlen(text, 32));
 }
 
 Slots SlotsOf(const LinkConnection* link) { return {link->rxRecord, link->txRecord}; }
+
+// Closes the connection's record files and reads one back.
+Bytes Closed(LinkConnection* link, const char* file) {
+  LinkCloseRecords(link);
+  return ReadAll(file);
+}
 
 TEST_F(LinkRecordTest, BufferedEventsAndTextsAreWrittenAtCloseInOrder) {
   LinkConnection* link = OpenedUnder("RECORD=1\nWRITENOW=0\n");
@@ -53,7 +59,7 @@ TEST_F(LinkRecordTest, BufferedEventsAndTextsAreWrittenAtCloseInOrder) {
   LinkCloseRecords(link);
   EXPECT_EQ(SlotsOf(link), Slots(0, 0));
   EXPECT_FALSE(Exists("cmlCTX20.bin")) << "a direction that recorded nothing is deleted";
-  std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.bin");
+  Bytes bytes = ReadFile("cmlCRX10.bin");
   ASSERT_EQ(bytes.size(), 4u * LinkRecordSize);
   EXPECT_EQ(Fields(bytes, 0), (Words{0, 50, 2, 1, 3})) << "value b is stored before value a";
   EXPECT_LE(U32At(bytes, 4) - before, after - before);
@@ -70,8 +76,7 @@ TEST_F(LinkRecordTest, WriteNowPutsEachRecordOnDiskAtOnce) {
   EXPECT_EQ(ReadFile("cmlSTX20.bin").size(), 40u);
   LinkRecordText(link, LinkDirectionTransmit, 100, "now");
   EXPECT_EQ(ReadFile("cmlSTX20.bin").size(), 80u);
-  LinkCloseRecords(link);
-  std::vector<std::uint8_t> bytes = ReadFile("cmlSTX20.bin");
+  Bytes bytes = Closed(link, "cmlSTX20.bin");
   ASSERT_EQ(bytes.size(), 80u);
   EXPECT_EQ(Fields(bytes, 0), (Words{0, 41, 8, 7, 9}));
   EXPECT_EQ(TextAt(bytes, 1), "now");
@@ -86,9 +91,7 @@ TEST_F(LinkRecordTest, FullTrafficCompanionHoldsMessagesAndRawBytes) {
   const std::uint8_t raw[3] = {0x10, 0x20, 0x30};
   LinkLogMessage(link, LinkDirectionReceive, -3, raw);
   EXPECT_EQ(ReadFile("cmlCRX10.binFULL").size(), 0u);
-  LinkCloseRecords(link);
-
-  std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.binFULL");
+  Bytes bytes = Closed(link, "cmlCRX10.binFULL");
   ASSERT_EQ(bytes.size(), 20u + 11u);
   EXPECT_EQ(Words({U16At(bytes, 4), U16At(bytes, 6)}), Words({1, 20}));
   EXPECT_TRUE(std::equal(message, message + 12, bytes.begin() + 8));
@@ -100,12 +103,11 @@ TEST_F(LinkRecordTest, FullTrafficCompanionHoldsMessagesAndRawBytes) {
 
 TEST_F(LinkRecordTest, FullTrafficRecordNeverReadsPastAReceiveBuffer) {
   LinkConnection* link = OpenedUnder("RECORD=1\nLOGALL=1\nWRITENOW=0\n");
-  std::vector<std::uint8_t> message(LinkReceiveBufferSize, 0x55);
+  Bytes message(LinkReceiveBufferSize, 0x55);
   message[0] = 0x90;
   message[2] = message[3] = 0xFF;  // length field 65535
   LinkLogMessage(link, LinkDirectionReceive, 0, message.data());
-  LinkCloseRecords(link);
-  std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.binFULL");
+  Bytes bytes = Closed(link, "cmlCRX10.binFULL");
   ASSERT_EQ(bytes.size(), 8u + LinkReceiveBufferSize);
   EXPECT_EQ(U16At(bytes, 6), 8u + LinkReceiveBufferSize);
 }
@@ -115,8 +117,7 @@ TEST_F(LinkRecordTest, NamesCarryIdentSlotAndFirstFreeSequence) {
   WriteFile("cmlabCRX11.bin", "old1");
   LinkConnection* link = OpenedUnder("RECORD=2\nIDENT=ab cd\nWRITENOW=0\n");
   LinkRecordEvent(link, LinkDirectionReceive, 1, 0, 0, 0);
-  LinkCloseRecords(link);
-  EXPECT_EQ(ReadFile("cmlabCRX12.bin").size(), 40u);
+  EXPECT_EQ(Closed(link, "cmlabCRX12.bin").size(), 40u);
   EXPECT_EQ(ReadFile("cmlabCRX10.bin").size(), 4u) << "earlier files stay as they were";
   EXPECT_EQ(ReadFile("cmlabCRX11.bin").size(), 4u);
 
@@ -132,8 +133,7 @@ TEST_F(LinkRecordTest, CompanionOfAnEarlierRunIsNeverOverwritten) {
   WriteFile("cmlCRX10.binFULL", "earlier traffic");
   LinkConnection* link = OpenedUnder("RECORD=1\nLOGALL=1\nWRITENOW=0\n");
   EXPECT_TRUE(Exists("cmlCRX11.bin"));
-  LinkCloseRecords(link);
-  EXPECT_EQ(ReadFile("cmlCRX10.binFULL").size(), 15u);
+  EXPECT_EQ(Closed(link, "cmlCRX10.binFULL").size(), 15u);
 }
 
 TEST_F(LinkRecordTest, EightDirectionsGetSlotsAndTheNinthNone) {
@@ -150,8 +150,7 @@ TEST_F(LinkRecordTest, EightDirectionsGetSlotsAndTheNinthNone) {
 TEST_F(LinkRecordTest, FullBufferKeepsTheFirstRecords) {
   LinkConnection* link = OpenedUnder("RECORD=1\nWRITENOW=0\n");
   for (std::uint32_t i = 0; i < 20005; ++i) LinkRecordEvent(link, LinkDirectionReceive, 1, i, 0, 0);
-  LinkCloseRecords(link);
-  std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.bin");
+  Bytes bytes = Closed(link, "cmlCRX10.bin");
   ASSERT_EQ(bytes.size(), 19999u * LinkRecordSize);
   EXPECT_EQ(Fields(bytes, 19998)[3], 19998u);
 }
@@ -222,7 +221,7 @@ TEST_F(LinkRecordTest, SettingsAreReadAgainOnlyAfterTheLastObjectIsReleased) {
 TEST_F(LinkRecordTest, DisconnectOfASerialLinkRecordsItsCloseAndClosesTheFiles) {
   LinkConnection* serial = OpenedUnder("RECORD=1\nWRITENOW=0\n", "MRX", "MTX");
   EXPECT_EQ((std::tuple{LinkDisconnect(serial), serial->rxRecord}), (std::tuple{0, 0u}));
-  std::vector<std::uint8_t> bytes = ReadFile("cmlMRX10.bin");
+  Bytes bytes = ReadFile("cmlMRX10.bin");
   ASSERT_EQ(bytes.size(), 40u);
   EXPECT_EQ(Fields(bytes, 0)[1], 313u);
   EXPECT_FALSE(Exists("cmlMTX20.bin"));
@@ -244,8 +243,7 @@ TEST_F(LinkRecordTest, MalformedMessageAndFullQueueAreRecordedApart) {
     LinkEnqueueMessage(link, m, sizeof m, LinkStreamQueue, "test");
   }
   EXPECT_EQ(link->errorCount, 2u);
-  LinkCloseRecords(link);
-  std::vector<std::uint8_t> bytes = ReadFile("cmlCRX10.bin");
+  Bytes bytes = Closed(link, "cmlCRX10.bin");
   Words malformed = Fields(bytes, 0), full = Fields(bytes, bytes.size() / LinkRecordSize - 1);
   EXPECT_EQ((std::tuple{malformed[1], malformed[3], malformed[4]}), (std::tuple{LinkEventMessageMalformed, 6u, 8u}))
       << "code, a (the length field), c (the bytes)";
@@ -307,7 +305,7 @@ TEST_F(LinkDirectoryTest, NewFileIsCreatedOnlyWhereNoneExistsAndWrittenBinary) {
   errno = 0;
   EXPECT_EQ(LinkCreateNewFile("cmlCRX10.bin"), nullptr) << "an earlier file is never opened again";
   EXPECT_EQ(errno, EEXIST);
-  EXPECT_EQ(ReadFile("cmlCRX10.bin"), std::vector<std::uint8_t>(bytes, bytes + sizeof bytes));
+  EXPECT_EQ(ReadFile("cmlCRX10.bin"), Bytes(bytes, bytes + sizeof bytes));
   EXPECT_EQ(LinkCreateNewFile("no-such-folder/cmlCRX11.bin"), nullptr);
 }
 

@@ -45,22 +45,17 @@ TEST(LinkSerialOpen, AddressesAndPortNumbers) {
 }
 
 // Two links joined by the cable: COM1 (calling side) and COM2 (answering side).
-class LinkSerialCable : public ::testing::Test {
+class LinkSerialCable : public TwoSerialLinks {
  protected:
   void SetUp() override {
     null_modem::Install(0, 1);
-    caller = LinkCreate();
-    answerer = LinkCreate();
     ASSERT_EQ(OpenSerial(caller, "COM1", 57600), 0);
     ASSERT_EQ(OpenSerial(answerer, "COM2", 57600, true), 0);
   }
   void TearDown() override {
-    LinkRelease(caller);
-    LinkRelease(answerer);
+    TwoSerialLinks::TearDown();
     null_modem::Uninstall();
   }
-  LinkConnection* caller = nullptr;
-  LinkConnection* answerer = nullptr;
 };
 
 TEST_F(LinkSerialCable, LineOperationsOnBothEnds) {
@@ -157,9 +152,7 @@ TEST_F(LinkSerialCable, HandshakeSwitchesBothEndsBetweenForms) {
   switchTo(0);
   EXPECT_EQ((std::tuple{int{caller->shortFrames}, int{answerer->shortFrames}}), (std::tuple{0, 0}));
   EXPECT_EQ((std::tuple{null_modem::Baud(0), null_modem::Baud(1)}), (std::tuple{57600u, 57600u}));
-  const Bytes message = Frame(0x90, 2, {5, 6, 7});
-  EXPECT_EQ(Send(caller, message), 0);
-  EXPECT_EQ(Received(answerer), message);
+  ExpectMessage(caller, answerer, Frame(0x90, 2, {5, 6, 7}));
 }
 
 TEST_F(LinkSerialCable, PeerThatDoesNotAnswerLeavesTheSettingsAlone) {

@@ -1,5 +1,5 @@
-// Test support for serial links: opening through a connect request, sending, the errors reported, and
-// polling the port dry.
+// Test support for serial links: opening through a connect request, sending, the errors reported, two
+// links side by side, and polling the port dry.
 #pragma once
 
 #include <chrono>
@@ -25,6 +25,21 @@ inline std::tuple<int, int, int> SerialErrors(LinkConnection* link) {
   LinkSerialErrors(link, &lastError, &lineErrors, &waiting);
   return {lastError, lineErrors, waiting};
 }
+
+// Two serial links, a calling side and an answering side, released at the end of the test.
+class TwoSerialLinks : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    LinkRelease(caller);
+    LinkRelease(answerer);
+  }
+  void ExpectMessage(LinkConnection* from, LinkConnection* to, const Bytes& message) {
+    EXPECT_EQ(Send(from, message), 0);
+    EXPECT_EQ(Received(to), message);
+  }
+  LinkConnection* caller = LinkCreate();
+  LinkConnection* answerer = LinkCreate();
+};
 
 // Polls until the port has nothing more to give.
 inline void Settle(LinkConnection* link) {

@@ -185,12 +185,10 @@ TEST_F(LinkSerialPair, ConnectingAsAnotherKindClosesThePortAndChangesTheTranspor
 }
 
 // Two links joined through the pair: a calling side and an answering side with the hardware handshake.
-class LinkSerialTwoLinks : public ::testing::Test {
+class LinkSerialTwoLinks : public TwoSerialLinks {
  protected:
   void SetUp() override {
     if (!pair.Missing().empty()) GTEST_SKIP() << pair.Missing();
-    caller = LinkCreate();
-    answerer = LinkCreate();
     ASSERT_TRUE(caller && answerer);
     const std::string first = "COM" + std::to_string(pair.a() + 1);
     const std::string second = "com" + std::to_string(pair.b() + 1) + ":HW";
@@ -199,17 +197,7 @@ class LinkSerialTwoLinks : public ::testing::Test {
     SerialPortDrain(pair.a());
     SerialPortDrain(pair.b());
   }
-  void TearDown() override {
-    LinkRelease(caller);
-    LinkRelease(answerer);
-  }
-  void ExpectMessage(LinkConnection* from, LinkConnection* to, const Bytes& message) {
-    EXPECT_EQ(Send(from, message), 0);
-    EXPECT_EQ(Received(to), message);
-  }
   SerialPair pair;
-  LinkConnection* caller = nullptr;
-  LinkConnection* answerer = nullptr;
 };
 
 TEST_F(LinkSerialTwoLinks, OpenedPortsAndMessagesBothWays) {

@@ -79,14 +79,13 @@ class UdpEnd {
  public:
   explicit UdpEnd(int port) : socket_(LinkNetSocket(LinkNetDatagram)) {
     LinkNetSetReuseAddress(socket_);
-    bound_ = LinkNetBind(socket_, At(Loopback, port)) == 0;
-    if (!bound_) ADD_FAILURE() << "UDP port " << port << " cannot be bound: socket error " << LinkNetLastError();
+    if (LinkNetBind(socket_, At(Loopback, port)) != 0)
+      ADD_FAILURE() << "UDP port " << port << " cannot be bound: socket error " << LinkNetLastError();
   }
   ~UdpEnd() { LinkNetClose(socket_); }
   UdpEnd(const UdpEnd&) = delete;
   UdpEnd& operator=(const UdpEnd&) = delete;
 
-  bool bound() const { return bound_; }
   // Waits up to the time for a datagram; its size, or -1.
   int Receive(void* buffer, int size, int milliseconds) {
     return Ready(socket_, false, milliseconds) > 0 ? LinkNetReceiveFrom(socket_, buffer, size) : -1;
@@ -97,7 +96,6 @@ class UdpEnd {
 
  private:
   LinkSocket socket_;
-  bool bound_ = false;
 };
 
 }  // namespace linktest

@@ -27,24 +27,20 @@ class LinkDumpTest : public LinkRecordTest {
     err_ = err.str();
     return code;
   }
-  std::vector<std::string> Lines() const {
+  // The output's lines, or the part of each that `part` keeps.
+  std::vector<std::string> Lines(std::string (*part)(const std::string&) = nullptr) const {
     std::vector<std::string> lines;
     std::istringstream text(out_);
-    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    for (std::string line; std::getline(text, line);) lines.push_back(part ? part(line) : line);
     return lines;
   }
-  // The output's lines without their time column.
+  // Without their time column.
   std::vector<std::string> Bodies() const {
-    std::vector<std::string> bodies;
-    for (const std::string& line : Lines())
-      bodies.push_back(line.substr(line.find(' ', line.find_first_not_of(' ')) + 1));
-    return bodies;
+    return Lines([](const std::string& l) { return l.substr(l.find(' ', l.find_first_not_of(' ')) + 1); });
   }
-  // The first characters of each line: the time, the direction and the tag.
+  // The first characters: the time, the direction and the tag.
   std::vector<std::string> Starts() const {
-    std::vector<std::string> starts;
-    for (const std::string& line : Lines()) starts.push_back(line.substr(0, 18));
-    return starts;
+    return Lines([](const std::string& l) { return l.substr(0, 18); });
   }
   static std::string Encoded(const std::vector<LinkRecord>& records) {
     std::string bytes;

@@ -97,26 +97,28 @@ Bytes Announcement(std::mt19937& random) {
 
 // Sends every byte unless the connection fails, the deadline passes or the run ends.
 bool SendAll(LinkSocket s, const Bytes& bytes, Clock::time_point deadline) {
-  size_t done = 0;
-  while (done < bytes.size()) {
+  for (size_t done = 0; done < bytes.size();) {
     if (!running || Clock::now() > deadline) return false;
     int n = LinkNetSend(s, bytes.data() + done, static_cast<int>(bytes.size() - done));
-    if (n > 0) {
+    if (n > 0)
       done += static_cast<size_t>(n);
-      continue;
-    }
-    if (n < 0 && LinkNetLastError() != LinkErrWouldBlock) return false;
-    linktest::Ready(s, true, 50);
+    else if (n < 0 && LinkNetLastError() != LinkErrWouldBlock)
+      return false;
+    else
+      linktest::Ready(s, true, 50);
   }
   return true;
 }
 
-void FloodConnection(LinkSocket s, std::mt19937& random, std::uint32_t& valid, std::uint32_t& badTurn) {
+// Floods one connection for its life; `sent` counts the valid frames of all of them.
+void FloodConnection(LinkSocket s, std::mt19937& random, std::uint32_t& valid, std::uint32_t& badTurn,
+                     std::atomic<std::uint32_t>& sent) {
   LinkNetSetNonBlocking(s);
   auto deadline = Clock::now() + ConnectionLife;
   while (SendAll(s, HostilePiece(random, StreamCode, valid, badTurn), deadline)) {
   }
   LinkNetClose(s);
+  sent = valid;
 }
 
 LinkSocket Listen(int port) {
@@ -138,8 +140,7 @@ void HostileServer(int port, std::atomic<std::uint32_t>& sent) {
     LinkNetAddress peer;
     LinkSocket s = LinkNetAccept(listener, &peer);
     if (s == LinkNetInvalid) continue;
-    FloodConnection(s, random, valid, badTurn);
-    sent = valid;
+    FloodConnection(s, random, valid, badTurn, sent);
     LinkNetClose(listener);
     std::this_thread::sleep_for(std::chrono::seconds(1));
     listener = Listen(port);
@@ -154,8 +155,7 @@ void HostileClient(int port, std::atomic<std::uint32_t>& sent) {
   while (running) {
     LinkSocket s = LinkNetSocket(LinkNetStream);
     if (LinkNetConnect(s, At(Loopback, port)) == 0) {
-      FloodConnection(s, random, valid, badTurn);
-      sent = valid;
+      FloodConnection(s, random, valid, badTurn, sent);
     } else {
       LinkNetClose(s);
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
