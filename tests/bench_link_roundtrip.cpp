@@ -20,8 +20,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using linkprograms::FreePort;
-using linkprograms::Loopback;
 using linktest::At;
+using linktest::Loopback;
 
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());

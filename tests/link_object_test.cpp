@@ -233,14 +233,13 @@ TEST_F(LinkDirectoryTest, CreateAndReleaseWriteTheirDebugLines) {
 class QueueTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    link = LinkCreate();
     ASSERT_NE(link, nullptr);
     LinkSetTransport(link, &LinkSocketTransport);  // a socket link: no serial polling
   }
   void TearDown() override { LinkRelease(link); }
 
-  int Enqueue(const Bytes& m, int queue) {
-    return LinkEnqueueMessage(link, m.data(), static_cast<int>(m.size()), queue, "test");
+  int Enqueue(const Bytes& m, int q) {
+    return LinkEnqueueMessage(link, m.data(), static_cast<int>(m.size()), q, "test");
   }
   // Feeds bytes to the reassembly as one TCP receive would.
   void Stream(const Bytes& bytes) {
@@ -259,7 +258,7 @@ class QueueTest : public ::testing::Test {
     return seqs;
   }
 
-  LinkConnection* link = nullptr;
+  LinkConnection* link = LinkCreate();
 };
 
 TEST_F(QueueTest, BuildMessageNumbersStreamAndDatagramCodesApart) {

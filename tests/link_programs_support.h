@@ -15,8 +15,6 @@
 
 namespace linkprograms {
 
-using linktest::Loopback;
-
 // The first free T port from `from` on, in steps of 2.
 inline int FreePort(int from = 41000) {
   for (int port = from;; port += 2)

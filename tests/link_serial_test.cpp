@@ -8,7 +8,6 @@
 #include <string>
 
 #include "link/link.h"
-#include "link_queue.h"
 #include "link_serial_support.h"
 #include "link_socket_support.h"
 #include "link_transport.h"
@@ -25,7 +24,6 @@ class LinkSerialPair : public ::testing::Test {
   void SetUp() override {
     if (!pair.Missing().empty()) GTEST_SKIP() << pair.Missing();
     com = "COM" + std::to_string(pair.a() + 1);
-    link = LinkCreate();
     ASSERT_NE(link, nullptr);
     ASSERT_EQ(OpenSerial(link, com.c_str(), 115200), 0);
     ASSERT_EQ(SerialPortOpen(pair.b(), 4000, 4000), 0);
@@ -46,7 +44,7 @@ class LinkSerialPair : public ::testing::Test {
   Bytes PeerReceives(size_t count, int milliseconds = 2000) { return ReadPort(pair.b(), count, milliseconds); }
   SerialPair pair;
   std::string com;
-  LinkConnection* link = nullptr;
+  LinkConnection* link = LinkCreate();
 };
 
 TEST_F(LinkSerialPair, BinaryMessagesAcrossPollsAndTwoInOneChunk) {

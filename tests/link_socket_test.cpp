@@ -35,10 +35,7 @@ using linktest::WaitFor;
 
 class ConnectTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    link = LinkCreate();
-    ASSERT_NE(link, nullptr);
-  }
+  void SetUp() override { ASSERT_NE(link, nullptr); }
   void TearDown() override { LinkRelease(link); }
 
   int Open(int t, int flags = 0, const char* kind = "ethernet") {
@@ -49,7 +46,7 @@ class ConnectTest : public ::testing::Test {
     return LinkNetLocalAddress(socket, &a) == 0 ? a.port : -1;
   }
 
-  LinkConnection* link = nullptr;
+  LinkConnection* link = LinkCreate();
 };
 
 TEST_F(ConnectTest, KindIsRecognisedByItsExactBeginning) {

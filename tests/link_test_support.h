@@ -45,8 +45,7 @@ inline Bytes Join(std::initializer_list<Bytes> parts) {
   return all;
 }
 
-// The next message (or raw bytes) of the selected queues within the time, or an empty vector; asked at
-// least once.
+// The next message (or raw bytes) of the selected queues within the time, else an empty vector.
 inline Bytes Received(LinkConnection* link, int selector = -1, int milliseconds = 2000) {
   Bytes m(LinkReceiveBufferSize);
   int n = 0;

@@ -16,7 +16,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -25,8 +24,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using linkprograms::Loopback;
 using linktest::At;
+using linktest::Loopback;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr int StreamCode = 150;    // valid stream frames
