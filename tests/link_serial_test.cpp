@@ -8,15 +8,13 @@
 #include <string>
 
 #include "link/link.h"
-#include "link_serial_support.h"
 #include "link_socket_support.h"
+#include "link_test_support.h"
 #include "link_transport.h"
 #include "serial/serial_port.h"
 #include "serial_pair.h"
 
 namespace {
-
-using namespace linkserialtest;
 
 // A link on one end of the joined pair; the test is the peer at the other end, through the driver.
 class LinkSerialPair : public ::testing::Test {
@@ -40,7 +38,6 @@ class LinkSerialPair : public ::testing::Test {
     for (int i = 0; i < 1000 && SerialPortInQueue(pair.a()) < static_cast<int>(bytes.size()); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  // What the peer receives within the time, at most count bytes.
   Bytes PeerReceives(size_t count, int milliseconds = 2000) { return ReadPort(pair.b(), count, milliseconds); }
   SerialPair pair;
   std::string com;

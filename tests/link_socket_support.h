@@ -90,9 +90,7 @@ class UdpEnd {
   int Receive(void* buffer, int size, int milliseconds) {
     return Ready(socket_, false, milliseconds) > 0 ? LinkNetReceiveFrom(socket_, buffer, size) : -1;
   }
-  int SendTo(int port, const void* bytes, int count) {
-    return LinkNetSendTo(socket_, bytes, count, At(Loopback, port));
-  }
+  int SendTo(int port, const void* bytes, int n) { return LinkNetSendTo(socket_, bytes, n, At(Loopback, port)); }
 
  private:
   LinkSocket socket_;

@@ -1,10 +1,11 @@
-// Test support for the link library: a private working directory per test, file helpers, and
-// connections that record into files there.
+// Test support for the link library: messages framed and received, serial links opened and side by side,
+// a private working directory per test, file helpers, and connections that record into files there.
 #pragma once
 
 #include "eventually.h"
 #include "link/link.h"
 #include "link_record.h"
+#include "link_serial.h"
 #include "link_wire.h"
 #include "read_file.h"
 #include "scratch_tree.h"
@@ -12,11 +13,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
@@ -32,7 +36,6 @@ inline Bytes Frame(std::uint8_t code, std::uint8_t subcode, const Bytes& payload
   return m;
 }
 
-// The message with another length field.
 inline Bytes WithLength(Bytes m, std::uint32_t length) {
   LinkPutU16(m.data() + 2, length);
   return m;
@@ -53,6 +56,43 @@ inline Bytes Received(LinkConnection* link, int selector = -1, int milliseconds 
              milliseconds / 1000.0, std::chrono::milliseconds(2));
   m.resize(static_cast<std::size_t>(std::max(n, 0)));
   return m;
+}
+
+// Opens a serial link through a connect request ("serial" and "modem" are the same request).
+inline int OpenSerial(LinkConnection* link, const char* address, int number, bool server = false) {
+  return LinkConnect(link, server ? "modem" : "serial", address, number, server ? LinkFlagServer : 0);
+}
+
+inline int Send(LinkConnection* link, const Bytes& m) { return LinkSend(link, m.data(), static_cast<int>(m.size())); }
+
+// What LinkSerialErrors reports: the last error, the line errors and the bytes waiting.
+inline std::tuple<int, int, int> SerialErrors(LinkConnection* link) {
+  int lastError = -1, lineErrors = -1, waiting = -1;
+  LinkSerialErrors(link, &lastError, &lineErrors, &waiting);
+  return {lastError, lineErrors, waiting};
+}
+
+// Two serial links, a calling side and an answering side, released at the end of the test.
+class TwoSerialLinks : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    LinkRelease(caller);
+    LinkRelease(answerer);
+  }
+  void ExpectMessage(LinkConnection* from, LinkConnection* to, const Bytes& message) {
+    EXPECT_EQ(Send(from, message), 0);
+    EXPECT_EQ(Received(to), message);
+  }
+  LinkConnection* caller = LinkCreate();
+  LinkConnection* answerer = LinkCreate();
+};
+
+// Polls until the port has nothing more to give.
+inline void Settle(LinkConnection* link) {
+  for (int i = 0; i < 20; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    LinkPollSerial(link);
+  }
 }
 
 // Runs each test inside a fresh temporary directory, and back in the previous one afterwards, so that
@@ -76,7 +116,6 @@ class LinkDirectoryTest : public ::testing::Test {
   // A text file as a program reads it, with the platform's line ends turned into '\n'.
   static std::string ReadText(const std::string& name) { return ReadWholeText(name); }
   static bool Exists(const std::string& name) { return std::filesystem::exists(name); }
-  // The names of the files in the directory, sorted.
   std::vector<std::string> Files() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(directory_))
