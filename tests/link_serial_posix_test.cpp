@@ -79,7 +79,8 @@ TEST_F(LinkSerialCable, LineOperationsOnBothEnds) {
   const std::intptr_t slot = LinkHandleSlot(5, 1);
   LinkConnection* byHandle = LinkFromHandle(5);
   ASSERT_EQ(slot, reinterpret_cast<std::intptr_t>(byHandle));
-  LinkDisconnect(answerer);  // frees COM2 for the handle's object
+  ASSERT_EQ(OpenSerial(byHandle, "COM2", 0), SerialPortOpenFailed);  // the answerer holds COM2
+  LinkDisconnect(answerer);
   ASSERT_EQ(OpenSerial(byHandle, "COM2", 0), 0);
   EXPECT_TRUE(LinkPeerPresentByHandle(5) != 0 && LinkClearToSendByHandle(5) != 0 && LinkCarrierDetectByHandle(5) != 0);
   EXPECT_EQ((std::tuple{LinkRingIndicatorByHandle(5), LinkSetDtrByHandle(5, 1)}), (std::tuple{0, 1}));
